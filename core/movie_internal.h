@@ -1,0 +1,18 @@
+// Functions the core's files share with each other (and with tests).
+#pragma once
+
+#include <cstdint>
+
+#include "vexa/movie.h"
+
+// Track selection and opening, as part of the open.
+void MovieSelectTracks(Movie* movie);
+void MovieOpenTracks(Movie* movie);
+// Closes every open track's channel and frees its decoder and ring.
+void MovieCloseTracks(Movie* movie);
+
+// Ends the interval that began when the copy of the current frame started.
+void MovieCloseBlitInterval(Movie* movie, uint32_t now);
+
+// The movie's SoundMutex (null while the movie has not joined the sound service).
+inline PlatformMutex* MovieSoundMutex(Movie* movie) { return movie->SoundNode.NodeMutex; }

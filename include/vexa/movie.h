@@ -1,0 +1,178 @@
+/* The open movie record, the open flags and the movie operations. */
+#ifndef VEXA_MOVIE_H
+#define VEXA_MOVIE_H
+
+#include <stdint.h>
+
+#include "vexa/export.h"
+#include "vexa/planes.h"
+#include "vexa/sound_channel.h"
+#include "vexa/stream.h"
+
+VEXA_EXTERN_C_BEGIN
+
+/* Open flags: the caller's bits, adjusted by the open. */
+#define OpenNoFrameBuffers 0x00000400u
+#define OpenFrameRate 0x00001000u
+#define OpenPreload 0x00002000u
+#define OpenTrackList 0x00004000u
+#define MovieFlagPreI 0x00008000u
+#define MovieFlagSwapUV 0x00010000u
+#define OpenGrayscale 0x00020000u
+#define OpenNeverSkip 0x00080000u
+#define OpenAlpha 0x00100000u
+#define OpenNoFillIo 0x00200000u
+#define OpenSimulateSpeed 0x00400000u
+#define OpenFromHandle 0x00800000u
+#define OpenIoBufferSize 0x01000000u
+#define OpenCustomStream 0x02000000u
+#define OpenFromMemory 0x04000000u
+#define OpenNoIoThread 0x08000000u
+#define OpenScaleMask 0x70000000u
+#define OpenScaleShift 28
+
+/* Header video flags read by the core. */
+#define VideoFlagGrayscale 0x00020000u
+#define VideoFlagAlpha 0x00100000u
+#define VideoFlagScaleMask 0x70000000u
+
+/* Track format word. */
+#define TrackRateMask 0x0000FFFFu
+#define TrackDct 0x10000000u
+#define TrackStereo 0x20000000u
+#define Track16Bit 0x40000000u
+#define TrackAudio 0x80000000u
+
+#define MOVIE_HEADER_BYTES 44u
+#define MOVIE_MAX_TRACKS 256u
+#define MOVIE_MAX_INDEX_ENTRIES 1000000u
+#define MOVIE_MAX_DIMENSION 32767u
+#define MOVIE_FRAME_PADDING 1024u
+#define MOVIE_ERROR_CAPACITY 256u
+/* "None" for the pending numeric values. */
+#define MOVIE_PENDING_NONE 0xFFFFFFFFu
+
+typedef struct Movie Movie;
+
+/* The fixed 44-byte header at the start of every movie file. */
+typedef struct MovieHeader {
+  char Magic[3];
+  char Version;
+  uint32_t FileSizeLess8;
+  uint32_t Frames;
+  uint32_t LargestFrameSize;
+  uint32_t IndexEntries;
+  uint32_t Width;
+  uint32_t Height;
+  uint32_t FrameRate;
+  uint32_t FrameRateDiv;
+  uint32_t VideoFlags;
+  uint32_t NumTracks;
+} MovieHeader;
+
+struct Movie {
+  uint32_t Width, Height;          /* displayed size (doubled per scaling mode) */
+  uint32_t Frames;
+  uint32_t FrameNum;               /* 1-based frame whose packet is loaded */
+  uint32_t LastFrameNum;
+  uint32_t FrameRate, FrameRateDiv;
+  uint32_t ReadError;
+  uint32_t OpenFlags;
+  uint32_t VideoFlags;
+  uint32_t FileSizeLess8;
+  uint32_t ChangedPercent;
+  uint32_t Rects[8][4];            /* changed areas: x, y, width, height */
+  int32_t NumRects;                /* -1 = none recorded (use the change map) */
+  VideoPlanes* Planes;
+  uint8_t* ChangeMapSpare;
+  uint32_t BlocksPerRow;
+  uint32_t ChangeMapBytes;
+  uint8_t* ChangeMap;
+  uint8_t* ChangeMapCur;
+  uint8_t* ChangeMapLast;
+  uint32_t LargestFrameSize, IndexEntries, NumTracks;
+  uint32_t PeakSecondBytes, PeakSecondFrame;
+  uint32_t Paused;
+  uint32_t AsyncJob[2];
+  uint32_t SoundOn;
+  uint32_t VideoOn;
+  uint8_t* FramePtr;               /* current frame packet */
+  uint32_t FrameBytes, FrameOffset, FrameIsKey;
+  uint32_t SkippedLast;
+  uint32_t NumOpenTracks;
+  AudioTrack* Tracks;              /* at least one entry */
+  uint32_t* TrackIndices;          /* file track index of each open track */
+  uint64_t DecodeScratchSizes[9];  /* the video decoder's list buffers */
+  uint32_t ChangedPercentMax;
+  uint8_t* Preloaded;              /* frame data in memory (preload or image), or none */
+  const uint32_t* FrameIndex;
+  StreamReader Reader;
+  uint8_t* ReadBuffer;
+  uint32_t ReadBufferSize;
+  uint32_t FileWidth, FileHeight;
+  const uint32_t* TrackMaxBytes;
+  const uint32_t* TrackFormats;
+  const uint32_t* TrackIds;
+  uint32_t FramesPlayed, StartTime, CopyStart, TimerBase, TimerBaseFrame;
+  uint32_t SlackMs;
+  uint32_t SlowestTime, SlowestFrame, SecondSlowestTime, SecondSlowestFrame;
+  uint32_t TotalMemory;
+  uint32_t VideoTime, AudioTime, BlitTime;
+  uint32_t OpenTime;
+  uint32_t FileFrameRate, FileFrameRateDiv;
+  uint32_t WindowFrames;           /* size of the statistics rings */
+  uint32_t RingPos;
+  uint32_t* RingTime;              /* frame-end times */
+  uint32_t* RingAudio;
+  uint32_t* RingVideo;
+  uint32_t* RingBlit;
+  uint32_t* RingForeground;
+  uint32_t* RingIdle;
+  uint32_t* RingBackground;
+  uint32_t LastCopyFlags, LastFinishedFrame, LastFrameEnd, LoopResyncTime, LoopResync;
+  uint32_t SoundSkips, SkipState, FarBehind, SkippedBlits, SkipRun, PausedOffset;
+  uint32_t IoServiced, SoundServiced;
+  ServiceNode SoundNode;           /* its mutex is the movie's SoundMutex */
+  uint32_t AllKeyFrames;
+  void* PlanesBlock;
+};
+
+/* Opening and closing. name is a file name, an open file handle (OpenFromHandle: a HANDLE on
+   Windows, a file descriptor cast to a pointer elsewhere) or a complete file image in memory
+   (OpenFromMemory). Returns none on failure; MovieGetError then tells why. */
+VEXA_API Movie* MovieOpen(const void* name, uint32_t openFlags);
+VEXA_API void MovieClose(Movie* movie);
+VEXA_API const char* MovieGetError(void);
+/* Sets the last-error text (for stream openers); at most 255 characters are kept. */
+VEXA_API void MovieSetError(const char* text);
+
+/* Loads the packet of a 1-based frame (0 means 1) into FramePtr. */
+VEXA_API void MovieLoadFramePacket(Movie* movie, uint32_t frame);
+
+/* The library's millisecond clock. */
+VEXA_API uint32_t MovieTimerMs(void);
+
+/* Pending open values: set before MovieOpen, used when the matching open flag is given. */
+VEXA_API void MovieSetPendingFrameRate(uint32_t rate, uint32_t rateDiv);           /* OpenFrameRate */
+VEXA_API int MovieSetPendingTrackList(const uint32_t* ids, uint32_t count);        /* OpenTrackList */
+VEXA_API void MovieSetPendingIoBufferSize(uint32_t bytes);                         /* OpenIoBufferSize */
+VEXA_API void MovieSetPendingSimulatedSpeed(uint32_t bytesPerSecond);              /* OpenSimulateSpeed */
+VEXA_API void MovieSetPendingStreamOpener(StreamOpener opener);                    /* OpenCustomStream */
+/* Size of the next OpenFromMemory image; the open then refuses a header that claims more. */
+VEXA_API void MovieSetPendingImageSize(uint32_t bytes);
+VEXA_API void MovieSetSoundOpenFunc(SoundOpenFunction open);
+typedef void (*MovieCloseHookFunc)(Movie* movie);
+VEXA_API void MovieSetCloseHook(MovieCloseHookFunc hook);
+
+/* Optional process-wide allocator for every block of the library. alloc returns the block,
+   0 to decline (the private heap is used), or (void*)-1 for failure. */
+typedef void* (*MemAllocHookFunc)(uint32_t bytes);
+typedef void (*MemFreeHookFunc)(void* block);
+VEXA_API void MovieSetAllocator(MemAllocHookFunc alloc, MemFreeHookFunc release);
+
+/* The built-in stream opener (files by name or handle), for custom openers to build on. */
+VEXA_API int StreamOpenFile(StreamReader* reader, const void* name, uint32_t openFlags);
+
+VEXA_EXTERN_C_END
+
+#endif
