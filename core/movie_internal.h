@@ -11,8 +11,6 @@ void MovieOpenTracks(Movie* movie);
 // Closes every open track's channel and frees its decoder and ring.
 void MovieCloseTracks(Movie* movie);
 
-// Ends the interval that began when the copy of the current frame started.
-void MovieCloseBlitInterval(Movie* movie, uint32_t now);
 
 // The movie's SoundMutex (null while the movie has not joined the sound service).
 inline PlatformMutex* MovieSoundMutex(Movie* movie) { return movie->SoundNode.NodeMutex; }

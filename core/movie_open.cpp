@@ -287,7 +287,7 @@ Movie* MovieOpen(const void* name, uint32_t openFlags) {
   MovieSelectTracks(m);
   MovieOpenTracks(m);
   if (!(m->OpenFlags & OpenNoIoThread) && !m->Preloaded) MovieJoinIoService(m);
-  else StreamUseMovieLocks(m);
+  else MovieInstallReaderLocks(m);
   if (!m->Preloaded && !(m->OpenFlags & OpenNoFillIo)) FillReadBuffer(m);
   return m;
 }

@@ -148,6 +148,8 @@ VEXA_API void MovieSetError(const char* text);
 
 /* Loads the packet of a 1-based frame (0 means 1) into FramePtr. */
 VEXA_API void MovieLoadFramePacket(Movie* movie, uint32_t frame);
+/* Pauses (1) or resumes (0) playback and the sound; returns the new paused state. */
+VEXA_API uint32_t MoviePause(Movie* movie, uint32_t on);
 
 /* The library's millisecond clock. */
 VEXA_API uint32_t MovieTimerMs(void);

@@ -1,0 +1,29 @@
+// MovieClose: leaves the service threads first, then frees every block of the movie.
+#include <cstring>
+
+#include "core/mem.h"
+#include "core/movie_internal.h"
+#include "core/movie_pending.h"
+#include "core/movie_timing.h"
+#include "io/service.h"
+
+void MovieClose(Movie* m) {
+  if (!m) return;
+  MoviePause(m, 1);
+  if (MovieCloseHookFunc hook = MoviePending()->CloseHook) hook(m);
+
+  ServiceLeaveMovie(m);
+  MovieCloseTracks(m);
+
+  if (!m->Preloaded) {
+    m->Reader.StreamClose(&m->Reader);
+    MemFree(m->ReadBuffer);
+  } else if (!(m->OpenFlags & OpenFromMemory)) {
+    MemFree(m->Preloaded);
+  }
+  MemFree(m->PlanesBlock);
+  MemFree(m->ChangeMapSpare);
+  if (m->ChangeMap != m->ChangeMapSpare) MemFree(m->ChangeMap);
+  std::memset(m, 0, sizeof(*m));
+  MemFree(m);
+}

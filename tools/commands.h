@@ -1,0 +1,4 @@
+// The vexa tool's commands; each takes the arguments after its name and returns the exit code.
+#pragma once
+
+int CommandInfo(int argc, char** argv);
