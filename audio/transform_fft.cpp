@@ -1,0 +1,200 @@
+// Split-radix complex FFT over the nested twiddle table (layout in audio_transform.h).
+//
+// Decimation in frequency, computing X[k] = sum x[p] e^(+2*pi*i*p*k/P) for P points: one stage
+// turns a block into a half-length transform in its first half (the even outputs) and two
+// quarter-length ones in its last two quarters (outputs 4k+1 and 4k+3); the three are then
+// transformed the same way, depth first, so small blocks stay in cache. The outputs end up in
+// bit-reversed order and one permutation puts them in place. The backward direction is the
+// forward one on conjugated input with conjugated output.
+#include <utility>
+
+#include "audio/audio_transform.h"
+
+namespace {
+
+// e^(i*theta) and e^(3i*theta) of one butterfly.
+struct FftTwiddle {
+  float C1, S1, C3, S3;
+};
+
+// The butterfly at float offset j of a block whose quarters are q floats long.
+inline void FftButterfly(float* a, uint32_t j, uint32_t q, FftTwiddle t) {
+  float* x0 = a + j;
+  float* x1 = x0 + q;
+  float* x2 = x1 + q;
+  float* x3 = x2 + q;
+  const float dr = x0[0] - x2[0], di = x0[1] - x2[1];
+  const float er = x1[0] - x3[0], ei = x1[1] - x3[1];
+  x0[0] += x2[0];
+  x0[1] += x2[1];
+  x1[0] += x3[0];
+  x1[1] += x3[1];
+  const float ur = dr - ei, ui = di + er;  // d + i*e, feeds outputs 4k+1
+  const float vr = dr + ei, vi = di - er;  // d - i*e, feeds outputs 4k+3
+  x2[0] = ur * t.C1 - ui * t.S1;
+  x2[1] = ur * t.S1 + ui * t.C1;
+  x3[0] = vr * t.C3 - vi * t.S3;
+  x3[1] = vr * t.S3 + vi * t.C3;
+}
+
+// Butterflies at twiddle index p and at its mirror P/4 - p, where the angles are pi/2 - theta
+// and 3*pi/2 - 3*theta: the same table entries with cos and sin exchanged.
+inline void FftButterflyPair(float* a, uint32_t p, uint32_t q, FftTwiddle t) {
+  FftButterfly(a, 2 * p, q, t);
+  FftButterfly(a, q - 2 * p, q, FftTwiddle{t.S1, t.C1, -t.S3, -t.C3});
+}
+
+// The twiddles at index 0 and at P/8 (angle pi/4), which every level shares.
+inline FftTwiddle FftTwiddleZero() { return FftTwiddle{1.0f, 0.0f, 1.0f, 0.0f}; }
+inline FftTwiddle FftTwiddleEighth(float r) { return FftTwiddle{r, r, -r, r}; }
+
+// A stage over a block of m >= 16 floats that is not the whole array: its level (the one of a
+// block of 2m floats) holds every twiddle it needs at stride 4.
+void FftStage(uint32_t m, float* a, const float* level) {
+  const uint32_t q = m / 4, eighth = m / 16;
+  FftButterfly(a, 0, q, FftTwiddleZero());
+  for (uint32_t p = 1; p < eighth; ++p) {
+    const float* e = level + 4 * p;
+    FftButterflyPair(a, p, q, FftTwiddle{e[0], e[1], e[2], e[3]});
+  }
+  FftButterfly(a, 2 * eighth, q, FftTwiddleEighth(level[1]));
+}
+
+// The even twiddle 2t of a block's own level, t from 0 to P/16.
+inline FftTwiddle FftEvenTwiddle(const float* level, uint32_t t, uint32_t sixteenth) {
+  if (t == 0) return FftTwiddleZero();
+  if (t == sixteenth) return FftTwiddleEighth(level[1]);
+  const float* e = level + 4 * t;
+  return FftTwiddle{e[0], e[1], e[2], e[3]};
+}
+
+// The first stage over the whole array of m >= 16 floats. Its level has only the even
+// twiddles; an odd one is the sum of its two even neighbours times the half-angle factor,
+// since cos(x - s) + cos(x + s) = 2*cos(s)*cos(x) (and likewise for sin).
+void FftFirstStage(uint32_t m, float* a, const float* level) {
+  const uint32_t q = m / 4, eighth = m / 16, sixteenth = m / 32;
+  FftButterfly(a, 0, q, FftTwiddleZero());
+  for (uint32_t p = 1; p < eighth; ++p) {
+    FftTwiddle t;
+    if (p % 2 == 0) {
+      t = FftEvenTwiddle(level, p / 2, sixteenth);
+    } else {
+      const FftTwiddle lo = FftEvenTwiddle(level, p / 2, sixteenth);
+      const FftTwiddle hi = FftEvenTwiddle(level, p / 2 + 1, sixteenth);
+      const float h1 = level[2], h3 = level[3];
+      t = FftTwiddle{(lo.C1 + hi.C1) * h1, (lo.S1 + hi.S1) * h1, (lo.C3 + hi.C3) * h3,
+                     (lo.S3 + hi.S3) * h3};
+    }
+    FftButterflyPair(a, p, q, t);
+  }
+  FftButterfly(a, 2 * eighth, q, FftTwiddleEighth(level[1]));
+}
+
+// Two points: (x0 + x1, x0 - x1).
+inline void FftLeaf2(float* a) {
+  const float r = a[0] - a[2], i = a[1] - a[3];
+  a[0] += a[2];
+  a[1] += a[3];
+  a[2] = r;
+  a[3] = i;
+}
+
+// Four points, outputs in bit-reversed order (X0, X2, X1, X3).
+inline void FftLeaf4(float* a) {
+  const float s02r = a[0] + a[4], s02i = a[1] + a[5];
+  const float d02r = a[0] - a[4], d02i = a[1] - a[5];
+  const float s13r = a[2] + a[6], s13i = a[3] + a[7];
+  const float d13r = a[2] - a[6], d13i = a[3] - a[7];
+  a[0] = s02r + s13r;
+  a[1] = s02i + s13i;
+  a[2] = s02r - s13r;
+  a[3] = s02i - s13i;
+  a[4] = d02r - d13i;
+  a[5] = d02i + d13r;
+  a[6] = d02r + d13i;
+  a[7] = d02i - d13r;
+}
+
+// The three sub-transforms a stage leaves in a block of m floats, depth first.
+void FftSubBlocks(uint32_t m, float* a, uint32_t nw, const float* w);
+
+// A block of m floats that is not the whole array.
+void FftBlock(uint32_t m, float* a, uint32_t nw, const float* w) {
+  if (m == 4) {
+    FftLeaf2(a);
+  } else if (m == 8) {
+    FftLeaf4(a);
+  } else {
+    FftStage(m, a, w + nw - m / 2);
+    FftSubBlocks(m, a, nw, w);
+  }
+}
+
+void FftSubBlocks(uint32_t m, float* a, uint32_t nw, const float* w) {
+  FftBlock(m / 2, a, nw, w);
+  FftBlock(m / 4, a + m / 2, nw, w);
+  FftBlock(m / 4, a + 3 * m / 4, nw, w);
+}
+
+// The butterfly network on the whole array; outputs in bit-reversed order.
+void FftNetwork(uint32_t n, float* a, uint32_t nw, const float* w) {
+  if (n == 4) {
+    FftLeaf2(a);
+  } else if (n == 8) {
+    FftLeaf4(a);
+  } else {
+    FftFirstStage(n, a, w + nw - n / 4);
+    FftSubBlocks(n, a, nw, w);
+  }
+}
+
+uint32_t FftLog2(uint32_t x) {
+  uint32_t bits = 0;
+  while ((1u << bits) < x) ++bits;
+  return bits;
+}
+
+// Puts the n/2 complex points from bit-reversed into natural order, conjugating them all when
+// asked. An index of b bits is split into its high h = b/2 bits x and low l = b - h bits y;
+// its reversal is rev_l(y) followed by rev_h(x), so one table of l-bit reversals (at most 256
+// entries, in scratch) serves both halves.
+void FftBitReverse(uint32_t n, float* a, uint32_t* scratch, bool conjugate) {
+  const uint32_t bits = FftLog2(n / 2);
+  const uint32_t high = bits / 2, low = bits - high;
+  scratch[0] = 0;
+  for (uint32_t size = 1, bit = (1u << low) >> 1; bit != 0; size *= 2, bit >>= 1) {
+    for (uint32_t i = 0; i < size; ++i) scratch[size + i] = scratch[i] | bit;
+  }
+  for (uint32_t y = 0; y < (1u << low); ++y) {
+    const uint32_t reversedY = scratch[y] << high;
+    for (uint32_t x = 0; x < (1u << high); ++x) {
+      const uint32_t i = (x << low) | y;
+      const uint32_t j = reversedY | (scratch[x] >> (low - high));
+      float* pi = a + 2 * i;
+      float* pj = a + 2 * j;
+      if (i < j) {
+        std::swap(pi[0], pj[0]);
+        std::swap(pi[1], pj[1]);
+        if (conjugate) {
+          pi[1] = -pi[1];
+          pj[1] = -pj[1];
+        }
+      } else if (i == j && conjugate) {
+        pi[1] = -pi[1];
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void ComplexFftForward(uint32_t n, float* a, uint32_t* scratch, uint32_t nw, const float* w) {
+  FftNetwork(n, a, nw, w);
+  FftBitReverse(n, a, scratch, false);
+}
+
+void ComplexFftBackward(uint32_t n, float* a, uint32_t* scratch, uint32_t nw, const float* w) {
+  for (uint32_t j = 1; j < n; j += 2) a[j] = -a[j];
+  FftNetwork(n, a, nw, w);
+  FftBitReverse(n, a, scratch, true);
+}

@@ -1,0 +1,49 @@
+// The two inverse transforms of the audio decoder, with their lazily built tables.
+#include "audio/audio_transform.h"
+
+namespace {
+
+// Builds the tables for length n when the ones built are too small. Building the twiddles
+// marks the cosines as not built, so a rebuild of the former always rebuilds the latter.
+void TransformPrepareTables(uint32_t n, uint32_t cosines, AudioTransformWork* work, float* table) {
+  if (n > 4 * work->TwiddleCount) FftMakeTwiddles(n / 4, work, table);
+  if (cosines > work->CosineCount) FftMakeCosines(cosines, work, table + work->TwiddleCount);
+}
+
+}  // namespace
+
+uint32_t InverseRealDftTableFloats(uint32_t n) { return n / 2; }
+uint32_t InverseDctTableFloats(uint32_t n) { return n / 4 + n; }
+
+int AudioTransformLengthValid(uint32_t n) {
+  return n >= 4 && n <= AudioTransformMaxLength && (n & (n - 1)) == 0;
+}
+
+int InverseRealDft(uint32_t n, float* a, AudioTransformWork* work, float* table) {
+  if (!AudioTransformLengthValid(n)) return 0;
+  // The cosines are rebuilt when n > 4 * nc, that is when n/4 exceeds nc.
+  TransformPrepareTables(n, n / 4, work, table);
+  const uint32_t nw = work->TwiddleCount;
+  a[1] = (a[0] - a[1]) * 0.5f;
+  a[0] -= a[1];
+  if (n > 4) RealDftBackwardPre(n, a, work->CosineCount, table + nw);
+  ComplexFftBackward(n, a, work->BitReverse, nw, table);
+  return 1;
+}
+
+int InverseDct(uint32_t n, float* a, AudioTransformWork* work, float* table) {
+  if (!AudioTransformLengthValid(n)) return 0;
+  TransformPrepareTables(n, n, work, table);
+  const uint32_t nw = work->TwiddleCount, nc = work->CosineCount;
+  DctPreRotate(n, a, nc, table + nw);
+  ComplexFftForward(n, a, work->BitReverse, nw, table);
+  if (n > 4) RealDftForwardPost(n, a, nc, table + nw);
+  const float xr = a[0] - a[1];
+  a[0] += a[1];
+  for (uint32_t j = 2; j < n; j += 2) {
+    a[j - 1] = a[j] - a[j + 1];
+    a[j] += a[j + 1];
+  }
+  a[n - 1] = xr;
+  return 1;
+}
