@@ -1,0 +1,119 @@
+// AVX2 versions of the transform kernels: one row of eight 32-bit lanes per vector.
+#include "video/kernels.h"
+
+#if VIDEO_HAVE_AVX2
+
+#include <immintrin.h>
+
+#define VIDEO_AVX2 __attribute__((target("avx2")))
+
+VIDEO_AVX2 static inline __m256i VideoMulShiftAvx2(__m256i x, int32_t c) {
+  return _mm256_srai_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(c)), 11);
+}
+
+// The 8-point transform down all eight columns at once: v[i] holds input i of each column.
+VIDEO_AVX2 static void VideoIdct8Avx2(__m256i v[8]) {
+  const __m256i a0 = _mm256_add_epi32(v[0], v[4]), a1 = _mm256_sub_epi32(v[0], v[4]);
+  const __m256i a2 = _mm256_add_epi32(v[2], v[6]);
+  const __m256i a3 = VideoMulShiftAvx2(_mm256_sub_epi32(v[2], v[6]), 2896);
+  const __m256i a4 = _mm256_add_epi32(v[5], v[3]), a5 = _mm256_sub_epi32(v[5], v[3]);
+  const __m256i a6 = _mm256_add_epi32(v[1], v[7]), a7 = _mm256_sub_epi32(v[1], v[7]);
+  const __m256i b0 = _mm256_add_epi32(a4, a6);
+  const __m256i b1 = VideoMulShiftAvx2(_mm256_add_epi32(a5, a7), 3784);
+  const __m256i b2 = _mm256_add_epi32(_mm256_sub_epi32(VideoMulShiftAvx2(a5, -5352), b0), b1);
+  const __m256i b3 = _mm256_sub_epi32(VideoMulShiftAvx2(_mm256_sub_epi32(a6, a4), 2896), b2);
+  const __m256i b4 = _mm256_sub_epi32(_mm256_add_epi32(VideoMulShiftAvx2(a7, 2217), b3), b1);
+  const __m256i p02 = _mm256_add_epi32(a0, a2), m02 = _mm256_sub_epi32(a0, a2);
+  const __m256i p13 = _mm256_sub_epi32(_mm256_add_epi32(a1, a3), a2);
+  const __m256i m13 = _mm256_add_epi32(_mm256_sub_epi32(a1, a3), a2);
+  v[0] = _mm256_add_epi32(p02, b0);
+  v[1] = _mm256_add_epi32(p13, b2);
+  v[2] = _mm256_add_epi32(m13, b3);
+  v[3] = _mm256_sub_epi32(m02, b4);
+  v[4] = _mm256_add_epi32(m02, b4);
+  v[5] = _mm256_sub_epi32(m13, b3);
+  v[6] = _mm256_sub_epi32(p13, b2);
+  v[7] = _mm256_sub_epi32(p02, b0);
+}
+
+VIDEO_AVX2 static void VideoTranspose8Avx2(__m256i v[8]) {
+  __m256i t[8], u[8];
+  for (int i = 0; i < 8; i += 2) {
+    t[i] = _mm256_unpacklo_epi32(v[i], v[i + 1]);
+    t[i + 1] = _mm256_unpackhi_epi32(v[i], v[i + 1]);
+  }
+  for (int i = 0; i < 8; i += 4) {
+    u[i] = _mm256_unpacklo_epi64(t[i], t[i + 2]);
+    u[i + 1] = _mm256_unpackhi_epi64(t[i], t[i + 2]);
+    u[i + 2] = _mm256_unpacklo_epi64(t[i + 1], t[i + 3]);
+    u[i + 3] = _mm256_unpackhi_epi64(t[i + 1], t[i + 3]);
+  }
+  for (int i = 0; i < 4; ++i) {
+    v[i] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x20);
+    v[i + 4] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x31);
+  }
+}
+
+// The transform results reduced to 8 bits: rows[r] holds row r in its low 8 bytes.
+VIDEO_AVX2 static void VideoIdctRowsAvx2(const int16_t coefs[64], const uint32_t quant[64],
+                                         __m128i rows[8]) {
+  __m256i v[8];
+  for (int r = 0; r < 8; ++r) {
+    const __m256i c = _mm256_cvtepi16_epi32(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefs + 8 * r)));
+    const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(quant + 8 * r));
+    v[r] = _mm256_srai_epi32(_mm256_mullo_epi32(c, q), 11);
+  }
+  // A column whose rows 1..7 are zero transforms to its row 0 throughout, so every column can
+  // take the full transform.
+  VideoIdct8Avx2(v);
+  VideoTranspose8Avx2(v);
+  VideoIdct8Avx2(v);
+  VideoTranspose8Avx2(v);
+  const __m256i round = _mm256_set1_epi32(127), low = _mm256_set1_epi32(255);
+  for (int r = 0; r < 8; ++r) {
+    const __m256i x = _mm256_and_si256(_mm256_srai_epi32(_mm256_add_epi32(v[r], round), 8), low);
+    const __m128i words =
+        _mm_packs_epi32(_mm256_castsi256_si128(x), _mm256_extracti128_si256(x, 1));
+    rows[r] = _mm_packus_epi16(words, words);
+  }
+}
+
+VIDEO_AVX2 static void VideoIdctPutAvx2(uint8_t* dst, uint32_t pitch, const int16_t coefs[64],
+                                        const uint32_t quant[64]) {
+  __m128i rows[8];
+  VideoIdctRowsAvx2(coefs, quant, rows);
+  for (int r = 0; r < 8; ++r, dst += pitch) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), rows[r]);
+  }
+}
+
+VIDEO_AVX2 static void VideoIdctPutDoubledAvx2(uint8_t* dst, uint32_t pitch,
+                                               const int16_t coefs[64], const uint32_t quant[64]) {
+  __m128i rows[8];
+  VideoIdctRowsAvx2(coefs, quant, rows);
+  for (int r = 0; r < 8; ++r, dst += 2 * pitch) {
+    const __m128i doubled = _mm_unpacklo_epi8(rows[r], rows[r]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), doubled);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + pitch), doubled);
+  }
+}
+
+// Row by row, each source row read before its destination row is written.
+VIDEO_AVX2 static void VideoIdctAddAvx2(uint8_t* dst, uint32_t pitch, const int16_t coefs[64],
+                                        const uint32_t quant[64], const uint8_t* src,
+                                        uint32_t srcPitch) {
+  __m128i rows[8];
+  VideoIdctRowsAvx2(coefs, quant, rows);
+  for (int r = 0; r < 8; ++r, dst += pitch, src += srcPitch) {
+    const __m128i s = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), _mm_add_epi8(s, rows[r]));
+  }
+}
+
+const VideoKernels VideoKernelsAvx2 = {
+    VideoIdctPutAvx2, VideoIdctPutDoubledAvx2, VideoIdctAddAvx2, nullptr, nullptr,
+    nullptr,          nullptr,                 nullptr,          nullptr, nullptr,
+};
+
+#endif

@@ -1,0 +1,57 @@
+#include "video/plane_decoder.h"
+
+#include <cstring>
+
+#include "video/video_decoder.h"
+
+// Walks one block row. A block is left as it was when the data has ended, the block-type list
+// is empty or the type is above 9.
+static void VideoDecodeBlockRow(VideoPlaneContext* ctx, uint64_t end) {
+  VideoBundle* types = &ctx->Lists.Lists[VideoListBlockTypes];
+  ctx->Column = 0;
+  for (uint32_t x = 0; x + 8 <= ctx->Width;) {
+    uint32_t advance = 8;
+    if (ctx->Reader.Pos < end && !VideoBundleEmpty(types)) {
+      const uint32_t type = types->Buffer[types->Cursor++];
+      if (type < 10) advance = VideoBlockDecoders[type](ctx, x);
+    }
+    x += advance;
+    ctx->Column += ctx->MapStep * (advance / 8);
+  }
+}
+
+uint64_t VideoDecodePlane(const VideoPlaneDesc* plane, const VideoPlaneStream* stream,
+                          uint8_t* map, uint32_t mapStride, uint32_t mapStep,
+                          uint8_t* const lists[VideoListCount],
+                          const uint64_t listSizes[VideoListCount], uint32_t frameFlags,
+                          uint32_t* skipped) {
+  *skipped = 0;
+  if (plane->Height == 0) return stream->Start;
+  for (uint32_t i = 0; i < VideoListCount; ++i) std::memset(lists[i], 0, size_t(listSizes[i]));
+
+  VideoPlaneContext ctx;
+  std::memset(&ctx, 0, sizeof ctx);
+  ctx.DstRow = plane->Dst;
+  ctx.SrcRow = plane->Src;
+  ctx.SrcPlane = plane->Src;
+  ctx.Width = plane->Width;
+  ctx.Height = plane->Height;
+  ctx.Pitch = plane->Pitch;
+  ctx.MapRow = map;
+  ctx.MapStep = map ? mapStep : 0;
+  ctx.Kernels = VideoGetKernels();
+  VideoBitReaderInit(&ctx.Reader, stream->Data, stream->Size, stream->Start);
+  VideoBundlesInit(&ctx.Lists, lists, plane->Width, (frameFlags & MovieFlagPreI) != 0);
+  VideoReadBundleTrees(&ctx.Lists, &ctx.Reader);
+
+  for (ctx.Y = 0; ctx.Y + 8 <= ctx.Height; ctx.Y += 8) {
+    VideoRefillBundles(&ctx.Lists, &ctx.Reader, stream->End);
+    VideoDecodeBlockRow(&ctx, stream->End);
+    ctx.DstRow += size_t(8) * ctx.Pitch;
+    ctx.SrcRow += size_t(8) * ctx.Pitch;
+    // A map row covers 16 luma rows, which is one chroma block row.
+    if (ctx.MapRow && (mapStep == 2 || (ctx.Y & 8))) ctx.MapRow += mapStride;
+  }
+  *skipped = ctx.Skipped;
+  return ctx.Reader.Pos;
+}
