@@ -170,6 +170,7 @@ ServiceThread* ServiceCreate(int32_t rate) {
 
 void ServicePass(ServiceThread* s) {
   ++s->Pass;
+  const uint32_t start = MovieTimerMs();
   for (;;) {
     if (ServiceStateOf(s).load() != ServiceRunning) return;
     ServiceNode* list = ServiceSortByNeed(s);
@@ -184,8 +185,13 @@ void ServicePass(ServiceThread* s) {
     }
     if (count == 0) return;
     // A client whose mutex is busy (its movie is reading) is passed over for a millisecond.
+    // Polling for it ends with the period, so that one client held for long does not keep
+    // the pass from ending and the others from their next pass.
     const int index = PlatformWaitAny(waits, count, 1);
-    if (index < 0 || index >= count) continue;
+    if (index < 0 || index >= count) {
+      if (MovieTimerMs() - start >= s->PeriodMs) return;
+      continue;
+    }
     ServiceNode* node = nodes[index];
     if (node->ServeFn != nullptr) node->ServeFn(node, s->Pass);
     MutexUnlock(node->NodeMutex);
