@@ -8,6 +8,7 @@
 #include "core/movie_pending.h"
 #include "core/movie_planes.h"
 #include "io/read_ahead.h"
+#include "video/video_decoder.h"
 
 namespace {
 
@@ -191,6 +192,10 @@ const char* AllocatePlanes(OpenContext* c) {
         ++wanted;
       }
   if (!wanted) return nullptr;
+  // One scratch area per decode half: the two halves of a split decode run at the same time.
+  uint64_t scratch = VideoScratchBytes(m->DecodeScratchSizes);
+  if (scratch > 0x7FFFFFFFu) return kErrorOutOfMemory;
+  for (void*& area : m->DecodeScratch) MemPlan(&area, uint32_t(scratch));
   uint32_t bytes = uint32_t(sizeof(VideoPlanes)) + MemPlannedBytes();
   void* block = MemAlloc(sizeof(VideoPlanes));
   if (!block) return kErrorOutOfMemory;

@@ -135,7 +135,31 @@ struct Movie {
   ServiceNode SoundNode;           /* its mutex is the movie's SoundMutex */
   uint32_t AllKeyFrames;
   void* PlanesBlock;
+  void* DecodeScratch[2];          /* the video decoder's scratch: luma half, other half */
+  uint32_t VideoDecoded;           /* some of this frame's video was decoded */
 };
+
+/* The playback summary, filled by MovieGetSummary. */
+typedef struct PlaybackSummary {
+  uint32_t Width, Height, TotalTime, FileFrameRate, FileFrameRateDiv, FrameRate, FrameRateDiv;
+  uint32_t OpenTime, Frames, FramesPlayed, SkippedFrames, SkippedBlits, SoundSkips, BlitTime;
+  uint32_t ForegroundReadTime, VideoTime, AudioTime, IdleReadTime, BackgroundReadTime, ReadSpeed;
+  uint32_t SlowestTime, SecondSlowestTime, SlowestFrame, SecondSlowestFrame;
+  uint32_t AverageDataRate, AverageFrameSize, TotalMemory, InputMemory, HighestInputMemory;
+  uint32_t PeakDataRate, PeakDataFrame;
+} PlaybackSummary;
+
+/* The running statistics over the last second of frames, filled by MovieGetRealtimeStats. */
+typedef struct RealtimeStats {
+  uint32_t FrameNum, FrameRate, FrameRateDiv, WindowFrames, WindowTime, WindowVideo, WindowAudio;
+  uint32_t WindowRead, WindowIdleRead, WindowBackRead, WindowBlit, ReadBufferSize, ReadBufferUsed;
+  uint32_t DataRate;
+} RealtimeStats;
+
+/* What MovieDecodeFrame decodes. */
+#define DecodeLuma 0x1u
+#define DecodeSoundAndRest 0x2u
+#define DecodeAll 0x3u
 
 /* Opening and closing. name is a file name, an open file handle (OpenFromHandle: a HANDLE on
    Windows, a file descriptor cast to a pointer elsewhere) or a complete file image in memory
@@ -148,6 +172,21 @@ VEXA_API void MovieSetError(const char* text);
 
 /* Loads the packet of a 1-based frame (0 means 1) into FramePtr. */
 VEXA_API void MovieLoadFramePacket(Movie* movie, uint32_t frame);
+/* Frame stepping. One cycle per frame: MovieWait until it answers 0; MovieFrameBegin; one
+   MovieDecodeFrame(DecodeAll), or DecodeLuma and DecodeSoundAndRest on two threads;
+   MovieFrameEnd; copy the picture out; MovieNextFrame. */
+VEXA_API Movie* MovieFrameBegin(Movie* movie, uint32_t now);
+VEXA_API uint32_t MovieDecodeFrame(Movie* movie, uint32_t what);
+VEXA_API uint32_t MovieFrameEnd(Movie* movie, uint32_t now);
+VEXA_API void MovieNextFrame(Movie* movie);
+/* 1: not yet time for the next frame (come back later); 0: show it now. */
+VEXA_API uint32_t MovieWait(Movie* movie);
+VEXA_API void MovieGetSummary(Movie* movie, PlaybackSummary* summary);
+VEXA_API void MovieGetRealtimeStats(Movie* movie, RealtimeStats* stats);
+/* Turns the sound of every open track off (0) or on (1); 1 when a channel is on afterwards. */
+VEXA_API uint32_t MovieSoundOnOff(Movie* movie, uint32_t on);
+/* 1 when the current frame is too late to show (its copy is dropped unless peek), else 0. */
+VEXA_API uint32_t MovieShouldSkip(Movie* movie, uint32_t peek);
 /* Pauses (1) or resumes (0) playback and the sound; returns the new paused state. */
 VEXA_API uint32_t MoviePause(Movie* movie, uint32_t on);
 

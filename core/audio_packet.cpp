@@ -1,0 +1,101 @@
+#include "core/audio_packet.h"
+
+#include <cstring>
+
+#include "audio/audio_decoder.h"
+#include "core/movie_header.h"
+#include "core/movie_internal.h"
+#include "core/sound_pump.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Room the ring has for new sound, keeping 16 bytes between writer and reader.
+uint32_t RingRoom(const AudioTrack* t) {
+  uint32_t room = (t->PcmRingBytes - SoundRingUsed(t)) & ~15u;
+  return room > 16 ? room - 16 : room;
+}
+
+void WriteToRing(AudioTrack* t, const uint8_t* pcm, uint32_t n) {
+  while (n > 0) {
+    uint32_t piece = uint32_t(t->PcmRingEnd - t->PcmWrite);
+    if (piece > n) piece = n;
+    std::memcpy(t->PcmWrite, pcm, piece);
+    t->PcmWrite += piece;
+    if (t->PcmWrite >= t->PcmRingEnd) t->PcmWrite = t->PcmRing;
+    pcm += piece;
+    n -= piece;
+  }
+}
+
+}  // namespace
+
+void AudioDecodePacket(Movie*, AudioTrack* t, uint32_t length, const uint8_t* p0,
+                       const uint8_t* frameStart, const uint8_t* frameEnd) {
+  AudioBlockDecoder* decoder = static_cast<AudioBlockDecoder*>(t->Decoder);
+  const uintptr_t start = reinterpret_cast<uintptr_t>(frameStart);
+  const uintptr_t limit = reinterpret_cast<uintptr_t>(frameEnd);
+  const uintptr_t packet = reinterpret_cast<uintptr_t>(p0);
+  if (!decoder || packet < start || packet + 4 > limit) return;
+  uint32_t remaining = ReadLe32(p0);
+  // The blocks run to p0 + 4 + length; a packet whose end lies outside the frame is not decoded.
+  const uint64_t end = uint64_t(packet) + 4 + length;
+  if (remaining == 0 || end > limit) return;
+  uint32_t room = RingRoom(t);
+  const uint8_t* p = p0 + 4;
+  while (remaining > 0 && reinterpret_cast<uintptr_t>(p) < end) {
+    uint32_t consumed = AudioDecodeBlock(decoder, p, p0 + 4 + length);
+    AudioJoinBlock(decoder);
+    uint32_t out = AudioBlockOutputBytes(decoder);
+    if (out > remaining) out = remaining;
+    remaining -= out;
+    uint32_t store = out < room ? out : room;
+    WriteToRing(t, reinterpret_cast<const uint8_t*>(decoder->PcmBuffer), store);
+    room -= store;  // later blocks must not overwrite sound not yet handed on
+    if (consumed == 0) break;
+    p += consumed;
+  }
+}
+
+void SoundLeadIn(AudioTrack* t) {
+  uint32_t used = SoundRingUsed(t);
+  if (used >= t->LeadInBytes) return;
+  uint32_t silence = t->LeadInBytes - used;
+  while (silence > 0) {
+    if (t->PcmRead == t->PcmRing) t->PcmRead = t->PcmRingEnd;
+    uint32_t piece = uint32_t(t->PcmRead - t->PcmRing);
+    if (piece > silence) piece = silence;
+    t->PcmRead -= piece;
+    std::memset(t->PcmRead, 0, piece);
+    silence -= piece;
+  }
+}
+
+uint32_t MovieSoundOnOff(Movie* m, uint32_t on) {
+  if (!m || m->NumOpenTracks == 0) return 0;
+  PlatformMutex* mutex = MovieSoundMutex(m);
+  bool locked = false;
+  const uint32_t wasOn = m->SoundOn;
+  uint32_t anyOn = 0;
+  for (uint32_t k = 0; k < m->NumOpenTracks; ++k) {
+    AudioTrack* t = &m->Tracks[k];
+    if (!t->Ops.SoundOnOff) continue;
+    if (mutex && !locked) MutexLock(mutex), locked = true;
+    if (t->Ops.SoundOnOff(t, int(on))) {
+      anyOn = 1;
+    } else if (wasOn) {
+      // Off: drop what is queued and put lead-in silence in front of the sound to come.
+      t->PcmWrite = t->PcmRead = t->PcmRing;
+      if (!(m->FrameNum == 1 && m->LastFinishedFrame != 1)) SoundLeadIn(t);
+    }
+  }
+  if (anyOn && !wasOn) {
+    m->SoundOn = 1;
+    m->TimerBase = 0;
+    m->PausedOffset = 0;
+  } else if (!anyOn && wasOn) {
+    m->SoundOn = 0;
+  }
+  if (locked) MutexUnlock(mutex);
+  return anyOn;
+}
