@@ -66,12 +66,12 @@ static void TestPutDcValues(TestBitWriter* w, VideoListKind kind, const std::vec
   for (size_t i = 1; i < values.size(); i += 8) {
     const size_t end = std::min(values.size(), i + 8);
     uint32_t bits = 0;
-    for (size_t j = i; j < end; ++j) {
-      bits = std::max(bits, TestMagnitudeBits(values[j] - values[j - 1]));
-    }
+    // Differences wrap at 16 bits.
+    auto difference = [&](size_t j) { return int(int16_t(uint16_t(values[j] - values[j - 1]))); };
+    for (size_t j = i; j < end; ++j) bits = std::max(bits, TestMagnitudeBits(difference(j)));
     TestPutBits(w, bits, 4);
     if (bits == 0) continue;
-    for (size_t j = i; j < end; ++j) TestPutSignedMagnitude(w, values[j] - values[j - 1], bits);
+    for (size_t j = i; j < end; ++j) TestPutSignedMagnitude(w, difference(j), bits);
   }
 }
 
