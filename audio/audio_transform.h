@@ -37,6 +37,11 @@ int InverseRealDft(uint32_t n, float* a, AudioTransformWork* work, float* table)
 // y[k] = sum over j of a[j]*cos(pi*j*(k + 1/2)/n). Same tables and result as above.
 int InverseDct(uint32_t n, float* a, AudioTransformWork* work, float* table);
 
+// Builds the twiddles for length n (n/4 of them) when the built ones are fewer, and the
+// cosines when fewer than the given count are built: n/4 for the real DFT, n for the DCT.
+void AudioTransformPrepareTables(uint32_t n, uint32_t cosines, AudioTransformWork* work,
+                                 float* table);
+
 // Table builders. FftMakeTwiddles also marks the cosines as not built (nc = 1).
 void FftMakeTwiddles(uint32_t nw, AudioTransformWork* work, float* w);
 void FftMakeCosines(uint32_t nc, AudioTransformWork* work, float* c);

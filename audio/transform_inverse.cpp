@@ -1,16 +1,12 @@
 // The two inverse transforms of the audio decoder, with their lazily built tables.
 #include "audio/audio_transform.h"
 
-namespace {
-
-// Builds the tables for length n when the ones built are too small. Building the twiddles
-// marks the cosines as not built, so a rebuild of the former always rebuilds the latter.
-void TransformPrepareTables(uint32_t n, uint32_t cosines, AudioTransformWork* work, float* table) {
+void AudioTransformPrepareTables(uint32_t n, uint32_t cosines, AudioTransformWork* work,
+                                 float* table) {
+  // Building the twiddles marks the cosines as not built, so they always follow.
   if (n > 4 * work->TwiddleCount) FftMakeTwiddles(n / 4, work, table);
   if (cosines > work->CosineCount) FftMakeCosines(cosines, work, table + work->TwiddleCount);
 }
-
-}  // namespace
 
 uint32_t InverseRealDftTableFloats(uint32_t n) { return n / 2; }
 uint32_t InverseDctTableFloats(uint32_t n) { return n / 4 + n; }
@@ -22,7 +18,7 @@ int AudioTransformLengthValid(uint32_t n) {
 int InverseRealDft(uint32_t n, float* a, AudioTransformWork* work, float* table) {
   if (!AudioTransformLengthValid(n)) return 0;
   // The cosines are rebuilt when n > 4 * nc, that is when n/4 exceeds nc.
-  TransformPrepareTables(n, n / 4, work, table);
+  AudioTransformPrepareTables(n, n / 4, work, table);
   const uint32_t nw = work->TwiddleCount;
   a[1] = (a[0] - a[1]) * 0.5f;
   a[0] -= a[1];
@@ -33,7 +29,7 @@ int InverseRealDft(uint32_t n, float* a, AudioTransformWork* work, float* table)
 
 int InverseDct(uint32_t n, float* a, AudioTransformWork* work, float* table) {
   if (!AudioTransformLengthValid(n)) return 0;
-  TransformPrepareTables(n, n, work, table);
+  AudioTransformPrepareTables(n, n, work, table);
   const uint32_t nw = work->TwiddleCount, nc = work->CosineCount;
   DctPreRotate(n, a, nc, table + nw);
   ComplexFftForward(n, a, work->BitReverse, nw, table);
