@@ -29,11 +29,36 @@ int AudioReadRunHeader(AudioBitReader* reader, uint32_t k, uint32_t n, uint32_t*
   return AudioReadBits(reader, 4, width);
 }
 
+// One coefficient of a run of the given width: its magnitude, then a sign bit when the
+// magnitude is not 0. When the bits in hand hold both, they are taken without branching on
+// the data, which is as good as random.
+inline int AudioReadValue(AudioBitReader* reader, uint32_t width, float quantiser, float* value) {
+  if (reader->Count > width) {
+    const uint32_t magnitude = reader->Bits & ((1u << width) - 1);
+    const uint32_t nonZero = magnitude != 0 ? 1 : 0;
+    const uint32_t negative = (reader->Bits >> width) & nonZero;
+    reader->Bits >>= width + nonZero;
+    reader->Count -= width + nonZero;
+    const float scaled = static_cast<float>(magnitude) * quantiser;
+    *value = negative != 0 ? -scaled : scaled;
+    return 1;
+  }
+  uint32_t magnitude, sign = 0;
+  if (!AudioReadBits(reader, width, &magnitude)) return 0;
+  if (magnitude != 0 && !AudioReadBits(reader, 1, &sign)) return 0;
+  const float scaled = static_cast<float>(magnitude) * quantiser;
+  *value = sign != 0 ? -scaled : scaled;
+  return 1;
+}
+
 }  // namespace
 
-int AudioReadCoefficients(float* coefficients, uint32_t n, AudioBitReader* reader,
-                          const float* quantisers, const uint32_t* bandEdges, uint32_t bandCount) {
+namespace {
+
+int AudioReadRuns(float* coefficients, uint32_t n, AudioBitReader* reader,
+                  const float* quantisers, const uint32_t* bandEdges, uint32_t bandCount) {
   uint32_t nextBand = 0;  // the first band whose quantiser is not yet in force
+  uint32_t nextEdge = 2 * bandEdges[0];
   float quantiser = quantisers[0];
   uint32_t k = 2;
   while (k < n) {
@@ -45,16 +70,23 @@ int AudioReadCoefficients(float* coefficients, uint32_t n, AudioBitReader* reade
     }
     for (; k < runEnd; ++k) {
       // The quantiser of the band that holds k, however many edges empty runs skipped.
-      while (nextBand < bandCount && 2 * bandEdges[nextBand] <= k) {
+      while (k >= nextEdge) {
         quantiser = quantisers[nextBand++];
+        nextEdge = nextBand < bandCount ? 2 * bandEdges[nextBand] : n;
       }
-      uint32_t magnitude, sign;
-      if (!AudioReadBits(reader, width, &magnitude)) return 0;
-      if (magnitude == 0) continue;
-      if (!AudioReadBits(reader, 1, &sign)) return 0;
-      const float value = static_cast<float>(magnitude) * quantiser;
-      coefficients[k] = sign != 0 ? -value : value;
+      if (!AudioReadValue(reader, width, quantiser, &coefficients[k])) return 0;
     }
   }
   return 1;
+}
+
+}  // namespace
+
+int AudioReadCoefficients(float* coefficients, uint32_t n, AudioBitReader* reader,
+                          const float* quantisers, const uint32_t* bandEdges, uint32_t bandCount) {
+  // A local copy of the reader stays in registers while the coefficients are stored.
+  AudioBitReader local = *reader;
+  const int complete = AudioReadRuns(coefficients, n, &local, quantisers, bandEdges, bandCount);
+  *reader = local;
+  return complete;
 }
