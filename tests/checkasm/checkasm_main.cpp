@@ -1,0 +1,55 @@
+// vexa_checkasm: checks every kernel version this CPU can run against its reference and, with
+// --bench, times each beside its reference.
+//   vexa_checkasm [--bench] [--trials=N] [--seed=N] [name filter]
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "tests/checkasm/checkasm.h"
+
+int main(int argc, char** argv) {
+  bool bench = false;
+  uint32_t trials = 5000;
+  uint64_t seed = 1;
+  const char* filter = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--bench") == 0) {
+      bench = true;
+    } else if (std::strncmp(argv[i], "--trials=", 9) == 0) {
+      trials = uint32_t(std::strtoul(argv[i] + 9, nullptr, 10));
+    } else if (std::strncmp(argv[i], "--seed=", 7) == 0) {
+      seed = std::strtoull(argv[i] + 7, nullptr, 10);
+    } else {
+      filter = argv[i];
+    }
+  }
+  std::vector<CheckasmCandidate> all(CheckasmAllCandidates(nullptr, 0));
+  CheckasmAllCandidates(all.data(), uint32_t(all.size()));
+  int failures = 0;
+  for (const CheckasmCandidate& c : all) {
+    if (filter && !std::strstr(c.Kind->Name, filter)) continue;
+    std::printf("%-6s %-16s %-6s ", c.Group, c.Kind->Name, c.Version);
+    if (!c.Runnable) {
+      std::printf("skipped (not supported by this CPU)\n");
+      continue;
+    }
+    char why[400] = "";
+    if (!CheckasmVerify(&c, trials, seed, why, sizeof why)) {
+      std::printf("FAILED: %s\n", why);
+      ++failures;
+      continue;
+    }
+    std::printf("ok");
+    if (bench) {
+      const double reference = CheckasmTime(&c, c.Reference, 20000);
+      const double version = CheckasmTime(&c, c.Function, 20000);
+      std::printf("  %8.1f ns  (reference %8.1f ns, %.2fx)", version, reference,
+                  reference / version);
+    }
+    std::printf("\n");
+  }
+  std::printf("%s\n", failures ? "some versions differ from their reference" : "all versions agree");
+  return failures ? 1 : 0;
+}

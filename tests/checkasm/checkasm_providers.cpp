@@ -1,0 +1,16 @@
+// The subsystems whose kernels the harness checks. A subsystem with kernels of its own adds its
+// provider here.
+#include "tests/checkasm/checkasm.h"
+
+static const CheckasmProvider kProviders[] = {
+    CheckasmVideoCandidates,
+};
+
+uint32_t CheckasmAllCandidates(CheckasmCandidate* out, uint32_t capacity) {
+  uint32_t total = 0;
+  for (CheckasmProvider provider : kProviders) {
+    const uint32_t room = total < capacity ? capacity - total : 0;
+    total += provider(out ? out + (total < capacity ? total : capacity) : nullptr, room);
+  }
+  return total;
+}

@@ -1,0 +1,203 @@
+// The video decoder's kernels under the harness.
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "tests/checkasm/checkasm.h"
+#include "video/kernels.h"
+#include "video/quant.h"
+
+namespace {
+
+// Every destination sits 16 bytes inside a canvas of random bytes, so that a write beside the
+// block shows as a difference too; sources may overlap the destination (a one-frame movie).
+constexpr uint32_t kBorder = 16;
+constexpr uint32_t kCanvasRows = 48;
+
+struct VideoCase {
+  alignas(16) int16_t Coefs[64];
+  alignas(16) int8_t Residue[64];
+  alignas(16) uint8_t Block[64];
+  alignas(16) uint32_t RandomQuant[64];
+  uint8_t Rows[8];
+  uint8_t C0, C1, Value;
+  const uint32_t* Quant;
+  std::vector<uint8_t> Canvas;
+  uint32_t Pitch;
+  std::vector<uint8_t> Source;
+  uint32_t SourcePitch;
+  bool InPlace;
+  int32_t Dy, Dx;
+};
+
+int16_t RandomCoefficient(CheckasmRandom* rng, uint32_t style, uint32_t i) {
+  switch (style) {
+    case 0:  // typical: small values, mostly zero away from the top left
+      return CheckasmRandomBelow(rng, 64) < 64 - i ? int16_t(int32_t(CheckasmRandomBelow(rng, 65)) - 32) : 0;
+    case 1:  // sparse values of any size
+      return CheckasmRandomBelow(rng, 8) == 0 ? int16_t(CheckasmRandom32(rng)) : 0;
+    case 2:  // extremes, whose products wrap
+      return CheckasmRandomBelow(rng, 2) ? int16_t(32767) : int16_t(-32768);
+    case 3:  // DC only
+      return i == 0 ? int16_t(CheckasmRandom32(rng)) : 0;
+    default:  // first row only: the columns take the DC shortcut
+      return i < 8 ? int16_t(int32_t(CheckasmRandomBelow(rng, 4096)) - 2048) : 0;
+  }
+}
+
+void MakeCase(CheckasmRandom* rng, VideoCase* c) {
+  const uint32_t style = CheckasmRandomBelow(rng, 5);
+  for (uint32_t i = 0; i < 64; ++i) c->Coefs[i] = RandomCoefficient(rng, style, i);
+  CheckasmRandomBytes(rng, c->Residue, sizeof c->Residue);
+  CheckasmRandomBytes(rng, c->Block, sizeof c->Block);
+  CheckasmRandomBytes(rng, c->RandomQuant, sizeof c->RandomQuant);
+  CheckasmRandomBytes(rng, c->Rows, sizeof c->Rows);
+  c->C0 = uint8_t(CheckasmRandom32(rng));
+  c->C1 = uint8_t(CheckasmRandom32(rng));
+  c->Value = uint8_t(CheckasmRandom32(rng));
+  const uint32_t q = CheckasmRandomBelow(rng, 33);
+  c->Quant = q == 32 ? c->RandomQuant : q < 16 ? VideoQuantIntra[q] : VideoQuantInter[q - 16];
+  c->Pitch = 48 + 8 * CheckasmRandomBelow(rng, 4);
+  c->Canvas.resize(size_t(c->Pitch) * kCanvasRows);
+  CheckasmRandomBytes(rng, c->Canvas.data(), c->Canvas.size());
+  c->SourcePitch = 8 + CheckasmRandomBelow(rng, 24);
+  c->Source.resize(size_t(c->SourcePitch) * 8);
+  CheckasmRandomBytes(rng, c->Source.data(), c->Source.size());
+  c->InPlace = CheckasmRandomBelow(rng, 2) != 0;
+  c->Dy = int32_t(CheckasmRandomBelow(rng, 31)) - 15;
+  c->Dx = int32_t(CheckasmRandomBelow(rng, 31)) - 15;
+}
+
+uint8_t* Destination(VideoCase* c, uint8_t* canvas) { return canvas + kBorder * c->Pitch + kBorder; }
+
+// The source block of kernels that read one: inside the destination's canvas (in place) or apart.
+const uint8_t* Source(VideoCase* c, uint8_t* canvas, uint32_t* pitch) {
+  if (!c->InPlace) {
+    *pitch = c->SourcePitch;
+    return c->Source.data();
+  }
+  *pitch = c->Pitch;
+  return Destination(c, canvas) + c->Dy * int32_t(c->Pitch) + c->Dx;
+}
+
+typedef void (*VideoInvoke)(const void* function, VideoCase* c, uint8_t* canvas);
+
+void InvokeIdctPut(const void* f, VideoCase* c, uint8_t* canvas) {
+  reinterpret_cast<VideoIdctPutFn>(f)(Destination(c, canvas), c->Pitch, c->Coefs, c->Quant);
+}
+
+void InvokeIdctAdd(const void* f, VideoCase* c, uint8_t* canvas) {
+  uint32_t pitch;
+  const uint8_t* src = Source(c, canvas, &pitch);
+  reinterpret_cast<VideoIdctAddFn>(f)(Destination(c, canvas), c->Pitch, c->Coefs, c->Quant, src,
+                                      pitch);
+}
+
+void InvokeResidueAdd(const void* f, VideoCase* c, uint8_t* canvas) {
+  uint32_t pitch;
+  const uint8_t* src = Source(c, canvas, &pitch);
+  reinterpret_cast<VideoResidueAddFn>(f)(Destination(c, canvas), c->Pitch, c->Residue, src, pitch);
+}
+
+void InvokeCopy(const void* f, VideoCase* c, uint8_t* canvas) {
+  uint32_t pitch;
+  const uint8_t* src = Source(c, canvas, &pitch);
+  reinterpret_cast<VideoCopyFn>(f)(Destination(c, canvas), c->Pitch, src, pitch);
+}
+
+void InvokeFill(const void* f, VideoCase* c, uint8_t* canvas) {
+  reinterpret_cast<VideoFillFn>(f)(Destination(c, canvas), c->Pitch, c->Value);
+}
+
+void InvokePattern(const void* f, VideoCase* c, uint8_t* canvas) {
+  reinterpret_cast<VideoPatternFn>(f)(Destination(c, canvas), c->Pitch, c->C0, c->C1, c->Rows);
+}
+
+void InvokeDouble(const void* f, VideoCase* c, uint8_t* canvas) {
+  reinterpret_cast<VideoDoubleFn>(f)(Destination(c, canvas), c->Pitch, c->Block);
+}
+
+template <VideoInvoke Invoke>
+int Compare(const void* reference, const void* candidate, CheckasmRandom* rng, char* why,
+            size_t whySize) {
+  VideoCase c;
+  MakeCase(rng, &c);
+  std::vector<uint8_t> expected = c.Canvas, got = c.Canvas;
+  Invoke(reference, &c, expected.data());
+  Invoke(candidate, &c, got.data());
+  if (CheckasmSameBytes(expected.data(), got.data(), expected.size(), c.Pitch, why, whySize)) {
+    return 1;
+  }
+  const size_t used = std::strlen(why);
+  std::snprintf(why + used, whySize - used, " (canvas pitch %u, block at row and column %u%s)",
+                c.Pitch, kBorder, c.InPlace ? ", source in the same canvas" : "");
+  return 0;
+}
+
+void* Prepare(CheckasmRandom* rng) {
+  VideoCase* c = new VideoCase;
+  MakeCase(rng, c);
+  c->Quant = VideoQuantInter[4];
+  for (uint32_t i = 0; i < 64; ++i) c->Coefs[i] = RandomCoefficient(rng, 0, i);
+  return c;
+}
+
+template <VideoInvoke Invoke>
+void Run(const void* function, void* inputs) {
+  VideoCase* c = static_cast<VideoCase*>(inputs);
+  Invoke(function, c, c->Canvas.data());
+}
+
+void Release(void* inputs) { delete static_cast<VideoCase*>(inputs); }
+
+template <VideoInvoke Invoke>
+constexpr CheckasmKind Kind(const char* name) {
+  return {name, Compare<Invoke>, Prepare, Run<Invoke>, Release};
+}
+
+const CheckasmKind kIdctPut = Kind<InvokeIdctPut>("IdctPut");
+const CheckasmKind kIdctPutDoubled = Kind<InvokeIdctPut>("IdctPutDoubled");
+const CheckasmKind kIdctAdd = Kind<InvokeIdctAdd>("IdctAdd");
+const CheckasmKind kResidueAdd = Kind<InvokeResidueAdd>("ResidueAdd");
+const CheckasmKind kCopy8x8 = Kind<InvokeCopy>("Copy8x8");
+const CheckasmKind kFill8x8 = Kind<InvokeFill>("Fill8x8");
+const CheckasmKind kFill16x16 = Kind<InvokeFill>("Fill16x16");
+const CheckasmKind kPattern8x8 = Kind<InvokePattern>("Pattern8x8");
+const CheckasmKind kPattern16x16 = Kind<InvokePattern>("Pattern16x16");
+const CheckasmKind kDouble8x8 = Kind<InvokeDouble>("Double8x8");
+
+struct Slot {
+  const CheckasmKind* Kind;
+  const void* (*Get)(const VideoKernels* k);
+};
+
+#define VIDEO_SLOT(name) \
+  { &k##name, [](const VideoKernels* k) { return reinterpret_cast<const void*>(k->name); } }
+const Slot kSlots[] = {
+    VIDEO_SLOT(IdctPut),    VIDEO_SLOT(IdctPutDoubled), VIDEO_SLOT(IdctAdd),
+    VIDEO_SLOT(ResidueAdd), VIDEO_SLOT(Copy8x8),        VIDEO_SLOT(Fill8x8),
+    VIDEO_SLOT(Fill16x16),  VIDEO_SLOT(Pattern8x8),     VIDEO_SLOT(Pattern16x16),
+    VIDEO_SLOT(Double8x8),
+};
+#undef VIDEO_SLOT
+
+}  // namespace
+
+uint32_t CheckasmVideoCandidates(CheckasmCandidate* out, uint32_t capacity) {
+  uint32_t setCount, total = 0;
+  const VideoKernelSet* sets = VideoKernelSets(&setCount);
+  const VideoKernels* reference = VideoReferenceKernels();
+  const uint32_t cpu = VideoCpuFeatures();
+  for (uint32_t s = 0; s < setCount; ++s) {
+    for (const Slot& slot : kSlots) {
+      const void* function = slot.Get(sets[s].Kernels);
+      if (!function) continue;
+      if (out && total < capacity) {
+        out[total] = {"video", slot.Kind, sets[s].Name, slot.Get(reference), function,
+                      (sets[s].CpuFlags & cpu) == sets[s].CpuFlags};
+      }
+      ++total;
+    }
+  }
+  return total;
+}
