@@ -51,10 +51,6 @@ inline int AudioReadValue(AudioBitReader* reader, uint32_t width, float quantise
   return 1;
 }
 
-}  // namespace
-
-namespace {
-
 int AudioReadRuns(float* coefficients, uint32_t n, AudioBitReader* reader,
                   const float* quantisers, const uint32_t* bandEdges, uint32_t bandCount) {
   uint32_t nextBand = 0;  // the first band whose quantiser is not yet in force

@@ -1,13 +1,14 @@
 // Audio decoding speed: one inverse transform per length the decoder uses, and whole blocks
-// as a multiple of real time.
+// of encoded music as a multiple of real time.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
+#include <utility>
 #include <random>
 #include <vector>
 
 #include "audio/audio_decoder.h"
 #include "tests/audio/audio_test_util.h"
+#include "tests/audio_encoder/audio_encoder_test_util.h"
 
 namespace {
 
@@ -32,39 +33,39 @@ void BM_InverseDct(benchmark::State& state) { TransformBench(state, InverseDct);
 BENCHMARK(BM_InverseRealDft)->RangeMultiplier(2)->Range(512, 4096);
 BENCHMARK(BM_InverseDct)->RangeMultiplier(2)->Range(512, 2048);
 
-// A block shaped like coded music: wide values in the low bands, narrower ones higher up, the
-// top quarter of the spectrum empty.
-std::vector<uint8_t> MusicLikeBlock(const AudioBlockDecoder* d, std::mt19937* rng) {
-  TestBitWriter w;
-  if ((d->Flags & AudioFlagDct) != 0) w.Put(0, 2);
-  const uint32_t n = d->FrameSamples;
-  for (uint32_t c = 0; c < d->DecodeChannels; ++c) {
-    w.PutFloat(1000, 23, false);
-    w.PutFloat(200, 23, true);
-    for (uint32_t j = 0; j < d->BandCount; ++j) w.Put(20 + j, 8);
-    uint32_t k = 2;
-    for (; k < 3 * n / 4; k += 8) {
-      const uint32_t width = 7 - std::min<uint32_t>(6, 8 * k / n);
-      w.PutShortRun(width);
-      for (int i = 0; i < 8; ++i) {
-        const auto limit = static_cast<int32_t>(1u << width);
-        w.PutValue(static_cast<int32_t>((*rng)() % static_cast<uint32_t>(limit)) - limit / 2, width);
-      }
+// The blocks of two seconds of music-like sound coded at quality 70, as (start, end) spans of
+// their packets.
+struct BenchStream {
+  std::vector<std::vector<uint8_t>> Packets;
+  std::vector<std::pair<const uint8_t*, const uint8_t*>> Blocks;
+};
+
+void BenchEncodeMusic(uint32_t flags, BenchStream* stream) {
+  AudioEncoderConfig config;
+  config.Rate = 44100;
+  config.Channels = 2;
+  config.Flags = flags;
+  config.Quality = 70;
+  stream->Packets = TestEncode(config, TestMusicLike(44100, 2, 2.0));
+  TestDecoder d = TestOpenDecoder(44100, 2, flags);
+  for (const std::vector<uint8_t>& packet : stream->Packets) {
+    const uint8_t* end = packet.data() + packet.size();
+    for (const uint8_t* p = packet.data() + 4; p < end;) {
+      const uint32_t used = AudioDecodeBlock(d.get(), p, end);
+      stream->Blocks.emplace_back(p, end);
+      p += used;
     }
-    TestPutSilence(&w, k, n);
   }
-  return w.Finish();
 }
 
 void BlockBench(benchmark::State& state, uint32_t flags) {
+  BenchStream stream;
+  BenchEncodeMusic(flags, &stream);
   TestDecoder d = TestOpenDecoder(44100, 2, flags);
-  std::mt19937 rng(7);
-  std::vector<std::vector<uint8_t>> blocks;
-  for (int i = 0; i < 16; ++i) blocks.push_back(MusicLikeBlock(d.get(), &rng));
   size_t next = 0;
   for (auto _ : state) {
-    const std::vector<uint8_t>& block = blocks[next++ % blocks.size()];
-    AudioDecodeBlock(d.get(), block.data(), block.data() + block.size());
+    const auto& block = stream.Blocks[next++ % stream.Blocks.size()];
+    AudioDecodeBlock(d.get(), block.first, block.second);
     AudioJoinBlock(d.get());
     benchmark::DoNotOptimize(d->PcmBuffer[0]);
   }
