@@ -10,7 +10,7 @@
 
 namespace {
 
-void RunKernel(benchmark::State& state, CheckasmCandidate c, const void* function) {
+void RunKernel(benchmark::State& state, CheckasmCandidate c, CheckasmFunction function) {
   CheckasmRandom rng;
   CheckasmSeed(&rng, 1);
   void* inputs = c.Kind->Prepare(&rng);

@@ -43,7 +43,7 @@ int CheckasmVerify(const CheckasmCandidate* c, uint32_t trials, uint64_t seed, c
   return 1;
 }
 
-double CheckasmTime(const CheckasmCandidate* c, const void* function, uint32_t calls) {
+double CheckasmTime(const CheckasmCandidate* c, CheckasmFunction function, uint32_t calls) {
   CheckasmRandom rng;
   CheckasmSeed(&rng, 1);
   void* inputs = c->Kind->Prepare(&rng);

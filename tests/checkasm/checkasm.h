@@ -20,16 +20,19 @@ uint32_t CheckasmRandom32(CheckasmRandom* rng);
 uint32_t CheckasmRandomBelow(CheckasmRandom* rng, uint32_t n);
 void CheckasmRandomBytes(CheckasmRandom* rng, void* dst, size_t size);
 
+// Any kernel, stored as a plain function pointer and cast back by its kind's functions.
+typedef void (*CheckasmFunction)(void);
+
 // One function contract.
 struct CheckasmKind {
   const char* Name;
   // Runs the reference and the candidate on the same random input; returns 1 when their outputs
   // agree byte for byte, else 0 with the first difference described in why.
-  int (*Compare)(const void* reference, const void* candidate, CheckasmRandom* rng, char* why,
-                 size_t whySize);
+  int (*Compare)(CheckasmFunction reference, CheckasmFunction candidate, CheckasmRandom* rng,
+                 char* why, size_t whySize);
   // Timing: inputs made once, then a version run on them again and again.
   void* (*Prepare)(CheckasmRandom* rng);
-  void (*Run)(const void* function, void* inputs);
+  void (*Run)(CheckasmFunction function, void* inputs);
   void (*Release)(void* inputs);
 };
 
@@ -38,8 +41,8 @@ struct CheckasmCandidate {
   const char* Group;  // the subsystem, e.g. "video"
   const CheckasmKind* Kind;
   const char* Version;  // e.g. "sse2"
-  const void* Reference;
-  const void* Function;
+  CheckasmFunction Reference;
+  CheckasmFunction Function;
   int Runnable;  // the CPU has the features the version needs
 };
 
@@ -55,7 +58,7 @@ int CheckasmVerify(const CheckasmCandidate* c, uint32_t trials, uint64_t seed, c
 
 // Nanoseconds per call of function (the candidate's or its reference), best of five rounds of
 // `calls` calls on the same prepared input.
-double CheckasmTime(const CheckasmCandidate* c, const void* function, uint32_t calls);
+double CheckasmTime(const CheckasmCandidate* c, CheckasmFunction function, uint32_t calls);
 
 // Byte comparison for Compare functions: 1 when equal, else 0 with the first differing byte
 // described as a row and column of a buffer of the given pitch.

@@ -80,45 +80,45 @@ const uint8_t* Source(VideoCase* c, uint8_t* canvas, uint32_t* pitch) {
   return Destination(c, canvas) + c->Dy * int32_t(c->Pitch) + c->Dx;
 }
 
-typedef void (*VideoInvoke)(const void* function, VideoCase* c, uint8_t* canvas);
+typedef void (*VideoInvoke)(CheckasmFunction function, VideoCase* c, uint8_t* canvas);
 
-void InvokeIdctPut(const void* f, VideoCase* c, uint8_t* canvas) {
+void InvokeIdctPut(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
   reinterpret_cast<VideoIdctPutFn>(f)(Destination(c, canvas), c->Pitch, c->Coefs, c->Quant);
 }
 
-void InvokeIdctAdd(const void* f, VideoCase* c, uint8_t* canvas) {
+void InvokeIdctAdd(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
   uint32_t pitch;
   const uint8_t* src = Source(c, canvas, &pitch);
   reinterpret_cast<VideoIdctAddFn>(f)(Destination(c, canvas), c->Pitch, c->Coefs, c->Quant, src,
                                       pitch);
 }
 
-void InvokeResidueAdd(const void* f, VideoCase* c, uint8_t* canvas) {
+void InvokeResidueAdd(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
   uint32_t pitch;
   const uint8_t* src = Source(c, canvas, &pitch);
   reinterpret_cast<VideoResidueAddFn>(f)(Destination(c, canvas), c->Pitch, c->Residue, src, pitch);
 }
 
-void InvokeCopy(const void* f, VideoCase* c, uint8_t* canvas) {
+void InvokeCopy(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
   uint32_t pitch;
   const uint8_t* src = Source(c, canvas, &pitch);
   reinterpret_cast<VideoCopyFn>(f)(Destination(c, canvas), c->Pitch, src, pitch);
 }
 
-void InvokeFill(const void* f, VideoCase* c, uint8_t* canvas) {
+void InvokeFill(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
   reinterpret_cast<VideoFillFn>(f)(Destination(c, canvas), c->Pitch, c->Value);
 }
 
-void InvokePattern(const void* f, VideoCase* c, uint8_t* canvas) {
+void InvokePattern(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
   reinterpret_cast<VideoPatternFn>(f)(Destination(c, canvas), c->Pitch, c->C0, c->C1, c->Rows);
 }
 
-void InvokeDouble(const void* f, VideoCase* c, uint8_t* canvas) {
+void InvokeDouble(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
   reinterpret_cast<VideoDoubleFn>(f)(Destination(c, canvas), c->Pitch, c->Block);
 }
 
 template <VideoInvoke Invoke>
-int Compare(const void* reference, const void* candidate, CheckasmRandom* rng, char* why,
+int Compare(CheckasmFunction reference, CheckasmFunction candidate, CheckasmRandom* rng, char* why,
             size_t whySize) {
   VideoCase c;
   MakeCase(rng, &c);
@@ -143,7 +143,7 @@ void* Prepare(CheckasmRandom* rng) {
 }
 
 template <VideoInvoke Invoke>
-void Run(const void* function, void* inputs) {
+void Run(CheckasmFunction function, void* inputs) {
   VideoCase* c = static_cast<VideoCase*>(inputs);
   Invoke(function, c, c->Canvas.data());
 }
@@ -168,11 +168,11 @@ const CheckasmKind kDouble8x8 = Kind<InvokeDouble>("Double8x8");
 
 struct Slot {
   const CheckasmKind* Kind;
-  const void* (*Get)(const VideoKernels* k);
+  CheckasmFunction (*Get)(const VideoKernels* k);
 };
 
 #define VIDEO_SLOT(name) \
-  { &k##name, [](const VideoKernels* k) { return reinterpret_cast<const void*>(k->name); } }
+  { &k##name, [](const VideoKernels* k) { return reinterpret_cast<CheckasmFunction>(k->name); } }
 const Slot kSlots[] = {
     VIDEO_SLOT(IdctPut),    VIDEO_SLOT(IdctPutDoubled), VIDEO_SLOT(IdctAdd),
     VIDEO_SLOT(ResidueAdd), VIDEO_SLOT(Copy8x8),        VIDEO_SLOT(Fill8x8),
@@ -190,7 +190,7 @@ uint32_t CheckasmVideoCandidates(CheckasmCandidate* out, uint32_t capacity) {
   const uint32_t cpu = VideoCpuFeatures();
   for (uint32_t s = 0; s < setCount; ++s) {
     for (const Slot& slot : kSlots) {
-      const void* function = slot.Get(sets[s].Kernels);
+      const CheckasmFunction function = slot.Get(sets[s].Kernels);
       if (!function) continue;
       if (out && total < capacity) {
         out[total] = {"video", slot.Kind, sets[s].Name, slot.Get(reference), function,

@@ -40,8 +40,8 @@ TEST(VideoKernels, TheHarnessCatchesAWrongVersion) {
   for (const CheckasmCandidate& candidate : VideoCandidates()) {
     if (std::string(candidate.Kind->Name) == "Fill8x8") c = candidate;
   }
-  c.Function = reinterpret_cast<const void*>(wide);
-  c.Reference = reinterpret_cast<const void*>(&VideoFill8x8Reference);
+  c.Function = reinterpret_cast<CheckasmFunction>(wide);
+  c.Reference = reinterpret_cast<CheckasmFunction>(&VideoFill8x8Reference);
   char why[400] = "";
   EXPECT_FALSE(CheckasmVerify(&c, 10, 1, why, sizeof why));
   EXPECT_NE(std::string(why).find("column 24"), std::string::npos) << why;
