@@ -2,6 +2,7 @@
 #ifndef VEXA_VEXA_H
 #define VEXA_VEXA_H
 
+#include "vexa/copy.h"
 #include "vexa/export.h"
 #include "vexa/movie.h"
 #include "vexa/planes.h"

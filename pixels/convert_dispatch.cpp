@@ -1,0 +1,8 @@
+// Runtime choice of the kernel table.
+#include "pixels/convert.h"
+
+const PixelKernels* PixelKernelsBest() {
+  static const PixelKernels* const best =
+      PixelKernelsSse2() != nullptr ? PixelKernelsSse2() : PixelKernelsScalar();
+  return best;
+}

@@ -1,0 +1,270 @@
+// SSE2 kernels: eight pixels per step in 16-bit lanes, the same saturating arithmetic as the
+// scalar reference (mulhi, adds, subs), so the output is bit-identical. A lone pixel at an odd
+// start and the remainder below one step go through the scalar kernels.
+#include "pixels/convert.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#define PIXELS_HAVE_SSE2 1
+#include <emmintrin.h>
+
+#include <cstring>
+#endif
+
+#if PIXELS_HAVE_SSE2
+
+namespace {
+
+__m128i Load32(const uint8_t* p) {
+  int32_t v;
+  std::memcpy(&v, p, 4);
+  return _mm_cvtsi32_si128(v);
+}
+
+__m128i Load64(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+__m128i Load128(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+void Store64(void* p, __m128i v) { _mm_storel_epi64(static_cast<__m128i*>(p), v); }
+void Store128(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+
+// 12-bit red, green and blue of eight pixels that start at an even column.
+struct Rgb12x8 {
+  __m128i R, G, B;
+};
+
+struct Offsets {
+  __m128i C[3];
+};
+
+Offsets LoadOffsets(const PixelConstants* k, uint32_t phase) {
+  Offsets o;
+  for (int c = 0; c < 3; ++c) {
+    o.C[c] = _mm_load_si128(reinterpret_cast<const __m128i*>(k->Offset[phase][c]));
+  }
+  return o;
+}
+
+Rgb12x8 YuvToRgb12x8(const uint8_t* y, const uint8_t* u, const uint8_t* v, const Offsets& o) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i chromaMul = _mm_set1_epi16(kPixelChromaMul);
+  __m128i ys = _mm_unpacklo_epi8(Load64(y), zero);
+  __m128i us = _mm_unpacklo_epi8(Load32(u), zero);
+  __m128i vs = _mm_unpacklo_epi8(Load32(v), zero);
+  us = _mm_unpacklo_epi16(us, us);  // each chroma sample serves two pixels
+  vs = _mm_unpacklo_epi16(vs, vs);
+  ys = _mm_mulhi_epi16(_mm_slli_epi16(ys, 6), _mm_set1_epi16(kPixelLumaMul));
+  us = _mm_mulhi_epi16(_mm_slli_epi16(us, 4), chromaMul);
+  vs = _mm_mulhi_epi16(_mm_slli_epi16(vs, 5), chromaMul);
+  const __m128i r = _mm_add_epi16(ys, _mm_add_epi16(vs, vs));
+  const __m128i g = _mm_sub_epi16(ys, _mm_add_epi16(us, vs));
+  const __m128i b = _mm_add_epi16(ys, _mm_add_epi16(_mm_slli_epi16(us, 2), us));
+  const __m128i floor = _mm_set1_epi16(int16_t(kPixelFloor));
+  return {_mm_subs_epu16(_mm_adds_epi16(r, o.C[PixelRed]), floor),
+          _mm_subs_epu16(_mm_adds_epi16(g, o.C[PixelGreen]), floor),
+          _mm_subs_epu16(_mm_adds_epi16(b, o.C[PixelBlue]), floor)};
+}
+
+// Runs step(span, first pixel, first chroma sample, destination) over whole groups of kGroup
+// pixels starting at an even column; the scalar kernel does the rest.
+template <uint32_t kGroup, uint32_t kBytes, typename Step>
+void RunRow(const PixelSpan* s, PixelRowFunc scalar, const PixelConstants* k, Step step) {
+  uint32_t i = 0;
+  if (s->OddStart && s->Count > 0) {
+    const PixelSpan head = PixelSubSpan(s, 0, 1, kBytes);
+    scalar(&head, k);
+    i = 1;
+  }
+  auto* dest = static_cast<uint8_t*>(s->Dest);
+  for (; s->Count - i >= kGroup; i += kGroup) {
+    step(i, (s->OddStart + i) >> 1, dest + size_t(i) * kBytes);
+  }
+  if (i < s->Count) {
+    const PixelSpan tail = PixelSubSpan(s, i, s->Count - i, kBytes);
+    scalar(&tail, k);
+  }
+}
+
+template <bool kAlpha>
+void Rgb32Row(const PixelSpan* s, const PixelConstants* k) {
+  const Offsets o = LoadOffsets(k, s->Phase);
+  const bool redLow = k->Position[PixelRed] == 0;
+  const PixelRowFunc scalar =
+      kAlpha ? PixelKernelsScalar()->Rgb32Alpha : PixelKernelsScalar()->Rgb32;
+  RunRow<8, 4>(s, scalar, k, [&](uint32_t i, uint32_t ci, uint8_t* out) {
+    const Rgb12x8 c = YuvToRgb12x8(s->Y + i, s->U + ci, s->V + ci, o);
+    const __m128i r = _mm_srli_epi16(c.R, 4);
+    const __m128i g = _mm_srli_epi16(c.G, 4);
+    const __m128i b = _mm_srli_epi16(c.B, 4);
+    __m128i alpha = _mm_setzero_si128();
+    if (kAlpha) alpha = _mm_unpacklo_epi8(Load64(s->A + i), _mm_setzero_si128());
+    const __m128i low = _mm_or_si128(redLow ? r : b, _mm_slli_epi16(g, 8));
+    const __m128i high = _mm_or_si128(redLow ? b : r, _mm_slli_epi16(alpha, 8));
+    Store128(out, _mm_unpacklo_epi16(low, high));
+    Store128(out + 16, _mm_unpackhi_epi16(low, high));
+  });
+}
+
+// The 16-bit word of eight pixels: each channel >> Shift, << Position.
+struct Pack16Shifts {
+  __m128i Right[3], Left[3], AlphaRight, AlphaLeft;
+};
+
+Pack16Shifts LoadShifts(const PixelConstants* k) {
+  Pack16Shifts p;
+  for (int c = 0; c < 3; ++c) {
+    p.Right[c] = _mm_cvtsi32_si128(k->Shift[c]);
+    p.Left[c] = _mm_cvtsi32_si128(k->Position[c]);
+  }
+  p.AlphaRight = _mm_cvtsi32_si128(k->AlphaShift);
+  p.AlphaLeft = _mm_cvtsi32_si128(k->AlphaPosition);
+  return p;
+}
+
+__m128i Pack16x8(const Rgb12x8& c, const Pack16Shifts& p) {
+  const __m128i r = _mm_sll_epi16(_mm_srl_epi16(c.R, p.Right[PixelRed]), p.Left[PixelRed]);
+  const __m128i g = _mm_sll_epi16(_mm_srl_epi16(c.G, p.Right[PixelGreen]), p.Left[PixelGreen]);
+  const __m128i b = _mm_sll_epi16(_mm_srl_epi16(c.B, p.Right[PixelBlue]), p.Left[PixelBlue]);
+  return _mm_or_si128(_mm_or_si128(r, g), b);
+}
+
+template <bool kAlpha>
+void Rgb16Row(const PixelSpan* s, const PixelConstants* k) {
+  const Offsets o = LoadOffsets(k, s->Phase);
+  const Pack16Shifts shifts = LoadShifts(k);
+  const PixelRowFunc scalar =
+      kAlpha ? PixelKernelsScalar()->Rgb16Alpha : PixelKernelsScalar()->Rgb16;
+  RunRow<8, 2>(s, scalar, k, [&](uint32_t i, uint32_t ci, uint8_t* out) {
+    __m128i pixel = Pack16x8(YuvToRgb12x8(s->Y + i, s->U + ci, s->V + ci, o), shifts);
+    if (kAlpha) {
+      const __m128i alpha = _mm_unpacklo_epi8(Load64(s->A + i), _mm_setzero_si128());
+      pixel = _mm_or_si128(
+          pixel, _mm_sll_epi16(_mm_srl_epi16(alpha, shifts.AlphaRight), shifts.AlphaLeft));
+    }
+    Store128(out, pixel);
+  });
+}
+
+void Index8Row(const PixelSpan* s, const PixelConstants* k) {
+  const Offsets o = LoadOffsets(k, s->Phase);
+  const Pack16Shifts shifts = LoadShifts(k);
+  RunRow<8, 1>(s, PixelKernelsScalar()->Index8, k, [&](uint32_t i, uint32_t ci, uint8_t* out) {
+    const __m128i index = Pack16x8(YuvToRgb12x8(s->Y + i, s->U + ci, s->V + ci, o), shifts);
+    Store64(out, _mm_packus_epi16(index, index));
+  });
+}
+
+// Sixteen pixels: sixteen luma bytes and eight samples of each chroma plane.
+template <bool kLumaFirst>
+void PackedYuvRow(const PixelSpan* s, const PixelConstants* k) {
+  const PixelRowFunc scalar = kLumaFirst ? PixelKernelsScalar()->Yuy2 : PixelKernelsScalar()->Uyvy;
+  RunRow<16, 2>(s, scalar, k, [&](uint32_t i, uint32_t ci, uint8_t* out) {
+    const __m128i y = Load128(s->Y + i);
+    const __m128i uv = _mm_unpacklo_epi8(Load64(s->U + ci), Load64(s->V + ci));
+    Store128(out, kLumaFirst ? _mm_unpacklo_epi8(y, uv) : _mm_unpacklo_epi8(uv, y));
+    Store128(out + 16, kLumaFirst ? _mm_unpackhi_epi8(y, uv) : _mm_unpackhi_epi8(uv, y));
+  });
+}
+
+// Eight source pixels into eight whole pairs: luma doubled, each chroma pair used twice.
+template <bool kLumaFirst>
+void PackedYuvDoubleRow(const PixelSpan* s, const PixelConstants* k) {
+  const PixelRowFunc scalar =
+      kLumaFirst ? PixelKernelsScalar()->Yuy2Double : PixelKernelsScalar()->UyvyDouble;
+  RunRow<8, 4>(s, scalar, k, [&](uint32_t i, uint32_t ci, uint8_t* out) {
+    const __m128i y = Load64(s->Y + i);
+    const __m128i yy = _mm_unpacklo_epi8(y, y);
+    const __m128i uv = _mm_unpacklo_epi8(Load32(s->U + ci), Load32(s->V + ci));
+    const __m128i uvuv = _mm_unpacklo_epi16(uv, uv);
+    Store128(out, kLumaFirst ? _mm_unpacklo_epi8(yy, uvuv) : _mm_unpacklo_epi8(uvuv, yy));
+    Store128(out + 16, kLumaFirst ? _mm_unpackhi_epi8(yy, uvuv) : _mm_unpackhi_epi8(uvuv, yy));
+  });
+}
+
+// Four pixels per step: each 64-bit half holds two pixels whose three low bytes are moved
+// together into six bytes; the two halves are stored overlapping. The last step may write two
+// bytes past its twelve, so it runs only while at least one more pixel follows.
+void Pack24(const void* src, uint32_t count, void* dest) {
+  const auto* in = static_cast<const uint8_t*>(src);
+  auto* out = static_cast<uint8_t*>(dest);
+  const __m128i lowPixel = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
+  const __m128i highPixel = _mm_set_epi32(0x00FFFFFF, 0, 0x00FFFFFF, 0);
+  uint32_t i = 0;
+  for (; i + 4 < count; i += 4) {
+    const __m128i p = Load128(in + 4 * i);
+    const __m128i packed = _mm_or_si128(_mm_and_si128(p, lowPixel),
+                                        _mm_srli_epi64(_mm_and_si128(p, highPixel), 8));
+    Store64(out + 3 * i, packed);
+    Store64(out + 3 * i + 6, _mm_unpackhi_epi64(packed, packed));
+  }
+  PixelKernelsScalar()->Pack24(in + 4 * i, count - i, out + 3 * i);
+}
+
+template <uint32_t kBytes>
+void DoublePixels(const void* src, uint32_t count, void* dest) {
+  const auto* in = static_cast<const uint8_t*>(src);
+  auto* out = static_cast<uint8_t*>(dest);
+  constexpr uint32_t kStep = 16 / kBytes;
+  uint32_t i = 0;
+  for (; i + kStep <= count; i += kStep) {
+    const __m128i p = Load128(in + kBytes * i);
+    __m128i low, high;
+    if constexpr (kBytes == 4) {
+      low = _mm_unpacklo_epi32(p, p), high = _mm_unpackhi_epi32(p, p);
+    } else if constexpr (kBytes == 2) {
+      low = _mm_unpacklo_epi16(p, p), high = _mm_unpackhi_epi16(p, p);
+    } else {
+      low = _mm_unpacklo_epi8(p, p), high = _mm_unpackhi_epi8(p, p);
+    }
+    Store128(out + 2 * kBytes * i, low);
+    Store128(out + 2 * kBytes * i + 16, high);
+  }
+  const PixelKernels* scalar = PixelKernelsScalar();
+  const PixelPostFunc rest =
+      kBytes == 4 ? scalar->Double32 : (kBytes == 2 ? scalar->Double16 : scalar->Double8);
+  rest(in + kBytes * i, count - i, out + 2 * kBytes * i);
+}
+
+void Pack24Double(const void* src, uint32_t count, void* dest) {
+  // Doubling in 32-bit units first keeps the packing step the only 24-bit code.
+  const auto* in = static_cast<const uint8_t*>(src);
+  auto* out = static_cast<uint8_t*>(dest);
+  alignas(16) uint8_t doubled[256];
+  while (count > 0) {
+    const uint32_t n = count < 32 ? count : 32;
+    DoublePixels<4>(in, n, doubled);
+    Pack24(doubled, 2 * n, out);
+    in += 4 * n, out += 6 * n, count -= n;
+  }
+}
+
+constexpr PixelKernels kSse2Kernels = {
+    "sse2",
+    Rgb32Row<false>,
+    Rgb32Row<true>,
+    Rgb16Row<false>,
+    Rgb16Row<true>,
+    Index8Row,
+    PackedYuvRow<true>,
+    PackedYuvRow<false>,
+    PackedYuvDoubleRow<true>,
+    PackedYuvDoubleRow<false>,
+    Pack24,
+    Pack24Double,
+    DoublePixels<4>,
+    DoublePixels<2>,
+    DoublePixels<1>,
+};
+
+}  // namespace
+
+const PixelKernels* PixelKernelsSse2() {
+#if defined(__GNUC__)
+  __builtin_cpu_init();
+  if (!__builtin_cpu_supports("sse2")) return nullptr;
+#endif
+  return &kSse2Kernels;
+}
+
+#else
+
+const PixelKernels* PixelKernelsSse2() { return nullptr; }
+
+#endif

@@ -1,0 +1,91 @@
+// Preparing a copy's conversion job from the movie's planes, the destination and the flags.
+#include <array>
+
+#include "pixels/copy_job.h"
+#include "vexa/copy.h"
+
+namespace {
+
+constexpr std::array<uint8_t, kCopyGreyPixels> kGreyRow = [] {
+  std::array<uint8_t, kCopyGreyPixels> row{};
+  row.fill(128);
+  return row;
+}();
+
+uint32_t ScaleDown(uint32_t shown, uint32_t stored, uint32_t displayed) {
+  if (displayed == 0) return 0;
+  const uint64_t scaled = uint64_t(shown) * stored / displayed;
+  return scaled < stored ? uint32_t(scaled) : stored;
+}
+
+const VideoPlane* CurrentSet(const Movie* movie) {
+  const VideoPlanes* p = movie->Planes;
+  return p->Current < 2 ? p->Sets[p->Current] : nullptr;
+}
+
+void SetScaling(CopyJob* job, uint32_t mode) {
+  job->RowFactor = PixelScaleDoublesHeight(mode) ? 2 : 1;
+  job->RepeatRow = PixelScaleRepeatsRows(mode) ? 1 : 0;
+  job->RowStep = PixelScaleSkipsOddRows(mode) ? 2 : 1;
+}
+
+}  // namespace
+
+void CopyStoredSize(const Movie* movie, uint32_t width, uint32_t height, uint32_t* storedWidth,
+                    uint32_t* storedHeight) {
+  const VideoPlanes* p = movie->Planes;
+  uint32_t w = ScaleDown(width, movie->FileWidth, movie->Width);
+  uint32_t h = ScaleDown(height, movie->FileHeight, movie->Height);
+  *storedWidth = w < p->Width ? w : p->Width;
+  *storedHeight = h < p->Height ? h : p->Height;
+}
+
+int CopyHasAlpha(const Movie* movie) {
+  const VideoPlane* set = CurrentSet(movie);
+  return set != nullptr && set[PlaneA].Wanted && set[PlaneA].Pixels != nullptr;
+}
+
+int CopyJobPrepare(CopyJob* job, const Movie* movie, void* dest, int32_t pitch, uint32_t rows,
+                   uint32_t storedWidth, uint32_t storedHeight, uint32_t flags,
+                   const PixelKernels* kernels) {
+  const VideoPlane* set = CurrentSet(movie);
+  if (set == nullptr || set[PlaneY].Pixels == nullptr || set[PlaneChroma1].Pixels == nullptr ||
+      set[PlaneChroma2].Pixels == nullptr) {
+    return 0;
+  }
+  *job = CopyJob{};
+  PixelSelect(flags, CopyHasAlpha(movie), kernels, &job->Sel);
+  // A destination row must fit in the pitch, or rows would overlap and the last would run past
+  // rows * |pitch| bytes.
+  const uint64_t rowBytes = uint64_t(storedWidth) * job->Sel.DestBytes;
+  const uint64_t pitchBytes = pitch < 0 ? uint64_t(-int64_t(pitch)) : uint64_t(pitch);
+  if (rows > 1 && pitchBytes < rowBytes) return 0;
+
+  job->Pitch = pitch;
+  job->DestRows = rows;
+  job->Dest = static_cast<uint8_t*>(dest);
+  if (pitch < 0) job->Dest += ptrdiff_t(rows - 1) * ptrdiff_t(pitchBytes);
+
+  const bool swapAlpha = (flags & CopySwapAlpha) && CopyHasAlpha(movie);
+  const VideoPlane& luma = set[swapAlpha ? PlaneA : PlaneY];
+  const VideoPlane& alpha = set[swapAlpha ? PlaneY : PlaneA];
+  job->Y = luma.Pixels, job->YPitch = luma.Pitch;
+  if (CopyHasAlpha(movie)) job->A = alpha.Pixels, job->APitch = alpha.Pitch;
+
+  // The first chroma plane carries V (red difference), the second U; older files have them the
+  // other way round.
+  const bool swapUV = (flags & MovieFlagSwapUV) != 0;
+  const VideoPlane& v = set[swapUV ? PlaneChroma2 : PlaneChroma1];
+  const VideoPlane& u = set[swapUV ? PlaneChroma1 : PlaneChroma2];
+  job->Grey = (flags & OpenGrayscale) ? 1 : 0;
+  if (job->Grey) {
+    job->U = job->V = kGreyRow.data();
+  } else {
+    job->U = u.Pixels, job->UPitch = u.Pitch;
+    job->V = v.Pixels, job->VPitch = v.Pitch;
+  }
+  job->Width = storedWidth;
+  job->Height = storedHeight;
+  SetScaling(job, (flags & CopyScaleMask) >> CopyScaleShift);
+  return 1;
+}
