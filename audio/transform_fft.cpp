@@ -6,8 +6,6 @@
 // transformed the same way, depth first, so small blocks stay in cache. The outputs end up in
 // bit-reversed order and one permutation puts them in place. The backward direction is the
 // forward one on conjugated input with conjugated output.
-#include <utility>
-
 #include "audio/audio_transform.h"
 
 namespace {
@@ -118,12 +116,23 @@ inline void FftLeaf4(float* a) {
 // The three sub-transforms a stage leaves in a block of m floats, depth first.
 void FftSubBlocks(uint32_t m, float* a, uint32_t nw, const float* w);
 
+// Eight points: one stage, whose only non-trivial twiddle is e^(i*pi/4), then the leaves.
+inline void FftLeaf8(float* a, float r) {
+  FftButterfly(a, 0, 4, FftTwiddleZero());
+  FftButterfly(a, 2, 4, FftTwiddleEighth(r));
+  FftLeaf4(a);
+  FftLeaf2(a + 8);
+  FftLeaf2(a + 12);
+}
+
 // A block of m floats that is not the whole array.
 void FftBlock(uint32_t m, float* a, uint32_t nw, const float* w) {
   if (m == 4) {
     FftLeaf2(a);
   } else if (m == 8) {
     FftLeaf4(a);
+  } else if (m == 16) {
+    FftLeaf8(a, w[nw - 8 + 1]);
   } else {
     FftStage(m, a, w + nw - m / 2);
     FftSubBlocks(m, a, nw, w);
@@ -154,10 +163,24 @@ uint32_t FftLog2(uint32_t x) {
   return bits;
 }
 
+// Swaps complex points i and j, conjugating both when asked.
+inline void FftSwapPoints(float* a, uint32_t i, uint32_t j, bool conjugate) {
+  float* pi = a + 2 * i;
+  float* pj = a + 2 * j;
+  const float sign = conjugate ? -1.0f : 1.0f;
+  const float re = pi[0], im = pi[1];
+  pi[0] = pj[0];
+  pi[1] = sign * pj[1];
+  pj[0] = re;
+  pj[1] = sign * im;
+}
+
 // Puts the n/2 complex points from bit-reversed into natural order, conjugating them all when
-// asked. An index of b bits is split into its high h = b/2 bits x and low l = b - h bits y;
-// its reversal is rev_l(y) followed by rev_h(x), so one table of l-bit reversals (at most 256
-// entries, in scratch) serves both halves.
+// asked. An index i of b bits is split into its high h = b/2 bits x and low l = b - h bits y;
+// its reversal j is rev_l(y) followed by rev_h(x), so one table of l-bit reversals (at most
+// 256 entries, in scratch) serves both halves. With r the high h bits of rev_l(y), i < j for
+// every x below r, and x = r is the one case to compare, so each pair is swapped once and
+// without a guess on the order.
 void FftBitReverse(uint32_t n, float* a, uint32_t* scratch, bool conjugate) {
   const uint32_t bits = FftLog2(n / 2);
   const uint32_t high = bits / 2, low = bits - high;
@@ -167,21 +190,15 @@ void FftBitReverse(uint32_t n, float* a, uint32_t* scratch, bool conjugate) {
   }
   for (uint32_t y = 0; y < (1u << low); ++y) {
     const uint32_t reversedY = scratch[y] << high;
-    for (uint32_t x = 0; x < (1u << high); ++x) {
-      const uint32_t i = (x << low) | y;
-      const uint32_t j = reversedY | (scratch[x] >> (low - high));
-      float* pi = a + 2 * i;
-      float* pj = a + 2 * j;
-      if (i < j) {
-        std::swap(pi[0], pj[0]);
-        std::swap(pi[1], pj[1]);
-        if (conjugate) {
-          pi[1] = -pi[1];
-          pj[1] = -pj[1];
-        }
-      } else if (i == j && conjugate) {
-        pi[1] = -pi[1];
-      }
+    const uint32_t r = scratch[y] >> (low - high);
+    for (uint32_t x = 0; x < r; ++x) {
+      FftSwapPoints(a, (x << low) | y, reversedY | (scratch[x] >> (low - high)), conjugate);
+    }
+    const uint32_t i = (r << low) | y, j = reversedY | (scratch[r] >> (low - high));
+    if (i < j) {
+      FftSwapPoints(a, i, j, conjugate);
+    } else if (i == j && conjugate) {
+      a[2 * i + 1] = -a[2 * i + 1];
     }
   }
 }
