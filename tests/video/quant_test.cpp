@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <map>
+#include <numbers>
 #include <vector>
 
 #include "video/quant.h"
@@ -47,7 +48,7 @@ const std::map<int, std::vector<int>> kInterPlusOne = {
     {14, {10, 19, 22, 26, 33, 54}},
     {15, {12, 17, 22, 25, 27, 41, 55}}};
 
-double Factor(int k) { return k == 0 ? 1.0 : std::sqrt(2.0) * std::cos(k * M_PI / 16); }
+double Factor(int k) { return k == 0 ? 1.0 : std::sqrt(2.0) * std::cos(k * std::numbers::pi / 16); }
 
 void CheckAgainstRule(const uint32_t (*matrices)[64], const int* base,
                       const std::map<int, std::vector<int>>& plusOne) {
