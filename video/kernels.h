@@ -75,12 +75,13 @@ void VideoPattern16x16Reference(uint8_t* dst, uint32_t pitch, uint8_t c0, uint8_
                                 const uint8_t rows[8]);
 void VideoDouble8x8Reference(uint8_t* dst, uint32_t pitch, const uint8_t block[64]);
 
-// The SIMD sets (null kernels where a set has no version). The AVX2 set is left out of mingw-w64
-// GCC builds, whose code for 32-byte vectors spilled to the stack assumes an alignment the
-// Windows stack does not give.
+// The SIMD sets (null kernels where a set has no version). mingw-w64 GCC keeps 32-byte vectors
+// in stack slots it cannot align on Windows, so its builds get the AVX2 set only when the build
+// assembles all vector moves as unaligned ones (video/CMakeLists.txt).
 #if defined(__x86_64__) || defined(_M_X64)
 #define VIDEO_HAVE_SSE2 1
-#if defined(_WIN32) && defined(__GNUC__) && !defined(__clang__)
+#if defined(_WIN32) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(VIDEO_UNALIGNED_VECTOR_MOVES)
 #define VIDEO_HAVE_AVX2 0
 #else
 #define VIDEO_HAVE_AVX2 1
