@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "core/mem.h"
+#include "vexa/movie.h"
 
 namespace {
 
@@ -60,4 +61,19 @@ std::vector<uint8_t> AudioEncodeFlush(AudioEncoder* e) {
   e->Pending.clear();
   AudioPutCount(&packet, static_cast<uint32_t>(real * 2));
   return packet;
+}
+
+uint32_t AudioEncoderMaxPacketBytes(const AudioEncoder* e, uint32_t framesPerPacket) {
+  // Fewer than a block's values wait between packets, so a packet's input completes at most
+  // ceil(values / hop) blocks; the last packet announces fewer than a block's values.
+  const uint64_t values = uint64_t{framesPerPacket} * e->Config.Channels;
+  const uint64_t hop = AudioHopValues(e), blocks = (values + hop - 1) / hop;
+  const uint64_t most = std::max(blocks * hop * 2, uint64_t{e->Shape->BlockBytes} - 2);
+  return static_cast<uint32_t>(std::min<uint64_t>(most, UINT32_MAX));
+}
+
+uint32_t AudioEncoderTrackFormat(const AudioEncoderConfig& config) {
+  const uint32_t variant = (config.Flags & AudioFlagDct) != 0 ? TrackDct : TrackAudio;
+  return variant | (config.Channels == 2 ? TrackStereo : 0) | Track16Bit |
+         (config.Rate & TrackRateMask);
 }

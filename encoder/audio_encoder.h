@@ -39,5 +39,11 @@ std::vector<uint8_t> AudioEncodePacket(AudioEncoder* e, const int16_t* pcm, uint
 // covers only the real samples.
 std::vector<uint8_t> AudioEncodeFlush(AudioEncoder* e);
 
+// The most decoded bytes one packet of framesPerPacket sample frames (or the last packet) can
+// announce: what a movie's track table must promise for the track's ring.
+uint32_t AudioEncoderMaxPacketBytes(const AudioEncoder* e, uint32_t framesPerPacket);
+// The track's format word: variant, channels, 16-bit samples and the rate.
+uint32_t AudioEncoderTrackFormat(const AudioEncoderConfig& config);
+
 // Codes one block of BlockBytes/2 interleaved values, appending whole 32-bit words to out.
 void AudioEncodeBlock(AudioEncoder* e, const int16_t* pcm, std::vector<uint8_t>* out);

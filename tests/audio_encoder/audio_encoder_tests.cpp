@@ -36,7 +36,7 @@ TEST(AudioEncoder, PacketsKeepPaceWithTheInput) {
   const uint32_t blockValues = e.Shape->BlockBytes / 2;  // 2048
   const uint32_t hop = AudioBlockOutputBytes(e.Shape) / 2;  // 1920
   const std::vector<int16_t> pcm = TestMusicLike(22050, 2, 2.0);
-  uint64_t in = 0, out = 0;
+  uint64_t in = 0, out = 0, most = 0;
   for (size_t f = 0; f + 882 <= pcm.size() / 2; f += 882) {
     const std::vector<uint8_t> packet = AudioEncodePacket(&e, pcm.data() + 2 * f, 882);
     in += 882 * 2;
@@ -46,14 +46,37 @@ TEST(AudioEncoder, PacketsKeepPaceWithTheInput) {
       ASSERT_EQ(packet.size(), 4u);
     }
     out += count / 2;
+    most = std::max<uint64_t>(most, count);
     ASSERT_LE(out, in);
     ASSERT_LT(in - out, blockValues);
     ASSERT_EQ(e.Pending.size(), in - out);
   }
   const std::vector<uint8_t> last = AudioEncodeFlush(&e);
   EXPECT_EQ(TestPacketCount(last), 2 * (in - out));
+  EXPECT_LE(most, AudioEncoderMaxPacketBytes(&e, 882));
+  EXPECT_LE(TestPacketCount(last), AudioEncoderMaxPacketBytes(&e, 882));
   EXPECT_TRUE(e.Pending.empty());
   AudioEncoderFree(&e);
+}
+
+// Packets far longer than a block announce as many blocks as their input completes.
+TEST(AudioEncoder, MaxPacketBytesBoundsLongPackets) {
+  AudioEncoder e;
+  ASSERT_TRUE(AudioEncoderInit(&e, Config(8000, 1, 0, 50)));  // 512-value blocks, hop 480
+  const std::vector<int16_t> pcm = TestSpeechLike(8000, 1, 3.0);
+  const uint32_t perPacket = 2000;
+  uint32_t most = 0;
+  for (size_t f = 0; f + perPacket <= pcm.size(); f += perPacket) {
+    most = std::max(most, TestPacketCount(AudioEncodePacket(&e, pcm.data() + f, perPacket)));
+  }
+  EXPECT_EQ(most, AudioEncoderMaxPacketBytes(&e, perPacket));  // 5 blocks of 480 values
+  EXPECT_EQ(most, 5u * 480 * 2);
+  AudioEncoderFree(&e);
+}
+
+TEST(AudioEncoder, TrackFormatWord) {
+  EXPECT_EQ(AudioEncoderTrackFormat(Config(44100, 2, 0, 50)), 0xE000AC44u);
+  EXPECT_EQ(AudioEncoderTrackFormat(Config(8000, 1, AudioFlagDct, 50)), 0x50001F40u);
 }
 
 // The decoder consumes every byte of every packet: blocks are laid out back to back in whole
