@@ -102,6 +102,14 @@ static uint32_t VideoChangedPercent(const VideoPlanes* planes, uint64_t minSkip)
   return uint32_t((blocks - minSkip) * 100 / blocks);
 }
 
+// The map has a byte per 16x16 luma area, (Height + 15) / 16 rows of changeMapStride bytes; a
+// record whose chroma blocks would reach past that is not marked at all.
+static bool VideoMapFits(const VideoPlanes* planes, uint32_t stride) {
+  const uint32_t rows = (planes->Height + 15) / 16;
+  return stride >= (planes->Width + 15) / 16 && stride >= planes->ChromaWidth / 8 &&
+         planes->ChromaHeight / 8 <= rows;
+}
+
 static bool VideoScratchFits(const VideoPlanes* planes, const uint64_t scratchSizes[9]) {
   uint64_t needed[VideoListCount];
   VideoListBufferSizes(planes->Width, needed);
@@ -135,8 +143,7 @@ uint32_t VideoDecodeFrame(VideoPlanes* planes, uint8_t* changeMap, uint32_t chan
   job.Data = data;
   job.Size = uint64_t(end - data);
   job.ListSizes = scratchSizes;
-  // A map narrower than the picture's 16x16 areas cannot be marked safely.
-  job.Map = changeMapStride >= (planes->Width + 15) / 16 ? changeMap : nullptr;
+  job.Map = VideoMapFits(planes, changeMapStride) ? changeMap : nullptr;
   job.MapStride = job.Map ? changeMapStride : 0;
   job.FrameFlags = frameFlags;
   job.MinSkip = 0xFFFFFFFFu;
