@@ -57,6 +57,19 @@ VIDEO_AVX2 static void VideoTranspose8Avx2(__m256i v[8]) {
 // The transform results reduced to 8 bits: rows[r] holds row r in its low 8 bytes.
 VIDEO_AVX2 static void VideoIdctRowsAvx2(const int16_t coefs[64], const uint32_t quant[64],
                                          __m128i rows[8]) {
+  // A block with no coefficient but its DC is flat: every row transforms to its first value.
+  const __m256i* all = reinterpret_cast<const __m256i*>(coefs);
+  __m256i any = _mm256_or_si256(_mm256_loadu_si256(all + 1), _mm256_loadu_si256(all + 2));
+  any = _mm256_or_si256(any, _mm256_loadu_si256(all + 3));
+  any = _mm256_or_si256(any, _mm256_and_si256(_mm256_loadu_si256(all),
+                                              _mm256_setr_epi16(0, -1, -1, -1, -1, -1, -1, -1, -1,
+                                                                -1, -1, -1, -1, -1, -1, -1)));
+  if (_mm256_testz_si256(any, any)) {
+    const uint32_t s = uint32_t(int32_t(uint32_t(int32_t(coefs[0])) * quant[0]) >> 11);
+    const __m128i flat = _mm_set1_epi8(char(int32_t(s + 127) >> 8));
+    for (int r = 0; r < 8; ++r) rows[r] = flat;
+    return;
+  }
   __m256i v[8];
   for (int r = 0; r < 8; ++r) {
     const __m256i c = _mm256_cvtepi16_epi32(

@@ -5,8 +5,6 @@
 
 #include <emmintrin.h>
 
-#include <cstring>
-
 static inline __m128i VideoLoad8(const uint8_t* p) {
   return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
 }
@@ -74,8 +72,27 @@ static void VideoTranspose8(const __m128i left[8], const __m128i right[8], __m12
   VideoTranspose4(right + 4, tRight + 4);
 }
 
+// A block with no coefficient but its DC is flat: every column is its dequantised DC (or zero)
+// throughout, and every row transforms to its first value.
+static bool VideoDcOnlySse2(const int16_t coefs[64]) {
+  const __m128i* c = reinterpret_cast<const __m128i*>(coefs);
+  __m128i any = _mm_and_si128(_mm_loadu_si128(c), _mm_setr_epi16(0, -1, -1, -1, -1, -1, -1, -1));
+  for (int r = 1; r < 8; ++r) any = _mm_or_si128(any, _mm_loadu_si128(c + r));
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF;
+}
+
+static uint8_t VideoDcValue(const int16_t coefs[64], const uint32_t quant[64]) {
+  const uint32_t s = uint32_t(int32_t(uint32_t(int32_t(coefs[0])) * quant[0]) >> 11);
+  return uint8_t(int32_t(s + 127) >> 8);
+}
+
 // The transform results reduced to 8 bits: rows[r] holds row r in its low 8 bytes.
 static void VideoIdctRowsSse2(const int16_t coefs[64], const uint32_t quant[64], __m128i rows[8]) {
+  if (VideoDcOnlySse2(coefs)) {
+    const __m128i flat = _mm_set1_epi8(char(VideoDcValue(coefs, quant)));
+    for (int r = 0; r < 8; ++r) rows[r] = flat;
+    return;
+  }
   __m128i left[8], right[8];
   for (uint32_t r = 0; r < 8; ++r) {
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefs + 8 * r));
