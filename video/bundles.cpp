@@ -28,20 +28,27 @@ void VideoListBufferSizes(uint32_t width, uint64_t sizes[VideoListCount]) {
   sizes[VideoListRuns] = VideoCapacity(b * 48) + 64;
 }
 
+void VideoListLimits(uint32_t planeWidth, VideoListKind kind, uint32_t* countBits,
+                     uint32_t* capacity) {
+  const uint32_t bw = planeWidth / 8;
+  uint32_t n = bw;
+  if (kind == VideoListSubBlockTypes) n = planeWidth / 16;
+  if (kind == VideoListColours) n = bw * 64;
+  if (kind == VideoListPatterns) n = bw * 8;
+  if (kind == VideoListRuns) n = bw * 48;
+  *countBits = VideoCountBits(n);
+  const bool dc = kind == VideoListDcIntra || kind == VideoListDcInter;
+  *capacity = dc ? VideoDcCapacity(bw) : VideoCapacity(n);
+}
+
 void VideoBundlesInit(VideoBundles* b, uint8_t* const buffers[VideoListCount], uint32_t planeWidth,
                       uint32_t oldColours) {
-  const uint32_t bw = planeWidth / 8;
-  const uint32_t sizeFor[VideoListCount] = {bw,     planeWidth / 16, bw * 64, bw * 8, bw,
-                                            bw,     bw,              bw,      bw * 48};
   for (uint32_t i = 0; i < VideoListCount; ++i) {
     VideoBundle* list = &b->Lists[i];
     *list = VideoBundle{};
     list->Buffer = buffers[i];
-    list->CountBits = VideoCountBits(sizeFor[i]);
-    list->Capacity = VideoCapacity(sizeFor[i]);
+    VideoListLimits(planeWidth, VideoListKind(i), &list->CountBits, &list->Capacity);
   }
-  b->Lists[VideoListDcIntra].Capacity = VideoDcCapacity(bw);
-  b->Lists[VideoListDcInter].Capacity = VideoDcCapacity(bw);
   b->LastHigh = 0;
   b->OldColours = oldColours;
 }

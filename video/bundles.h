@@ -45,6 +45,11 @@ struct VideoBundles {
 // group of values past the end of the list without a test per value.
 void VideoListBufferSizes(uint32_t width, uint64_t sizes[VideoListCount]);
 
+// The width of a list's count and the largest count accepted (in values) for a plane
+// `planeWidth` pixels wide; an encoder writes its lists within these limits.
+void VideoListLimits(uint32_t planeWidth, VideoListKind kind, uint32_t* countBits,
+                     uint32_t* capacity);
+
 // Prepares the lists of a plane `planeWidth` pixels wide over the (zero-filled) buffers.
 void VideoBundlesInit(VideoBundles* b, uint8_t* const buffers[VideoListCount], uint32_t planeWidth,
                       uint32_t oldColours);
