@@ -1,4 +1,4 @@
-// SSE2 kernels: eight pixels per step in 16-bit lanes, the same saturating arithmetic as the
+// SSE2 kernels: sixteen pixels per step in 16-bit lanes, the same saturating arithmetic as the
 // scalar reference (mulhi, adds, subs), so the output is bit-identical. A lone pixel at an odd
 // start and the remainder below one step go through the scalar kernels.
 #include "pixels/convert.h"
@@ -25,9 +25,10 @@ __m128i Load128(const void* p) { return _mm_loadu_si128(static_cast<const __m128
 void Store64(void* p, __m128i v) { _mm_storel_epi64(static_cast<__m128i*>(p), v); }
 void Store128(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
 
-// 12-bit red, green and blue of eight pixels that start at an even column.
-struct Rgb12x8 {
-  __m128i R, G, B;
+// Per channel and half (pixels 0-7, 8-15 of a group of sixteen starting at an even column): the
+// luma term plus the channel's chroma term, before offset and clamping.
+struct Sums16 {
+  __m128i C[3][2];
 };
 
 struct Offsets {
@@ -42,28 +43,46 @@ Offsets LoadOffsets(const PixelConstants* k, uint32_t phase) {
   return o;
 }
 
-Rgb12x8 YuvToRgb12x8(const uint8_t* y, const uint8_t* u, const uint8_t* v, const Offsets& o) {
+// The chroma terms (2 V', -(U' + V'), 5 U') are formed once per chroma sample and then spread
+// over the sample's two pixels; 16-bit wrap-around makes the sums the same as per pixel.
+Sums16 YuvSums16(const uint8_t* y, const uint8_t* u, const uint8_t* v) {
   const __m128i zero = _mm_setzero_si128();
+  const __m128i lumaMul = _mm_set1_epi16(kPixelLumaMul);
   const __m128i chromaMul = _mm_set1_epi16(kPixelChromaMul);
-  __m128i ys = _mm_unpacklo_epi8(Load64(y), zero);
-  __m128i us = _mm_unpacklo_epi8(Load32(u), zero);
-  __m128i vs = _mm_unpacklo_epi8(Load32(v), zero);
-  us = _mm_unpacklo_epi16(us, us);  // each chroma sample serves two pixels
-  vs = _mm_unpacklo_epi16(vs, vs);
-  ys = _mm_mulhi_epi16(_mm_slli_epi16(ys, 6), _mm_set1_epi16(kPixelLumaMul));
-  us = _mm_mulhi_epi16(_mm_slli_epi16(us, 4), chromaMul);
-  vs = _mm_mulhi_epi16(_mm_slli_epi16(vs, 5), chromaMul);
-  const __m128i r = _mm_add_epi16(ys, _mm_add_epi16(vs, vs));
-  const __m128i g = _mm_sub_epi16(ys, _mm_add_epi16(us, vs));
-  const __m128i b = _mm_add_epi16(ys, _mm_add_epi16(_mm_slli_epi16(us, 2), us));
-  const __m128i floor = _mm_set1_epi16(int16_t(kPixelFloor));
-  return {_mm_subs_epu16(_mm_adds_epi16(r, o.C[PixelRed]), floor),
-          _mm_subs_epu16(_mm_adds_epi16(g, o.C[PixelGreen]), floor),
-          _mm_subs_epu16(_mm_adds_epi16(b, o.C[PixelBlue]), floor)};
+  const __m128i luma = Load128(y);
+  const __m128i ys[2] = {
+      _mm_mulhi_epi16(_mm_slli_epi16(_mm_unpacklo_epi8(luma, zero), 6), lumaMul),
+      _mm_mulhi_epi16(_mm_slli_epi16(_mm_unpackhi_epi8(luma, zero), 6), lumaMul)};
+  const __m128i us =
+      _mm_mulhi_epi16(_mm_slli_epi16(_mm_unpacklo_epi8(Load64(u), zero), 4), chromaMul);
+  const __m128i vs =
+      _mm_mulhi_epi16(_mm_slli_epi16(_mm_unpacklo_epi8(Load64(v), zero), 5), chromaMul);
+  const __m128i terms[3] = {_mm_add_epi16(vs, vs), _mm_sub_epi16(zero, _mm_add_epi16(us, vs)),
+                            _mm_add_epi16(_mm_slli_epi16(us, 2), us)};
+  Sums16 out;
+  for (int c = 0; c < 3; ++c) {
+    out.C[c][0] = _mm_add_epi16(ys[0], _mm_unpacklo_epi16(terms[c], terms[c]));
+    out.C[c][1] = _mm_add_epi16(ys[1], _mm_unpackhi_epi16(terms[c], terms[c]));
+  }
+  return out;
 }
 
-// Runs step(span, first pixel, first chroma sample, destination) over whole groups of kGroup
-// pixels starting at an even column; the scalar kernel does the rest.
+// 12-bit channel: offset added with signed saturation, floor taken off with unsigned saturation.
+__m128i Channel12(__m128i sum, __m128i offset) {
+  return _mm_subs_epu16(_mm_adds_epi16(sum, offset), _mm_set1_epi16(int16_t(kPixelFloor)));
+}
+
+// 8-bit channels of sixteen pixels as bytes. The 12-bit value clamped to 0..4095 and shifted
+// right by 4 equals the unclamped value (offset and floor added at once, no 16-bit overflow for
+// the colour offsets) shifted arithmetically by 4 and clamped to 0..255 by the byte packing.
+__m128i Channel8x16(const __m128i sum[2], __m128i offset) {
+  const __m128i shifted = _mm_sub_epi16(offset, _mm_set1_epi16(int16_t(kPixelFloor)));
+  return _mm_packus_epi16(_mm_srai_epi16(_mm_add_epi16(sum[0], shifted), 4),
+                          _mm_srai_epi16(_mm_add_epi16(sum[1], shifted), 4));
+}
+
+// Runs step(first pixel, first chroma sample, destination) over whole groups of kGroup pixels
+// starting at an even column; the scalar kernel does the rest.
 template <uint32_t kGroup, uint32_t kBytes, typename Step>
 void RunRow(const PixelSpan* s, PixelRowFunc scalar, const PixelConstants* k, Step step) {
   uint32_t i = 0;
@@ -82,24 +101,34 @@ void RunRow(const PixelSpan* s, PixelRowFunc scalar, const PixelConstants* k, St
   }
 }
 
-template <bool kAlpha>
-void Rgb32Row(const PixelSpan* s, const PixelConstants* k) {
+// kLow: the channel in byte 0 (blue for BGR layouts, red for RGB ones).
+template <bool kAlpha, int kLow>
+void Rgb32Layout(const PixelSpan* s, const PixelConstants* k) {
   const Offsets o = LoadOffsets(k, s->Phase);
-  const bool redLow = k->Position[PixelRed] == 0;
   const PixelRowFunc scalar =
       kAlpha ? PixelKernelsScalar()->Rgb32Alpha : PixelKernelsScalar()->Rgb32;
-  RunRow<8, 4>(s, scalar, k, [&](uint32_t i, uint32_t ci, uint8_t* out) {
-    const Rgb12x8 c = YuvToRgb12x8(s->Y + i, s->U + ci, s->V + ci, o);
-    const __m128i r = _mm_srli_epi16(c.R, 4);
-    const __m128i g = _mm_srli_epi16(c.G, 4);
-    const __m128i b = _mm_srli_epi16(c.B, 4);
-    __m128i alpha = _mm_setzero_si128();
-    if (kAlpha) alpha = _mm_unpacklo_epi8(Load64(s->A + i), _mm_setzero_si128());
-    const __m128i low = _mm_or_si128(redLow ? r : b, _mm_slli_epi16(g, 8));
-    const __m128i high = _mm_or_si128(redLow ? b : r, _mm_slli_epi16(alpha, 8));
-    Store128(out, _mm_unpacklo_epi16(low, high));
-    Store128(out + 16, _mm_unpackhi_epi16(low, high));
+  RunRow<16, 4>(s, scalar, k, [&](uint32_t i, uint32_t ci, uint8_t* out) {
+    const Sums16 sums = YuvSums16(s->Y + i, s->U + ci, s->V + ci);
+    const __m128i byte0 = Channel8x16(sums.C[kLow], o.C[kLow]);
+    const __m128i byte1 = Channel8x16(sums.C[PixelGreen], o.C[PixelGreen]);
+    const __m128i byte2 = Channel8x16(sums.C[2 - kLow], o.C[2 - kLow]);
+    const __m128i byte3 = kAlpha ? Load128(s->A + i) : _mm_setzero_si128();
+    const __m128i pairs01[2] = {_mm_unpacklo_epi8(byte0, byte1), _mm_unpackhi_epi8(byte0, byte1)};
+    const __m128i pairs23[2] = {_mm_unpacklo_epi8(byte2, byte3), _mm_unpackhi_epi8(byte2, byte3)};
+    for (int half = 0; half < 2; ++half) {
+      Store128(out + 32 * half, _mm_unpacklo_epi16(pairs01[half], pairs23[half]));
+      Store128(out + 32 * half + 16, _mm_unpackhi_epi16(pairs01[half], pairs23[half]));
+    }
   });
+}
+
+template <bool kAlpha>
+void Rgb32Row(const PixelSpan* s, const PixelConstants* k) {
+  if (k->Position[PixelRed] == 0) {
+    Rgb32Layout<kAlpha, PixelRed>(s, k);
+  } else {
+    Rgb32Layout<kAlpha, PixelBlue>(s, k);
+  }
 }
 
 // The 16-bit word of eight pixels: each channel >> Shift, << Position.
@@ -118,11 +147,13 @@ Pack16Shifts LoadShifts(const PixelConstants* k) {
   return p;
 }
 
-__m128i Pack16x8(const Rgb12x8& c, const Pack16Shifts& p) {
-  const __m128i r = _mm_sll_epi16(_mm_srl_epi16(c.R, p.Right[PixelRed]), p.Left[PixelRed]);
-  const __m128i g = _mm_sll_epi16(_mm_srl_epi16(c.G, p.Right[PixelGreen]), p.Left[PixelGreen]);
-  const __m128i b = _mm_sll_epi16(_mm_srl_epi16(c.B, p.Right[PixelBlue]), p.Left[PixelBlue]);
-  return _mm_or_si128(_mm_or_si128(r, g), b);
+__m128i Pack16x8(const Sums16& sums, int half, const Offsets& o, const Pack16Shifts& p) {
+  __m128i pixel = _mm_setzero_si128();
+  for (int c = 0; c < 3; ++c) {
+    const __m128i value = Channel12(sums.C[c][half], o.C[c]);
+    pixel = _mm_or_si128(pixel, _mm_sll_epi16(_mm_srl_epi16(value, p.Right[c]), p.Left[c]));
+  }
+  return pixel;
 }
 
 template <bool kAlpha>
@@ -131,23 +162,28 @@ void Rgb16Row(const PixelSpan* s, const PixelConstants* k) {
   const Pack16Shifts shifts = LoadShifts(k);
   const PixelRowFunc scalar =
       kAlpha ? PixelKernelsScalar()->Rgb16Alpha : PixelKernelsScalar()->Rgb16;
-  RunRow<8, 2>(s, scalar, k, [&](uint32_t i, uint32_t ci, uint8_t* out) {
-    __m128i pixel = Pack16x8(YuvToRgb12x8(s->Y + i, s->U + ci, s->V + ci, o), shifts);
-    if (kAlpha) {
-      const __m128i alpha = _mm_unpacklo_epi8(Load64(s->A + i), _mm_setzero_si128());
-      pixel = _mm_or_si128(
-          pixel, _mm_sll_epi16(_mm_srl_epi16(alpha, shifts.AlphaRight), shifts.AlphaLeft));
+  RunRow<16, 2>(s, scalar, k, [&](uint32_t i, uint32_t ci, uint8_t* out) {
+    const Sums16 sums = YuvSums16(s->Y + i, s->U + ci, s->V + ci);
+    const __m128i alpha = kAlpha ? Load128(s->A + i) : _mm_setzero_si128();
+    for (int half = 0; half < 2; ++half) {
+      __m128i pixel = Pack16x8(sums, half, o, shifts);
+      if (kAlpha) {
+        const __m128i a = half == 0 ? _mm_unpacklo_epi8(alpha, _mm_setzero_si128())
+                                    : _mm_unpackhi_epi8(alpha, _mm_setzero_si128());
+        pixel = _mm_or_si128(
+            pixel, _mm_sll_epi16(_mm_srl_epi16(a, shifts.AlphaRight), shifts.AlphaLeft));
+      }
+      Store128(out + 16 * half, pixel);
     }
-    Store128(out, pixel);
   });
 }
 
 void Index8Row(const PixelSpan* s, const PixelConstants* k) {
   const Offsets o = LoadOffsets(k, s->Phase);
   const Pack16Shifts shifts = LoadShifts(k);
-  RunRow<8, 1>(s, PixelKernelsScalar()->Index8, k, [&](uint32_t i, uint32_t ci, uint8_t* out) {
-    const __m128i index = Pack16x8(YuvToRgb12x8(s->Y + i, s->U + ci, s->V + ci, o), shifts);
-    Store64(out, _mm_packus_epi16(index, index));
+  RunRow<16, 1>(s, PixelKernelsScalar()->Index8, k, [&](uint32_t i, uint32_t ci, uint8_t* out) {
+    const Sums16 sums = YuvSums16(s->Y + i, s->U + ci, s->V + ci);
+    Store128(out, _mm_packus_epi16(Pack16x8(sums, 0, o, shifts), Pack16x8(sums, 1, o, shifts)));
   });
 }
 

@@ -1,0 +1,179 @@
+// Conversion speed of whole 640 x 480 frames in megapixels per second (the "MP/s" counter):
+//   pixels/convert/<type>/<scalar|sse2>  the full copy of one surface type with one kernel table
+//   pixels/memcpy                        a plain copy of a 32-bit frame's bytes, the ceiling
+//   pixels/libyuv_I420ToARGB             libyuv on the same planes (when built with libyuv)
+//   pixels/MovieCopyToSurface/<w>        the public call, converter selection included, beside
+//   pixels/prepared_job/<w>              the same copy with its job prepared once
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "encoder/movie_writer.h"
+#include "pixels/copy_job.h"
+#include "vexa/vexa.h"
+
+#ifdef VEXA_HAVE_LIBYUV
+#include <libyuv.h>
+#endif
+
+namespace {
+
+constexpr uint32_t kWidth = 640;
+constexpr uint32_t kHeight = 480;
+
+const char* const kTypeNames[] = {"P8",      "BGR24",   "RGB24",   "BGRX32", "RGBX32",
+                                  "BGRA32",  "RGBA32",  "4444",    "5551",   "555",
+                                  "565",     "655",     "664",     "YUY2",   "UYVY"};
+const uint32_t kTypeBytes[] = {1, 3, 3, 4, 4, 4, 4, 2, 2, 2, 2, 2, 2, 2, 2};
+
+// A movie of the given size opened from memory, its planes filled with a smooth picture plus
+// noise (so that the saturating paths are exercised as in real pictures).
+struct BenchMovie {
+  std::vector<uint8_t> Image;
+  Movie* M = nullptr;
+};
+
+BenchMovie* OpenBenchMovie(uint32_t width, uint32_t height) {
+  BenchMovie* b = new BenchMovie;
+  MovieWriterConfig config;
+  config.Width = width, config.Height = height;
+  MovieWriter w;
+  MovieWriterInit(&w, config);
+  MovieWriterFrame frame;
+  frame.Video.assign(64, 0);
+  MovieWriterAddFrame(&w, frame);
+  MovieWriterAddFrame(&w, frame);
+  b->Image = MovieWriterImage(&w);
+  MovieSetPendingImageSize(uint32_t(b->Image.size()));
+  b->M = MovieOpen(b->Image.data(), OpenFromMemory);
+  if (b->M == nullptr) return b;
+  std::mt19937 rng(1);
+  VideoPlane* set = b->M->Planes->Sets[b->M->Planes->Current];
+  for (int p = PlaneY; p <= PlaneChroma2; ++p) {
+    const uint32_t rows = p == PlaneY ? b->M->Planes->Height : b->M->Planes->ChromaHeight;
+    for (uint32_t y = 0; y < rows; ++y) {
+      for (uint32_t x = 0; x < set[p].Pitch; ++x) {
+        set[p].Pixels[size_t(y) * set[p].Pitch + x] = uint8_t(x + 2 * y + p * 60 + rng() % 16);
+      }
+    }
+  }
+  return b;
+}
+
+BenchMovie* SharedMovie() {
+  static BenchMovie* movie = OpenBenchMovie(kWidth, kHeight);
+  return movie;
+}
+
+void SetPixelsRate(benchmark::State& state, uint64_t pixelsPerIteration) {
+  state.SetItemsProcessed(int64_t(state.iterations() * pixelsPerIteration));
+  state.counters["MP/s"] = benchmark::Counter(double(state.iterations() * pixelsPerIteration) / 1e6,
+                                              benchmark::Counter::kIsRate);
+}
+
+void BenchConvert(benchmark::State& state, uint32_t type, const PixelKernels* kernels) {
+  Movie* m = SharedMovie()->M;
+  if (m == nullptr || kernels == nullptr) return state.SkipWithError("no movie or no kernels");
+  const int32_t pitch = int32_t(kWidth * kTypeBytes[type]);
+  std::vector<uint8_t> dest(size_t(pitch) * kHeight);
+  CopyJob job;
+  if (!CopyJobPrepare(&job, m, dest.data(), pitch, kHeight, kWidth, kHeight, type, kernels)) {
+    return state.SkipWithError("job refused");
+  }
+  for (auto _ : state) {
+    CopyFull(&job);
+    benchmark::DoNotOptimize(dest.data());
+    benchmark::ClobberMemory();
+  }
+  SetPixelsRate(state, uint64_t(kWidth) * kHeight);
+}
+
+void BenchMemcpy(benchmark::State& state) {
+  std::vector<uint8_t> src(size_t(kWidth) * kHeight * 4, 1), dest(src.size());
+  for (auto _ : state) {
+    std::memcpy(dest.data(), src.data(), src.size());
+    benchmark::DoNotOptimize(dest.data());
+    benchmark::ClobberMemory();
+  }
+  SetPixelsRate(state, uint64_t(kWidth) * kHeight);
+}
+
+#ifdef VEXA_HAVE_LIBYUV
+void BenchLibyuv(benchmark::State& state) {
+  Movie* m = SharedMovie()->M;
+  if (m == nullptr) return state.SkipWithError("no movie");
+  const VideoPlane* set = m->Planes->Sets[m->Planes->Current];
+  std::vector<uint8_t> dest(size_t(kWidth) * kHeight * 4);
+  for (auto _ : state) {
+    libyuv::I420ToARGB(set[PlaneY].Pixels, int(set[PlaneY].Pitch), set[PlaneChroma2].Pixels,
+                       int(set[PlaneChroma2].Pitch), set[PlaneChroma1].Pixels,
+                       int(set[PlaneChroma1].Pitch), dest.data(), int(kWidth * 4), int(kWidth),
+                       int(kHeight));
+    benchmark::DoNotOptimize(dest.data());
+    benchmark::ClobberMemory();
+  }
+  SetPixelsRate(state, uint64_t(kWidth) * kHeight);
+}
+#endif
+
+// Small pictures show what choosing the converter on every call costs.
+void BenchPublicCopy(benchmark::State& state) {
+  const uint32_t size = uint32_t(state.range(0));
+  BenchMovie* b = OpenBenchMovie(size, size);
+  std::vector<uint8_t> dest(size_t(size) * size * 4);
+  for (auto _ : state) {
+    MovieCopyToSurface(b->M, dest.data(), int32_t(size * 4), size, 0, 0, 0, 0, size, size,
+                       SurfaceBGRX32 | CopyAll | OpenNoFillIo);
+    benchmark::ClobberMemory();
+  }
+  SetPixelsRate(state, uint64_t(size) * size);
+  MovieClose(b->M);
+  delete b;
+}
+
+void BenchPreparedJob(benchmark::State& state) {
+  const uint32_t size = uint32_t(state.range(0));
+  BenchMovie* b = OpenBenchMovie(size, size);
+  std::vector<uint8_t> dest(size_t(size) * size * 4);
+  CopyJob job;
+  CopyJobPrepare(&job, b->M, dest.data(), int32_t(size * 4), size, size, size, SurfaceBGRX32,
+                 PixelKernelsBest());
+  for (auto _ : state) {
+    CopyFull(&job);
+    benchmark::ClobberMemory();
+  }
+  SetPixelsRate(state, uint64_t(size) * size);
+  MovieClose(b->M);
+  delete b;
+}
+
+void RegisterAll() {
+  benchmark::RegisterBenchmark("pixels/memcpy_32bit_frame", BenchMemcpy);
+#ifdef VEXA_HAVE_LIBYUV
+  benchmark::RegisterBenchmark("pixels/libyuv_I420ToARGB", BenchLibyuv);
+#endif
+  for (uint32_t type = 0; type < 15; ++type) {
+    const std::string name = std::string("pixels/convert/") + kTypeNames[type];
+    benchmark::RegisterBenchmark((name + "/scalar").c_str(), BenchConvert, type,
+                                 PixelKernelsScalar());
+    if (PixelKernelsSse2() != nullptr) {
+      benchmark::RegisterBenchmark((name + "/sse2").c_str(), BenchConvert, type,
+                                   PixelKernelsSse2());
+    }
+  }
+  benchmark::RegisterBenchmark("pixels/MovieCopyToSurface", BenchPublicCopy)->Arg(16)->Arg(64);
+  benchmark::RegisterBenchmark("pixels/prepared_job", BenchPreparedJob)->Arg(16)->Arg(64);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RegisterAll();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
