@@ -1,5 +1,4 @@
 // VideoDecodeFrame: finds the planes in the frame's video data and decodes them.
-#include <cstring>
 
 #include "video/bundles.h"
 #include "video/plane_decoder.h"
