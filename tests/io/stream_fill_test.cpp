@@ -1,5 +1,6 @@
 // One-chunk fills: slot placement and the skip rule, end of file, the busy lock, suspension,
 // the simulated device speed and the fill statistics.
+#include "io/read_ahead.h"
 #include "tests/io/io_test_util.h"
 
 namespace {
@@ -124,6 +125,33 @@ TEST_F(StreamFillTest, SuspendedReaderDoesNotFillAndResumeWithWaitFillsOnce) {
   EXPECT_EQ(r->StreamBackground(r, STREAM_BG_RESUME), 0u);
   EXPECT_EQ(r->Used, kChunk);  // without the wait bit nothing is read
   EXPECT_EQ(t.Fill(), kChunk);
+}
+
+TEST_F(StreamFillTest, SuspendWithWaitReturnsOnlyAfterARunningFillHasFinished) {
+  TestReader t;
+  // 10,000 bytes at a simulated 100,000 B/s: the fill holds the reader for 100 ms.
+  ASSERT_TRUE(t.OpenFile(MakePatternFile("suspend-wait.bin", 10000), 2, 10000, 100000));
+  StreamReader* r = &t.Reader;
+  r->IoNode.NodeMutex = MutexCreate();
+  r->ReaderLock = ReaderLock;
+  r->ReaderTryLock = ReaderTryLock;
+  r->ReaderUnlock = ReaderUnlock;
+  std::atomic<bool> started{false};
+  std::atomic<bool> fillDone{false};
+  std::thread filler([&] {
+    MutexLock(r->IoNode.NodeMutex);  // the fill's try-lock nests inside this hold
+    started = true;
+    EXPECT_EQ(r->StreamFill(r, 0), 10000u);
+    fillDone = true;
+    MutexUnlock(r->IoNode.NodeMutex);
+  });
+  while (!started.load()) SleepMs(1);
+  EXPECT_EQ(r->StreamBackground(r, STREAM_BG_SUSPEND | STREAM_BG_WAIT), 1u);
+  EXPECT_TRUE(fillDone.load());
+  EXPECT_EQ(t.Fill(), 0u);
+  filler.join();
+  MutexDestroy(r->IoNode.NodeMutex);
+  r->IoNode.NodeMutex = nullptr;
 }
 
 // A simulated 100,000 B/s device: a 128 KB fill takes at least 1.31 s, and a fill while the
