@@ -142,7 +142,7 @@ void BM_StreamServiceThread(benchmark::State& state) {
     uint32_t direct = 0;
     for (uint32_t offset = 0; offset < kFileBytes; offset += frameBytes) {
       const uint32_t n = std::min(frameBytes, kFileBytes - offset);
-      const uint32_t ringHeld = std::min(b.R->Used, n);
+      const uint32_t ringHeld = std::min(StreamShared(b.R->Used).load(), n);
       b.R->StreamReadFrame(b.R, 0, offset == 0 ? 0 : STREAM_CONTINUE, frame.data(), n);
       direct += n - std::min(ringHeld, n);
     }

@@ -197,12 +197,13 @@ TEST_F(ReadAheadTest, IoServiceFillsWhileTheMovieReadsAndStopsWithTheLastMovie) 
   StreamReader* ra = a.Reader();
   StreamReader* rb = b.Reader();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while ((ra->Used < 8 * kChunk || rb->Used < 4 * kChunk) &&
+  while ((StreamShared(ra->Used).load() < 8 * kChunk ||
+          StreamShared(rb->Used).load() < 4 * kChunk) &&
          std::chrono::steady_clock::now() < deadline) {
     SleepMs(1);
   }
-  EXPECT_EQ(ra->Used, 8 * kChunk);
-  EXPECT_EQ(rb->Used, 4 * kChunk);
+  EXPECT_EQ(StreamShared(ra->Used).load(), 8 * kChunk);
+  EXPECT_EQ(StreamShared(rb->Used).load(), 4 * kChunk);
 
   // Reading the whole movie while the thread keeps up.
   std::vector<uint8_t> all;
