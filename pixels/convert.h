@@ -67,6 +67,8 @@ struct PixelKernels {
 const PixelKernels* PixelKernelsScalar();
 // Null when not built for this processor family or the processor lacks SSE2.
 const PixelKernels* PixelKernelsSse2();
+// The SSE2 table with AVX2 colour converters; null without AVX2.
+const PixelKernels* PixelKernelsAvx2();
 // The fastest table the processor runs (chosen once).
 const PixelKernels* PixelKernelsBest();
 

@@ -3,6 +3,8 @@
 
 const PixelKernels* PixelKernelsBest() {
   static const PixelKernels* const best =
-      PixelKernelsSse2() != nullptr ? PixelKernelsSse2() : PixelKernelsScalar();
+      PixelKernelsAvx2() != nullptr   ? PixelKernelsAvx2()
+      : PixelKernelsSse2() != nullptr ? PixelKernelsSse2()
+                                      : PixelKernelsScalar();
   return best;
 }

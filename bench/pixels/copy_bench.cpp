@@ -1,5 +1,6 @@
 // Conversion speed of whole 640 x 480 frames in megapixels per second (the "MP/s" counter):
-//   pixels/convert/<type>/<scalar|sse2>  the full copy of one surface type with one kernel table
+//   pixels/convert/<type>/<table>  the full copy of one surface type with one kernel table
+//                                  (scalar, sse2, avx2: packed YUV and post-steps stay SSE2)
 //   pixels/memcpy                        a plain copy of a 32-bit frame's bytes, the ceiling
 //   pixels/libyuv_I420ToARGB             libyuv on the same planes (when built with libyuv)
 //   pixels/MovieCopyToSurface/<w>        the public call, converter selection included, beside
@@ -157,11 +158,11 @@ void RegisterAll() {
 #endif
   for (uint32_t type = 0; type < 15; ++type) {
     const std::string name = std::string("pixels/convert/") + kTypeNames[type];
-    benchmark::RegisterBenchmark((name + "/scalar").c_str(), BenchConvert, type,
-                                 PixelKernelsScalar());
-    if (PixelKernelsSse2() != nullptr) {
-      benchmark::RegisterBenchmark((name + "/sse2").c_str(), BenchConvert, type,
-                                   PixelKernelsSse2());
+    for (const PixelKernels* kernels :
+         {PixelKernelsScalar(), PixelKernelsSse2(), PixelKernelsAvx2()}) {
+      if (kernels == nullptr) continue;
+      benchmark::RegisterBenchmark((name + "/" + kernels->Name).c_str(), BenchConvert, type,
+                                   kernels);
     }
   }
   benchmark::RegisterBenchmark("pixels/MovieCopyToSurface", BenchPublicCopy)->Arg(16)->Arg(64);

@@ -187,21 +187,29 @@ CheckasmFunction AsChecked(Function f) {
 
 }  // namespace
 
+// Every kernel of a SIMD table that is its own (the AVX2 table borrows some SSE2 kernels).
 uint32_t CheckasmPixelsCandidates(CheckasmCandidate* out, uint32_t capacity) {
   const PixelKernels* reference = PixelKernelsScalar();
-  const PixelKernels* sse2 = PixelKernelsSse2();
-  if (sse2 == nullptr) return 0;
+  const PixelKernels* const tables[] = {PixelKernelsSse2(), PixelKernelsAvx2()};
   uint32_t total = 0;
-  auto add = [&](const CheckasmKind* kind, CheckasmFunction ref, CheckasmFunction fn) {
-    if (out != nullptr && total < capacity) out[total] = {"pixels", kind, "sse2", ref, fn, 1};
+  auto add = [&](const CheckasmKind* kind, const char* version, CheckasmFunction ref,
+                 CheckasmFunction fn) {
+    if (out != nullptr && total < capacity) out[total] = {"pixels", kind, version, ref, fn, 1};
     ++total;
   };
-  for (size_t i = 0; i < std::size(kRowSlots); ++i) {
-    add(&kRowKinds[i], AsChecked(reference->*kRowSlots[i].Slot), AsChecked(sse2->*kRowSlots[i].Slot));
-  }
-  for (size_t i = 0; i < std::size(kPostSlots); ++i) {
-    add(&kPostKinds[i], AsChecked(reference->*kPostSlots[i].Slot),
-        AsChecked(sse2->*kPostSlots[i].Slot));
+  for (const PixelKernels* table : tables) {
+    if (table == nullptr) continue;
+    const PixelKernels* below = table == tables[0] ? reference : tables[0];
+    for (size_t i = 0; i < std::size(kRowSlots); ++i) {
+      if (table->*kRowSlots[i].Slot == below->*kRowSlots[i].Slot) continue;
+      add(&kRowKinds[i], table->Name, AsChecked(reference->*kRowSlots[i].Slot),
+          AsChecked(table->*kRowSlots[i].Slot));
+    }
+    for (size_t i = 0; i < std::size(kPostSlots); ++i) {
+      if (table->*kPostSlots[i].Slot == below->*kPostSlots[i].Slot) continue;
+      add(&kPostKinds[i], table->Name, AsChecked(reference->*kPostSlots[i].Slot),
+          AsChecked(table->*kPostSlots[i].Slot));
+    }
   }
   return total;
 }

@@ -22,7 +22,8 @@ std::vector<CheckasmCandidate> Candidates() {
 TEST(PixelSimd, EveryKernelMatchesTheScalarReference) {
   const std::vector<CheckasmCandidate> all = Candidates();
   if (PixelKernelsSse2() == nullptr) GTEST_SKIP() << "no SSE2 kernels on this processor";
-  ASSERT_EQ(all.size(), 14u);  // nine row converters and five post-steps
+  // SSE2: nine row converters and five post-steps; AVX2: the five colour converters.
+  ASSERT_EQ(all.size(), PixelKernelsAvx2() != nullptr ? 19u : 14u);
   for (const CheckasmCandidate& c : all) {
     for (uint64_t seed : {1u, 2u}) {
       char why[400] = "";
@@ -50,7 +51,10 @@ TEST(PixelSimd, HarnessSeesADifferenceOfOneByte) {
 TEST(PixelKernelChoice, BestIsSimdWhereAvailable) {
   const PixelKernels* best = PixelKernelsBest();
   ASSERT_NE(best, nullptr);
-  EXPECT_EQ(best, PixelKernelsSse2() != nullptr ? PixelKernelsSse2() : PixelKernelsScalar());
+  const PixelKernels* expected = PixelKernelsAvx2() != nullptr   ? PixelKernelsAvx2()
+                                 : PixelKernelsSse2() != nullptr ? PixelKernelsSse2()
+                                                                 : PixelKernelsScalar();
+  EXPECT_EQ(best, expected);
 }
 
 }  // namespace

@@ -13,14 +13,15 @@ namespace {
 std::vector<const PixelKernels*> AllKernels() {
   std::vector<const PixelKernels*> all = {PixelKernelsScalar()};
   if (PixelKernelsSse2() != nullptr) all.push_back(PixelKernelsSse2());
+  if (PixelKernelsAvx2() != nullptr) all.push_back(PixelKernelsAvx2());
   return all;
 }
 
-// A row of identical samples, long enough for the SIMD kernels' main loop.
+// A row of identical samples, long enough for the SIMD kernels' main loops.
 struct UniformRow {
   std::vector<uint8_t> Y, U, V, A;
-  UniformRow(int y, int u, int v, int a = 0) : Y(40, uint8_t(y)), U(20, uint8_t(u)),
-      V(20, uint8_t(v)), A(40, uint8_t(a)) {}
+  UniformRow(int y, int u, int v, int a = 0) : Y(72, uint8_t(y)), U(36, uint8_t(u)),
+      V(36, uint8_t(v)), A(72, uint8_t(a)) {}
 };
 
 // Converts count pixels of row starting at column x (row parity phase) for surface type.
@@ -55,8 +56,8 @@ TEST(PixelConvert, WorkedExamplesInEveryPixelOfRgbx) {
   for (const PixelKernels* kn : AllKernels()) {
     for (const WorkedExample& e : examples) {
       const std::vector<uint8_t> out = Convert(kn, SurfaceRGBX32, UniformRow(e.Y, e.U, e.V), 0,
-                                               19, 1);
-      for (uint32_t i = 0; i < 19; ++i) {
+                                               67, 1);
+      for (uint32_t i = 0; i < 67; ++i) {
         const uint8_t expected[4] = {uint8_t(e.R), uint8_t(e.G), uint8_t(e.B), 0};
         ASSERT_EQ(std::memcmp(out.data() + 4 * i, expected, 4), 0)
             << kn->Name << " Y=" << e.Y << " U=" << e.U << " V=" << e.V << " pixel " << i;
@@ -67,9 +68,9 @@ TEST(PixelConvert, WorkedExamplesInEveryPixelOfRgbx) {
 
 TEST(PixelConvert, SaturatedRedClampsInsteadOfWrapping) {
   for (const PixelKernels* kn : AllKernels()) {
-    const std::vector<uint8_t> out = Convert(kn, SurfaceBGRX32, UniformRow(255, 0, 255), 0, 16, 0);
+    const std::vector<uint8_t> out = Convert(kn, SurfaceBGRX32, UniformRow(255, 0, 255), 0, 40, 0);
     EXPECT_EQ(out[2], 255) << kn->Name;
-    EXPECT_EQ(out[4 * 15 + 2], 255) << kn->Name;
+    EXPECT_EQ(out[4 * 39 + 2], 255) << kn->Name;
   }
 }
 
@@ -89,9 +90,9 @@ TEST(PixelConvert, ModelMatchesWorkedExamples) {
 TEST(PixelConvert, Rgb565DitherPhasesAndSixBitGreen) {
   for (const PixelKernels* kn : AllKernels()) {
     const UniformRow grey(128, 128, 128);
-    const std::vector<uint8_t> even = Convert(kn, Surface565, grey, 0, 18, 0);
-    const std::vector<uint8_t> odd = Convert(kn, Surface565, grey, 0, 18, 1);
-    for (uint32_t i = 0; i < 18; i += 2) {
+    const std::vector<uint8_t> even = Convert(kn, Surface565, grey, 0, 38, 0);
+    const std::vector<uint8_t> odd = Convert(kn, Surface565, grey, 0, 38, 1);
+    for (uint32_t i = 0; i < 38; i += 2) {
       EXPECT_EQ(Word(even, i, 2), 0x8410u) << kn->Name;      // 16, 32, 16
       EXPECT_EQ(Word(even, i + 1, 2), 0x8430u) << kn->Name;  // 16, 33, 16
       EXPECT_EQ(Word(odd, i, 2), 0x8430u) << kn->Name;       // 16, 33, 16
@@ -102,18 +103,18 @@ TEST(PixelConvert, Rgb565DitherPhasesAndSixBitGreen) {
 
 TEST(PixelConvert, Rgb655TakesSixRedBitsIntoTheTop) {
   for (const PixelKernels* kn : AllKernels()) {
-    const std::vector<uint8_t> out = Convert(kn, Surface655, UniformRow(128, 128, 128), 0, 16, 0);
+    const std::vector<uint8_t> out = Convert(kn, Surface655, UniformRow(128, 128, 128), 0, 40, 0);
     EXPECT_EQ(Word(out, 0, 2), 0x8210u) << kn->Name;  // red 32 << 10, green 16 << 5, blue 16
-    const std::vector<uint8_t> white = Convert(kn, Surface655, UniformRow(255, 128, 128), 0, 16, 0);
+    const std::vector<uint8_t> white = Convert(kn, Surface655, UniformRow(255, 128, 128), 0, 40, 0);
     EXPECT_EQ(Word(white, 0, 2) >> 10, 63u) << kn->Name;
   }
 }
 
 TEST(PixelConvert, PaletteIndexIsR3G3B2) {
   for (const PixelKernels* kn : AllKernels()) {
-    const std::vector<uint8_t> grey = Convert(kn, SurfaceP8, UniformRow(128, 128, 128), 0, 16, 0);
+    const std::vector<uint8_t> grey = Convert(kn, SurfaceP8, UniformRow(128, 128, 128), 0, 40, 0);
     EXPECT_EQ(grey[0], 4 + 8 * 4 + 64 * 2) << kn->Name;
-    const std::vector<uint8_t> red = Convert(kn, SurfaceP8, UniformRow(81, 90, 240), 0, 16, 0);
+    const std::vector<uint8_t> red = Convert(kn, SurfaceP8, UniformRow(81, 90, 240), 0, 40, 0);
     EXPECT_EQ(red[0], 7) << kn->Name;  // red 255 -> 7, green and blue 0
   }
 }
@@ -121,13 +122,13 @@ TEST(PixelConvert, PaletteIndexIsR3G3B2) {
 TEST(PixelConvert, AlphaBitsOfThe16BitTypes) {
   for (const PixelKernels* kn : AllKernels()) {
     const UniformRow row(16, 128, 128, 0xB7);
-    EXPECT_EQ(Word(Convert(kn, Surface4444, row, 0, 16, 0, 1), 0, 2) >> 12, 0xBu) << kn->Name;
-    EXPECT_EQ(Word(Convert(kn, Surface5551, row, 0, 16, 0, 1), 0, 2) >> 15, 1u) << kn->Name;
+    EXPECT_EQ(Word(Convert(kn, Surface4444, row, 0, 40, 0, 1), 0, 2) >> 12, 0xBu) << kn->Name;
+    EXPECT_EQ(Word(Convert(kn, Surface5551, row, 0, 40, 0, 1), 0, 2) >> 15, 1u) << kn->Name;
     // Without an alpha plane the same types leave the alpha bits 0.
-    EXPECT_EQ(Word(Convert(kn, Surface4444, row, 0, 16, 0, 0), 0, 2) >> 12, 0u) << kn->Name;
-    EXPECT_EQ(Word(Convert(kn, Surface5551, row, 0, 16, 0, 0), 0, 2) >> 15, 0u) << kn->Name;
-    EXPECT_EQ(Convert(kn, SurfaceRGBA32, row, 0, 16, 0, 1)[3], 0xB7) << kn->Name;
-    EXPECT_EQ(Convert(kn, SurfaceRGBX32, row, 0, 16, 0, 1)[3], 0) << kn->Name;
+    EXPECT_EQ(Word(Convert(kn, Surface4444, row, 0, 40, 0, 0), 0, 2) >> 12, 0u) << kn->Name;
+    EXPECT_EQ(Word(Convert(kn, Surface5551, row, 0, 40, 0, 0), 0, 2) >> 15, 0u) << kn->Name;
+    EXPECT_EQ(Convert(kn, SurfaceRGBA32, row, 0, 40, 0, 1)[3], 0xB7) << kn->Name;
+    EXPECT_EQ(Convert(kn, SurfaceRGBX32, row, 0, 40, 0, 1)[3], 0) << kn->Name;
   }
 }
 
