@@ -55,11 +55,11 @@ int CopyJobPrepare(CopyJob* job, const Movie* movie, void* dest, int32_t pitch, 
   }
   *job = CopyJob{};
   PixelSelect(flags, CopyHasAlpha(movie), kernels, &job->Sel);
-  // A destination row must fit in the pitch, or rows would overlap and the last would run past
-  // rows * |pitch| bytes.
+  // The buffer holds rows * |pitch| bytes: a destination row longer than the pitch would run
+  // into the next row or past the buffer's end.
   const uint64_t rowBytes = uint64_t(storedWidth) * job->Sel.DestBytes;
   const uint64_t pitchBytes = pitch < 0 ? uint64_t(-int64_t(pitch)) : uint64_t(pitch);
-  if (rows > 1 && pitchBytes < rowBytes) return 0;
+  if (pitchBytes < rowBytes) return 0;
 
   job->Pitch = pitch;
   job->DestRows = rows;

@@ -40,9 +40,10 @@ enum {
 #define CopyAll 0x80000000u         /* convert the whole picture even if few blocks changed */
 
 /* Converts the current plane set of movie into dest.
-   pitch: bytes from one destination row to the next; negative when rows run upwards, the first
-   row then being written at dest + (rows - 1) * |pitch|. rows: destination rows the buffer holds;
-   nothing is written at or past that row. reserved0..3 are ignored (pass 0).
+   The buffer holds rows rows of |pitch| bytes; nothing is written outside it. pitch: bytes from
+   one destination row to the next, at least one row of the picture; negative when rows run
+   upwards, the first row then being written at dest + (rows - 1) * |pitch|. reserved0..3 are
+   ignored (pass 0).
    width, height: the part of the picture to copy, in displayed pixels from the top-left corner.
    Returns 0 for a null movie or destination, a movie without planes, a pitch too small for one
    destination row, or an empty rectangle; otherwise 1 when the frame was late (its copy dropped,

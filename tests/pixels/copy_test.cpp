@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "tests/pixels/pixel_test_support.h"
@@ -366,11 +367,34 @@ TEST_F(CopyPicture, EmptyRectangleAndBadArgumentsWriteNothing) {
   // A pitch shorter than one destination row would make rows overlap and run past the buffer.
   EXPECT_EQ(MovieCopyToSurface(m, s.Bytes.data(), 60, 16, 0, 0, 0, 0, 16, 16, 3), 0u);
   EXPECT_EQ(MovieCopyToSurface(m, s.Bytes.data(), -60, 16, 0, 0, 0, 0, 16, 16, 3), 0u);
+  EXPECT_EQ(MovieCopyToSurface(m, s.Bytes.data(), 60, 1, 0, 0, 0, 0, 16, 16, 3), 0u);
   EXPECT_EQ(s.Bytes, untouched);
   // An already dropped frame: 1, nothing written.
   m->SkipState = 2;
   EXPECT_EQ(Copy(m, &s, CopyAll, 16, 16), 1u);
   EXPECT_EQ(s.Bytes, untouched);
+}
+
+// Any flags, sizes, row counts and pitches: the copy stays inside rows * |pitch| bytes.
+TEST_F(CopyPicture, RandomArgumentsStayInsideTheBuffer) {
+  Open(45, 27, OpenAlpha);
+  Movie* m = movie_.M;
+  std::mt19937 rng(11);
+  constexpr uint32_t kGuard = 64;
+  for (int trial = 0; trial < 400; ++trial) {
+    const uint32_t flags = uint32_t(rng());
+    const uint32_t rows = 1 + uint32_t(rng() % 70);
+    const uint32_t pitch = uint32_t(rng() % 420);
+    const bool upwards = rng() & 1;
+    std::vector<uint8_t> buffer(size_t(rows) * pitch + kGuard, kUntouched);
+    const uint32_t width = uint32_t(rng() % 100), height = uint32_t(rng() % 70);
+    MovieCopyToSurface(m, buffer.data(), upwards ? -int32_t(pitch) : int32_t(pitch), rows, 0, 0,
+                       0, 0, width, height, flags);
+    for (size_t i = size_t(rows) * pitch; i < buffer.size(); ++i) {
+      ASSERT_EQ(buffer[i], kUntouched) << "trial " << trial << " flags " << std::hex << flags;
+    }
+    m->SkipState = 0;
+  }
 }
 
 TEST_F(CopyPicture, PartOfThePictureAndRowsTheBufferHolds) {
