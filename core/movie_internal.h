@@ -10,6 +10,8 @@ void MovieSelectTracks(Movie* movie);
 void MovieOpenTracks(Movie* movie);
 // Closes every open track's channel and frees its decoder and ring.
 void MovieCloseTracks(Movie* movie);
+// Sound tracks open in all movies of the process.
+uint32_t MovieOpenSoundTracks();
 
 
 // The movie's SoundMutex (null while the movie has not joined the sound service).

@@ -1,20 +1,11 @@
 #include "core/movie_planes.h"
 
+#include "video/bundles.h"
+
 static uint32_t RoundUp(uint32_t n, uint32_t m) { return (n + m - 1) / m * m; }
 
 void MovieComputeScratchSizes(uint32_t fileWidth, uint64_t sizes[9]) {
-  const uint64_t w16 = (uint64_t(fileWidth) + 15) & ~uint64_t(15);
-  const uint64_t b = w16 / 8;
-  const uint64_t round16 = ~uint64_t(15);
-  sizes[0] = (b + 527) & round16;
-  sizes[1] = (w16 / 16 + 527) & round16;
-  sizes[2] = ((64 * b + 527) & round16) + 64;
-  sizes[3] = ((8 * b + 527) & round16) + 8;
-  sizes[4] = (b + 527) & round16;
-  sizes[5] = (b + 527) & round16;
-  sizes[6] = (2 * b + 1039) & round16;
-  sizes[7] = (2 * b + 1039) & round16;
-  sizes[8] = ((48 * b + 527) & round16) + 64;
+  VideoListBufferSizes(fileWidth, sizes);
 }
 
 void MovieDescribePlanes(VideoPlanes* p, uint32_t fileWidth, uint32_t fileHeight, uint32_t frames,

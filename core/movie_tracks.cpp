@@ -1,5 +1,6 @@
 // Choosing a movie's sound tracks and opening each on the selected sound back end. A track that
 // cannot be used is dropped silently: the movie plays with the others, or without sound.
+#include <atomic>
 #include <cstring>
 
 #include "audio/audio_decoder.h"
@@ -13,6 +14,9 @@ namespace {
 
 constexpr uint32_t kMaxOutputRate = 256000;
 constexpr uint32_t kLeadInMs = 750;
+
+// Sound tracks open in all movies: the sound back end may not be switched while any is.
+std::atomic<uint32_t> gOpenSoundTracks{0};
 
 struct TrackShape {
   uint32_t rate, bits, channels, outputRate;
@@ -82,6 +86,7 @@ int OpenTrack(Movie* m, uint32_t i, AudioTrack* t) {
   }
   t->EndFrame = EndFrame(m);
   if (t->SpeedFactor == 0) t->SpeedFactor = 0x10000;
+  gOpenSoundTracks.fetch_add(1);
   return 1;
 }
 
@@ -104,8 +109,10 @@ void MovieOpenTracks(Movie* m) {
   m->NumOpenTracks = 0;
   for (uint32_t k = 0; k < selected; ++k) {
     uint32_t i = m->TrackIndices[k];
-    AudioTrack* t = &m->Tracks[m->NumOpenTracks];
-    if (OpenTrack(m, i, t)) m->TrackIndices[m->NumOpenTracks++] = i;
+    // The slot's file track index is in place while the back end opens it (a back end may
+    // look up the track's identifier); a dropped track's slot is reused by the next one.
+    m->TrackIndices[m->NumOpenTracks] = i;
+    if (OpenTrack(m, i, &m->Tracks[m->NumOpenTracks])) m->NumOpenTracks++;
   }
   if (m->NumOpenTracks == 0) {
     m->Tracks[0] = AudioTrack{};
@@ -124,6 +131,9 @@ void MovieCloseTracks(Movie* m) {
     if (t->Ops.SoundClose) t->Ops.SoundClose(t);
     MemFree(t->Decoder);
     MemFree(t->PcmRing);
+    gOpenSoundTracks.fetch_sub(1);
   }
   m->NumOpenTracks = 0;
 }
+
+uint32_t MovieOpenSoundTracks() { return gOpenSoundTracks.load(); }
