@@ -40,8 +40,9 @@ int StreamJump(StreamReader* r, uint32_t offset) {
   if (offset > r->ConsumerPos && offset <= r->FilePos && offset - r->ConsumerPos <= used) {
     const uint32_t skip = offset - r->ConsumerPos;
     r->ConsumerPos = offset;
-    r->ReadPtr += skip;
-    if (r->ReadPtr >= r->RingEnd) r->ReadPtr -= r->BufSize;
+    uint32_t at = static_cast<uint32_t>(r->ReadPtr - r->RingStart) + skip;
+    if (at >= r->BufSize) at -= r->BufSize;
+    r->ReadPtr = r->RingStart + at;
     StreamShared(r->Used).fetch_sub(skip);
     StreamShared(r->Free).fetch_add(skip);
     return 1;
