@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the Windows x64 tree (mingw-w64) and runs its tests under Wine.
+#
+#   scripts/test-windows.sh [CTEST ARGS...]     e.g. -R vexa_platform_tests, -j2, --repeat until-fail:5
+#
+# Needs the Debian packages cmake, ninja-build, g++-mingw-w64-x86-64-posix, googletest, wine,
+# wine64, xvfb and xauth (xvfb-run). Ends with ctest's summary and its exit status.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+build="$root/build/windows"
+prefix="$build/wineprefix"
+
+cmake --preset windows
+cmake --build --preset windows
+
+# Make the build's Wine prefix and start Wine once, before ctest runs programs (perhaps several at
+# once), and end that Wine whatever happens.
+trap 'cmake/wine-run.sh --prefix "$prefix" --stop' EXIT
+start=$(date +%s)
+cmake/wine-run.sh --prefix "$prefix" --init
+echo "Wine prefix ready in $(($(date +%s) - start)) s: $prefix"
+
+ctest --preset windows "$@"
