@@ -1,7 +1,8 @@
 // AVX2 kernels for the colour converters: thirty-two pixels per step in 16-bit lanes, with the
-// same saturating arithmetic as the scalar reference, so the output is bit-identical. The packed
-// YUV converters and the post-steps are bound by memory already and stay SSE2; a lone pixel at an
-// odd start and the remainder below one step also go to the SSE2 kernels.
+// same saturating arithmetic as the scalar reference, so the output is bit-identical; and the
+// 24-bit packing by byte shuffles. The packed YUV converters and the doubling post-steps are
+// bound by memory already and stay SSE2; a lone pixel at an odd start and the remainder below
+// one step also go to the SSE2 kernels.
 //
 // 256-bit unpacks and packs work inside each 128-bit half, so the steps below keep track of the
 // order they leave pixels in and put them back in order before storing.
@@ -225,6 +226,27 @@ void Index8Row(const PixelSpan* s, const PixelConstants* k) {
   Index8Steps(s, k, PixelKernelsSse2()->Index8);
 }
 
+// The three low bytes of sixteen 32-bit pixels per step, gathered by byte shuffles (SSSE3, part
+// of every AVX2 processor) into three whole 16-byte stores.
+PIXELS_AVX2 void Pack24(const void* src, uint32_t count, void* dest) {
+  const auto* in = static_cast<const uint8_t*>(src);
+  auto* out = static_cast<uint8_t*>(dest);
+  const __m128i gather = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  auto load = [](const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+  uint32_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    const __m128i a = _mm_shuffle_epi8(load(in + 4 * i), gather);
+    const __m128i b = _mm_shuffle_epi8(load(in + 4 * i + 16), gather);
+    const __m128i c = _mm_shuffle_epi8(load(in + 4 * i + 32), gather);
+    const __m128i d = _mm_shuffle_epi8(load(in + 4 * i + 48), gather);
+    auto* o = reinterpret_cast<__m128i*>(out + 3 * i);
+    _mm_storeu_si128(o, _mm_or_si128(a, _mm_slli_si128(b, 12)));
+    _mm_storeu_si128(o + 1, _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(c, 8)));
+    _mm_storeu_si128(o + 2, _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
+  }
+  PixelKernelsSse2()->Pack24(in + 4 * i, count - i, out + 3 * i);
+}
+
 PixelKernels MakeAvx2Kernels() {
   PixelKernels kernels = *PixelKernelsSse2();
   kernels.Name = "avx2";
@@ -233,6 +255,7 @@ PixelKernels MakeAvx2Kernels() {
   kernels.Rgb16 = Rgb16Row<false>;
   kernels.Rgb16Alpha = Rgb16Row<true>;
   kernels.Index8 = Index8Row;
+  kernels.Pack24 = Pack24;
   return kernels;
 }
 

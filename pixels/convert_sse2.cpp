@@ -22,7 +22,6 @@ __m128i Load32(const uint8_t* p) {
 
 __m128i Load64(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
 __m128i Load128(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
-void Store64(void* p, __m128i v) { _mm_storel_epi64(static_cast<__m128i*>(p), v); }
 void Store128(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
 
 // Per channel and half (pixels 0-7, 8-15 of a group of sixteen starting at an even column): the
@@ -214,21 +213,30 @@ void PackedYuvDoubleRow(const PixelSpan* s, const PixelConstants* k) {
   });
 }
 
-// Four pixels per step: each 64-bit half holds two pixels whose three low bytes are moved
-// together into six bytes; the two halves are stored overlapping. The last step may write two
-// bytes past its twelve, so it runs only while at least one more pixel follows.
+// The three low bytes of four 32-bit pixels, moved together into bytes 0-11 (12-15 zero).
+__m128i Pack24x4(__m128i p) {
+  const __m128i lowPixel = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
+  const __m128i highPixel = _mm_set_epi32(0x00FFFFFF, 0, 0x00FFFFFF, 0);
+  // Each 64-bit half: its two pixels in six bytes, then the halves joined.
+  const __m128i halves = _mm_or_si128(_mm_and_si128(p, lowPixel),
+                                      _mm_srli_epi64(_mm_and_si128(p, highPixel), 8));
+  return _mm_or_si128(_mm_move_epi64(halves),
+                      _mm_srli_si128(_mm_unpackhi_epi64(_mm_setzero_si128(), halves), 2));
+}
+
+// Sixteen pixels per step into three whole 16-byte stores.
 void Pack24(const void* src, uint32_t count, void* dest) {
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dest);
-  const __m128i lowPixel = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
-  const __m128i highPixel = _mm_set_epi32(0x00FFFFFF, 0, 0x00FFFFFF, 0);
   uint32_t i = 0;
-  for (; i + 4 < count; i += 4) {
-    const __m128i p = Load128(in + 4 * i);
-    const __m128i packed = _mm_or_si128(_mm_and_si128(p, lowPixel),
-                                        _mm_srli_epi64(_mm_and_si128(p, highPixel), 8));
-    Store64(out + 3 * i, packed);
-    Store64(out + 3 * i + 6, _mm_unpackhi_epi64(packed, packed));
+  for (; i + 16 <= count; i += 16) {
+    const __m128i a = Pack24x4(Load128(in + 4 * i));
+    const __m128i b = Pack24x4(Load128(in + 4 * i + 16));
+    const __m128i c = Pack24x4(Load128(in + 4 * i + 32));
+    const __m128i d = Pack24x4(Load128(in + 4 * i + 48));
+    Store128(out + 3 * i, _mm_or_si128(a, _mm_slli_si128(b, 12)));
+    Store128(out + 3 * i + 16, _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(c, 8)));
+    Store128(out + 3 * i + 32, _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
   }
   PixelKernelsScalar()->Pack24(in + 4 * i, count - i, out + 3 * i);
 }
