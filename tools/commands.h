@@ -2,3 +2,4 @@
 #pragma once
 
 int CommandInfo(int argc, char** argv);
+int CommandDecode(int argc, char** argv);

@@ -14,6 +14,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"info", CommandInfo, "print a movie's header, tracks, key frames and data rates"},
+    {"decode", CommandDecode, "decode a movie's pictures to Y4M, raw YUV, surface bytes or PNG"},
 };
 
 void PrintUsage(FILE* out) {

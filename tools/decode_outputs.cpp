@@ -1,0 +1,100 @@
+#include "tools/decode_outputs.h"
+
+#include <cstring>
+
+#include "tools/png_io.h"
+#include "vexa/copy.h"
+
+namespace {
+
+const uint32_t kBytesPerPixel[16] = {1, 3, 3, 4, 4, 4, 4, 2, 2, 2, 2, 2, 2, 2, 2, 0};
+
+bool WriteAll(FILE* f, const void* bytes, size_t n) { return std::fwrite(bytes, 1, n, f) == n; }
+
+// Writes the top-left width x height pixels of a plane, row by row.
+bool WriteCropped(FILE* f, const VideoPlane& plane, uint32_t width, uint32_t height) {
+  for (uint32_t y = 0; y < height; ++y)
+    if (!WriteAll(f, plane.Pixels + size_t(y) * plane.Pitch, width)) return false;
+  return true;
+}
+
+bool WriteFlat(FILE* f, std::vector<uint8_t>* buffer, uint8_t value, size_t n) {
+  buffer->assign(n, value);
+  return WriteAll(f, buffer->data(), n);
+}
+
+// Y, then U (blue difference), then V (red difference). Packets hold V first and U second,
+// except versions 'f' and 'g', which hold them the other way round.
+bool WriteI420(DecodeOutputs* out, const Movie* m) {
+  const VideoPlanes* p = m->Planes;
+  const VideoPlane* set = p->Sets[p->Current];
+  const uint32_t w = m->FileWidth, h = m->FileHeight, cw = (w + 1) / 2, ch = (h + 1) / 2;
+  if (!WriteCropped(out->Video, set[PlaneY], w, h)) return false;
+  if (m->OpenFlags & OpenGrayscale) return WriteFlat(out->Video, &out->Buffer, 128, size_t(cw) * ch * 2);
+  const bool swapped = (m->OpenFlags & MovieFlagSwapUV) != 0;
+  const VideoPlane& u = set[swapped ? PlaneChroma1 : PlaneChroma2];
+  const VideoPlane& v = set[swapped ? PlaneChroma2 : PlaneChroma1];
+  return WriteCropped(out->Video, u, cw, ch) && WriteCropped(out->Video, v, cw, ch);
+}
+
+// Converts the current picture with the given copy flags into the scratch buffer (pitch: the
+// displayed width in pixels of the type).
+void CopyPicture(DecodeOutputs* out, Movie* m, uint32_t flags) {
+  uint32_t pitch = m->Width * SurfaceBytesPerPixel(flags & CopySurfaceTypeMask);
+  out->Buffer.assign(size_t(pitch) * m->Height, 0);
+  if (pitch)
+    MovieCopyToSurface(m, out->Buffer.data(), int32_t(pitch), m->Height, 0, 0, 0, 0, m->Width,
+                       m->Height, flags | CopyAll | OpenNeverSkip);
+}
+
+int WritePng(DecodeOutputs* out, Movie* m, uint32_t frame, std::string* error) {
+  const bool alpha = (m->OpenFlags & OpenAlpha) != 0;
+  CopyPicture(out, m, alpha ? SurfaceRGBA32 : SurfaceRGB24);
+  char name[32];
+  std::snprintf(name, sizeof name, "/frame%06u.png", unsigned(frame));
+  return PngWrite(out->PngDir + name, out->Buffer.data(), m->Width, m->Height, alpha ? 4 : 3,
+                  error);
+}
+
+}  // namespace
+
+uint32_t SurfaceBytesPerPixel(uint32_t type) { return kBytesPerPixel[type & 15]; }
+
+int DecodeWriteHeader(DecodeOutputs* out, const Movie* m) {
+  if (!out->Video || !out->Y4m) return 1;
+  return std::fprintf(out->Video, "YUV4MPEG2 W%u H%u F%u:%u Ip A1:1 C420jpeg\n",
+                      unsigned(m->FileWidth), unsigned(m->FileHeight),
+                      unsigned(m->FileFrameRate), unsigned(m->FileFrameRateDiv)) > 0;
+}
+
+int DecodeWriteFrame(DecodeOutputs* out, Movie* m, uint32_t frame, std::string* error) {
+  bool ok = true;
+  if (out->Video) {
+    if (out->Y4m) ok &= WriteAll(out->Video, "FRAME\n", 6);
+    ok &= WriteI420(out, m);
+  }
+  if (out->Alpha && (m->OpenFlags & OpenAlpha)) {
+    const VideoPlanes* p = m->Planes;
+    ok &= WriteCropped(out->Alpha, p->Sets[p->Current][PlaneA], m->FileWidth, m->FileHeight);
+  }
+  if (out->Surface) {
+    CopyPicture(out, m, out->SurfaceFlags);
+    ok &= WriteAll(out->Surface, out->Buffer.data(), out->Buffer.size());
+  }
+  if (!ok) {
+    *error = "cannot write the output";
+    return 0;
+  }
+  if (!out->PngDir.empty()) return WritePng(out, m, frame, error);
+  return 1;
+}
+
+int DecodeCloseOutputs(DecodeOutputs* out) {
+  bool ok = true;
+  for (FILE** f : {&out->Video, &out->Alpha, &out->Surface})
+    if (*f) {
+      ok &= std::fclose(*f) == 0;
+      *f = nullptr;
+    }
+  return ok;
+}

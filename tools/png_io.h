@@ -1,0 +1,20 @@
+// PNG reading and writing for the vexa tool (through libpng when the build has it).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// 1 when this build can read and write PNG files.
+int PngAvailable();
+
+// Writes 8-bit RGB (channels 3) or RGBA (channels 4) rows; 0 with *error set on failure.
+int PngWrite(const std::string& path, const uint8_t* pixels, uint32_t width, uint32_t height,
+             uint32_t channels, std::string* error);
+
+// Reads a PNG as 8-bit RGBA rows (palette, grey and 16-bit images are expanded).
+struct PngImage {
+  uint32_t Width = 0, Height = 0;
+  std::vector<uint8_t> Rgba;
+};
+int PngRead(const std::string& path, PngImage* image, std::string* error);
