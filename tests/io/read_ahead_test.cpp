@@ -84,7 +84,7 @@ TEST_F(ReadAheadTest, OnePassFillsTheNeediestFirstUpToHalfThenOneChunkEach) {
   ServiceThread service{};
   service.State = ServiceRunning;
   service.Pass = 1;
-  static std::vector<int> order;
+  static std::vector<ServiceNode*> order;  // the nodes served, in order
   order.clear();
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(movies[i].Open(gFile, 10, 32 * kChunk));
@@ -95,20 +95,21 @@ TEST_F(ReadAheadTest, OnePassFillsTheNeediestFirstUpToHalfThenOneChunkEach) {
     node->NodeMutex = MutexCreate();
     node->NeedFn = ReadAheadNeed;
     node->ServeFn = [](ServiceNode* n, uint32_t pass) {
-      order.push_back(static_cast<int>(static_cast<Movie*>(n->Owner)->FileWidth));
+      order.push_back(n);
       ReadAheadServe(n, pass);
     };
-    movies[i].Record->FileWidth = static_cast<uint32_t>(i);  // the log's name for the movie
     node->Next = service.Clients;
     service.Clients = node;
   }
   ServicePass(&service);
+  ServiceNode* nodes[3];
+  for (int i = 0; i < 3; ++i) nodes[i] = &movies[i].Reader()->IoNode;
   ASSERT_FALSE(order.empty());
-  EXPECT_EQ(order.front(), 0);
-  EXPECT_EQ(order.back(), 2);
-  EXPECT_EQ(std::count(order.begin(), order.end(), 0), 4);
-  EXPECT_EQ(std::count(order.begin(), order.end(), 1), 2);
-  EXPECT_EQ(std::count(order.begin(), order.end(), 2), 1);
+  EXPECT_EQ(order.front(), nodes[0]);
+  EXPECT_EQ(order.back(), nodes[2]);
+  EXPECT_EQ(std::count(order.begin(), order.end(), nodes[0]), 4);
+  EXPECT_EQ(std::count(order.begin(), order.end(), nodes[1]), 2);
+  EXPECT_EQ(std::count(order.begin(), order.end(), nodes[2]), 1);
   EXPECT_EQ(movies[0].Reader()->Used, 5 * kChunk);
   EXPECT_EQ(movies[1].Reader()->Used, 5 * kChunk);
   EXPECT_EQ(movies[2].Reader()->Used, 7 * kChunk);
