@@ -14,6 +14,11 @@ if(VEXA_SANITIZE)
   add_link_options(-fsanitize=${VEXA_SANITIZE})
 endif()
 
+# mingw's <cmath> shows M_PI and friends only when asked, as MSVC's does.
+if(WIN32)
+  add_compile_definitions(_USE_MATH_DEFINES)
+endif()
+
 # OS libraries behind the platform layer.
 add_library(vexa_platform_libs INTERFACE)
 if(WIN32)
