@@ -5,6 +5,7 @@
 //   pixels/libyuv_I420ToARGB             libyuv on the same planes (when built with libyuv)
 //   pixels/MovieCopyToSurface/<w>        the public call, converter selection included, beside
 //   pixels/prepared_job/<w>              the same copy with its job prepared once
+//   pixels/select_converter              one converter selection (ns per call)
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -151,7 +152,20 @@ void BenchPreparedJob(benchmark::State& state) {
   delete b;
 }
 
+// What choosing the converter and its constants costs: done for every copy on the caller's
+// stack instead of in process-wide state.
+void BenchSelect(benchmark::State& state) {
+  PixelSelection sel;
+  uint32_t type = 0;
+  for (auto _ : state) {
+    PixelSelect(type, 1, PixelKernelsBest(), &sel);
+    benchmark::DoNotOptimize(sel);
+    type = (type + 1) % 15;
+  }
+}
+
 void RegisterAll() {
+  benchmark::RegisterBenchmark("pixels/select_converter", BenchSelect);
   benchmark::RegisterBenchmark("pixels/memcpy_32bit_frame", BenchMemcpy);
 #ifdef VEXA_HAVE_LIBYUV
   benchmark::RegisterBenchmark("pixels/libyuv_I420ToARGB", BenchLibyuv);
