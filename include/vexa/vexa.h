@@ -6,6 +6,7 @@
 #include "vexa/export.h"
 #include "vexa/movie.h"
 #include "vexa/planes.h"
+#include "vexa/sound.h"
 #include "vexa/sound_channel.h"
 #include "vexa/stream.h"
 
