@@ -262,8 +262,11 @@ PixelKernels MakeAvx2Kernels() {
 }  // namespace
 
 const PixelKernels* PixelKernelsAvx2() {
-  __builtin_cpu_init();
-  if (PixelKernelsSse2() == nullptr || !__builtin_cpu_supports("avx2")) return nullptr;
+  static const bool supported = [] {
+    __builtin_cpu_init();
+    return PixelKernelsSse2() != nullptr && __builtin_cpu_supports("avx2") != 0;
+  }();
+  if (!supported) return nullptr;
   static const PixelKernels kernels = MakeAvx2Kernels();
   return &kernels;
 }

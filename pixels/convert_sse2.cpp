@@ -301,8 +301,11 @@ constexpr PixelKernels kSse2Kernels = {
 
 const PixelKernels* PixelKernelsSse2() {
 #if defined(__GNUC__)
-  __builtin_cpu_init();
-  if (!__builtin_cpu_supports("sse2")) return nullptr;
+  static const bool supported = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("sse2") != 0;
+  }();
+  if (!supported) return nullptr;
 #endif
   return &kSse2Kernels;
 }
