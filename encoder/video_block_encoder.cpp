@@ -1,0 +1,507 @@
+#include "encoder/video_block_encoder.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "encoder/video_coefficient_writer.h"
+#include "encoder/video_transform.h"
+#include "video/quant.h"
+#include "video/scan_tables.h"
+
+namespace {
+
+const uint8_t* EncoderAt(const uint8_t* plane, uint32_t pitch, uint32_t x, uint32_t y) {
+  return plane + size_t(y) * pitch + x;
+}
+
+// Versions before 'i' cannot show colour 0.
+uint8_t EncoderLegalColour(const EncoderPlaneContext* ctx, uint32_t colour) {
+  return uint8_t(ctx->OldColours && colour == 0 ? 1 : colour);
+}
+
+void EncoderStartCode(EncoderBlockCode* code, uint32_t type, uint32_t subType, uint32_t size) {
+  code->Type = uint8_t(type);
+  code->SubType = uint8_t(subType);
+  code->Size = uint8_t(size);
+  code->Mx = code->My = 0;
+  code->Dc = 0;
+  code->ColourCount = code->PatternCount = code->RunCount = 0;
+  EncoderBlockBitsReset(&code->Bits);
+  code->Rate = 0;
+}
+
+bool EncoderUsesMotion(uint32_t type) { return type == 2 || type == 4 || type == 7; }
+
+bool EncoderIsIntraDc(const EncoderBlockCode* code) {
+  return code->Type == 5 || (code->Type == 1 && code->SubType == 5);
+}
+
+double EncoderDcRate(const EncoderPlaneContext* ctx, uint32_t list, int32_t dc) {
+  const int32_t last = ctx->LastDc[list == VideoListDcInter ? 1 : 0];
+  return 1.5 + double(std::bit_width(uint32_t(std::abs(dc - last))));
+}
+
+// Adds the list values' estimated bits and the inline bits; distortion over the block's area.
+void EncoderFinishCode(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                       EncoderBlockCode* code) {
+  const VideoEncoderCosts* k = ctx->Costs;
+  double rate = code->Type == 1 ? 2 * k->BlockType[1] + k->SubType[code->SubType]
+                                : k->BlockType[code->Type];
+  rate += double(code->ColourCount) * k->Colour + double(code->PatternCount) * k->Pattern +
+          double(code->RunCount) * k->Run;
+  if (EncoderUsesMotion(code->Type)) rate += k->Motion[std::abs(code->Mx)] + k->Motion[std::abs(code->My)];
+  if (EncoderIsIntraDc(code)) rate += EncoderDcRate(ctx, VideoListDcIntra, code->Dc);
+  if (code->Type == 7) rate += EncoderDcRate(ctx, VideoListDcInter, code->Dc);
+  rate += double(code->Bits.Count);
+  code->Rate = rate;
+  code->Distortion = EncoderBlockError(code->Recon, code->Size,
+                                       EncoderAt(ctx->Src, ctx->SrcPitch, x, y), ctx->SrcPitch,
+                                       code->Size);
+  code->Cost = code->Bits.Overflow ? 1e300 : double(code->Distortion) + ctx->Lambda * rate;
+}
+
+void EncoderLoadBlock(const uint8_t* src, uint32_t pitch, int32_t out[64]) {
+  for (uint32_t r = 0; r < 8; ++r) {
+    for (uint32_t c = 0; c < 8; ++c) out[r * 8 + c] = src[size_t(r) * pitch + c];
+  }
+}
+
+// ---- descriptions shared by 8x8 blocks and scaled areas (an 8x8 description, pitch 8) ----
+
+void EncoderDescribeFill(const EncoderPlaneContext* ctx, const uint8_t* src, uint32_t pitch,
+                         uint32_t size, EncoderBlockCode* code) {
+  uint32_t sum = 0;
+  for (uint32_t r = 0; r < size; ++r) {
+    for (uint32_t c = 0; c < size; ++c) sum += src[size_t(r) * pitch + c];
+  }
+  const uint32_t n = size * size;
+  code->Colours[0] = EncoderLegalColour(ctx, (sum + n / 2) / n);
+  code->ColourCount = 1;
+  if (size == 8) {
+    ctx->Kernels->Fill8x8(code->Recon, 8, code->Colours[0]);
+  } else {
+    ctx->Kernels->Fill16x16(code->Recon, 16, code->Colours[0]);
+  }
+}
+
+// Two colours by two-means; each pixel takes the nearer one.
+void EncoderDescribePattern(const EncoderPlaneContext* ctx, const uint8_t d[64],
+                            EncoderBlockCode* code) {
+  uint32_t lo = 255, hi = 0;
+  for (uint32_t i = 0; i < 64; ++i) {
+    lo = d[i] < lo ? d[i] : lo;
+    hi = d[i] > hi ? d[i] : hi;
+  }
+  uint32_t c0 = lo, c1 = hi;
+  for (int iteration = 0; iteration < 3; ++iteration) {
+    uint32_t sum[2] = {}, n[2] = {};
+    for (uint32_t i = 0; i < 64; ++i) {
+      const uint32_t side = 2 * d[i] > c0 + c1 ? 1 : 0;
+      sum[side] += d[i];
+      ++n[side];
+    }
+    if (n[0]) c0 = (sum[0] + n[0] / 2) / n[0];
+    if (n[1]) c1 = (sum[1] + n[1] / 2) / n[1];
+  }
+  code->Colours[0] = EncoderLegalColour(ctx, c0);
+  code->Colours[1] = EncoderLegalColour(ctx, c1);
+  code->ColourCount = 2;
+  for (uint32_t r = 0; r < 8; ++r) {
+    uint32_t row = 0;
+    for (uint32_t c = 0; c < 8; ++c) {
+      const int32_t v = d[r * 8 + c];
+      if (std::abs(v - code->Colours[1]) < std::abs(v - code->Colours[0])) row |= 1u << c;
+    }
+    code->Patterns[r] = uint8_t(row);
+  }
+  code->PatternCount = 8;
+  if (code->Size == 8) {
+    ctx->Kernels->Pattern8x8(code->Recon, 8, code->Colours[0], code->Colours[1], code->Patterns);
+  } else {
+    ctx->Kernels->Pattern16x16(code->Recon, 16, code->Colours[0], code->Colours[1], code->Patterns);
+  }
+}
+
+// Intra transform with quantiser q: DC from the intra list, coefficients, then the quantiser.
+void EncoderDescribeIntra(const EncoderPlaneContext* ctx, const double transformed[64],
+                          uint32_t q, EncoderBlockCode* code) {
+  int16_t coefs[64];
+  EncoderQuantise(transformed, VideoQuantIntra[q], 0.3, 0, 2047, coefs);
+  code->Dc = coefs[0];
+  EncoderWriteCoefficients(&code->Bits, coefs);
+  EncoderBlockBitsPut(&code->Bits, q, 4);
+  if (code->Size == 8) {
+    ctx->Kernels->IdctPut(code->Recon, 8, coefs, VideoQuantIntra[q]);
+  } else {
+    ctx->Kernels->IdctPutDoubled(code->Recon, 16, coefs, VideoQuantIntra[q]);
+  }
+}
+
+void EncoderDescribeRaw(const EncoderPlaneContext* ctx, const uint8_t d[64],
+                        EncoderBlockCode* code) {
+  for (uint32_t i = 0; i < 64; ++i) code->Colours[i] = EncoderLegalColour(ctx, d[i]);
+  code->ColourCount = 64;
+  if (code->Size == 8) {
+    ctx->Kernels->Copy8x8(code->Recon, 8, code->Colours, 8);
+  } else {
+    ctx->Kernels->Double8x8(code->Recon, 16, code->Colours);
+  }
+}
+
+// Runs along a scan: a segment is a run of one colour (flag 1) or of single colours (flag 0),
+// 1..16 long; a last lone position takes one colour with neither run value nor flag.
+struct EncoderRunPlan {
+  double Bits;
+  uint8_t Length[64];  // segment starting at each position
+  bool Same[64];
+};
+
+void EncoderPlanRuns(const uint8_t values[64], double runBits, double colourBits,
+                     EncoderRunPlan* plan) {
+  double best[65];
+  best[64] = 0;
+  best[63] = colourBits;
+  plan->Length[63] = 1;
+  plan->Same[63] = false;
+  for (int32_t i = 62; i >= 0; --i) {
+    best[i] = 1e300;
+    bool same = true;
+    for (uint32_t len = 1; len <= 16 && uint32_t(i) + len <= 64; ++len) {
+      same = same && values[uint32_t(i) + len - 1] == values[i];
+      const double literal = runBits + 1 + len * colourBits + best[uint32_t(i) + len];
+      const double run = runBits + 1 + colourBits + best[uint32_t(i) + len];
+      const double bits = same && len > 1 ? run : literal;
+      if (bits < best[i]) {
+        best[i] = bits;
+        plan->Length[i] = uint8_t(len);
+        plan->Same[i] = same && len > 1;
+      }
+    }
+  }
+  plan->Bits = best[0];
+}
+
+uint32_t EncoderDistinctValues(const uint8_t d[64]) {
+  bool seen[256] = {};
+  uint32_t n = 0;
+  for (uint32_t i = 0; i < 64; ++i) {
+    if (!seen[d[i]]) ++n;
+    seen[d[i]] = true;
+  }
+  return n;
+}
+
+// Lossless run coding of the description along the cheapest of the sixteen scans.
+void EncoderDescribeRun(const EncoderPlaneContext* ctx, const uint8_t d[64],
+                        EncoderBlockCode* code) {
+  uint8_t legal[64];
+  for (uint32_t i = 0; i < 64; ++i) legal[i] = EncoderLegalColour(ctx, d[i]);
+  EncoderRunPlan best{}, plan;
+  best.Bits = 1e300;
+  uint32_t bestScan = 0;
+  for (uint32_t s = 0; s < 16; ++s) {
+    uint8_t values[64];
+    for (uint32_t i = 0; i < 64; ++i) values[i] = legal[VideoRunScans[s][i]];
+    EncoderPlanRuns(values, ctx->Costs->Run, ctx->Costs->Colour, &plan);
+    if (plan.Bits < best.Bits) {
+      best = plan;
+      bestScan = s;
+    }
+  }
+  const uint8_t* scan = VideoRunScans[bestScan].data();
+  EncoderBlockBitsPut(&code->Bits, bestScan, 4);
+  for (uint32_t at = 0; at < 64;) {
+    const uint32_t len = best.Length[at];
+    if (at == 63) {
+      code->Colours[code->ColourCount++] = legal[scan[63]];
+      break;
+    }
+    code->Runs[code->RunCount++] = uint8_t(len - 1);
+    EncoderBlockBitsPut(&code->Bits, best.Same[at] ? 1 : 0, 1);
+    for (uint32_t i = 0; i < (best.Same[at] ? 1 : len); ++i) {
+      code->Colours[code->ColourCount++] = legal[scan[at + i]];
+    }
+    at += len;
+  }
+  // A block row's runs must fit one refill: at most 48 per 8 columns.
+  if (code->RunCount > 48) code->Bits.Overflow = true;
+  if (code->Size == 8) {
+    ctx->Kernels->Copy8x8(code->Recon, 8, legal, 8);
+  } else {
+    ctx->Kernels->Double8x8(code->Recon, 16, legal);
+  }
+}
+
+// ---- the reference types ----
+
+void EncoderTrySkip(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderBlockCode* code) {
+  EncoderStartCode(code, 0, 0, 8);
+  ctx->Kernels->Copy8x8(code->Recon, 8, EncoderAt(ctx->Ref, ctx->RefPitch, x, y), ctx->RefPitch);
+}
+
+const uint8_t* EncoderPrediction(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                                 int32_t mvx, int32_t mvy) {
+  return EncoderAt(ctx->Ref, ctx->RefPitch, uint32_t(int32_t(x) + mvx), uint32_t(int32_t(y) + mvy));
+}
+
+void EncoderTryMotion(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int32_t mvx,
+                      int32_t mvy, EncoderBlockCode* code) {
+  EncoderStartCode(code, 2, 0, 8);
+  code->Mx = int8_t(mvx);
+  code->My = int8_t(mvy);
+  ctx->Kernels->Copy8x8(code->Recon, 8, EncoderPrediction(ctx, x, y, mvx, mvy), ctx->RefPitch);
+}
+
+// Differences taken modulo 256 (the add wraps), small ones dropped; coarser steps until the
+// residue fits its change budget, and none at all as the last resort.
+void EncoderTryResidue(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int32_t mvx,
+                       int32_t mvy, EncoderBlockCode* code) {
+  EncoderStartCode(code, 4, 0, 8);
+  code->Mx = int8_t(mvx);
+  code->My = int8_t(mvy);
+  const uint8_t* pred = EncoderPrediction(ctx, x, y, mvx, mvy);
+  const uint8_t* src = EncoderAt(ctx->Src, ctx->SrcPitch, x, y);
+  int8_t residue[64];
+  for (uint32_t step = 0; step <= 7; ++step) {
+    for (uint32_t r = 0; r < 8; ++r) {
+      for (uint32_t c = 0; c < 8; ++c) {
+        int32_t d = int8_t(uint8_t(src[size_t(r) * ctx->SrcPitch + c] - pred[size_t(r) * ctx->RefPitch + c]));
+        if (uint32_t(std::abs(d)) <= ctx->ResidueZero) d = 0;
+        if (step == 7) d = 0;
+        const int32_t unit = 1 << step;
+        d = (d >= 0 ? (d + unit / 2) : -((-d + unit / 2))) / unit * unit;
+        residue[r * 8 + c] = int8_t(d < -128 ? -128 : (d > 127 ? 127 : d));
+      }
+    }
+    EncoderBlockBitsReset(&code->Bits);
+    if (EncoderWriteResidue(&code->Bits, residue)) break;
+  }
+  ctx->Kernels->ResidueAdd(code->Recon, 8, residue, pred, ctx->RefPitch);
+}
+
+void EncoderTryInter(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int32_t mvx,
+                     int32_t mvy, const double transformed[64], uint32_t q,
+                     EncoderBlockCode* code) {
+  EncoderStartCode(code, 7, 0, 8);
+  code->Mx = int8_t(mvx);
+  code->My = int8_t(mvy);
+  int16_t coefs[64];
+  EncoderQuantise(transformed, VideoQuantInter[q], 0.4, -1023, 1023, coefs);
+  code->Dc = coefs[0];
+  EncoderWriteCoefficients(&code->Bits, coefs);
+  EncoderBlockBitsPut(&code->Bits, q, 4);
+  ctx->Kernels->IdctAdd(code->Recon, 8, coefs, VideoQuantInter[q],
+                        EncoderPrediction(ctx, x, y, mvx, mvy), ctx->RefPitch);
+}
+
+bool EncoderFits(const EncoderPlaneContext* ctx, const EncoderBlockCode* code, uint32_t slot) {
+  uint32_t use[VideoListCount];
+  EncoderBlockUse(code, use);
+  for (uint32_t i = 0; i < VideoListCount; ++i) {
+    if (ctx->RowUse[slot][i] + use[i] > ctx->RowLimit[i]) return false;
+  }
+  return true;
+}
+
+// Keeps the candidate when it is cheaper than the best so far and fits the row's lists.
+void EncoderConsider(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t slot,
+                     EncoderBlockCode* candidate, EncoderBlockCode* best) {
+  EncoderFinishCode(ctx, x, y, candidate);
+  if (candidate->Cost < best->Cost && EncoderFits(ctx, candidate, slot)) *best = *candidate;
+}
+
+// The quantisers a block tries: the base one and its neighbours.
+void EncoderQuantiserRange(const EncoderPlaneContext* ctx, uint32_t* first, uint32_t* last) {
+  *first = ctx->Quantiser ? ctx->Quantiser - 1 : 0;
+  *last = ctx->Quantiser < 15 ? ctx->Quantiser + 1 : 15;
+}
+
+bool EncoderAllowed(const EncoderPlaneContext* ctx, int32_t type) {
+  // A restriction to a type that cannot be used here (a reference type in a key frame, or the
+  // scaled type on a single block) leaves the choice free.
+  const int32_t only = ctx->OnlyType;
+  const bool needsReference = only == 0 || EncoderUsesMotion(uint32_t(only));
+  const bool forced = only >= 0 && only != 1 && (ctx->Ref || !needsReference);
+  return !forced || only == type;
+}
+
+void EncoderCopy8x8(const uint8_t* src, uint32_t pitch, uint8_t out[64]) {
+  for (uint32_t r = 0; r < 8; ++r) std::memcpy(out + r * 8, src + size_t(r) * pitch, 8);
+}
+
+void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t slot,
+                          EncoderBlockCode* candidate, EncoderBlockCode* best) {
+  const uint8_t* src = EncoderAt(ctx->Src, ctx->SrcPitch, x, y);
+  uint8_t d[64];
+  EncoderCopy8x8(src, ctx->SrcPitch, d);
+  if (EncoderAllowed(ctx, 5)) {
+    int32_t block[64];
+    double transformed[64];
+    EncoderLoadBlock(src, ctx->SrcPitch, block);
+    EncoderForwardTransform(block, transformed);
+    uint32_t first, last;
+    EncoderQuantiserRange(ctx, &first, &last);
+    for (uint32_t q = first; q <= last; ++q) {
+      EncoderStartCode(candidate, 5, 0, 8);
+      EncoderDescribeIntra(ctx, transformed, q, candidate);
+      EncoderConsider(ctx, x, y, slot, candidate, best);
+    }
+  }
+  if (EncoderAllowed(ctx, 6)) {
+    EncoderStartCode(candidate, 6, 0, 8);
+    EncoderDescribeFill(ctx, src, ctx->SrcPitch, 8, candidate);
+    EncoderConsider(ctx, x, y, slot, candidate, best);
+  }
+  if (EncoderAllowed(ctx, 8)) {
+    EncoderStartCode(candidate, 8, 0, 8);
+    EncoderDescribePattern(ctx, d, candidate);
+    EncoderConsider(ctx, x, y, slot, candidate, best);
+  }
+  if (EncoderAllowed(ctx, 9)) {
+    EncoderStartCode(candidate, 9, 0, 8);
+    EncoderDescribeRaw(ctx, d, candidate);
+    EncoderConsider(ctx, x, y, slot, candidate, best);
+  }
+  if (EncoderAllowed(ctx, 3) && (ctx->OnlyType == 3 || EncoderDistinctValues(d) <= 12)) {
+    EncoderStartCode(candidate, 3, 0, 8);
+    EncoderDescribeRun(ctx, d, candidate);
+    EncoderConsider(ctx, x, y, slot, candidate, best);
+  }
+}
+
+void EncoderTryReferenceTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t slot,
+                              int32_t mvx, int32_t mvy, EncoderBlockCode* candidate,
+                              EncoderBlockCode* best) {
+  if (EncoderAllowed(ctx, 0)) {
+    EncoderTrySkip(ctx, x, y, candidate);
+    EncoderConsider(ctx, x, y, slot, candidate, best);
+  }
+  if (EncoderAllowed(ctx, 2)) {
+    EncoderTryMotion(ctx, x, y, mvx, mvy, candidate);
+    EncoderConsider(ctx, x, y, slot, candidate, best);
+  }
+  if (EncoderAllowed(ctx, 4)) {
+    EncoderTryResidue(ctx, x, y, mvx, mvy, candidate);
+    EncoderConsider(ctx, x, y, slot, candidate, best);
+  }
+  if (EncoderAllowed(ctx, 7)) {
+    const uint8_t* src = EncoderAt(ctx->Src, ctx->SrcPitch, x, y);
+    const uint8_t* pred = EncoderPrediction(ctx, x, y, mvx, mvy);
+    int32_t block[64];
+    for (uint32_t r = 0; r < 8; ++r) {
+      for (uint32_t c = 0; c < 8; ++c) {
+        block[r * 8 + c] = int32_t(src[size_t(r) * ctx->SrcPitch + c]) -
+                           int32_t(pred[size_t(r) * ctx->RefPitch + c]);
+      }
+    }
+    double transformed[64];
+    EncoderForwardTransform(block, transformed);
+    uint32_t first, last;
+    EncoderQuantiserRange(ctx, &first, &last);
+    for (uint32_t q = first; q <= last; ++q) {
+      EncoderTryInter(ctx, x, y, mvx, mvy, transformed, q, candidate);
+      EncoderConsider(ctx, x, y, slot, candidate, best);
+    }
+  }
+}
+
+// The 2x2 averages of a 16x16 area.
+void EncoderHalve(const uint8_t* src, uint32_t pitch, uint8_t d[64]) {
+  for (uint32_t r = 0; r < 8; ++r) {
+    for (uint32_t c = 0; c < 8; ++c) {
+      const uint8_t* p = src + size_t(2 * r) * pitch + 2 * c;
+      d[r * 8 + c] = uint8_t((p[0] + p[1] + p[pitch] + p[pitch + 1] + 2) / 4);
+    }
+  }
+}
+
+bool EncoderSubAllowed(const EncoderPlaneContext* ctx, int32_t subType) {
+  return ctx->OnlyType != 1 || ctx->OnlySubType < 0 || ctx->OnlySubType == subType;
+}
+
+}  // namespace
+
+uint64_t EncoderBlockError(const uint8_t* a, uint32_t aPitch, const uint8_t* b, uint32_t bPitch,
+                           uint32_t size) {
+  uint64_t sum = 0;
+  for (uint32_t r = 0; r < size; ++r, a += aPitch, b += bPitch) {
+    uint32_t row = 0;
+    for (uint32_t c = 0; c < size; ++c) {
+      const int32_t d = int32_t(a[c]) - int32_t(b[c]);
+      row += uint32_t(d * d);
+    }
+    sum += row;
+  }
+  return sum;
+}
+
+void EncoderBlockUse(const EncoderBlockCode* code, uint32_t use[VideoListCount]) {
+  std::memset(use, 0, sizeof(uint32_t) * VideoListCount);
+  use[VideoListBlockTypes] = 1;
+  use[VideoListSubBlockTypes] = code->Type == 1 ? 1 : 0;
+  use[VideoListColours] = code->ColourCount;
+  use[VideoListPatterns] = code->PatternCount;
+  use[VideoListXOffsets] = use[VideoListYOffsets] = EncoderUsesMotion(code->Type) ? 1 : 0;
+  use[VideoListDcIntra] = EncoderIsIntraDc(code) ? 1 : 0;
+  use[VideoListDcInter] = code->Type == 7 ? 1 : 0;
+  use[VideoListRuns] = code->RunCount;
+}
+
+void EncoderBestBlock(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t row,
+                      int32_t mvx, int32_t mvy, EncoderBlockCode* best) {
+  const uint32_t slot = row & 1;
+  EncoderBlockCode candidate;
+  best->Cost = 1e300;
+  if (ctx->Ref) EncoderTryReferenceTypes(ctx, x, y, slot, mvx, mvy, &candidate, best);
+  EncoderTryIntraTypes(ctx, x, y, slot, &candidate, best);
+  if (best->Cost < 1e300) return;
+  // Nothing fitted the row's lists: an intra block takes only a type and a DC, always room.
+  const int32_t only = ctx->OnlyType;
+  ctx->OnlyType = 5;
+  EncoderTryIntraTypes(ctx, x, y, slot, &candidate, best);
+  ctx->OnlyType = only;
+}
+
+int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderBlockCode* best) {
+  const uint8_t* src = EncoderAt(ctx->Src, ctx->SrcPitch, x, y);
+  uint8_t d[64];
+  EncoderHalve(src, ctx->SrcPitch, d);
+  EncoderBlockCode candidate;
+  best->Cost = 1e300;
+  if (EncoderSubAllowed(ctx, 6)) {
+    EncoderStartCode(&candidate, 1, 6, 16);
+    EncoderDescribeFill(ctx, src, ctx->SrcPitch, 16, &candidate);
+    EncoderConsider(ctx, x, y, 0, &candidate, best);
+  }
+  if (EncoderSubAllowed(ctx, 8)) {
+    EncoderStartCode(&candidate, 1, 8, 16);
+    EncoderDescribePattern(ctx, d, &candidate);
+    EncoderConsider(ctx, x, y, 0, &candidate, best);
+  }
+  if (EncoderSubAllowed(ctx, 5)) {
+    int32_t block[64];
+    double transformed[64];
+    for (uint32_t i = 0; i < 64; ++i) block[i] = d[i];
+    EncoderForwardTransform(block, transformed);
+    uint32_t first, last;
+    EncoderQuantiserRange(ctx, &first, &last);
+    for (uint32_t q = first; q <= last; ++q) {
+      EncoderStartCode(&candidate, 1, 5, 16);
+      EncoderDescribeIntra(ctx, transformed, q, &candidate);
+      EncoderConsider(ctx, x, y, 0, &candidate, best);
+    }
+  }
+  if (EncoderSubAllowed(ctx, 9)) {
+    EncoderStartCode(&candidate, 1, 9, 16);
+    EncoderDescribeRaw(ctx, d, &candidate);
+    EncoderConsider(ctx, x, y, 0, &candidate, best);
+  }
+  if (EncoderSubAllowed(ctx, 3) && (ctx->OnlySubType == 3 || EncoderDistinctValues(d) <= 12)) {
+    EncoderStartCode(&candidate, 1, 3, 16);
+    EncoderDescribeRun(ctx, d, &candidate);
+    EncoderConsider(ctx, x, y, 0, &candidate, best);
+  }
+  return best->Cost < 1e300;
+}

@@ -1,0 +1,70 @@
+// Block candidates: each block type (and scaled sub-type) tried on one block, with the values it
+// puts in the lists, its inline bits, its reconstruction made by the decoder's kernels, its
+// distortion against the source and its estimated rate.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "encoder/video_bit_writer.h"
+#include "encoder/video_encoder.h"
+#include "encoder/video_list_writer.h"
+#include "video/kernels.h"
+
+// The plane being encoded. Source, reference and reconstruction share one geometry: Width x
+// Height (multiples of 8), each with its own pitch.
+struct EncoderPlaneContext {
+  const uint8_t* Src;
+  uint32_t SrcPitch;
+  const uint8_t* Ref;  // the previous reconstruction; none in a key frame
+  uint32_t RefPitch;
+  uint8_t* Recon;
+  uint32_t ReconPitch;
+  uint32_t Width, Height;
+  bool OldColours;
+  uint32_t Quantiser;    // the base quantiser; blocks try it and its neighbours
+  double Lambda;         // distortion (squared error) per bit
+  uint32_t ResidueZero;  // residue values up to this magnitude are dropped
+  int32_t OnlyType, OnlySubType;
+  const VideoEncoderCosts* Costs;
+  const VideoKernels* Kernels;
+  EncoderPlaneLists* Lists;
+  int32_t LastDc[2];                     // the last intra and inter DC taken (rate estimates)
+  std::vector<int8_t> Vectors;           // chosen motion of the blocks of the previous frame and
+                                         // of this one so far: x, y per block
+  uint32_t RowUse[2][VideoListCount];    // values the band's two block rows take so far
+  uint32_t RowLimit[VideoListCount];
+  uint32_t* TypeCounts;     // ten counters: blocks written of each type
+  uint32_t* SubTypeCounts;  // ten counters: scaled areas of each sub-type
+};
+
+// One candidate for an 8x8 block or a 16x16 scaled area.
+struct EncoderBlockCode {
+  uint8_t Type, SubType;
+  uint8_t Size;  // 8, or 16 for a scaled area
+  int8_t Mx, My;
+  int32_t Dc;
+  uint32_t ColourCount, PatternCount, RunCount;
+  uint8_t Colours[64];
+  uint8_t Patterns[8];
+  uint8_t Runs[64];
+  EncoderBlockBits Bits;
+  uint8_t Recon[256];  // Size x Size, pitch Size
+  uint64_t Distortion;
+  double Rate;
+  double Cost;
+};
+
+// Values a candidate takes from each list.
+void EncoderBlockUse(const EncoderBlockCode* code, uint32_t use[VideoListCount]);
+
+// The best candidate for the 8x8 block at (x, y) among the types allowed there (the reference
+// types need ctx->Ref). `mv` is the block's motion vector from the search.
+void EncoderBestBlock(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t row,
+                      int32_t mvx, int32_t mvy, EncoderBlockCode* best);
+// The best scaled candidate for the 16x16 area at (x, y); 0 when none fits the row limits.
+int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderBlockCode* best);
+
+// Sum of squared differences of a size x size block.
+uint64_t EncoderBlockError(const uint8_t* a, uint32_t aPitch, const uint8_t* b, uint32_t bPitch,
+                           uint32_t size);

@@ -1,0 +1,219 @@
+// The encoder's frame level: key frames, the planes in packet order, the video data layout and
+// the PSNR of the reconstruction.
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "encoder/video_encoder.h"
+#include "encoder/video_list_writer.h"
+#include "encoder/video_plane_encoder.h"
+
+namespace {
+
+// Quantiser scale factors, for the rate-distortion trade.
+const double kQuantScale[16] = {1, 4.0 / 3, 5.0 / 3, 2, 8.0 / 3, 3.5, 4, 5, 6, 8, 12, 17, 22, 28, 34, 44};
+
+uint32_t EncoderRound8(uint32_t n) { return (n + 7) & ~7u; }
+
+bool EncoderHasPlane(const VideoEncoderConfig* c, uint32_t plane) {
+  if (plane == VideoEncoderPlaneA) return (c->Flags & VideoEncoderAlpha) != 0;
+  if (plane != VideoEncoderPlaneY) return (c->Flags & VideoEncoderGrayscale) == 0;
+  return true;
+}
+
+// Visible size of an input plane.
+void EncoderPlaneSize(const VideoEncoderConfig* c, uint32_t plane, uint32_t* w, uint32_t* h) {
+  const bool chroma = plane == VideoEncoderPlaneU || plane == VideoEncoderPlaneV;
+  *w = chroma ? (c->Width + 1) / 2 : c->Width;
+  *h = chroma ? (c->Height + 1) / 2 : c->Height;
+}
+
+void EncoderDefaultCosts(VideoEncoderCosts* k) {
+  for (uint32_t i = 0; i < 16; ++i) {
+    k->BlockType[i] = 3;
+    k->SubType[i] = 3;
+    k->Motion[i] = i == 0 ? 1.0f : float(2 + std::bit_width(i));
+  }
+  k->Colour = 7;
+  k->Pattern = 7;
+  k->Run = 3;
+}
+
+// Copies a plane into a buffer padded to multiples of 8 by repeating its last column and row.
+void EncoderPadPlane(const uint8_t* src, uint32_t pitch, uint32_t w, uint32_t h, uint32_t paddedW,
+                     uint32_t paddedH, uint8_t* out) {
+  for (uint32_t y = 0; y < paddedH; ++y) {
+    const uint8_t* row = src + size_t(y < h ? y : h - 1) * pitch;
+    uint8_t* dst = out + size_t(y) * paddedW;
+    std::memcpy(dst, row, w);
+    std::memset(dst + w, row[w - 1], paddedW - w);
+  }
+}
+
+double EncoderPsnr(const uint8_t* a, uint32_t aPitch, const uint8_t* b, uint32_t bPitch, uint32_t w,
+                   uint32_t h) {
+  uint64_t sse = 0;
+  for (uint32_t y = 0; y < h; ++y) {
+    for (uint32_t x = 0; x < w; ++x) {
+      const int32_t d = int32_t(a[size_t(y) * aPitch + x]) - int32_t(b[size_t(y) * bPitch + x]);
+      sse += uint64_t(d * d);
+    }
+  }
+  if (sse == 0) return std::numeric_limits<double>::infinity();
+  const double mse = double(sse) / (double(w) * h);
+  return 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+// Packet order: alpha, luma, then the chroma planes V, U ('h', 'i') or U, V ('f', 'g').
+void EncoderPacketOrder(const VideoEncoderConfig* c, uint32_t order[4], uint32_t* count) {
+  *count = 0;
+  if (EncoderHasPlane(c, VideoEncoderPlaneA)) order[(*count)++] = VideoEncoderPlaneA;
+  order[(*count)++] = VideoEncoderPlaneY;
+  if (!EncoderHasPlane(c, VideoEncoderPlaneU)) return;
+  const bool swapped = c->Version == 'f' || c->Version == 'g';
+  order[(*count)++] = swapped ? VideoEncoderPlaneU : VideoEncoderPlaneV;
+  order[(*count)++] = swapped ? VideoEncoderPlaneV : VideoEncoderPlaneU;
+}
+
+std::vector<uint8_t> EncoderEncodeInputPlane(VideoEncoder* e, const VideoEncoderPicture* picture,
+                                             uint32_t plane, bool key, EncoderPlaneLists* lists,
+                                             VideoEncodedFrame* out) {
+  const VideoEncoderConfig* c = &e->Config;
+  uint32_t w, h;
+  EncoderPlaneSize(c, plane, &w, &h);
+  VideoEncoderPlaneBuffer* recon = &e->Recon[e->Current ^ 1][plane];
+  const VideoEncoderPlaneBuffer* ref = &e->Recon[e->Current][plane];
+  e->Scratch.resize(size_t(recon->Width) * recon->Height);
+  EncoderPadPlane(picture->Planes[plane], picture->Pitches[plane], w, h, recon->Width,
+                  recon->Height, e->Scratch.data());
+
+  const uint32_t q = uint32_t(std::lround((100.0 - c->Quality) * 15.0 / 100.0));
+  EncoderPlaneContext ctx{};
+  ctx.Src = e->Scratch.data();
+  ctx.SrcPitch = recon->Width;
+  ctx.Ref = key ? nullptr : ref->Pixels.data();
+  ctx.RefPitch = ref->Width;
+  ctx.Recon = recon->Pixels.data();
+  ctx.ReconPitch = recon->Width;
+  ctx.Width = recon->Width;
+  ctx.Height = recon->Height;
+  ctx.OldColours = c->Version != 'i';
+  ctx.Quantiser = q;
+  ctx.Lambda = 0.3 * kQuantScale[q] * kQuantScale[q];
+  ctx.ResidueZero = q / 3;
+  ctx.OnlyType = c->OnlyBlockType;
+  ctx.OnlySubType = c->OnlySubType;
+  ctx.Costs = &e->Costs[plane];
+  ctx.Kernels = VideoGetKernels();
+  ctx.Lists = lists;
+  ctx.Vectors = std::move(e->Vectors[plane]);
+  ctx.TypeCounts = out->BlockTypes;
+  ctx.SubTypeCounts = out->ScaledSubTypes;
+  std::vector<uint8_t> bytes = EncoderEncodePlane(&ctx, &e->Costs[plane]);
+  e->Vectors[plane] = std::move(ctx.Vectors);
+  return bytes;
+}
+
+void EncoderPutLe32(std::vector<uint8_t>* out, uint32_t v) {
+  for (uint32_t i = 0; i < 4; ++i) out->push_back(uint8_t(v >> (8 * i)));
+}
+
+}  // namespace
+
+int VideoEncoderInit(VideoEncoder* e, const VideoEncoderConfig* config) {
+  *e = VideoEncoder{};
+  e->Config = *config;
+  const VideoEncoderConfig* c = &e->Config;
+  if (c->Version < 'f' || c->Version > 'i') {
+    e->Error = "The version must be one of the letters f, g, h and i.";
+    return 0;
+  }
+  if (c->Width == 0 || c->Height == 0 || c->Width > 32767 || c->Height > 32767) {
+    e->Error = "The picture must be 1 to 32767 pixels wide and high.";
+    return 0;
+  }
+  if (c->Quality > 100) {
+    e->Error = "The quality must be 0 to 100.";
+    return 0;
+  }
+  if (c->Flags & ~(VideoEncoderAlpha | VideoEncoderGrayscale)) {
+    e->Error = "Unknown video flags.";
+    return 0;
+  }
+  if (c->OnlyBlockType > 9 || c->OnlySubType > 9) {
+    e->Error = "There are ten block types, 0 to 9.";
+    return 0;
+  }
+  for (uint32_t plane = 0; plane < VideoEncoderPlaneCount; ++plane) {
+    EncoderDefaultCosts(&e->Costs[plane]);
+    if (!EncoderHasPlane(c, plane)) continue;
+    uint32_t w, h;
+    EncoderPlaneSize(c, plane, &w, &h);
+    for (uint32_t set = 0; set < 2; ++set) {
+      VideoEncoderPlaneBuffer* b = &e->Recon[set][plane];
+      b->Width = EncoderRound8(w);
+      b->Height = EncoderRound8(h);
+      b->Pixels.assign(size_t(b->Width) * b->Height, 0);
+    }
+  }
+  return 1;
+}
+
+int VideoEncodeFrame(VideoEncoder* e, const VideoEncoderPicture* picture, VideoEncodedFrame* out) {
+  const VideoEncoderConfig* c = &e->Config;
+  for (uint32_t plane = 0; plane < VideoEncoderPlaneCount; ++plane) {
+    if (!EncoderHasPlane(c, plane)) continue;
+    uint32_t w, h;
+    EncoderPlaneSize(c, plane, &w, &h);
+    if (!picture->Planes[plane] || picture->Pitches[plane] < w) {
+      e->Error = "A plane of the picture is missing or its pitch is smaller than its width.";
+      return 0;
+    }
+  }
+  const bool key = e->Frame == 0 || (c->KeyInterval && e->Frame % c->KeyInterval == 0);
+  uint32_t order[4], count;
+  EncoderPacketOrder(c, order, &count);
+  *out = VideoEncodedFrame{};
+  out->IsKey = key;
+  std::vector<uint8_t>& data = out->Data;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t plane = order[i];
+    EncoderPlaneLists lists;
+    std::vector<uint8_t> bytes =
+        EncoderEncodeInputPlane(e, picture, plane, key, &lists, out);
+    out->PlaneBytes[plane] = uint32_t(bytes.size());
+    // Alpha and (from 'i' on) luma carry their length, counted from the length field.
+    if (plane == VideoEncoderPlaneA || (plane == VideoEncoderPlaneY && c->Version == 'i')) {
+      EncoderPutLe32(&data, uint32_t(bytes.size() + 4));
+    }
+    data.insert(data.end(), bytes.begin(), bytes.end());
+  }
+  e->Current ^= 1;
+  ++e->Frame;
+  for (uint32_t plane = 0; plane < VideoEncoderPlaneCount; ++plane) {
+    if (!EncoderHasPlane(c, plane)) continue;
+    uint32_t w, h;
+    EncoderPlaneSize(c, plane, &w, &h);
+    const VideoEncoderPlaneBuffer* r = &e->Recon[e->Current][plane];
+    out->Psnr[plane] = EncoderPsnr(picture->Planes[plane], picture->Pitches[plane],
+                                   r->Pixels.data(), r->Width, w, h);
+  }
+  return 1;
+}
+
+const uint8_t* VideoEncoderReconstruction(const VideoEncoder* e, uint32_t plane, uint32_t* width,
+                                          uint32_t* height, uint32_t* pitch) {
+  if (plane >= VideoEncoderPlaneCount || !EncoderHasPlane(&e->Config, plane)) return nullptr;
+  const VideoEncoderPlaneBuffer* r = &e->Recon[e->Current][plane];
+  *width = r->Width;
+  *height = r->Height;
+  *pitch = r->Width;
+  return r->Pixels.data();
+}
+
+uint32_t VideoEncoderVideoFlags(const VideoEncoderConfig* config) {
+  return config->Flags & (VideoEncoderAlpha | VideoEncoderGrayscale);
+}
+
+void VideoEncoderFree(VideoEncoder* e) { *e = VideoEncoder{}; }

@@ -1,0 +1,363 @@
+#include "encoder/video_list_writer.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+
+#include "encoder/video_code_choice.h"
+
+void EncoderListsInit(EncoderPlaneLists* lists, uint32_t width, uint32_t rows, bool oldColours) {
+  lists->Width = width;
+  lists->Rows = rows;
+  lists->OldColours = oldColours;
+  for (uint32_t i = 0; i < VideoListCount; ++i) {
+    lists->Values[i].clear();
+    lists->RowEnd[i].clear();
+  }
+  lists->RowBits.assign(rows, EncoderBitBuffer{});
+}
+
+void EncoderListsEndRow(EncoderPlaneLists* lists, uint32_t row) {
+  for (uint32_t i = 0; i < VideoListCount; ++i) {
+    if (lists->RowEnd[i].size() <= row) lists->RowEnd[i].resize(row + 1);
+    lists->RowEnd[i][row] = uint32_t(lists->Values[i].size());
+  }
+}
+
+uint32_t EncoderListRowLimit(uint32_t planeWidth, VideoListKind kind) {
+  uint32_t countBits, capacity;
+  VideoListLimits(planeWidth, kind, &countBits, &capacity);
+  const uint32_t widest = (1u << countBits) - 1;
+  return capacity < widest ? capacity : widest;
+}
+
+uint32_t EncoderCodedColour(uint32_t colour, bool oldColours) {
+  if (!oldColours) return colour;
+  if (colour >= 128) return colour - 128;
+  if (colour == 0) colour = 1;
+  return 128 | (128 - colour);
+}
+
+namespace {
+
+// One refill: values [Begin, End) of a list, read at the start of block row Row. Begin = End is a
+// count of 0, which finishes the list for the rest of the plane.
+struct EncoderChunk {
+  uint32_t List, Row, Begin, End;
+  bool Fill;
+};
+
+struct EncoderPlaneCode {
+  std::vector<EncoderChunk> Chunks;  // by row, then in list order
+  EncoderTreeChoice Trees[VideoListCount];
+  EncoderTreeChoice HighTrees[16];
+  uint8_t Codes[VideoListCount][16];
+  uint8_t HighCodes[16][16];
+};
+
+bool EncoderHasFillMode(uint32_t list) {
+  return list != VideoListPatterns && list != VideoListDcIntra && list != VideoListDcInter;
+}
+
+bool EncoderAllEqual(const std::vector<int32_t>& v, uint32_t begin, uint32_t end) {
+  for (uint32_t i = begin + 1; i < end; ++i) {
+    if (v[i] != v[begin]) return false;
+  }
+  return true;
+}
+
+// The refills: at the start of a row, a list whose values are all taken is refilled with the
+// values of that row or, when the row takes none, of the next row that takes some.
+void EncoderPlanChunks(const EncoderPlaneLists* lists, EncoderPlaneCode* code) {
+  uint32_t written[VideoListCount] = {};
+  bool finished[VideoListCount] = {};
+  for (uint32_t row = 0; row < lists->Rows; ++row) {
+    for (uint32_t list = 0; list < VideoListCount; ++list) {
+      const std::vector<uint32_t>& ends = lists->RowEnd[list];
+      const uint32_t takenBefore = row ? ends[row - 1] : 0;
+      if (finished[list] || written[list] != takenBefore) continue;
+      uint32_t end = written[list];
+      for (uint32_t r = row; r < lists->Rows && end == written[list]; ++r) end = ends[r];
+      EncoderChunk chunk = {list, row, written[list], end, false};
+      if (end == written[list]) {
+        finished[list] = true;
+      } else {
+        chunk.Fill = EncoderHasFillMode(list) &&
+                     EncoderAllEqual(lists->Values[list], chunk.Begin, chunk.End);
+      }
+      written[list] = end;
+      code->Chunks.push_back(chunk);
+    }
+  }
+}
+
+// Block types as symbols: types below 12, and runs of 4, 8, 12 or 32 copies of the last type
+// (symbols 12..15); `last` starts at 0 in each refill.
+template <typename Emit>
+void EncoderBlockTypeSymbols(const int32_t* values, uint32_t count, Emit emit) {
+  static const uint32_t runLengths[4] = {32, 12, 8, 4};
+  static const uint32_t runSymbols[4] = {15, 14, 13, 12};
+  int32_t last = 0;
+  for (uint32_t i = 0; i < count;) {
+    uint32_t same = 0;
+    while (i + same < count && values[i + same] == last) ++same;
+    bool ran = false;
+    for (uint32_t k = 0; k < 4 && !ran; ++k) {
+      if (same >= runLengths[k]) {
+        emit(runSymbols[k]);
+        i += runLengths[k];
+        ran = true;
+      }
+    }
+    if (ran) continue;
+    last = values[i++];
+    emit(uint32_t(last));
+  }
+}
+
+struct EncoderSymbolCounts {
+  uint64_t List[VideoListCount][16];
+  uint64_t High[16][16];
+};
+
+void EncoderCountColour(EncoderSymbolCounts* counts, uint32_t* lastHigh, uint32_t coded) {
+  ++counts->High[*lastHigh][coded >> 4];
+  ++counts->List[VideoListColours][coded & 15];
+  *lastHigh = coded >> 4;
+}
+
+void EncoderCountSymbols(const EncoderPlaneLists* lists, const EncoderPlaneCode* code,
+                         EncoderSymbolCounts* counts) {
+  *counts = EncoderSymbolCounts{};
+  uint32_t lastHigh = 0;
+  for (const EncoderChunk& c : code->Chunks) {
+    const int32_t* v = lists->Values[c.List].data();
+    uint64_t* n = counts->List[c.List];
+    const uint32_t end = c.Fill ? c.Begin + 1 : c.End;
+    switch (c.List) {
+      case VideoListBlockTypes:
+      case VideoListSubBlockTypes:
+        if (!c.Fill) EncoderBlockTypeSymbols(v + c.Begin, c.End - c.Begin, [&](uint32_t s) { ++n[s]; });
+        break;
+      case VideoListColours:
+        for (uint32_t i = c.Begin; i < end; ++i) {
+          EncoderCountColour(counts, &lastHigh, EncoderCodedColour(uint32_t(v[i]), lists->OldColours));
+        }
+        break;
+      case VideoListPatterns:
+        for (uint32_t i = c.Begin; i < c.End; ++i) {
+          ++n[v[i] & 15];
+          ++n[(v[i] >> 4) & 15];
+        }
+        break;
+      case VideoListXOffsets:
+      case VideoListYOffsets:
+      case VideoListRuns:
+        if (!c.Fill) {
+          for (uint32_t i = c.Begin; i < c.End; ++i) ++n[std::abs(v[i]) & 15];
+        }
+        break;
+    }
+  }
+}
+
+void EncoderChooseTrees(const EncoderSymbolCounts* counts, EncoderPlaneCode* code) {
+  for (uint32_t list = 0; list < VideoListCount; ++list) {
+    EncoderChooseCodeTree(counts->List[list], &code->Trees[list]);
+    EncoderTreeCodes(&code->Trees[list].Tree, code->Codes[list]);
+  }
+  for (uint32_t h = 0; h < 16; ++h) {
+    EncoderChooseCodeTree(counts->High[h], &code->HighTrees[h]);
+    EncoderTreeCodes(&code->HighTrees[h].Tree, code->HighCodes[h]);
+  }
+}
+
+void EncoderWriteTrees(VideoBitWriter* w, const EncoderPlaneCode* code) {
+  EncoderWriteCodeTree(w, &code->Trees[VideoListBlockTypes]);
+  EncoderWriteCodeTree(w, &code->Trees[VideoListSubBlockTypes]);
+  for (const EncoderTreeChoice& t : code->HighTrees) EncoderWriteCodeTree(w, &t);
+  EncoderWriteCodeTree(w, &code->Trees[VideoListColours]);
+  EncoderWriteCodeTree(w, &code->Trees[VideoListPatterns]);
+  EncoderWriteCodeTree(w, &code->Trees[VideoListXOffsets]);
+  EncoderWriteCodeTree(w, &code->Trees[VideoListYOffsets]);
+  EncoderWriteCodeTree(w, &code->Trees[VideoListRuns]);
+}
+
+void EncoderWriteSymbol(VideoBitWriter* w, const EncoderPlaneCode* code, uint32_t list,
+                        uint32_t symbol) {
+  EncoderWriteCode(w, code->Trees[list].Tree.Table, code->Codes[list][symbol]);
+}
+
+void EncoderWriteSignedMagnitude(VideoBitWriter* w, int32_t value, uint32_t bits) {
+  EncoderWriteBits(w, uint32_t(std::abs(value)), bits);
+  if (value != 0) EncoderWriteBits(w, value < 0 ? 1 : 0, 1);
+}
+
+void EncoderWriteColour(VideoBitWriter* w, const EncoderPlaneCode* code, uint32_t* lastHigh,
+                        uint32_t coded) {
+  const uint32_t high = coded >> 4;
+  EncoderWriteCode(w, code->HighTrees[*lastHigh].Tree.Table, code->HighCodes[*lastHigh][high]);
+  EncoderWriteSymbol(w, code, VideoListColours, coded & 15);
+  *lastHigh = high;
+}
+
+// The first DC whole, then groups of eight differences sharing one magnitude width.
+void EncoderWriteDcs(VideoBitWriter* w, uint32_t list, const int32_t* v, uint32_t count) {
+  if (list == VideoListDcIntra) {
+    EncoderWriteBits(w, uint32_t(v[0]), 11);
+  } else {
+    EncoderWriteSignedMagnitude(w, v[0], 10);
+  }
+  for (uint32_t i = 1; i < count; i += 8) {
+    const uint32_t groupEnd = count - i < 8 ? count : i + 8;
+    uint32_t width = 0;
+    for (uint32_t j = i; j < groupEnd; ++j) {
+      const uint32_t bits = uint32_t(std::bit_width(uint32_t(std::abs(v[j] - v[j - 1]))));
+      if (bits > width) width = bits;
+    }
+    EncoderWriteBits(w, width, 4);
+    if (width == 0) continue;
+    for (uint32_t j = i; j < groupEnd; ++j) EncoderWriteSignedMagnitude(w, v[j] - v[j - 1], width);
+  }
+}
+
+void EncoderWriteChunk(VideoBitWriter* w, const EncoderPlaneLists* lists,
+                       const EncoderPlaneCode* code, const EncoderChunk& c, uint32_t* lastHigh) {
+  uint32_t countBits, capacity;
+  VideoListLimits(lists->Width, VideoListKind(c.List), &countBits, &capacity);
+  const uint32_t count = c.End - c.Begin;
+  EncoderWriteBits(w, count, countBits);
+  if (count == 0) return;
+  const int32_t* v = lists->Values[c.List].data() + c.Begin;
+  if (EncoderHasFillMode(c.List)) EncoderWriteBits(w, c.Fill ? 1 : 0, 1);
+  switch (c.List) {
+    case VideoListBlockTypes:
+    case VideoListSubBlockTypes:
+      if (c.Fill) {
+        EncoderWriteBits(w, uint32_t(v[0]), 4);
+      } else {
+        EncoderBlockTypeSymbols(v, count, [&](uint32_t s) { EncoderWriteSymbol(w, code, c.List, s); });
+      }
+      break;
+    case VideoListColours:
+      for (uint32_t i = 0; i < (c.Fill ? 1 : count); ++i) {
+        EncoderWriteColour(w, code, lastHigh, EncoderCodedColour(uint32_t(v[i]), lists->OldColours));
+      }
+      break;
+    case VideoListPatterns:
+      for (uint32_t i = 0; i < count; ++i) {
+        EncoderWriteSymbol(w, code, c.List, uint32_t(v[i]) & 15);
+        EncoderWriteSymbol(w, code, c.List, (uint32_t(v[i]) >> 4) & 15);
+      }
+      break;
+    case VideoListXOffsets:
+    case VideoListYOffsets:
+      if (c.Fill) {
+        EncoderWriteSignedMagnitude(w, v[0], 4);
+        break;
+      }
+      for (uint32_t i = 0; i < count; ++i) {
+        EncoderWriteSymbol(w, code, c.List, uint32_t(std::abs(v[i])));
+        if (v[i] != 0) EncoderWriteBits(w, v[i] < 0 ? 1 : 0, 1);
+      }
+      break;
+    case VideoListDcIntra:
+    case VideoListDcInter:
+      EncoderWriteDcs(w, c.List, v, count);
+      break;
+    case VideoListRuns:
+      if (c.Fill) {
+        EncoderWriteBits(w, uint32_t(v[0]), 4);
+      } else {
+        for (uint32_t i = 0; i < count; ++i) EncoderWriteSymbol(w, code, c.List, uint32_t(v[i]));
+      }
+      break;
+  }
+}
+
+float EncoderAverageBits(const uint64_t counts[16], const EncoderTreeChoice* tree,
+                         const uint8_t codes[16], float fallback) {
+  uint64_t n = 0, bits = 0;
+  for (uint32_t s = 0; s < 16; ++s) {
+    n += counts[s];
+    bits += counts[s] * VideoCodeLengths[tree->Tree.Table][codes[s]];
+  }
+  return n ? float(bits) / float(n) : fallback;
+}
+
+// Bits of a symbol seen n times out of total, smoothed so that unseen symbols stay affordable.
+float EncoderSymbolCost(uint64_t n, uint64_t total) {
+  const double bits = -std::log2((double(n) + 1.0) / (double(total) + 16.0));
+  return float(bits < 1 ? 1 : (bits > 7 ? 7 : bits));
+}
+
+// Moves an estimate halfway towards what this plane showed.
+void EncoderBlend(float* estimate, float seen) { *estimate = 0.5f * (*estimate + seen); }
+
+uint64_t EncoderTotal(const uint64_t counts[16]) {
+  uint64_t total = 0;
+  for (uint32_t s = 0; s < 16; ++s) total += counts[s];
+  return total;
+}
+
+// Rate estimates for the next frame's decisions: symbol probabilities of the block types and
+// motion values, average bits of colours, pattern rows and runs (where enough were written).
+void EncoderLearnCosts(const EncoderSymbolCounts* counts, const EncoderPlaneCode* code,
+                       VideoEncoderCosts* costs) {
+  const uint64_t types = EncoderTotal(counts->List[VideoListBlockTypes]);
+  const uint64_t subTypes = EncoderTotal(counts->List[VideoListSubBlockTypes]);
+  const uint64_t motion = EncoderTotal(counts->List[VideoListXOffsets]);
+  for (uint32_t s = 0; s < 16; ++s) {
+    EncoderBlend(&costs->BlockType[s], EncoderSymbolCost(counts->List[VideoListBlockTypes][s], types));
+    EncoderBlend(&costs->SubType[s], EncoderSymbolCost(counts->List[VideoListSubBlockTypes][s], subTypes));
+    EncoderBlend(&costs->Motion[s],
+                 EncoderSymbolCost(counts->List[VideoListXOffsets][s], motion) + (s ? 1.0f : 0.0f));
+  }
+  uint64_t colours = 0, highBits = 0;
+  for (uint32_t h = 0; h < 16; ++h) {
+    for (uint32_t s = 0; s < 16; ++s) {
+      colours += counts->High[h][s];
+      highBits += counts->High[h][s] *
+                  VideoCodeLengths[code->HighTrees[h].Tree.Table][code->HighCodes[h][s]];
+    }
+  }
+  if (colours >= 64) {
+    const float low = EncoderAverageBits(counts->List[VideoListColours],
+                                         &code->Trees[VideoListColours],
+                                         code->Codes[VideoListColours], 4.0f);
+    EncoderBlend(&costs->Colour, float(highBits) / float(colours) + low);
+  }
+  if (EncoderTotal(counts->List[VideoListPatterns]) >= 64) {
+    EncoderBlend(&costs->Pattern, 2 * EncoderAverageBits(counts->List[VideoListPatterns],
+                                                         &code->Trees[VideoListPatterns],
+                                                         code->Codes[VideoListPatterns], 4.0f));
+  }
+  if (EncoderTotal(counts->List[VideoListRuns]) >= 32) {
+    EncoderBlend(&costs->Run, EncoderAverageBits(counts->List[VideoListRuns],
+                                                 &code->Trees[VideoListRuns],
+                                                 code->Codes[VideoListRuns], 4.0f));
+  }
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncoderWritePlane(const EncoderPlaneLists* lists, VideoEncoderCosts* costs) {
+  EncoderPlaneCode code;
+  EncoderPlanChunks(lists, &code);
+  EncoderSymbolCounts counts;
+  EncoderCountSymbols(lists, &code, &counts);
+  EncoderChooseTrees(&counts, &code);
+  if (costs) EncoderLearnCosts(&counts, &code, costs);
+
+  VideoBitWriter w;
+  EncoderWriteTrees(&w, &code);
+  uint32_t lastHigh = 0;
+  size_t next = 0;
+  for (uint32_t row = 0; row < lists->Rows; ++row) {
+    for (; next < code.Chunks.size() && code.Chunks[next].Row == row; ++next) {
+      EncoderWriteChunk(&w, lists, &code, code.Chunks[next], &lastHigh);
+    }
+    EncoderWriteBuffer(&w, &lists->RowBits[row]);
+  }
+  return EncoderFinishPlane(&w);
+}

@@ -1,0 +1,88 @@
+#include "encoder/video_transform.h"
+
+#include <cmath>
+
+#include "encoder/video_coefficient_writer.h"
+#include "video/idct.h"
+
+namespace {
+
+// The decoder's 8-point transform in real arithmetic (its constants carry 11 fractional bits).
+void EncoderIdct8(const double x[8], double y[8]) {
+  const double c2896 = VideoIdctC2896 / 2048.0, c3784 = VideoIdctC3784 / 2048.0;
+  const double c5352 = VideoIdctC5352 / 2048.0, c2217 = VideoIdctC2217 / 2048.0;
+  const double a0 = x[0] + x[4], a1 = x[0] - x[4], a2 = x[2] + x[6];
+  const double a3 = c2896 * (x[2] - x[6]);
+  const double a4 = x[5] + x[3], a5 = x[5] - x[3], a6 = x[1] + x[7], a7 = x[1] - x[7];
+  const double b0 = a4 + a6;
+  const double b1 = c3784 * (a5 + a7);
+  const double b2 = -c5352 * a5 - b0 + b1;
+  const double b3 = c2896 * (a6 - a4) - b2;
+  const double b4 = c2217 * a7 + b3 - b1;
+  y[0] = a0 + a2 + b0;
+  y[1] = a1 + a3 - a2 + b2;
+  y[2] = a1 - a3 + a2 + b3;
+  y[3] = a0 - a2 - b4;
+  y[4] = a0 - a2 + b4;
+  y[5] = a1 - a3 + a2 - b3;
+  y[6] = a1 + a3 - a2 - b2;
+  y[7] = a0 + a2 - b0;
+}
+
+// The transform's basis: Basis[k][n] is output n for input 1 at k. Its rows are orthogonal (a
+// scaled DCT), so a block's coefficient is its projection on the row, over the row's energy.
+struct EncoderBasis {
+  double Basis[8][8];
+  double Energy[8];
+};
+
+EncoderBasis EncoderMakeBasis() {
+  EncoderBasis b{};
+  for (uint32_t k = 0; k < 8; ++k) {
+    double x[8] = {};
+    x[k] = 1.0;
+    EncoderIdct8(x, b.Basis[k]);
+    for (uint32_t n = 0; n < 8; ++n) b.Energy[k] += b.Basis[k][n] * b.Basis[k][n];
+  }
+  return b;
+}
+
+const EncoderBasis& EncoderGetBasis() {
+  static const EncoderBasis basis = EncoderMakeBasis();
+  return basis;
+}
+
+}  // namespace
+
+void EncoderForwardTransform(const int32_t block[64], double out[64]) {
+  const EncoderBasis& b = EncoderGetBasis();
+  double rows[64];  // each row projected on the column basis
+  for (uint32_t y = 0; y < 8; ++y) {
+    for (uint32_t c = 0; c < 8; ++c) {
+      double sum = 0;
+      for (uint32_t x = 0; x < 8; ++x) sum += block[y * 8 + x] * b.Basis[c][x];
+      rows[y * 8 + c] = sum / b.Energy[c];
+    }
+  }
+  // Output is (sum + 127) >> 8 of the dequantised values (coefficient * quant >> 11).
+  for (uint32_t r = 0; r < 8; ++r) {
+    for (uint32_t c = 0; c < 8; ++c) {
+      double sum = 0;
+      for (uint32_t y = 0; y < 8; ++y) sum += rows[y * 8 + c] * b.Basis[r][y];
+      out[r * 8 + c] = sum / b.Energy[r] * 256.0;
+    }
+  }
+}
+
+void EncoderQuantise(const double in[64], const uint32_t quant[64], double deadZone,
+                     int32_t dcMin, int32_t dcMax, int16_t out[64]) {
+  for (uint32_t i = 0; i < 64; ++i) {
+    const double level = in[i] * 2048.0 / double(quant[i]);
+    const double magnitude = std::floor(std::fabs(level) + 0.5 - (i ? deadZone : 0.0));
+    double v = std::copysign(magnitude > 0 ? magnitude : 0.0, level);
+    const double lo = i ? -EncoderMaxCoefficient : dcMin;
+    const double hi = i ? EncoderMaxCoefficient : dcMax;
+    v = v < lo ? lo : (v > hi ? hi : v);
+    out[i] = int16_t(v);
+  }
+}

@@ -1,0 +1,142 @@
+// Whole frames through the encoder and back through the decoder: the decoder's planes must equal
+// the encoder's reconstruction byte for byte, for every block type, size, version and plane set.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "tests/video_encoder/video_encoder_test_support.h"
+
+namespace {
+
+VideoEncoderConfig Config(uint32_t w, uint32_t h, char version = 'i') {
+  VideoEncoderConfig c;
+  c.Width = w;
+  c.Height = h;
+  c.Version = version;
+  return c;
+}
+
+// Encodes `frames` frames of the moving test sequence, checking each round trip.
+void ExpectRoundTrips(const VideoEncoderConfig& config, uint32_t frames,
+                      std::vector<VideoEncodedFrame>* out = nullptr) {
+  EncoderRoundTrip rt;
+  EncoderRoundTripInit(&rt, config);
+  SyntheticPicture picture;
+  for (uint32_t f = 0; f < frames; ++f) {
+    SyntheticMakePicture(&picture, config.Width, config.Height, f, 1);
+    VideoEncodedFrame frame;
+    EXPECT_EQ(EncoderRoundTripFrame(&rt, &picture.Picture, &frame), "")
+        << "frame " << f << " of " << config.Width << "x" << config.Height << " version "
+        << config.Version;
+    if (out) out->push_back(frame);
+  }
+  EncoderRoundTripFree(&rt);
+}
+
+TEST(VideoEncoderRoundTrip, MixedContentAllVersions) {
+  for (char version : {'f', 'g', 'h', 'i'}) ExpectRoundTrips(Config(96, 64, version), 4);
+}
+
+TEST(VideoEncoderRoundTrip, SizesThatAreNotMultiplesOfEightOrSixteen) {
+  const uint32_t sizes[][2] = {{1, 1}, {7, 9}, {8, 8}, {17, 33}, {24, 40}, {33, 17}, {100, 60},
+                               {130, 26}};
+  for (const auto& s : sizes) ExpectRoundTrips(Config(s[0], s[1]), 3);
+}
+
+TEST(VideoEncoderRoundTrip, AlphaAndGreyScale) {
+  for (char version : {'h', 'i'}) {
+    for (uint32_t flags : {VideoEncoderAlpha, VideoEncoderGrayscale,
+                           VideoEncoderAlpha | VideoEncoderGrayscale}) {
+      VideoEncoderConfig c = Config(72, 40, version);
+      c.Flags = flags;
+      ExpectRoundTrips(c, 3);
+    }
+  }
+}
+
+TEST(VideoEncoderRoundTrip, QualityRange) {
+  for (uint32_t quality : {0u, 30u, 60u, 90u, 100u}) {
+    VideoEncoderConfig c = Config(80, 48);
+    c.Quality = quality;
+    ExpectRoundTrips(c, 3);
+  }
+}
+
+// Each type on its own: the frames after the key frame must use it, and still round-trip.
+TEST(VideoEncoderRoundTrip, EveryBlockTypeForcedOnItsOwn) {
+  for (int32_t type = 0; type <= 9; ++type) {
+    for (char version : {'h', 'i'}) {
+      VideoEncoderConfig c = Config(64, 48, version);
+      c.OnlyBlockType = type;
+      std::vector<VideoEncodedFrame> frames;
+      ExpectRoundTrips(c, 3, &frames);
+      EXPECT_GT(frames[1].BlockTypes[type] + frames[2].BlockTypes[type], 0u) << "type " << type;
+    }
+  }
+}
+
+TEST(VideoEncoderRoundTrip, EveryScaledSubTypeForcedOnItsOwn) {
+  for (int32_t sub : {3, 5, 6, 8, 9}) {
+    VideoEncoderConfig c = Config(72, 56);  // a last column and a last band that cannot scale
+    c.OnlyBlockType = VideoBlockScaled;
+    c.OnlySubType = sub;
+    std::vector<VideoEncodedFrame> frames;
+    ExpectRoundTrips(c, 3, &frames);
+    EXPECT_GT(frames[0].ScaledSubTypes[sub], 0u) << "sub-type " << sub;
+    EXPECT_EQ(frames[0].BlockTypes[VideoBlockScaled], frames[0].ScaledSubTypes[sub]);
+  }
+}
+
+TEST(VideoEncoderRoundTrip, KeyFramesFollowTheIntervalAndUseNoReference) {
+  VideoEncoderConfig c = Config(64, 48);
+  c.KeyInterval = 3;
+  std::vector<VideoEncodedFrame> frames;
+  ExpectRoundTrips(c, 7, &frames);
+  for (uint32_t f = 0; f < frames.size(); ++f) {
+    EXPECT_EQ(frames[f].IsKey, f % 3 == 0) << f;
+    if (!frames[f].IsKey) continue;
+    for (int32_t type : {VideoBlockSkip, VideoBlockMotion, VideoBlockResidue, VideoBlockInter}) {
+      EXPECT_EQ(frames[f].BlockTypes[type], 0u) << "frame " << f << " type " << type;
+    }
+  }
+}
+
+// A key frame decodes to the same picture whatever the decoder's previous frame holds.
+TEST(VideoEncoderRoundTrip, KeyFrameDecodesOverAnyPreviousFrame) {
+  VideoEncoderConfig c = Config(40, 24);
+  c.KeyInterval = 2;
+  EncoderRoundTrip rt;
+  EncoderRoundTripInit(&rt, c);
+  SyntheticPicture picture;
+  VideoEncodedFrame frame;
+  for (uint32_t f = 0; f < 3; ++f) {
+    SyntheticMakePicture(&picture, c.Width, c.Height, f, 3);
+    ASSERT_EQ(EncoderRoundTripFrame(&rt, &picture.Picture, &frame), "");
+  }
+  ASSERT_TRUE(frame.IsKey);
+  TestPlanes fresh;
+  TestAllocatePlanes(&fresh, c.Width, c.Height, 2, false);
+  for (int plane = 0; plane < 3; ++plane) TestFillPlane(&fresh, 0, plane, 77);
+  TestDecodeFrame(&fresh, frame.Data, rt.FrameFlags, rt.VideoFlags);
+  for (uint32_t y = 0; y < fresh.Planes.Height; ++y) {
+    for (uint32_t x = 0; x < fresh.Planes.Width; ++x) {
+      ASSERT_EQ(TestPixel(&fresh, fresh.Planes.Current, PlaneY, x, y),
+                TestPixel(&rt.Decoded, rt.Decoded.Planes.Current, PlaneY, x, y));
+    }
+  }
+  EncoderRoundTripFree(&rt);
+}
+
+TEST(VideoEncoderRoundTrip, LongerSequenceWithMotionUsesReferenceTypes) {
+  std::vector<VideoEncodedFrame> frames;
+  ExpectRoundTrips(Config(160, 96), 10, &frames);
+  uint32_t reference = 0;
+  for (uint32_t f = 1; f < frames.size(); ++f) {
+    reference += frames[f].BlockTypes[VideoBlockSkip] + frames[f].BlockTypes[VideoBlockMotion] +
+                 frames[f].BlockTypes[VideoBlockResidue] + frames[f].BlockTypes[VideoBlockInter];
+  }
+  EXPECT_GT(reference, 0u);
+}
+
+}  // namespace

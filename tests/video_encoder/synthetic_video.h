@@ -1,0 +1,19 @@
+// Moving natural-looking test pictures made procedurally: a panning gradient with texture,
+// moving shapes with hard and soft edges, and a little noise; chroma follows the shapes, alpha is
+// a soft moving disc. The video encoder's tests and benchmarks encode them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "encoder/video_encoder.h"
+
+struct SyntheticPicture {
+  uint32_t Width = 0, Height = 0;
+  std::vector<uint8_t> Planes[VideoEncoderPlaneCount];  // Y, U, V, A; chroma (w+1)/2 x (h+1)/2
+  VideoEncoderPicture Picture{};                        // points into Planes
+};
+
+// Frame `frame` (0-based) of the sequence; `seed` varies the texture and noise.
+void SyntheticMakePicture(SyntheticPicture* p, uint32_t width, uint32_t height, uint32_t frame,
+                          uint32_t seed);
