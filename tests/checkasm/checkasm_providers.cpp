@@ -1,9 +1,11 @@
 // The subsystems whose kernels the harness checks. A subsystem with kernels of its own adds its
 // provider here.
 #include "tests/checkasm/checkasm.h"
+#include "tests/pixels/checkasm_pixels.h"
 
 static const CheckasmProvider kProviders[] = {
     CheckasmVideoCandidates,
+    CheckasmPixelsCandidates,
 };
 
 uint32_t CheckasmAllCandidates(CheckasmCandidate* out, uint32_t capacity) {
