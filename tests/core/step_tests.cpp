@@ -274,6 +274,7 @@ TEST_F(Stepping, SplitDecodeOnTwoThreadsEqualsTheWholeDecode) {
   for (char version : {'i', 'h'}) {
     Open(false, 6, 0, version);
     Movie* whole = m;
+    std::vector<uint8_t> wholeImage = std::move(image);  // the movie reads from its image
     m = nullptr;
     Open(false, 6, 0, version);
     DecodeFramesSplit(whole, 6, false);

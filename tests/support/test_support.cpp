@@ -32,7 +32,7 @@ std::string TestWriteFile(const std::string& name, const std::vector<uint8_t>& b
   std::string path = (fs::path(TestTempDir()) / name).string();
   FILE* f = std::fopen(path.c_str(), "wb");
   if (f) {
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
   }
   return path;
