@@ -139,4 +139,32 @@ TEST(VideoEncoderRoundTrip, LongerSequenceWithMotionUsesReferenceTypes) {
   EXPECT_GT(reference, 0u);
 }
 
+// Noise at the finest quality makes raw blocks (64 colours each); a row of 4200 pixels would
+// take more colours than one refill's 15-bit count carries, so some blocks must choose otherwise.
+TEST(VideoEncoderRoundTrip, VeryWideRowsStayWithinOneRefill) {
+  const uint32_t w = 4200, h = 16;
+  VideoEncoderConfig c = Config(w, h);
+  c.Quality = 100;
+  EncoderRoundTrip rt;
+  EncoderRoundTripInit(&rt, c);
+  std::vector<uint8_t> planes[3];
+  uint32_t seed = 1;
+  for (uint32_t i = 0; i < 3; ++i) {
+    planes[i].resize(i ? size_t(w / 2) * (h / 2) : size_t(w) * h);
+    for (uint8_t& v : planes[i]) {
+      seed = seed * 1103515245u + 12345u;
+      v = uint8_t(seed >> 24);
+    }
+  }
+  const VideoEncoderPicture picture = {
+      {planes[0].data(), planes[1].data(), planes[2].data(), nullptr}, {w, w / 2, w / 2, 0}};
+  VideoEncodedFrame frame;
+  EXPECT_EQ(EncoderRoundTripFrame(&rt, &picture, &frame), "");
+  // Raw wins almost everywhere, but a luma row (525 blocks) has room for only 32767 / 64 = 511
+  // raw blocks; the chroma rows (263 blocks of 2104 pixels) fit whole.
+  EXPECT_GT(frame.BlockTypes[VideoBlockRaw], 1000u);
+  EXPECT_LE(frame.BlockTypes[VideoBlockRaw], 2 * 511u + 2 * 263u);
+  EncoderRoundTripFree(&rt);
+}
+
 }  // namespace
