@@ -113,7 +113,9 @@ void ApplyHeader(OpenContext* c, uint32_t callerFlags) {
 int AllocateRecord(OpenContext* c) {
   Movie* m = &c->local;
   uint32_t trackSlots = MoviePending()->TrackCount;
-  uint32_t ring = m->WindowFrames * 4;
+  // A statistics ring holds a second of frames. Past 32 bits of bytes (a frame rate above 2^30)
+  // it can never be allocated: the saturated size makes the plan, and so the open, fail.
+  uint32_t ring = m->WindowFrames > 0x3FFFFFFFu ? 0xFFFFFFFFu : m->WindowFrames * 4;
   uint32_t** rings[] = {&m->RingTime,       &m->RingAudio, &m->RingVideo,     &m->RingBlit,
                         &m->RingForeground, &m->RingIdle,  &m->RingBackground};
   for (uint32_t** slot : rings) MemPlanFor(slot, ring);
