@@ -43,6 +43,12 @@ static void PumpTrack(Movie* m, AudioTrack* t) {
     uint32_t n = room < avail ? uint32_t(room) : avail;
     if (!endZone) n &= t->SampleMask << (narrow ? 1 : 0);
     if (narrow) n &= ~1u;  // whole 16-bit samples only
+    if (n == 0) {
+      // Less than one whole sample is left (an odd byte, or less than the sample mask's unit):
+      // nothing can go now, and asking again would spin on a back end that is always ready.
+      t->Ops.SoundUnlock(t, 0);
+      return;
+    }
     TakeFromRing(t, region, n, narrow);
     t->Ops.SoundUnlock(t, narrow ? n / 2 : n);
   }
