@@ -12,6 +12,11 @@
 
 namespace {
 
+// Quantisation rounds towards zero by this much: small coefficients cost more bits than the
+// error they remove (measured on the synthetic sequences).
+constexpr double kIntraDeadZone = 0.3;
+constexpr double kInterDeadZone = 0.4;
+
 const uint8_t* EncoderAt(const uint8_t* plane, uint32_t pitch, uint32_t x, uint32_t y) {
   return plane + size_t(y) * pitch + x;
 }
@@ -128,7 +133,7 @@ void EncoderDescribePattern(const EncoderPlaneContext* ctx, const uint8_t d[64],
 void EncoderDescribeIntra(const EncoderPlaneContext* ctx, const double transformed[64],
                           uint32_t q, EncoderBlockCode* code) {
   int16_t coefs[64];
-  EncoderQuantise(transformed, VideoQuantIntra[q], 0.3, 0, 2047, coefs);
+  EncoderQuantise(transformed, VideoQuantIntra[q], kIntraDeadZone, 0, 2047, coefs);
   code->Dc = coefs[0];
   EncoderWriteCoefficients(&code->Bits, coefs);
   EncoderBlockBitsPut(&code->Bits, q, 4);
@@ -191,6 +196,14 @@ uint32_t EncoderDistinctValues(const uint8_t d[64]) {
     seen[d[i]] = true;
   }
   return n;
+}
+
+// Run coding is exact but takes at least a colour for each distinct value and a scan index: it
+// is tried only when that bound can beat the best cost so far.
+bool EncoderRunWorthTrying(const EncoderPlaneContext* ctx, const uint8_t d[64], double bestCost) {
+  const uint32_t distinct = EncoderDistinctValues(d);
+  if (distinct > 16) return false;
+  return ctx->Lambda * (4.0 + double(distinct) * ctx->Costs->Colour) < bestCost;
 }
 
 // Lossless run coding of the description along the cheapest of the sixteen scans.
@@ -288,7 +301,7 @@ void EncoderTryInter(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int
   code->Mx = int8_t(mvx);
   code->My = int8_t(mvy);
   int16_t coefs[64];
-  EncoderQuantise(transformed, VideoQuantInter[q], 0.4, -1023, 1023, coefs);
+  EncoderQuantise(transformed, VideoQuantInter[q], kInterDeadZone, -1023, 1023, coefs);
   code->Dc = coefs[0];
   EncoderWriteCoefficients(&code->Bits, coefs);
   EncoderBlockBitsPut(&code->Bits, q, 4);
@@ -364,13 +377,42 @@ void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint
     EncoderDescribeRaw(ctx, d, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
-  if (EncoderAllowed(ctx, 3) && (ctx->OnlyType == 3 || EncoderDistinctValues(d) <= 12)) {
+  if (EncoderAllowed(ctx, 3) && (ctx->OnlyType == 3 || EncoderRunWorthTrying(ctx, d, best->Cost))) {
     EncoderStartCode(candidate, 3, 0, 8);
     EncoderDescribeRun(ctx, d, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
 }
 
+// Residue and inter blocks over the prediction at one vector.
+void EncoderTryPredicted(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t slot,
+                         int32_t mvx, int32_t mvy, EncoderBlockCode* candidate,
+                         EncoderBlockCode* best) {
+  if (EncoderAllowed(ctx, 4)) {
+    EncoderTryResidue(ctx, x, y, mvx, mvy, candidate);
+    EncoderConsider(ctx, x, y, slot, candidate, best);
+  }
+  if (!EncoderAllowed(ctx, 7)) return;
+  const uint8_t* src = EncoderAt(ctx->Src, ctx->SrcPitch, x, y);
+  const uint8_t* pred = EncoderPrediction(ctx, x, y, mvx, mvy);
+  int32_t block[64];
+  for (uint32_t r = 0; r < 8; ++r) {
+    for (uint32_t c = 0; c < 8; ++c) {
+      block[r * 8 + c] = int32_t(src[size_t(r) * ctx->SrcPitch + c]) -
+                         int32_t(pred[size_t(r) * ctx->RefPitch + c]);
+    }
+  }
+  double transformed[64];
+  EncoderForwardTransform(block, transformed);
+  uint32_t first, last;
+  EncoderQuantiserRange(ctx, &first, &last);
+  for (uint32_t q = first; q <= last; ++q) {
+    EncoderTryInter(ctx, x, y, mvx, mvy, transformed, q, candidate);
+    EncoderConsider(ctx, x, y, slot, candidate, best);
+  }
+}
+
+// Skip, and motion, residue and inter blocks over the searched vector.
 void EncoderTryReferenceTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t slot,
                               int32_t mvx, int32_t mvy, EncoderBlockCode* candidate,
                               EncoderBlockCode* best) {
@@ -382,29 +424,7 @@ void EncoderTryReferenceTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, 
     EncoderTryMotion(ctx, x, y, mvx, mvy, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
-  if (EncoderAllowed(ctx, 4)) {
-    EncoderTryResidue(ctx, x, y, mvx, mvy, candidate);
-    EncoderConsider(ctx, x, y, slot, candidate, best);
-  }
-  if (EncoderAllowed(ctx, 7)) {
-    const uint8_t* src = EncoderAt(ctx->Src, ctx->SrcPitch, x, y);
-    const uint8_t* pred = EncoderPrediction(ctx, x, y, mvx, mvy);
-    int32_t block[64];
-    for (uint32_t r = 0; r < 8; ++r) {
-      for (uint32_t c = 0; c < 8; ++c) {
-        block[r * 8 + c] = int32_t(src[size_t(r) * ctx->SrcPitch + c]) -
-                           int32_t(pred[size_t(r) * ctx->RefPitch + c]);
-      }
-    }
-    double transformed[64];
-    EncoderForwardTransform(block, transformed);
-    uint32_t first, last;
-    EncoderQuantiserRange(ctx, &first, &last);
-    for (uint32_t q = first; q <= last; ++q) {
-      EncoderTryInter(ctx, x, y, mvx, mvy, transformed, q, candidate);
-      EncoderConsider(ctx, x, y, slot, candidate, best);
-    }
-  }
+  EncoderTryPredicted(ctx, x, y, slot, mvx, mvy, candidate, best);
 }
 
 // The 2x2 averages of a 16x16 area.
@@ -498,7 +518,8 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
     EncoderDescribeRaw(ctx, d, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
-  if (EncoderSubAllowed(ctx, 3) && (ctx->OnlySubType == 3 || EncoderDistinctValues(d) <= 12)) {
+  if (EncoderSubAllowed(ctx, 3) &&
+      (ctx->OnlySubType == 3 || EncoderRunWorthTrying(ctx, d, best->Cost))) {
     EncoderStartCode(&candidate, 1, 3, 16);
     EncoderDescribeRun(ctx, d, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);

@@ -10,43 +10,36 @@ namespace {
 
 enum : uint32_t { ModeGroupStart = 0, ModeGroupSplit = 1, ModeGroup = 2, ModeSingle = 3 };
 
-// Top bit of each value by transmission index, -1 for zero.
+// Top bit of each value by transmission index (-1 for zero), and the pass in which each work
+// list entry (index * 4 + mode) must answer 1, -1 for never.
 struct EncoderTopBits {
   int32_t Top[64];
+  int8_t Pass[256];
 };
-
-int32_t EncoderGroupPass(const EncoderTopBits* t, uint32_t c) {
-  int32_t pass = -1;
-  for (uint32_t j = c; j < c + 4 && j < 64; ++j) pass = t->Top[j] > pass ? t->Top[j] : pass;
-  return pass;
-}
 
 int32_t EncoderMax(int32_t a, int32_t b) { return a > b ? a : b; }
 
-// The pass in which an entry must answer 1: a group in the pass of its highest top bit; a split
-// entry early enough for the group it keeps in place, which is visited one pass later; a group
-// start early enough for its split entry, also visited one pass later.
-int32_t EncoderSplitPass(const EncoderTopBits* t, uint32_t c) {
-  const int32_t own = EncoderGroupPass(t, c);
-  int32_t pass = own >= 0 ? own + 1 : -1;
-  for (uint32_t step = 4; step <= 12; step += 4) pass = EncoderMax(pass, EncoderGroupPass(t, c + step));
-  return pass;
-}
-
-int32_t EncoderStartPass(const EncoderTopBits* t, uint32_t c) {
-  const int32_t split = EncoderSplitPass(t, c + 4);
-  return EncoderMax(EncoderGroupPass(t, c), split >= 0 ? split + 1 : -1);
-}
-
-int32_t EncoderEntryPass(const EncoderTopBits* t, uint32_t entry) {
-  const uint32_t c = entry >> 2;
-  switch (entry & 3) {
-    case ModeGroupStart: return EncoderStartPass(t, c);
-    case ModeGroupSplit: return EncoderSplitPass(t, c);
-    case ModeGroup: return EncoderGroupPass(t, c);
-    default: return t->Top[c];
+// A group answers in the pass of its highest top bit; a split entry early enough for the group
+// it keeps in place, which is visited one pass later; a group start early enough for its split
+// entry, also visited one pass later.
+void EncoderPlanPasses(EncoderTopBits* t) {
+  int32_t group[16];
+  for (uint32_t g = 0; g < 16; ++g) {
+    group[g] = -1;
+    for (uint32_t j = 4 * g; j < 4 * g + 4; ++j) group[g] = EncoderMax(group[g], t->Top[j]);
+    t->Pass[16 * g + ModeGroup] = int8_t(group[g]);
+  }
+  for (uint32_t c = 0; c < 64; ++c) t->Pass[c * 4 + ModeSingle] = int8_t(t->Top[c]);
+  for (uint32_t start : {4u, 24u, 44u}) {
+    const uint32_t split = start + 4, g = split / 4;
+    int32_t pass = group[g] >= 0 ? group[g] + 1 : -1;
+    for (uint32_t k = 1; k <= 3; ++k) pass = EncoderMax(pass, group[g + k]);
+    t->Pass[split * 4 + ModeGroupSplit] = int8_t(pass);
+    t->Pass[start * 4 + ModeGroupStart] = int8_t(EncoderMax(group[start / 4], pass >= 0 ? pass + 1 : -1));
   }
 }
+
+int32_t EncoderEntryPass(const EncoderTopBits* t, uint32_t entry) { return t->Pass[entry]; }
 
 struct EncoderWorkList {
   uint8_t Entries[96];
@@ -180,6 +173,7 @@ void EncoderWriteCoefficients(EncoderBlockBits* bits, const int16_t coefs[64]) {
   EncoderTopBits tops;
   for (uint32_t k = 0; k < 64; ++k) tops.Top[k] = EncoderTopBit(coefs[VideoCoefScan[k]]);
   tops.Top[0] = -1;  // the DC is not written here
+  EncoderPlanPasses(&tops);
   static const uint8_t start[6] = {4 * 4 + ModeGroupStart,  24 * 4 + ModeGroupStart,
                                    44 * 4 + ModeGroupStart, 1 * 4 + ModeSingle,
                                    2 * 4 + ModeSingle,      3 * 4 + ModeSingle};
@@ -200,6 +194,7 @@ int EncoderWriteResidue(EncoderBlockBits* bits, const int8_t residue[64]) {
     tops.Top[k] = EncoderTopBit(values[k]);
     changes += uint32_t(std::popcount(uint32_t(std::abs(values[k]))));
   }
+  EncoderPlanPasses(&tops);
   static const uint8_t start[4] = {4 * 4 + ModeGroupStart, 24 * 4 + ModeGroupStart,
                                    44 * 4 + ModeGroupStart, 0 * 4 + ModeGroup};
   const int32_t first = EncoderFirstPass(&tops, start, 4);

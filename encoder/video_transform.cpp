@@ -74,15 +74,18 @@ void EncoderForwardTransform(const int32_t block[64], double out[64]) {
   }
 }
 
+static int32_t EncoderClamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
 void EncoderQuantise(const double in[64], const uint32_t quant[64], double deadZone,
                      int32_t dcMin, int32_t dcMax, int16_t out[64]) {
-  for (uint32_t i = 0; i < 64; ++i) {
+  const double dc = in[0] * 2048.0 / double(quant[0]);
+  out[0] = int16_t(EncoderClamp(int32_t(std::lround(dc)), dcMin, dcMax));
+  const double rounding = 0.5 - deadZone;
+  for (uint32_t i = 1; i < 64; ++i) {
     const double level = in[i] * 2048.0 / double(quant[i]);
-    const double magnitude = std::floor(std::fabs(level) + 0.5 - (i ? deadZone : 0.0));
-    double v = std::copysign(magnitude > 0 ? magnitude : 0.0, level);
-    const double lo = i ? -EncoderMaxCoefficient : dcMin;
-    const double hi = i ? EncoderMaxCoefficient : dcMax;
-    v = v < lo ? lo : (v > hi ? hi : v);
-    out[i] = int16_t(v);
+    // Truncation of a non-negative value is the floor.
+    const int32_t magnitude = int32_t((level < 0 ? -level : level) + rounding);
+    const int32_t v = EncoderClamp(magnitude, 0, EncoderMaxCoefficient);
+    out[i] = int16_t(level < 0 ? -v : v);
   }
 }
