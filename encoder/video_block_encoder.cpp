@@ -130,18 +130,35 @@ void EncoderDescribePattern(const EncoderPlaneContext* ctx, const uint8_t d[64],
 }
 
 // Intra transform with quantiser q: DC from the intra list, coefficients, then the quantiser.
-void EncoderDescribeIntra(const EncoderPlaneContext* ctx, const double transformed[64],
-                          uint32_t q, EncoderBlockCode* code) {
-  int16_t coefs[64];
-  EncoderQuantise(transformed, VideoQuantIntra[q], kIntraDeadZone, 0, 2047, coefs);
-  code->Dc = coefs[0];
-  EncoderWriteCoefficients(&code->Bits, coefs);
-  EncoderBlockBitsPut(&code->Bits, q, 4);
-  if (code->Size == 8) {
-    ctx->Kernels->IdctPut(code->Recon, 8, coefs, VideoQuantIntra[q]);
+const uint8_t* EncoderPrediction(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                                 int32_t mvx, int32_t mvy) {
+  return EncoderAt(ctx->Ref, ctx->RefPitch, uint32_t(int32_t(x) + mvx), uint32_t(int32_t(y) + mvy));
+}
+
+// The inline bits and the reconstruction of a transform block (intra, inter or scaled intra)
+// from its coefficients, kept in the code.
+void EncoderCodeTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                          EncoderBlockCode* code) {
+  EncoderBlockBitsReset(&code->Bits);
+  code->Dc = code->Coefs[0];
+  EncoderWriteCoefficients(&code->Bits, code->Coefs);
+  EncoderBlockBitsPut(&code->Bits, code->Quant, 4);
+  const VideoKernels* k = ctx->Kernels;
+  if (code->Type == 7) {
+    k->IdctAdd(code->Recon, 8, code->Coefs, VideoQuantInter[code->Quant],
+               EncoderPrediction(ctx, x, y, code->Mx, code->My), ctx->RefPitch);
+  } else if (code->Size == 8) {
+    k->IdctPut(code->Recon, 8, code->Coefs, VideoQuantIntra[code->Quant]);
   } else {
-    ctx->Kernels->IdctPutDoubled(code->Recon, 16, coefs, VideoQuantIntra[q]);
+    k->IdctPutDoubled(code->Recon, 16, code->Coefs, VideoQuantIntra[code->Quant]);
   }
+}
+
+void EncoderDescribeIntra(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                          const double transformed[64], uint32_t q, EncoderBlockCode* code) {
+  EncoderQuantise(transformed, VideoQuantIntra[q], kIntraDeadZone, 0, 2047, code->Coefs);
+  code->Quant = uint8_t(q);
+  EncoderCodeTransform(ctx, x, y, code);
 }
 
 void EncoderDescribeRaw(const EncoderPlaneContext* ctx, const uint8_t d[64],
@@ -254,11 +271,6 @@ void EncoderTrySkip(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, Enco
   ctx->Kernels->Copy8x8(code->Recon, 8, EncoderAt(ctx->Ref, ctx->RefPitch, x, y), ctx->RefPitch);
 }
 
-const uint8_t* EncoderPrediction(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
-                                 int32_t mvx, int32_t mvy) {
-  return EncoderAt(ctx->Ref, ctx->RefPitch, uint32_t(int32_t(x) + mvx), uint32_t(int32_t(y) + mvy));
-}
-
 void EncoderTryMotion(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int32_t mvx,
                       int32_t mvy, EncoderBlockCode* code) {
   EncoderStartCode(code, 2, 0, 8);
@@ -300,13 +312,9 @@ void EncoderTryInter(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int
   EncoderStartCode(code, 7, 0, 8);
   code->Mx = int8_t(mvx);
   code->My = int8_t(mvy);
-  int16_t coefs[64];
-  EncoderQuantise(transformed, VideoQuantInter[q], kInterDeadZone, -1023, 1023, coefs);
-  code->Dc = coefs[0];
-  EncoderWriteCoefficients(&code->Bits, coefs);
-  EncoderBlockBitsPut(&code->Bits, q, 4);
-  ctx->Kernels->IdctAdd(code->Recon, 8, coefs, VideoQuantInter[q],
-                        EncoderPrediction(ctx, x, y, mvx, mvy), ctx->RefPitch);
+  EncoderQuantise(transformed, VideoQuantInter[q], kInterDeadZone, -1023, 1023, code->Coefs);
+  code->Quant = uint8_t(q);
+  EncoderCodeTransform(ctx, x, y, code);
 }
 
 bool EncoderFits(const EncoderPlaneContext* ctx, const EncoderBlockCode* code, uint32_t slot) {
@@ -358,7 +366,7 @@ void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint
     EncoderQuantiserRange(ctx, &first, &last);
     for (uint32_t q = first; q <= last; ++q) {
       EncoderStartCode(candidate, 5, 0, 8);
-      EncoderDescribeIntra(ctx, transformed, q, candidate);
+      EncoderDescribeIntra(ctx, x, y, transformed, q, candidate);
       EncoderConsider(ctx, x, y, slot, candidate, best);
     }
   }
@@ -427,6 +435,30 @@ void EncoderTryReferenceTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, 
   EncoderTryPredicted(ctx, x, y, slot, mvx, mvy, candidate, best);
 }
 
+bool EncoderIsTransform(const EncoderBlockCode* code) {
+  return code->Type == 5 || code->Type == 7 || (code->Type == 1 && code->SubType == 5);
+}
+
+// Rate-distortion refinement of the chosen transform block: coefficients of magnitude 1, last
+// first, are dropped where the bits they save are worth more than the error they remove.
+void EncoderRefineTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                            EncoderBlockCode* best) {
+  if (!EncoderIsTransform(best)) return;
+  EncoderBlockCode trial = *best;
+  for (uint32_t k = 63; k >= 1; --k) {
+    const uint32_t at = VideoCoefScan[k];
+    if (best->Coefs[at] != 1 && best->Coefs[at] != -1) continue;
+    trial.Coefs[at] = 0;
+    EncoderCodeTransform(ctx, x, y, &trial);
+    EncoderFinishCode(ctx, x, y, &trial);
+    if (trial.Cost < best->Cost) {
+      *best = trial;
+    } else {
+      trial.Coefs[at] = best->Coefs[at];
+    }
+  }
+}
+
 // The 2x2 averages of a 16x16 area.
 void EncoderHalve(const uint8_t* src, uint32_t pitch, uint8_t d[64]) {
   for (uint32_t r = 0; r < 8; ++r) {
@@ -476,7 +508,10 @@ void EncoderBestBlock(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t
   best->Cost = 1e300;
   if (ctx->Ref) EncoderTryReferenceTypes(ctx, x, y, slot, mvx, mvy, &candidate, best);
   EncoderTryIntraTypes(ctx, x, y, slot, &candidate, best);
-  if (best->Cost < 1e300) return;
+  if (best->Cost < 1e300) {
+    EncoderRefineTransform(ctx, x, y, best);
+    return;
+  }
   // Nothing fitted the row's lists: an intra block takes only a type and a DC, always room.
   const int32_t only = ctx->OnlyType;
   ctx->OnlyType = 5;
@@ -509,7 +544,7 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
     EncoderQuantiserRange(ctx, &first, &last);
     for (uint32_t q = first; q <= last; ++q) {
       EncoderStartCode(&candidate, 1, 5, 16);
-      EncoderDescribeIntra(ctx, transformed, q, &candidate);
+      EncoderDescribeIntra(ctx, x, y, transformed, q, &candidate);
       EncoderConsider(ctx, x, y, 0, &candidate, best);
     }
   }
@@ -524,5 +559,7 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
     EncoderDescribeRun(ctx, d, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
-  return best->Cost < 1e300;
+  if (best->Cost >= 1e300) return 0;
+  EncoderRefineTransform(ctx, x, y, best);
+  return 1;
 }

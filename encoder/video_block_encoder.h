@@ -44,6 +44,8 @@ struct EncoderBlockCode {
   uint8_t Size;  // 8, or 16 for a scaled area
   int8_t Mx, My;
   int32_t Dc;
+  uint8_t Quant;       // transform blocks: the quantiser and the coefficients (natural order)
+  int16_t Coefs[64];
   uint32_t ColourCount, PatternCount, RunCount;
   uint8_t Colours[64];
   uint8_t Patterns[8];
