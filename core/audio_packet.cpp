@@ -38,13 +38,16 @@ void AudioDecodePacket(Movie*, AudioTrack* t, uint32_t length, const uint8_t* p0
   const uintptr_t packet = reinterpret_cast<uintptr_t>(p0);
   if (!decoder || packet < start || packet + 4 > limit) return;
   uint32_t remaining = ReadLe32(p0);
-  // The blocks run to p0 + 4 + length; a packet whose end lies outside the frame is not decoded.
-  const uint64_t end = uint64_t(packet) + 4 + length;
-  if (remaining == 0 || end > limit) return;
+  // The blocks' end lies 4 bytes past the packet (p0 + 4 + length). A packet that itself runs
+  // past the frame is not decoded; one that ends the frame has its blocks' end cut to the
+  // frame's end, so that its sound is not lost and nothing past the frame is read.
+  if (remaining == 0 || uint64_t(packet) + length > limit) return;
+  const uint64_t blocksEnd = uint64_t(packet) + 4 + length;
+  const uint8_t* end = blocksEnd > limit ? frameEnd : p0 + 4 + length;
   uint32_t room = RingRoom(t);
   const uint8_t* p = p0 + 4;
-  while (remaining > 0 && reinterpret_cast<uintptr_t>(p) < end) {
-    uint32_t consumed = AudioDecodeBlock(decoder, p, p0 + 4 + length);
+  while (remaining > 0 && p < end) {
+    uint32_t consumed = AudioDecodeBlock(decoder, p, end);
     AudioJoinBlock(decoder);
     uint32_t out = AudioBlockOutputBytes(decoder);
     if (out > remaining) out = remaining;
