@@ -6,20 +6,6 @@ static uint64_t EncoderLowBits(uint64_t value, uint32_t n) {
   return n >= 64 ? value : value & ((uint64_t(1) << n) - 1);
 }
 
-void EncoderBlockBitsPut(EncoderBlockBits* b, uint32_t value, uint32_t n) {
-  if (n == 0) return;
-  if (b->Count + n > EncoderBlockBits::CapacityWords * 64) {
-    b->Overflow = true;
-    return;
-  }
-  const uint64_t v = EncoderLowBits(value, n);
-  const uint32_t word = b->Count / 64, shift = b->Count % 64;
-  if (shift == 0) b->Words[word] = 0;
-  b->Words[word] |= v << shift;
-  if (shift + n > 64) b->Words[word + 1] = v >> (64 - shift);
-  b->Count += n;
-}
-
 void EncoderBitBufferPut(EncoderBitBuffer* b, uint64_t value, uint32_t n) {
   if (n == 0) return;
   const uint64_t v = EncoderLowBits(value, n);

@@ -21,7 +21,19 @@ inline void EncoderBlockBitsReset(EncoderBlockBits* b) {
 }
 
 // Appends n bits (0..32) of value, first bit in bit 0.
-void EncoderBlockBitsPut(EncoderBlockBits* b, uint32_t value, uint32_t n);
+inline void EncoderBlockBitsPut(EncoderBlockBits* b, uint32_t value, uint32_t n) {
+  if (n == 0) return;
+  if (b->Count + n > EncoderBlockBits::CapacityWords * 64) {
+    b->Overflow = true;
+    return;
+  }
+  const uint64_t v = n == 32 ? value : value & ((1u << n) - 1);
+  const uint32_t word = b->Count / 64, shift = b->Count % 64;
+  if (shift == 0) b->Words[word] = 0;
+  b->Words[word] |= v << shift;
+  if (shift + n > 64) b->Words[word + 1] = v >> (64 - shift);
+  b->Count += n;
+}
 
 // A growing bit string (one block row's inline bits).
 struct EncoderBitBuffer {
