@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "encoder/video_encoder.h"
 #include "encoder/video_list_writer.h"
@@ -124,7 +125,7 @@ void EncoderPutLe32(std::vector<uint8_t>* out, uint32_t v) {
 
 }  // namespace
 
-int VideoEncoderInit(VideoEncoder* e, const VideoEncoderConfig* config) {
+static int EncoderInit(VideoEncoder* e, const VideoEncoderConfig* config) {
   *e = VideoEncoder{};
   e->Config = *config;
   const VideoEncoderConfig* c = &e->Config;
@@ -163,7 +164,8 @@ int VideoEncoderInit(VideoEncoder* e, const VideoEncoderConfig* config) {
   return 1;
 }
 
-int VideoEncodeFrame(VideoEncoder* e, const VideoEncoderPicture* picture, VideoEncodedFrame* out) {
+static int EncoderEncodeFrame(VideoEncoder* e, const VideoEncoderPicture* picture,
+                              VideoEncodedFrame* out) {
   const VideoEncoderConfig* c = &e->Config;
   for (uint32_t plane = 0; plane < VideoEncoderPlaneCount; ++plane) {
     if (!EncoderHasPlane(c, plane)) continue;
@@ -205,9 +207,43 @@ int VideoEncodeFrame(VideoEncoder* e, const VideoEncoderPicture* picture, VideoE
   return 1;
 }
 
+// The encoder allocates with the standard containers; running out of memory is reported as a
+// failure like any other, and leaves the encoder as it was before the call.
+int VideoEncoderInit(VideoEncoder* e, const VideoEncoderConfig* config) {
+  if (!e) return 0;
+  if (!config) {
+    *e = VideoEncoder{};
+    e->Error = "No configuration.";
+    return 0;
+  }
+  try {
+    return EncoderInit(e, config);
+  } catch (const std::bad_alloc&) {
+    *e = VideoEncoder{};
+    e->Error = "Not enough memory for pictures of this size.";
+    return 0;
+  }
+}
+
+int VideoEncodeFrame(VideoEncoder* e, const VideoEncoderPicture* picture, VideoEncodedFrame* out) {
+  if (!e) return 0;
+  if (!picture || !out || e->Recon[0][VideoEncoderPlaneY].Pixels.empty()) {
+    e->Error = "No picture, no frame to fill, or an encoder that was not set up.";
+    return 0;
+  }
+  try {
+    return EncoderEncodeFrame(e, picture, out);
+  } catch (const std::bad_alloc&) {
+    e->Error = "Not enough memory to encode the frame.";
+    return 0;
+  }
+}
+
 const uint8_t* VideoEncoderReconstruction(const VideoEncoder* e, uint32_t plane, uint32_t* width,
                                           uint32_t* height, uint32_t* pitch) {
+  if (!e || !width || !height || !pitch) return nullptr;
   if (plane >= VideoEncoderPlaneCount || !EncoderHasPlane(&e->Config, plane)) return nullptr;
+  if (e->Recon[e->Current][plane].Pixels.empty()) return nullptr;
   const VideoEncoderPlaneBuffer* r = &e->Recon[e->Current][plane];
   *width = r->Width;
   *height = r->Height;
@@ -216,7 +252,7 @@ const uint8_t* VideoEncoderReconstruction(const VideoEncoder* e, uint32_t plane,
 }
 
 uint32_t VideoEncoderVideoFlags(const VideoEncoderConfig* config) {
-  return config->Flags & (VideoEncoderAlpha | VideoEncoderGrayscale);
+  return config ? config->Flags & (VideoEncoderAlpha | VideoEncoderGrayscale) : 0;
 }
 
 void VideoEncoderFree(VideoEncoder* e) { *e = VideoEncoder{}; }

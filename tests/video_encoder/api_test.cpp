@@ -45,6 +45,29 @@ TEST(VideoEncoderApi, RefusesConfigurationsItCannotEncode) {
   VideoEncoderFree(&e);
 }
 
+TEST(VideoEncoderApi, RefusesFramesWithoutAWorkingEncoder) {
+  SyntheticPicture p;
+  SyntheticMakePicture(&p, 16, 16, 0, 1);
+  VideoEncodedFrame frame;
+  VideoEncoder fresh;  // never set up
+  EXPECT_EQ(VideoEncodeFrame(&fresh, &p.Picture, &frame), 0);
+  EXPECT_FALSE(fresh.Error.empty());
+  VideoEncoderConfig c = Config(16, 16);
+  c.Version = 'j';
+  VideoEncoder refused;
+  ASSERT_EQ(VideoEncoderInit(&refused, &c), 0);
+  EXPECT_EQ(VideoEncodeFrame(&refused, &p.Picture, &frame), 0);
+  uint32_t w, h, pitch;
+  EXPECT_EQ(VideoEncoderReconstruction(&refused, VideoEncoderPlaneY, &w, &h, &pitch), nullptr);
+  EXPECT_EQ(VideoEncoderInit(&refused, nullptr), 0);
+  VideoEncoder e;
+  const VideoEncoderConfig small = Config(16, 16);
+  ASSERT_EQ(VideoEncoderInit(&e, &small), 1);
+  EXPECT_EQ(VideoEncodeFrame(&e, nullptr, &frame), 0);
+  EXPECT_EQ(VideoEncodeFrame(&e, &p.Picture, nullptr), 0);
+  VideoEncoderFree(&e);
+}
+
 TEST(VideoEncoderApi, RefusesMissingPlanesAndShortPitches) {
   VideoEncoderConfig c = Config(40, 24);
   c.Flags = VideoEncoderAlpha;
