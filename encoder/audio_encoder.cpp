@@ -77,3 +77,17 @@ uint32_t AudioEncoderTrackFormat(const AudioEncoderConfig& config) {
   return variant | (config.Channels == 2 ? TrackStereo : 0) | Track16Bit |
          (config.Rate & TrackRateMask);
 }
+
+void AudioMergePackets(std::vector<uint8_t>* packet, const std::vector<uint8_t>& next) {
+  if (next.size() < 4) return;
+  if (packet->size() < 4) {
+    *packet = next;
+    return;
+  }
+  auto count = [](const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+  };
+  uint32_t total = count(packet->data()) + count(next.data());
+  for (int i = 0; i < 4; ++i) (*packet)[i] = uint8_t(total >> (8 * i));
+  packet->insert(packet->end(), next.begin() + 4, next.end());
+}

@@ -39,6 +39,10 @@ std::vector<uint8_t> AudioEncodePacket(AudioEncoder* e, const int16_t* pcm, uint
 // covers only the real samples.
 std::vector<uint8_t> AudioEncodeFlush(AudioEncoder* e);
 
+// Appends packet `next` to `packet`, making one packet that decodes to both (their counts
+// added, the blocks in order): how a movie's last frame carries the encoder's last packet.
+void AudioMergePackets(std::vector<uint8_t>* packet, const std::vector<uint8_t>& next);
+
 // The most decoded bytes one packet of framesPerPacket sample frames (or the last packet) can
 // announce: what a movie's track table must promise for the track's ring.
 uint32_t AudioEncoderMaxPacketBytes(const AudioEncoder* e, uint32_t framesPerPacket);

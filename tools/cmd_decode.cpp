@@ -9,6 +9,7 @@
 #include "tools/commands.h"
 #include "tools/decode_outputs.h"
 #include "tools/png_io.h"
+#include "tools/wav_files.h"
 #include "vexa/copy.h"
 #include "vexa/vexa.h"
 
@@ -25,14 +26,17 @@ const char kUsage[] =
     "    --swap-alpha            show the alpha plane as luma (movies with alpha)\n"
     "  --alpha OUT               raw alpha planes (movies with alpha)\n"
     "  --png DIR                 one PNG per frame (RGBA when the movie has alpha)\n"
+    "  --wav-dir DIR             each sound track as DIR/t<ID>.wav, as the player hands it over\n"
+    "    --track ID              only the track with this identifier\n"
     "Other options:\n"
     "  --frames N                decode at most N frames\n"
     "  --threads 2               decode each frame as two halves at once (same output)\n"
     "  -q                        no progress line\n";
 
 struct DecodeOptions {
-  std::string input, output, alpha, pngDir;
+  std::string input, output, alpha, pngDir, wavDir;
   int surfaceType = -1;
+  int64_t track = -1;
   uint32_t scale = 0, frames = 0, threads = 1;
   bool gray = false, swapAlpha = false, quiet = false;
 };
@@ -55,6 +59,8 @@ std::string ParseDecodeArgs(int argc, char** argv, DecodeOptions* o) {
     if (a == "-o" && (v = next())) o->output = v;
     else if (a == "--alpha" && (v = next())) o->alpha = v;
     else if (a == "--png" && (v = next())) o->pngDir = v;
+    else if (a == "--wav-dir" && (v = next())) o->wavDir = v;
+    else if (a == "--track" && (v = next()) && ParseNumber(v, 0, 0xFFFFFFFFu, &n)) o->track = n;
     else if (a == "--surface" && (v = next()) && ParseNumber(v, 0, 15, &n)) o->surfaceType = int(n);
     else if (a == "--scale" && (v = next()) && ParseNumber(v, 0, 7, &n)) o->scale = n;
     else if (a == "--frames" && (v = next()) && ParseNumber(v, 1, 0xFFFFFFFFu, &n)) o->frames = n;
@@ -66,8 +72,9 @@ std::string ParseDecodeArgs(int argc, char** argv, DecodeOptions* o) {
     else return "bad option or value: " + a;
   }
   if (o->input.empty()) return "no input movie";
-  if (o->output.empty() && o->alpha.empty() && o->pngDir.empty())
-    return "no output: give -o, --alpha or --png";
+  if (o->output.empty() && o->alpha.empty() && o->pngDir.empty() && o->wavDir.empty())
+    return "no output: give -o, --alpha, --png or --wav-dir";
+  if (o->track >= 0 && o->wavDir.empty()) return "--track needs --wav-dir";
   return "";
 }
 
@@ -155,12 +162,27 @@ int CommandDecode(int argc, char** argv) {
     std::fprintf(stderr, "vexa decode: %s\n%s", error.c_str(), kUsage);
     return 2;
   }
+  // Sound tracks go to WAV files: all of them (or the one asked for) are opened.
+  WavFiles wav{o.wavDir, {}};
+  uint32_t trackFlags = 0;
+  if (!o.wavDir.empty()) {
+    std::vector<uint32_t> ids;
+    if (o.track >= 0) ids.push_back(uint32_t(o.track));
+    else if (!WavTrackIds(o.input, &ids)) ids.clear();
+    if (!WavFilesSelect(&wav) || !MovieSetPendingTrackList(ids.data(), uint32_t(ids.size()))) {
+      std::fprintf(stderr, "vexa decode: cannot set up the WAV output\n");
+      WavFilesRelease();
+      return 1;
+    }
+    trackFlags = OpenTrackList;
+  }
   // Decoding for output never drops a frame: no playback rate, so nothing is ever late.
   MovieSetPendingFrameRate(0, 0);
-  Movie* m = MovieOpen(o.input.c_str(),
-                       OpenAlpha | OpenFrameRate | OpenNeverSkip | (o.scale << OpenScaleShift));
+  Movie* m = MovieOpen(o.input.c_str(), OpenAlpha | OpenFrameRate | OpenNeverSkip | trackFlags |
+                                            (o.scale << OpenScaleShift));
   if (!m) {
     std::fprintf(stderr, "%s\n", MovieGetError());
+    WavFilesRelease();
     return 1;
   }
   DecodeOutputs out;
@@ -172,6 +194,11 @@ int CommandDecode(int argc, char** argv) {
   } else {
     status = DecodeMovie(o, m, &out);
   }
-  MovieClose(m);
+  MovieClose(m);  // completes the WAV files
+  WavFilesRelease();
+  for (const std::string& path : wav.Failed) {
+    std::fprintf(stderr, "vexa decode: %s was not written completely\n", path.c_str());
+    status = 1;
+  }
   return status;
 }

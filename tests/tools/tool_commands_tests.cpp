@@ -1,10 +1,12 @@
 // The vexa tool's commands, run in-process on movies the tests make.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "encoder/audio_encoder.h"
 #include "tests/support/test_support.h"
 #include "tools/commands.h"
 
@@ -90,6 +92,63 @@ TEST(VexaDecode, RefusesBadArgumentsAndUnopenableMovies) {
   EXPECT_EQ(RunCommand(CommandDecode, {movie, "-o", "x.bmp"}), 1);                    // unknown type
   EXPECT_EQ(RunCommand(CommandDecode, {movie, "--threads", "3", "-o", "x.yuv"}), 2);  // 1 or 2 only
   EXPECT_EQ(RunCommand(CommandDecode, {TestTempDir() + "/none.vxa", "-o", "x.yuv"}), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// A movie with two sound tracks (ids 4 and 9) made by the audio encoder, one packet per frame
+// and the encoder's last packet merged into the last frame's.
+std::string MakeMovieWithSound(const char* name, uint32_t frames) {
+  const uint32_t rate = 22050, perFrame = rate / 25;
+  AudioEncoderConfig config;
+  config.Rate = rate;
+  config.Channels = 2;
+  std::vector<int16_t> pcm(size_t(perFrame) * 2 * frames);
+  for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = int16_t(6000 * std::sin(double(i / 2) * 0.05));
+  MovieWriterConfig movie;
+  movie.Width = movie.Height = 16;
+  std::vector<std::vector<std::vector<uint8_t>>> packets(2);
+  for (uint32_t t = 0; t < 2; ++t) {
+    AudioEncoder e;
+    EXPECT_TRUE(AudioEncoderInit(&e, config));
+    for (uint32_t f = 0; f < frames; ++f)
+      packets[t].push_back(AudioEncodePacket(&e, pcm.data() + size_t(f) * perFrame * 2, perFrame));
+    std::vector<uint8_t> last = AudioEncodeFlush(&e);
+    AudioMergePackets(&packets[t].back(), last);
+    movie.Tracks.push_back({t ? 9u : 4u, AudioEncoderTrackFormat(config),
+                            AudioEncoderMaxPacketBytes(&e, 2 * perFrame)});
+    AudioEncoderFree(&e);
+  }
+  MovieWriter w;
+  MovieWriterInit(&w, movie);
+  for (uint32_t f = 0; f < frames; ++f) {
+    MovieWriterFrame frame;
+    frame.Audio = {packets[0][f], packets[1][f]};
+    frame.Video.assign(64, 0);
+    MovieWriterAddFrame(&w, frame);
+  }
+  return TestWriteFile(name, MovieWriterImage(&w));
+}
+
+TEST(VexaDecode, WavDirHoldsEveryTrackAtItsRate) {
+  std::string movie = MakeMovieWithSound("sound.vxa", 30);
+  std::string dir = TestTempDir();
+  ASSERT_EQ(RunCommand(CommandDecode, {movie, "--wav-dir", dir, "-q"}), 0);
+  for (const char* track : {"/t4.wav", "/t9.wav"}) {
+    std::vector<uint8_t> wav = ReadFile(dir + track);
+    ASSERT_GT(wav.size(), 44u) << track;
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(TestGetLe32(wav, 24), 22050u);                  // sample rate
+    EXPECT_EQ(wav[22], 2);                                    // channels
+    EXPECT_EQ(TestGetLe32(wav, 40), uint32_t(wav.size() - 44));  // data size
+    // All 30 frames of sound: 30 x 882 stereo 16-bit samples.
+    EXPECT_EQ(wav.size() - 44, 30u * 882u * 4u) << track;
+  }
+  std::remove((dir + "/t4.wav").c_str());
+  ASSERT_EQ(RunCommand(CommandDecode, {movie, "--wav-dir", dir, "--track", "9", "-q"}), 0);
+  EXPECT_TRUE(ReadFile(dir + "/t4.wav").empty());
 }
 
 }  // namespace
