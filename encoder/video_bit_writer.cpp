@@ -41,7 +41,8 @@ void EncoderWriteCode(VideoBitWriter* w, uint32_t table, uint32_t code) {
 void EncoderWriteBuffer(VideoBitWriter* w, const EncoderBitBuffer* bits) {
   const uint64_t full = bits->Count / 64;
   for (uint64_t i = 0; i < full; ++i) EncoderBitBufferPut(&w->Bits, bits->Words[i], 64);
-  if (bits->Count % 64) EncoderBitBufferPut(&w->Bits, bits->Words[full], uint32_t(bits->Count % 64));
+  if (bits->Count % 64)
+    EncoderBitBufferPut(&w->Bits, bits->Words[full], uint32_t(bits->Count % 64));
   const uint64_t needed = (w->Bits.Count + 31) / 32 * 32;
   if (w->Loaded < needed) w->Loaded = needed;
 }

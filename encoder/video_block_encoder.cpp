@@ -37,12 +37,6 @@ void EncoderStartCode(EncoderBlockCode* code, uint32_t type, uint32_t subType, u
   code->Rate = 0;
 }
 
-bool EncoderUsesMotion(uint32_t type) { return type == 2 || type == 4 || type == 7; }
-
-bool EncoderIsIntraDc(const EncoderBlockCode* code) {
-  return code->Type == 5 || (code->Type == 1 && code->SubType == 5);
-}
-
 double EncoderDcRate(const EncoderPlaneContext* ctx, uint32_t list, int32_t dc) {
   const int32_t last = ctx->LastDc[list == VideoListDcInter ? 1 : 0];
   return 1.5 + double(std::bit_width(uint32_t(std::abs(dc - last))));
@@ -52,18 +46,18 @@ double EncoderDcRate(const EncoderPlaneContext* ctx, uint32_t list, int32_t dc) 
 void EncoderFinishCode(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
                        EncoderBlockCode* code) {
   const VideoEncoderCosts* k = ctx->Costs;
-  double rate = code->Type == 1 ? 2 * k->BlockType[1] + k->SubType[code->SubType]
-                                : k->BlockType[code->Type];
+  double rate = code->Type == VideoBlockScaled ? 2 * k->BlockType[1] + k->SubType[code->SubType]
+                                               : k->BlockType[code->Type];
   rate += double(code->ColourCount) * k->Colour + double(code->PatternCount) * k->Pattern +
           double(code->RunCount) * k->Run;
-  if (EncoderUsesMotion(code->Type)) rate += k->Motion[std::abs(code->Mx)] + k->Motion[std::abs(code->My)];
-  if (EncoderIsIntraDc(code)) rate += EncoderDcRate(ctx, VideoListDcIntra, code->Dc);
-  if (code->Type == 7) rate += EncoderDcRate(ctx, VideoListDcInter, code->Dc);
+  if (EncoderUsesMotion(code->Type))
+    rate += k->Motion[std::abs(code->Mx)] + k->Motion[std::abs(code->My)];
+  if (EncoderTakesIntraDc(code)) rate += EncoderDcRate(ctx, VideoListDcIntra, code->Dc);
+  if (code->Type == VideoBlockInter) rate += EncoderDcRate(ctx, VideoListDcInter, code->Dc);
   rate += double(code->Bits.Count);
   code->Rate = rate;
-  code->Distortion = EncoderBlockError(code->Recon, code->Size,
-                                       EncoderAt(ctx->Src, ctx->SrcPitch, x, y), ctx->SrcPitch,
-                                       code->Size);
+  code->Distortion = EncoderBlockError(
+      code->Recon, code->Size, EncoderAt(ctx->Src, ctx->SrcPitch, x, y), ctx->SrcPitch, code->Size);
   code->Cost = code->Bits.Overflow ? 1e300 : double(code->Distortion) + ctx->Lambda * rate;
 }
 
@@ -144,7 +138,7 @@ void EncoderCodeTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y
   EncoderWriteCoefficients(&code->Bits, code->Coefs);
   EncoderBlockBitsPut(&code->Bits, code->Quant, 4);
   const VideoKernels* k = ctx->Kernels;
-  if (code->Type == 7) {
+  if (code->Type == VideoBlockInter) {
     k->IdctAdd(code->Recon, 8, code->Coefs, VideoQuantInter[code->Quant],
                EncoderPrediction(ctx, x, y, code->Mx, code->My), ctx->RefPitch);
   } else if (code->Size == 8) {
@@ -266,14 +260,15 @@ void EncoderDescribeRun(const EncoderPlaneContext* ctx, const uint8_t d[64],
 
 // ---- the reference types ----
 
-void EncoderTrySkip(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderBlockCode* code) {
-  EncoderStartCode(code, 0, 0, 8);
+void EncoderTrySkip(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                    EncoderBlockCode* code) {
+  EncoderStartCode(code, VideoBlockSkip, 0, 8);
   ctx->Kernels->Copy8x8(code->Recon, 8, EncoderAt(ctx->Ref, ctx->RefPitch, x, y), ctx->RefPitch);
 }
 
 void EncoderTryMotion(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int32_t mvx,
                       int32_t mvy, EncoderBlockCode* code) {
-  EncoderStartCode(code, 2, 0, 8);
+  EncoderStartCode(code, VideoBlockMotion, 0, 8);
   code->Mx = int8_t(mvx);
   code->My = int8_t(mvy);
   ctx->Kernels->Copy8x8(code->Recon, 8, EncoderPrediction(ctx, x, y, mvx, mvy), ctx->RefPitch);
@@ -283,7 +278,7 @@ void EncoderTryMotion(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, in
 // residue fits its change budget, and none at all as the last resort.
 void EncoderTryResidue(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int32_t mvx,
                        int32_t mvy, EncoderBlockCode* code) {
-  EncoderStartCode(code, 4, 0, 8);
+  EncoderStartCode(code, VideoBlockResidue, 0, 8);
   code->Mx = int8_t(mvx);
   code->My = int8_t(mvy);
   const uint8_t* pred = EncoderPrediction(ctx, x, y, mvx, mvy);
@@ -292,7 +287,8 @@ void EncoderTryResidue(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, i
   for (uint32_t step = 0; step <= 7; ++step) {
     for (uint32_t r = 0; r < 8; ++r) {
       for (uint32_t c = 0; c < 8; ++c) {
-        int32_t d = int8_t(uint8_t(src[size_t(r) * ctx->SrcPitch + c] - pred[size_t(r) * ctx->RefPitch + c]));
+        int32_t d = int8_t(
+            uint8_t(src[size_t(r) * ctx->SrcPitch + c] - pred[size_t(r) * ctx->RefPitch + c]));
         if (uint32_t(std::abs(d)) <= ctx->ResidueZero) d = 0;
         if (step == 7) d = 0;
         const int32_t unit = 1 << step;
@@ -309,7 +305,7 @@ void EncoderTryResidue(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, i
 void EncoderTryInter(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int32_t mvx,
                      int32_t mvy, const double transformed[64], uint32_t q,
                      EncoderBlockCode* code) {
-  EncoderStartCode(code, 7, 0, 8);
+  EncoderStartCode(code, VideoBlockInter, 0, 8);
   code->Mx = int8_t(mvx);
   code->My = int8_t(mvy);
   EncoderQuantise(transformed, VideoQuantInter[q], kInterDeadZone, -1023, 1023, code->Coefs);
@@ -343,8 +339,8 @@ bool EncoderAllowed(const EncoderPlaneContext* ctx, int32_t type) {
   // A restriction to a type that cannot be used here (a reference type in a key frame, or the
   // scaled type on a single block) leaves the choice free.
   const int32_t only = ctx->OnlyType;
-  const bool needsReference = only == 0 || EncoderUsesMotion(uint32_t(only));
-  const bool forced = only >= 0 && only != 1 && (ctx->Ref || !needsReference);
+  const bool needsReference = only == VideoBlockSkip || EncoderUsesMotion(uint32_t(only));
+  const bool forced = only >= 0 && only != VideoBlockScaled && (ctx->Ref || !needsReference);
   return !forced || only == type;
 }
 
@@ -357,7 +353,7 @@ void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint
   const uint8_t* src = EncoderAt(ctx->Src, ctx->SrcPitch, x, y);
   uint8_t d[64];
   EncoderCopy8x8(src, ctx->SrcPitch, d);
-  if (EncoderAllowed(ctx, 5)) {
+  if (EncoderAllowed(ctx, VideoBlockIntra)) {
     int32_t block[64];
     double transformed[64];
     EncoderLoadBlock(src, ctx->SrcPitch, block);
@@ -365,28 +361,29 @@ void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint
     uint32_t first, last;
     EncoderQuantiserRange(ctx, &first, &last);
     for (uint32_t q = first; q <= last; ++q) {
-      EncoderStartCode(candidate, 5, 0, 8);
+      EncoderStartCode(candidate, VideoBlockIntra, 0, 8);
       EncoderDescribeIntra(ctx, x, y, transformed, q, candidate);
       EncoderConsider(ctx, x, y, slot, candidate, best);
     }
   }
-  if (EncoderAllowed(ctx, 6)) {
-    EncoderStartCode(candidate, 6, 0, 8);
+  if (EncoderAllowed(ctx, VideoBlockFill)) {
+    EncoderStartCode(candidate, VideoBlockFill, 0, 8);
     EncoderDescribeFill(ctx, src, ctx->SrcPitch, 8, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
-  if (EncoderAllowed(ctx, 8)) {
-    EncoderStartCode(candidate, 8, 0, 8);
+  if (EncoderAllowed(ctx, VideoBlockPattern)) {
+    EncoderStartCode(candidate, VideoBlockPattern, 0, 8);
     EncoderDescribePattern(ctx, d, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
-  if (EncoderAllowed(ctx, 9)) {
-    EncoderStartCode(candidate, 9, 0, 8);
+  if (EncoderAllowed(ctx, VideoBlockRaw)) {
+    EncoderStartCode(candidate, VideoBlockRaw, 0, 8);
     EncoderDescribeRaw(ctx, d, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
-  if (EncoderAllowed(ctx, 3) && (ctx->OnlyType == 3 || EncoderRunWorthTrying(ctx, d, best->Cost))) {
-    EncoderStartCode(candidate, 3, 0, 8);
+  if (EncoderAllowed(ctx, VideoBlockRun) &&
+      (ctx->OnlyType == VideoBlockRun || EncoderRunWorthTrying(ctx, d, best->Cost))) {
+    EncoderStartCode(candidate, VideoBlockRun, 0, 8);
     EncoderDescribeRun(ctx, d, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
@@ -396,11 +393,11 @@ void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint
 void EncoderTryPredicted(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t slot,
                          int32_t mvx, int32_t mvy, EncoderBlockCode* candidate,
                          EncoderBlockCode* best) {
-  if (EncoderAllowed(ctx, 4)) {
+  if (EncoderAllowed(ctx, VideoBlockResidue)) {
     EncoderTryResidue(ctx, x, y, mvx, mvy, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
-  if (!EncoderAllowed(ctx, 7)) return;
+  if (!EncoderAllowed(ctx, VideoBlockInter)) return;
   const uint8_t* src = EncoderAt(ctx->Src, ctx->SrcPitch, x, y);
   const uint8_t* pred = EncoderPrediction(ctx, x, y, mvx, mvy);
   int32_t block[64];
@@ -424,11 +421,11 @@ void EncoderTryPredicted(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint3
 void EncoderTryReferenceTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t slot,
                               int32_t mvx, int32_t mvy, EncoderBlockCode* candidate,
                               EncoderBlockCode* best) {
-  if (EncoderAllowed(ctx, 0)) {
+  if (EncoderAllowed(ctx, VideoBlockSkip)) {
     EncoderTrySkip(ctx, x, y, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
-  if (EncoderAllowed(ctx, 2)) {
+  if (EncoderAllowed(ctx, VideoBlockMotion)) {
     EncoderTryMotion(ctx, x, y, mvx, mvy, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
@@ -436,7 +433,7 @@ void EncoderTryReferenceTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, 
 }
 
 bool EncoderIsTransform(const EncoderBlockCode* code) {
-  return code->Type == 5 || code->Type == 7 || (code->Type == 1 && code->SubType == 5);
+  return code->Type == VideoBlockInter || EncoderTakesIntraDc(code);
 }
 
 // Rate-distortion refinement of the chosen transform block: coefficients of magnitude 1, last
@@ -473,7 +470,7 @@ void EncoderHalve(const uint8_t* src, uint32_t pitch, uint8_t d[64]) {
 }
 
 bool EncoderSubAllowed(const EncoderPlaneContext* ctx, int32_t subType) {
-  return ctx->OnlyType != 1 || ctx->OnlySubType < 0 || ctx->OnlySubType == subType;
+  return ctx->OnlyType != VideoBlockScaled || ctx->OnlySubType < 0 || ctx->OnlySubType == subType;
 }
 
 }  // namespace
@@ -495,17 +492,17 @@ uint64_t EncoderBlockError(const uint8_t* a, uint32_t aPitch, const uint8_t* b, 
 void EncoderBlockUse(const EncoderBlockCode* code, uint32_t use[VideoListCount]) {
   std::memset(use, 0, sizeof(uint32_t) * VideoListCount);
   use[VideoListBlockTypes] = 1;
-  use[VideoListSubBlockTypes] = code->Type == 1 ? 1 : 0;
+  use[VideoListSubBlockTypes] = code->Type == VideoBlockScaled ? 1 : 0;
   use[VideoListColours] = code->ColourCount;
   use[VideoListPatterns] = code->PatternCount;
   use[VideoListXOffsets] = use[VideoListYOffsets] = EncoderUsesMotion(code->Type) ? 1 : 0;
-  use[VideoListDcIntra] = EncoderIsIntraDc(code) ? 1 : 0;
-  use[VideoListDcInter] = code->Type == 7 ? 1 : 0;
+  use[VideoListDcIntra] = EncoderTakesIntraDc(code) ? 1 : 0;
+  use[VideoListDcInter] = code->Type == VideoBlockInter ? 1 : 0;
   use[VideoListRuns] = code->RunCount;
 }
 
-void EncoderBestBlock(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t row,
-                      int32_t mvx, int32_t mvy, EncoderBlockCode* best) {
+void EncoderBestBlock(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t row, int32_t mvx,
+                      int32_t mvy, EncoderBlockCode* best) {
   const uint32_t slot = row & 1;
   EncoderBlockCode candidate;
   best->Cost = 1e300;
@@ -517,7 +514,7 @@ void EncoderBestBlock(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t
   }
   // Nothing fitted the row's lists: an intra block takes only a type and a DC, always room.
   const int32_t only = ctx->OnlyType;
-  ctx->OnlyType = 5;
+  ctx->OnlyType = VideoBlockIntra;
   EncoderTryIntraTypes(ctx, x, y, slot, &candidate, best);
   ctx->OnlyType = only;
 }
@@ -528,17 +525,17 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
   EncoderHalve(src, ctx->SrcPitch, d);
   EncoderBlockCode candidate;
   best->Cost = 1e300;
-  if (EncoderSubAllowed(ctx, 6)) {
-    EncoderStartCode(&candidate, 1, 6, 16);
+  if (EncoderSubAllowed(ctx, VideoBlockFill)) {
+    EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockFill, 16);
     EncoderDescribeFill(ctx, src, ctx->SrcPitch, 16, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
-  if (EncoderSubAllowed(ctx, 8)) {
-    EncoderStartCode(&candidate, 1, 8, 16);
+  if (EncoderSubAllowed(ctx, VideoBlockPattern)) {
+    EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockPattern, 16);
     EncoderDescribePattern(ctx, d, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
-  if (EncoderSubAllowed(ctx, 5)) {
+  if (EncoderSubAllowed(ctx, VideoBlockIntra)) {
     int32_t block[64];
     double transformed[64];
     for (uint32_t i = 0; i < 64; ++i) block[i] = d[i];
@@ -546,19 +543,19 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
     uint32_t first, last;
     EncoderQuantiserRange(ctx, &first, &last);
     for (uint32_t q = first; q <= last; ++q) {
-      EncoderStartCode(&candidate, 1, 5, 16);
+      EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockIntra, 16);
       EncoderDescribeIntra(ctx, x, y, transformed, q, &candidate);
       EncoderConsider(ctx, x, y, 0, &candidate, best);
     }
   }
-  if (EncoderSubAllowed(ctx, 9)) {
-    EncoderStartCode(&candidate, 1, 9, 16);
+  if (EncoderSubAllowed(ctx, VideoBlockRaw)) {
+    EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockRaw, 16);
     EncoderDescribeRaw(ctx, d, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
-  if (EncoderSubAllowed(ctx, 3) &&
-      (ctx->OnlySubType == 3 || EncoderRunWorthTrying(ctx, d, best->Cost))) {
-    EncoderStartCode(&candidate, 1, 3, 16);
+  if (EncoderSubAllowed(ctx, VideoBlockRun) &&
+      (ctx->OnlySubType == VideoBlockRun || EncoderRunWorthTrying(ctx, d, best->Cost))) {
+    EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockRun, 16);
     EncoderDescribeRun(ctx, d, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }

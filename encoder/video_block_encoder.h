@@ -29,10 +29,10 @@ struct EncoderPlaneContext {
   const VideoEncoderCosts* Costs;
   const VideoKernels* Kernels;
   EncoderPlaneLists* Lists;
-  int32_t LastDc[2];                     // the last intra and inter DC taken (rate estimates)
-  std::vector<int8_t> Vectors;           // chosen motion of the blocks of the previous frame and
-                                         // of this one so far: x, y per block
-  uint32_t RowUse[2][VideoListCount];    // values the band's two block rows take so far
+  int32_t LastDc[2];                   // the last intra and inter DC taken (rate estimates)
+  std::vector<int8_t> Vectors;         // chosen motion of the blocks of the previous frame and
+                                       // of this one so far: x, y per block
+  uint32_t RowUse[2][VideoListCount];  // values the band's two block rows take so far
   uint32_t RowLimit[VideoListCount];
   uint32_t* TypeCounts;     // ten counters: blocks written of each type
   uint32_t* SubTypeCounts;  // ten counters: scaled areas of each sub-type
@@ -44,7 +44,7 @@ struct EncoderBlockCode {
   uint8_t Size;  // 8, or 16 for a scaled area
   int8_t Mx, My;
   int32_t Dc;
-  uint8_t Quant;       // transform blocks: the quantiser and the coefficients (natural order)
+  uint8_t Quant;  // transform blocks: the quantiser and the coefficients (natural order)
   int16_t Coefs[64];
   uint32_t ColourCount, PatternCount, RunCount;
   uint8_t Colours[64];
@@ -57,13 +57,24 @@ struct EncoderBlockCode {
   double Cost;
 };
 
+// Types that take a motion vector.
+inline bool EncoderUsesMotion(uint32_t type) {
+  return type == VideoBlockMotion || type == VideoBlockResidue || type == VideoBlockInter;
+}
+
+// Intra blocks and scaled intra areas take a DC from the intra list.
+inline bool EncoderTakesIntraDc(const EncoderBlockCode* code) {
+  return code->Type == VideoBlockIntra ||
+         (code->Type == VideoBlockScaled && code->SubType == VideoBlockIntra);
+}
+
 // Values a candidate takes from each list.
 void EncoderBlockUse(const EncoderBlockCode* code, uint32_t use[VideoListCount]);
 
 // The best candidate for the 8x8 block at (x, y) among the types allowed there (the reference
-// types need ctx->Ref). `mv` is the block's motion vector from the search.
-void EncoderBestBlock(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t row,
-                      int32_t mvx, int32_t mvy, EncoderBlockCode* best);
+// types need ctx->Ref). (mvx, mvy) is the block's vector from the motion search.
+void EncoderBestBlock(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t row, int32_t mvx,
+                      int32_t mvy, EncoderBlockCode* best);
 // The best scaled candidate for the 16x16 area at (x, y); 0 when none fits the row limits.
 int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderBlockCode* best);
 

@@ -58,8 +58,7 @@ void EncoderChooseCodeTree(const uint64_t counts[16], EncoderTreeChoice* choice)
   // Symbols by falling count: every table's code lengths grow with the code index.
   uint8_t order[16], rank[16];
   for (uint32_t i = 0; i < 16; ++i) order[i] = uint8_t(i);
-  std::stable_sort(order, order + 16,
-                   [&](uint8_t a, uint8_t b) { return counts[a] > counts[b]; });
+  std::stable_sort(order, order + 16, [&](uint8_t a, uint8_t b) { return counts[a] > counts[b]; });
   for (uint32_t i = 0; i < 16; ++i) rank[order[i]] = uint8_t(i);
 
   EncoderTreeChoice c{};
@@ -92,7 +91,8 @@ void EncoderWriteCodeTree(VideoBitWriter* w, const EncoderTreeChoice* choice) {
   EncoderWriteBits(w, choice->Explicit, 1);
   if (choice->Explicit) {
     EncoderWriteBits(w, choice->ListCount - 1, 3);
-    for (uint32_t i = 0; i < choice->ListCount; ++i) EncoderWriteBits(w, choice->Tree.Symbols[i], 4);
+    for (uint32_t i = 0; i < choice->ListCount; ++i)
+      EncoderWriteBits(w, choice->Tree.Symbols[i], 4);
     return;
   }
   EncoderWriteBits(w, choice->Passes - 1, 2);

@@ -16,7 +16,7 @@ struct EncoderTreeChoice {
   uint32_t Passes;        // merge passes 1..4
   uint8_t MergeBits[64];  // the choice bits of the merges, in reading order
   uint32_t MergeBitCount;
-  uint64_t Bits;          // the tree's bits plus the symbols' bits
+  uint64_t Bits;  // the tree's bits plus the symbols' bits
 };
 
 // Chooses the cheapest tree for symbols with the given counts.

@@ -35,7 +35,8 @@ void EncoderPlanPasses(EncoderTopBits* t) {
     int32_t pass = group[g] >= 0 ? group[g] + 1 : -1;
     for (uint32_t k = 1; k <= 3; ++k) pass = EncoderMax(pass, group[g + k]);
     t->Pass[split * 4 + ModeGroupSplit] = int8_t(pass);
-    t->Pass[start * 4 + ModeGroupStart] = int8_t(EncoderMax(group[start / 4], pass >= 0 ? pass + 1 : -1));
+    t->Pass[start * 4 + ModeGroupStart] =
+        int8_t(EncoderMax(group[start / 4], pass >= 0 ? pass + 1 : -1));
   }
 }
 

@@ -54,12 +54,12 @@ enum : int32_t {
 };
 
 struct VideoEncoderConfig {
-  char Version = 'i';           // 'f', 'g', 'h' or 'i'
-  uint32_t Width = 0;           // picture size in pixels, 1..32767
+  char Version = 'i';  // 'f', 'g', 'h' or 'i'
+  uint32_t Width = 0;  // picture size in pixels, 1..32767
   uint32_t Height = 0;
-  uint32_t Flags = 0;           // VideoEncoderAlpha, VideoEncoderGrayscale
-  uint32_t Quality = 75;        // 0 (smallest) .. 100 (finest)
-  uint32_t KeyInterval = 250;   // a key frame every this many frames; 0: only the first
+  uint32_t Flags = 0;          // VideoEncoderAlpha, VideoEncoderGrayscale
+  uint32_t Quality = 75;       // 0 (smallest) .. 100 (finest)
+  uint32_t KeyInterval = 250;  // a key frame every this many frames; 0: only the first
   // For tests and experiments: restrict the mode decision to one block type (and, for
   // VideoBlockScaled, one sub-type). Where the type cannot be used (a key frame for the types
   // that need a reference, a position where a scaled area does not fit) the usual decision
@@ -74,13 +74,13 @@ struct VideoEncoderPicture {
 };
 
 struct VideoEncodedFrame {
-  std::vector<uint8_t> Data;                // the video data of the frame packet
-  bool IsKey = false;                       // decodes without any earlier frame
-  double Psnr[VideoEncoderPlaneCount] = {}; // of the reconstruction over the visible picture, dB;
-                                            // infinity where it is exact, 0 for absent planes
+  std::vector<uint8_t> Data;                 // the video data of the frame packet
+  bool IsKey = false;                        // decodes without any earlier frame
+  double Psnr[VideoEncoderPlaneCount] = {};  // of the reconstruction over the visible picture, dB;
+                                             // infinity where it is exact, 0 for absent planes
   uint32_t PlaneBytes[VideoEncoderPlaneCount] = {};  // bytes of each plane's bit stream
-  uint32_t BlockTypes[10] = {};     // blocks (scaled areas once) of each type, all planes
-  uint32_t ScaledSubTypes[10] = {}; // scaled areas of each sub-type
+  uint32_t BlockTypes[10] = {};      // blocks (scaled areas once) of each type, all planes
+  uint32_t ScaledSubTypes[10] = {};  // scaled areas of each sub-type
 };
 
 // The rate estimates of one plane, learnt from the code trees of the previous frame.
@@ -100,10 +100,10 @@ struct VideoEncoderPlaneBuffer {
 
 struct VideoEncoder {
   VideoEncoderConfig Config;
-  uint32_t Frame = 0;                   // frames encoded so far
-  std::vector<uint8_t> Scratch;         // padded source of the plane being encoded
+  uint32_t Frame = 0;            // frames encoded so far
+  std::vector<uint8_t> Scratch;  // padded source of the plane being encoded
   VideoEncoderPlaneBuffer Recon[2][VideoEncoderPlaneCount];  // reconstructions, by input plane
-  uint32_t Current = 0;                 // the set holding the last reconstruction
+  uint32_t Current = 0;  // the set holding the last reconstruction
   VideoEncoderCosts Costs[VideoEncoderPlaneCount];
   std::vector<int8_t> Vectors[VideoEncoderPlaneCount];  // last motion vector of each block
   std::string Error;

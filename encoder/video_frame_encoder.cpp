@@ -13,7 +13,8 @@
 namespace {
 
 // Quantiser scale factors: the step of every coefficient grows with them.
-const double kQuantScale[16] = {1, 4.0 / 3, 5.0 / 3, 2, 8.0 / 3, 3.5, 4, 5, 6, 8, 12, 17, 22, 28, 34, 44};
+const double kQuantScale[16] = {1, 4.0 / 3, 5.0 / 3, 2,  8.0 / 3, 3.5, 4,  5,
+                                6, 8,       12,      17, 22,      28,  34, 44};
 // Squared error per bit: about 0.13 times the square of the coefficient step (which is about 1.5
 // times the scale), the usual trade for uniform quantisers; measured best among 0.15 to 1.0.
 constexpr double kLambdaPerScale = 0.3;
@@ -185,8 +186,7 @@ static int EncoderEncodeFrame(VideoEncoder* e, const VideoEncoderPicture* pictur
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t plane = order[i];
     EncoderPlaneLists lists;
-    std::vector<uint8_t> bytes =
-        EncoderEncodeInputPlane(e, picture, plane, key, &lists, out);
+    std::vector<uint8_t> bytes = EncoderEncodeInputPlane(e, picture, plane, key, &lists, out);
     out->PlaneBytes[plane] = uint32_t(bytes.size());
     // Alpha and (from 'i' on) luma carry their length, counted from the length field.
     if (plane == VideoEncoderPlaneA || (plane == VideoEncoderPlaneY && c->Version == 'i')) {

@@ -137,11 +137,13 @@ void EncoderCountSymbols(const EncoderPlaneLists* lists, const EncoderPlaneCode*
     switch (c.List) {
       case VideoListBlockTypes:
       case VideoListSubBlockTypes:
-        if (!c.Fill) EncoderBlockTypeSymbols(v + c.Begin, c.End - c.Begin, [&](uint32_t s) { ++n[s]; });
+        if (!c.Fill)
+          EncoderBlockTypeSymbols(v + c.Begin, c.End - c.Begin, [&](uint32_t s) { ++n[s]; });
         break;
       case VideoListColours:
         for (uint32_t i = c.Begin; i < end; ++i) {
-          EncoderCountColour(counts, &lastHigh, EncoderCodedColour(uint32_t(v[i]), lists->OldColours));
+          EncoderCountColour(counts, &lastHigh,
+                             EncoderCodedColour(uint32_t(v[i]), lists->OldColours));
         }
         break;
       case VideoListPatterns:
@@ -236,12 +238,14 @@ void EncoderWriteChunk(VideoBitWriter* w, const EncoderPlaneLists* lists,
       if (c.Fill) {
         EncoderWriteBits(w, uint32_t(v[0]), 4);
       } else {
-        EncoderBlockTypeSymbols(v, count, [&](uint32_t s) { EncoderWriteSymbol(w, code, c.List, s); });
+        EncoderBlockTypeSymbols(v, count,
+                                [&](uint32_t s) { EncoderWriteSymbol(w, code, c.List, s); });
       }
       break;
     case VideoListColours:
       for (uint32_t i = 0; i < (c.Fill ? 1 : count); ++i) {
-        EncoderWriteColour(w, code, lastHigh, EncoderCodedColour(uint32_t(v[i]), lists->OldColours));
+        EncoderWriteColour(w, code, lastHigh,
+                           EncoderCodedColour(uint32_t(v[i]), lists->OldColours));
       }
       break;
     case VideoListPatterns:
@@ -308,8 +312,10 @@ void EncoderLearnCosts(const EncoderSymbolCounts* counts, const EncoderPlaneCode
   const uint64_t subTypes = EncoderTotal(counts->List[VideoListSubBlockTypes]);
   const uint64_t motion = EncoderTotal(counts->List[VideoListXOffsets]);
   for (uint32_t s = 0; s < 16; ++s) {
-    EncoderBlend(&costs->BlockType[s], EncoderSymbolCost(counts->List[VideoListBlockTypes][s], types));
-    EncoderBlend(&costs->SubType[s], EncoderSymbolCost(counts->List[VideoListSubBlockTypes][s], subTypes));
+    EncoderBlend(&costs->BlockType[s],
+                 EncoderSymbolCost(counts->List[VideoListBlockTypes][s], types));
+    EncoderBlend(&costs->SubType[s],
+                 EncoderSymbolCost(counts->List[VideoListSubBlockTypes][s], subTypes));
     EncoderBlend(&costs->Motion[s],
                  EncoderSymbolCost(counts->List[VideoListXOffsets][s], motion) + (s ? 1.0f : 0.0f));
   }
@@ -322,9 +328,9 @@ void EncoderLearnCosts(const EncoderSymbolCounts* counts, const EncoderPlaneCode
     }
   }
   if (colours >= 64) {
-    const float low = EncoderAverageBits(counts->List[VideoListColours],
-                                         &code->Trees[VideoListColours],
-                                         code->Codes[VideoListColours], 4.0f);
+    const float low =
+        EncoderAverageBits(counts->List[VideoListColours], &code->Trees[VideoListColours],
+                           code->Codes[VideoListColours], 4.0f);
     EncoderBlend(&costs->Colour, float(highBits) / float(colours) + low);
   }
   if (EncoderTotal(counts->List[VideoListPatterns]) >= 64) {
@@ -333,9 +339,9 @@ void EncoderLearnCosts(const EncoderSymbolCounts* counts, const EncoderPlaneCode
                                                          code->Codes[VideoListPatterns], 4.0f));
   }
   if (EncoderTotal(counts->List[VideoListRuns]) >= 32) {
-    EncoderBlend(&costs->Run, EncoderAverageBits(counts->List[VideoListRuns],
-                                                 &code->Trees[VideoListRuns],
-                                                 code->Codes[VideoListRuns], 4.0f));
+    EncoderBlend(&costs->Run,
+                 EncoderAverageBits(counts->List[VideoListRuns], &code->Trees[VideoListRuns],
+                                    code->Codes[VideoListRuns], 4.0f));
   }
 }
 

@@ -10,8 +10,8 @@
 #include "video/bundles.h"
 
 struct EncoderPlaneLists {
-  uint32_t Width = 0;     // plane width in pixels
-  uint32_t Rows = 0;      // block rows
+  uint32_t Width = 0;       // plane width in pixels
+  uint32_t Rows = 0;        // block rows
   bool OldColours = false;  // versions before 'i' code colours as offsets from 128
   // Values in the order the blocks take them: block and sub-block types, colours, pattern rows,
   // motion offsets as signed values, DCs, runs minus one.

@@ -52,10 +52,10 @@ void EncoderTryVector(EncoderSearch* s, int32_t dx, int32_t dy) {
   if (dx < -15 || dx > 15 || dy < -15 || dy > 15) return;
   const int32_t x = s->X + dx, y = s->Y + dy;
   if (x < 0 || y < 0 || x + 8 > int32_t(ctx->Width) || y + 8 > int32_t(ctx->Height)) return;
-  const uint32_t sad = EncoderSad8x8(s->Src, ctx->SrcPitch,
-                                     ctx->Ref + size_t(y) * ctx->RefPitch + uint32_t(x),
-                                     ctx->RefPitch) +
-                       uint32_t(std::abs(dx) + std::abs(dy));
+  const uint32_t sad =
+      EncoderSad8x8(s->Src, ctx->SrcPitch, ctx->Ref + size_t(y) * ctx->RefPitch + uint32_t(x),
+                    ctx->RefPitch) +
+      uint32_t(std::abs(dx) + std::abs(dy));
   if (sad < s->BestSad) {
     s->BestSad = sad;
     s->BestX = dx;
@@ -72,17 +72,18 @@ void EncoderRefine(EncoderSearch* s, int32_t radius) {
 
 }  // namespace
 
-uint32_t EncoderSearchMotion(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
-                             int32_t* mvx, int32_t* mvy) {
-  EncoderSearch s = {ctx, ctx->Src + size_t(y) * ctx->SrcPitch + x, int32_t(x), int32_t(y), 0, 0,
-                     0xFFFFFFFFu};
+uint32_t EncoderSearchMotion(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int32_t* mvx,
+                             int32_t* mvy) {
+  EncoderSearch s = {
+      ctx, ctx->Src + size_t(y) * ctx->SrcPitch + x, int32_t(x), int32_t(y), 0, 0, 0xFFFFFFFFu};
   EncoderTryVector(&s, 0, 0);
   const uint32_t blocksPerRow = ctx->Width / 8;
   const size_t block = size_t(y / 8) * blocksPerRow + x / 8;
   const int8_t* v = ctx->Vectors.data();
   EncoderTryVector(&s, v[2 * block], v[2 * block + 1]);  // this block, previous frame
   if (x >= 8) EncoderTryVector(&s, v[2 * (block - 1)], v[2 * (block - 1) + 1]);
-  if (y >= 8) EncoderTryVector(&s, v[2 * (block - blocksPerRow)], v[2 * (block - blocksPerRow) + 1]);
+  if (y >= 8)
+    EncoderTryVector(&s, v[2 * (block - blocksPerRow)], v[2 * (block - blocksPerRow) + 1]);
   EncoderRefine(&s, 1);
   const int32_t px = s.BestX, py = s.BestY;
   for (int32_t dy = -12; dy <= 12; dy += 4) {

@@ -22,7 +22,8 @@ void EncoderAddUse(EncoderPlaneContext* ctx, uint32_t slot, const EncoderBlockCo
   }
 }
 
-void EncoderPutRecon(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, const EncoderBlockCode* code) {
+void EncoderPutRecon(EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                     const EncoderBlockCode* code) {
   for (uint32_t r = 0; r < code->Size; ++r) {
     std::memcpy(ctx->Recon + size_t(y + r) * ctx->ReconPitch + x, code->Recon + r * code->Size,
                 code->Size);
@@ -39,7 +40,7 @@ void EncoderChooseBlock(EncoderPlaneContext* ctx, EncoderBand* band, uint32_t co
   EncoderBestBlock(ctx, x, y, y / 8, mvx, mvy, code);
   EncoderAddUse(ctx, slot, code, 1);
   const size_t block = size_t(y / 8) * (ctx->Width / 8) + col;
-  const bool moved = code->Type == 2 || code->Type == 4 || code->Type == 7;
+  const bool moved = EncoderUsesMotion(code->Type);
   ctx->Vectors[2 * block] = moved ? code->Mx : 0;
   ctx->Vectors[2 * block + 1] = moved ? code->My : 0;
 }
@@ -49,7 +50,7 @@ void EncoderChooseArea(EncoderPlaneContext* ctx, EncoderBand* band, uint32_t col
   EncoderBlockCode* scaled = &band->Codes[0][col];
   EncoderBlockCode area;
   const bool canScale = EncoderBestScaled(ctx, col * 8, y, &area);
-  const bool forced = canScale && ctx->OnlyType == 1;
+  const bool forced = canScale && ctx->OnlyType == VideoBlockScaled;
   double blocks = 0;
   if (!forced) {
     for (uint32_t slot = 0; slot < 2; ++slot) {
@@ -74,24 +75,28 @@ void EncoderChooseArea(EncoderPlaneContext* ctx, EncoderBand* band, uint32_t col
 void EncoderCommitBlock(EncoderPlaneContext* ctx, uint32_t row, const EncoderBlockCode* code) {
   EncoderPlaneLists* lists = ctx->Lists;
   ++ctx->TypeCounts[code->Type];
-  if (code->Type == 1) ++ctx->SubTypeCounts[code->SubType];
+  if (code->Type == VideoBlockScaled) ++ctx->SubTypeCounts[code->SubType];
   lists->Values[VideoListBlockTypes].push_back(code->Type);
-  if (code->Type == 1) lists->Values[VideoListSubBlockTypes].push_back(code->SubType);
-  for (uint32_t i = 0; i < code->ColourCount; ++i) lists->Values[VideoListColours].push_back(code->Colours[i]);
-  for (uint32_t i = 0; i < code->PatternCount; ++i) lists->Values[VideoListPatterns].push_back(code->Patterns[i]);
-  if (code->Type == 2 || code->Type == 4 || code->Type == 7) {
+  if (code->Type == VideoBlockScaled)
+    lists->Values[VideoListSubBlockTypes].push_back(code->SubType);
+  for (uint32_t i = 0; i < code->ColourCount; ++i)
+    lists->Values[VideoListColours].push_back(code->Colours[i]);
+  for (uint32_t i = 0; i < code->PatternCount; ++i)
+    lists->Values[VideoListPatterns].push_back(code->Patterns[i]);
+  if (EncoderUsesMotion(code->Type)) {
     lists->Values[VideoListXOffsets].push_back(code->Mx);
     lists->Values[VideoListYOffsets].push_back(code->My);
   }
-  if (code->Type == 5 || (code->Type == 1 && code->SubType == 5)) {
+  if (EncoderTakesIntraDc(code)) {
     lists->Values[VideoListDcIntra].push_back(code->Dc);
     ctx->LastDc[0] = code->Dc;
   }
-  if (code->Type == 7) {
+  if (code->Type == VideoBlockInter) {
     lists->Values[VideoListDcInter].push_back(code->Dc);
     ctx->LastDc[1] = code->Dc;
   }
-  for (uint32_t i = 0; i < code->RunCount; ++i) lists->Values[VideoListRuns].push_back(code->Runs[i]);
+  for (uint32_t i = 0; i < code->RunCount; ++i)
+    lists->Values[VideoListRuns].push_back(code->Runs[i]);
   EncoderBitBufferAppend(&lists->RowBits[row], &code->Bits);
 }
 
@@ -102,7 +107,8 @@ void EncoderCommitRow(EncoderPlaneContext* ctx, EncoderBand* band, uint32_t slot
   for (uint32_t col = 0; col < columns; ++col) {
     if (band->Covered[slot][col]) {
       // In the lower row an area starts where the upper row holds its code.
-      if (slot == 1 && !band->Covered[0][col]) ctx->Lists->Values[VideoListBlockTypes].push_back(1);
+      if (slot == 1 && !band->Covered[0][col])
+        ctx->Lists->Values[VideoListBlockTypes].push_back(VideoBlockScaled);
       continue;
     }
     const EncoderBlockCode* code = &band->Codes[slot][col];
@@ -142,7 +148,8 @@ std::vector<uint8_t> EncoderEncodePlane(EncoderPlaneContext* ctx, VideoEncoderCo
   }
   ctx->LastDc[0] = 1024;
   ctx->LastDc[1] = 0;
-  if (ctx->Vectors.size() != size_t(2) * columns * rows) ctx->Vectors.assign(size_t(2) * columns * rows, 0);
+  if (ctx->Vectors.size() != size_t(2) * columns * rows)
+    ctx->Vectors.assign(size_t(2) * columns * rows, 0);
   EncoderBand band;
   band.Codes[0].resize(columns);
   band.Codes[1].resize(columns);

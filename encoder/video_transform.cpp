@@ -74,10 +74,12 @@ void EncoderForwardTransform(const int32_t block[64], double out[64]) {
   }
 }
 
-static int32_t EncoderClamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
+static int32_t EncoderClamp(int32_t v, int32_t lo, int32_t hi) {
+  return v < lo ? lo : (v > hi ? hi : v);
+}
 
-void EncoderQuantise(const double in[64], const uint32_t quant[64], double deadZone,
-                     int32_t dcMin, int32_t dcMax, int16_t out[64]) {
+void EncoderQuantise(const double in[64], const uint32_t quant[64], double deadZone, int32_t dcMin,
+                     int32_t dcMax, int16_t out[64]) {
   const double dc = in[0] * 2048.0 / double(quant[0]);
   out[0] = int16_t(EncoderClamp(int32_t(std::lround(dc)), dcMin, dcMax));
   const double rounding = 0.5 - deadZone;

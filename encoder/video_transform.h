@@ -11,5 +11,5 @@ void EncoderForwardTransform(const int32_t block[64], double out[64]);
 // Divides dequantised values by a quantiser matrix (16 fractional bits, applied with >> 11),
 // rounds them towards zero by `deadZone` (0 = to nearest) and clamps them to what the stream
 // carries: the DC to [dcMin, dcMax], the others to +-EncoderMaxCoefficient.
-void EncoderQuantise(const double in[64], const uint32_t quant[64], double deadZone,
-                     int32_t dcMin, int32_t dcMax, int16_t out[64]);
+void EncoderQuantise(const double in[64], const uint32_t quant[64], double deadZone, int32_t dcMin,
+                     int32_t dcMax, int16_t out[64]);

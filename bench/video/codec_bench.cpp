@@ -136,7 +136,8 @@ void BenchEncode(benchmark::State& state, BenchSize size, uint32_t quality) {
   VideoEncoder encoder;
   VideoEncoderInit(&encoder, &config);
   std::vector<SyntheticPicture> pictures(kFrames);
-  for (uint32_t f = 0; f < kFrames; ++f) SyntheticMakePicture(&pictures[f], size.Width, size.Height, f, 1);
+  for (uint32_t f = 0; f < kFrames; ++f)
+    SyntheticMakePicture(&pictures[f], size.Width, size.Height, f, 1);
   VideoEncodedFrame frame;
   uint32_t next = 0;
   for (auto _ : state) {

@@ -139,7 +139,8 @@ Encoded EncodeSequence(uint32_t quality, uint32_t frames) {
 }
 
 TEST(VideoEncoderApi, HigherQualityCostsBytesAndGainsFidelity) {
-  const Encoded low = EncodeSequence(20, 3), mid = EncodeSequence(60, 3), high = EncodeSequence(95, 3);
+  const Encoded low = EncodeSequence(20, 3), mid = EncodeSequence(60, 3),
+                high = EncodeSequence(95, 3);
   EXPECT_LT(low.Bytes, mid.Bytes);
   EXPECT_LT(mid.Bytes, high.Bytes);
   for (uint32_t i = 0; i < 3; ++i) {

@@ -11,10 +11,10 @@
 namespace {
 
 struct BitOp {
-  bool Code;        // a prefix code (peeks the table's longest length) or plain bits
-  uint32_t Table;   // for codes
-  uint32_t Value;   // code index, or the bits
-  uint32_t Width;   // for plain bits
+  bool Code;       // a prefix code (peeks the table's longest length) or plain bits
+  uint32_t Table;  // for codes
+  uint32_t Value;  // code index, or the bits
+  uint32_t Width;  // for plain bits
 };
 
 std::vector<BitOp> RandomOps(std::mt19937* rng, uint32_t count) {
@@ -103,7 +103,8 @@ TEST(VideoEncoderBitWriter, BlockBitsAppendAcrossWordBoundaries) {
 TEST(VideoEncoderBitWriter, BlockBitsReportOverflowInsteadOfWritingPastTheirEnd) {
   EncoderBlockBits bits;
   EncoderBlockBitsReset(&bits);
-  for (uint32_t i = 0; i < EncoderBlockBits::CapacityWords * 2; ++i) EncoderBlockBitsPut(&bits, 7, 32);
+  for (uint32_t i = 0; i < EncoderBlockBits::CapacityWords * 2; ++i)
+    EncoderBlockBitsPut(&bits, 7, 32);
   EXPECT_FALSE(bits.Overflow);
   EncoderBlockBitsPut(&bits, 1, 1);
   EXPECT_TRUE(bits.Overflow);

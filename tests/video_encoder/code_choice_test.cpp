@@ -36,7 +36,8 @@ TEST(VideoEncoderCodeChoice, ChosenTreesReadBackAndCostWhatTheySay) {
   for (int round = 0; round < 300; ++round) {
     uint64_t counts[16] = {};
     const uint32_t used = 1 + uint32_t(rng()) % 16;
-    for (uint32_t i = 0; i < used; ++i) counts[uint32_t(rng()) % 16] += 1 + uint32_t(rng()) % (round % 3 ? 40 : 400);
+    for (uint32_t i = 0; i < used; ++i)
+      counts[uint32_t(rng()) % 16] += 1 + uint32_t(rng()) % (round % 3 ? 40 : 400);
     EncoderTreeChoice choice;
     EncoderChooseCodeTree(counts, &choice);
     EXPECT_EQ(WriteAndReadBack(counts, choice), choice.Bits) << "round " << round;

@@ -42,7 +42,8 @@ TEST(VideoEncoderCoefficients, RandomBlocksReadBackExactly) {
   for (int round = 0; round < 2000; ++round) {
     int16_t coefs[64] = {};
     const uint32_t density = uint32_t(rng()) % 64;
-    const int32_t largest = round % 10 == 0 ? EncoderMaxCoefficient : 1 + int32_t(uint32_t(rng()) % 200);
+    const int32_t largest =
+        round % 10 == 0 ? EncoderMaxCoefficient : 1 + int32_t(uint32_t(rng()) % 200);
     for (uint32_t i = 1; i < 64; ++i) {
       if (uint32_t(rng()) % 64 >= density) continue;
       const int32_t v = 1 + int32_t(uint32_t(rng()) % uint32_t(largest));

@@ -49,7 +49,8 @@ void ExpectListsRead(const EncoderPlaneLists& lists, const RowValues (&rows)[Vid
     for (uint32_t kind = 0; kind < VideoListCount; ++kind) {
       for (int32_t want : rows[kind][row]) {
         ASSERT_FALSE(VideoBundleEmpty(&b.Lists[kind])) << "list " << kind << " row " << row;
-        EXPECT_EQ(Take(&b.Lists[kind], VideoListKind(kind)), want) << "list " << kind << " row " << row;
+        EXPECT_EQ(Take(&b.Lists[kind], VideoListKind(kind)), want)
+            << "list " << kind << " row " << row;
       }
       // A row that takes nothing may already hold the values of a later row.
       if (!rows[kind][row].empty()) {
@@ -67,7 +68,10 @@ TEST(VideoEncoderLists, RowsFindTheirValuesInEveryList) {
     EncoderPlaneLists lists;
     EncoderListsInit(&lists, 64, 4, oldColours);
     RowValues rows[VideoListCount] = {
-        Rows({{5, 5, 5, 5, 5, 5, 5, 5}, {0, 1, 2, 3, 4, 6, 7, 9}, {2, 2, 2, 2, 2, 2, 2, 8}, {6, 6, 6, 6, 6, 6, 6, 6}}),
+        Rows({{5, 5, 5, 5, 5, 5, 5, 5},
+              {0, 1, 2, 3, 4, 6, 7, 9},
+              {2, 2, 2, 2, 2, 2, 2, 8},
+              {6, 6, 6, 6, 6, 6, 6, 6}}),
         Rows({{3, 5}, {}, {}, {9, 9, 6, 8}}),
         Rows({{1, 200, 255, 128}, {}, {7, 7, 7}, {}}),
         Rows({{0, 255, 17, 128, 1, 2, 3, 4}, {}, {}, {}}),

@@ -42,8 +42,9 @@ EncodedMovie EncodeMovie(const VideoEncoderConfig& config, uint32_t frames) {
     for (uint32_t plane = 0; plane < VideoEncoderPlaneCount; ++plane) {
       uint32_t w, h, pitch;
       const uint8_t* pixels = VideoEncoderReconstruction(&encoder, plane, &w, &h, &pitch);
-      movie.Recon[plane].emplace_back(pixels ? std::vector<uint8_t>(pixels, pixels + size_t(pitch) * h)
-                                             : std::vector<uint8_t>());
+      movie.Recon[plane].emplace_back(pixels
+                                          ? std::vector<uint8_t>(pixels, pixels + size_t(pitch) * h)
+                                          : std::vector<uint8_t>());
     }
   }
   VideoEncoderFree(&encoder);
@@ -86,7 +87,8 @@ void ExpectMovieDecodes(const VideoEncoderConfig& config, uint32_t frames, uint3
       const uint32_t h = chroma ? m->Planes->ChromaHeight : m->Planes->Height;
       ASSERT_EQ(want.size(), size_t(w) * h);
       for (uint32_t y = 0; y < h; ++y) {
-        ASSERT_EQ(std::memcmp(got->Pixels + size_t(y) * got->Pitch, want.data() + size_t(y) * w, w), 0)
+        ASSERT_EQ(std::memcmp(got->Pixels + size_t(y) * got->Pitch, want.data() + size_t(y) * w, w),
+                  0)
             << "frame " << f << " plane " << plane << " row " << y;
       }
     }

@@ -39,15 +39,15 @@ TEST(VideoEncoderRoundTrip, MixedContentAllVersions) {
 }
 
 TEST(VideoEncoderRoundTrip, SizesThatAreNotMultiplesOfEightOrSixteen) {
-  const uint32_t sizes[][2] = {{1, 1}, {7, 9}, {8, 8}, {17, 33}, {24, 40}, {33, 17}, {100, 60},
-                               {130, 26}};
+  const uint32_t sizes[][2] = {{1, 1},   {7, 9},   {8, 8},    {17, 33},
+                               {24, 40}, {33, 17}, {100, 60}, {130, 26}};
   for (const auto& s : sizes) ExpectRoundTrips(Config(s[0], s[1]), 3);
 }
 
 TEST(VideoEncoderRoundTrip, AlphaAndGreyScale) {
   for (char version : {'h', 'i'}) {
-    for (uint32_t flags : {VideoEncoderAlpha, VideoEncoderGrayscale,
-                           VideoEncoderAlpha | VideoEncoderGrayscale}) {
+    for (uint32_t flags :
+         {VideoEncoderAlpha, VideoEncoderGrayscale, VideoEncoderAlpha | VideoEncoderGrayscale}) {
       VideoEncoderConfig c = Config(72, 40, version);
       c.Flags = flags;
       ExpectRoundTrips(c, 3);

@@ -20,7 +20,7 @@ double SyntheticDisc(double x, double y, double cx, double cy, double r, double 
 }
 
 struct SyntheticScene {
-  double PanX, PanY;          // background offset
+  double PanX, PanY;  // background offset
   double DiscX, DiscY, DiscR;
   double BoxX, BoxY, BoxW, BoxH;
 };
@@ -46,7 +46,7 @@ double SyntheticLuma(const SyntheticScene& s, double x, double y, uint32_t w, ui
   const double bx = x + s.PanX, by = y + s.PanY;
   double v = 40 + 150 * (bx / (w + 60.0)) + 30 * (by / (h + 60.0));
   v += 18 * std::sin(bx * 0.21 + seed) * std::cos(by * 0.17);  // texture
-  v += 8 * std::sin((bx + 2 * by) * 0.9);                       // fine detail
+  v += 8 * std::sin((bx + 2 * by) * 0.9);                      // fine detail
   const double disc = SyntheticDisc(x, y, s.DiscX, s.DiscY, s.DiscR, 3);
   v = v * (1 - disc) + (200 + 20 * std::sin(x * 0.3)) * disc;
   const bool box = x >= s.BoxX && x < s.BoxX + s.BoxW && y >= s.BoxY && y < s.BoxY + s.BoxH;
