@@ -3,3 +3,4 @@
 
 int CommandInfo(int argc, char** argv);
 int CommandDecode(int argc, char** argv);
+int CommandEncode(int argc, char** argv);

@@ -15,6 +15,7 @@ struct Command {
 const Command kCommands[] = {
     {"info", CommandInfo, "print a movie's header, tracks, key frames and data rates"},
     {"decode", CommandDecode, "decode a movie's pictures to Y4M, raw YUV, surface bytes or PNG"},
+    {"encode", CommandEncode, "encode Y4M or PNG pictures (and WAV sound) into a movie"},
 };
 
 void PrintUsage(FILE* out) {

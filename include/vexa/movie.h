@@ -190,6 +190,10 @@ VEXA_API uint32_t MovieShouldSkip(Movie* movie, uint32_t peek);
 /* Pauses (1) or resumes (0) playback and the sound; returns the new paused state. */
 VEXA_API uint32_t MoviePause(Movie* movie, uint32_t on);
 
+/* The built-in closing logo movie (one frame, 224 x 252): a complete file image for
+   MovieOpen(image, OpenFromMemory); *bytes receives its size. */
+VEXA_API const uint8_t* MovieLogoImage(uint32_t* bytes);
+
 /* The library's millisecond clock. */
 VEXA_API uint32_t MovieTimerMs(void);
 

@@ -341,3 +341,29 @@ TEST(MovieClose, CallsTheCloseHookAndAcceptsNull) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MovieLogo, TheBuiltInLogoOpensAndDecodesAsOneFrame) {
+  uint32_t bytes = 0;
+  const uint8_t* image = MovieLogoImage(&bytes);
+  MovieSetPendingImageSize(bytes);
+  Movie* m = MovieOpen(image, OpenFromMemory);
+  ASSERT_NE(m, nullptr) << MovieGetError();
+  EXPECT_EQ(m->Width, 224u);
+  EXPECT_EQ(m->Height, 252u);
+  EXPECT_EQ(m->Frames, 1u);
+  EXPECT_EQ(m->FrameRate, 10u);
+  EXPECT_EQ(m->NumTracks, 0u);
+  EXPECT_EQ(m->Planes->SetCount, 1u);
+  ASSERT_NE(MovieFrameBegin(m, MovieTimerMs()), nullptr);
+  MovieDecodeFrame(m, DecodeAll);
+  MovieFrameEnd(m, MovieTimerMs());
+  // The emblem's orange stroke crosses the top middle; the corners are the dark background.
+  const VideoPlane& y = m->Planes->Sets[m->Planes->Current][PlaneY];
+  EXPECT_LT(y.Pixels[0], 60);
+  EXPECT_GT(y.Pixels[40 * y.Pitch + 60], 110);
+  MovieClose(m);
+}
+
+}  // namespace

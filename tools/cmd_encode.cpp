@@ -1,0 +1,308 @@
+// vexa encode -i IN -o OUT.vxa: encodes pictures (and sound) into a movie with our encoders.
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "audio/audio_decoder.h"
+#include "encoder/audio_encoder.h"
+#include "encoder/movie_writer.h"
+#include "encoder/video_encoder.h"
+#include "tools/commands.h"
+#include "tools/encode_input.h"
+#include "tools/wav_reader.h"
+#include "vexa/movie.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: vexa encode -i IN -o OUT.vxa [options]\n"
+    "Input: a YUV4MPEG2 file (4:2:0, 4:2:2, 4:4:4 or mono; '-' reads standard input), a\n"
+    "directory of PNG pictures (in name order) or a pattern such as frames/%04d.png.\n"
+    "  --quality Q          0 (smallest) to 100 (finest); default 75\n"
+    "  --keyint N           a key frame every N frames (0: only the first); default 250\n"
+    "  --fps N/D            frame rate (default: the Y4M's, or 25/1 for PNG pictures)\n"
+    "  --version V          format version letter f, g, h or i (default i)\n"
+    "  --alpha-input A.y4m  alpha planes: the luma of another Y4M stream of the same size\n"
+    "  --png-alpha          keep the PNG pictures' alpha channel as the alpha plane\n"
+    "  --gray               a grey-scale movie (no chroma is stored)\n"
+    "Sound (repeatable: each --audio starts a track; the options after it apply to it):\n"
+    "  --audio IN.wav       a sound track from a WAV file (PCM 8/16/24/32-bit or float, mono\n"
+    "                       or stereo, up to 65535 Hz)\n"
+    "  --audio-id ID        the track's identifier (default: its position, from 0)\n"
+    "  --audio-variant V    dft (default) or dct coding\n"
+    "  --audio-bits B       16 (default) or 8-bit output samples\n"
+    "  --audio-quality Q    1 to 100; default 70\n"
+    "  -q                   no progress or summary\n";
+
+struct AudioTrackOptions {
+  std::string path;
+  uint32_t id = 0;
+  bool dct = false;
+  uint32_t bits = 16, quality = 70;
+};
+
+struct EncodeOptions {
+  std::string input, output, alphaInput;
+  std::vector<AudioTrackOptions> audio;
+  uint32_t quality = 75, keyint = 250, fpsNum = 0, fpsDen = 0;
+  char version = 'i';
+  bool pngAlpha = false, gray = false, quiet = false;
+};
+
+bool ParseNumber(const char* text, uint32_t high, uint32_t* value) {
+  char* end = nullptr;
+  unsigned long v = std::strtoul(text, &end, 10);
+  if (!*text || *end || v > high) return false;
+  *value = uint32_t(v);
+  return true;
+}
+
+bool ParseRate(const char* text, uint32_t* num, uint32_t* den) {
+  unsigned long n = 0, d = 1;
+  int got = std::sscanf(text, "%lu/%lu", &n, &d);
+  if (got < 1 || n == 0 || d == 0 || n > 0xFFFFFFFFu || d > 0xFFFFFFFFu) return false;
+  *num = uint32_t(n), *den = uint32_t(d);
+  return true;
+}
+
+std::string ParseEncodeArgs(int argc, char** argv, EncodeOptions* o) {
+  for (int i = 0; i < argc; ++i) {
+    std::string a = argv[i];
+    auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+    const char* v = nullptr;
+    if (a == "-i" && (v = next())) o->input = v;
+    else if (a == "-o" && (v = next())) o->output = v;
+    else if (a == "--alpha-input" && (v = next())) o->alphaInput = v;
+    else if (a == "--quality" && (v = next()) && ParseNumber(v, 100, &o->quality)) {}
+    else if (a == "--keyint" && (v = next()) && ParseNumber(v, 0xFFFFFFFFu, &o->keyint)) {}
+    else if (a == "--fps" && (v = next()) && ParseRate(v, &o->fpsNum, &o->fpsDen)) {}
+    else if (a == "--version" && (v = next()) && std::strlen(v) == 1 && v[0] >= 'f' && v[0] <= 'i')
+      o->version = v[0];
+    else if (a == "--audio" && (v = next())) {
+      o->audio.push_back({v, uint32_t(o->audio.size())});
+    } else if (a.rfind("--audio-", 0) == 0 && !o->audio.empty() && (v = next())) {
+      AudioTrackOptions& t = o->audio.back();
+      std::string value = v;
+      bool ok = (a == "--audio-id" && ParseNumber(v, 0xFFFFFFFFu, &t.id)) ||
+                (a == "--audio-variant" && (value == "dft" || value == "dct")) ||
+                (a == "--audio-bits" && (value == "8" || value == "16")) ||
+                (a == "--audio-quality" && ParseNumber(v, 100, &t.quality) && t.quality > 0);
+      if (!ok) return "bad option or value: " + a + " " + value;
+      if (a == "--audio-variant") t.dct = value == "dct";
+      if (a == "--audio-bits") t.bits = value == "8" ? 8 : 16;
+    } else if (a == "--png-alpha") o->pngAlpha = true;
+    else if (a == "--gray") o->gray = true;
+    else if (a == "-q") o->quiet = true;
+    else return "bad option or value: " + a;
+  }
+  if (o->input.empty() || o->output.empty()) return "give the input with -i and the movie with -o";
+  return "";
+}
+
+// One sound track being encoded alongside the pictures.
+struct AudioTrackState {
+  WavSound sound;
+  AudioEncoder encoder{};
+  bool ready = false;
+  uint64_t framesTaken = 0;  // sample frames handed to the encoder so far
+};
+
+int OpenAudioTracks(const EncodeOptions& o, uint32_t rateNum, uint32_t rateDen,
+                    std::vector<AudioTrackState>* tracks, MovieWriterConfig* movie,
+                    std::string* error) {
+  tracks->resize(o.audio.size());
+  for (size_t i = 0; i < o.audio.size(); ++i) {
+    const AudioTrackOptions& t = o.audio[i];
+    AudioTrackState& state = (*tracks)[i];
+    if (!WavRead(t.path, &state.sound, error)) return 0;
+    AudioEncoderConfig config;
+    config.Rate = state.sound.Rate;
+    config.Channels = state.sound.Channels;
+    config.Flags = t.dct ? AudioFlagDct : 0;
+    config.Quality = t.quality;
+    if (!(state.ready = AudioEncoderInit(&state.encoder, config))) {
+      *error = "cannot encode the sound of " + t.path;
+      return 0;
+    }
+    // A packet holds one frame's share of the sound; the last one also the encoder's remainder.
+    uint32_t perFrame = uint32_t(uint64_t(config.Rate) * rateDen / rateNum + 1);
+    uint32_t format = AudioEncoderTrackFormat(config);
+    if (t.bits == 8) format &= ~Track16Bit;
+    movie->Tracks.push_back({t.id, format, AudioEncoderMaxPacketBytes(&state.encoder, 2 * perFrame)});
+  }
+  return 1;
+}
+
+// The audio packets of video frame k (0-based): each track's sound up to the frame's end time.
+std::vector<std::vector<uint8_t>> AudioPacketsForFrame(std::vector<AudioTrackState>* tracks,
+                                                      uint32_t k, uint32_t rateNum,
+                                                      uint32_t rateDen) {
+  std::vector<std::vector<uint8_t>> packets;
+  for (AudioTrackState& t : *tracks) {
+    uint64_t end = (uint64_t(k) + 1) * t.sound.Rate * rateDen / rateNum;
+    if (end > t.sound.Frames()) end = t.sound.Frames();
+    uint32_t n = end > t.framesTaken ? uint32_t(end - t.framesTaken) : 0;
+    packets.push_back(AudioEncodePacket(&t.encoder, t.sound.Samples.data() + t.framesTaken * t.sound.Channels, n));
+    t.framesTaken += n;
+  }
+  return packets;
+}
+
+void CloseAudioTracks(std::vector<AudioTrackState>* tracks) {
+  for (AudioTrackState& t : *tracks)
+    if (t.ready) AudioEncoderFree(&t.encoder);
+}
+
+struct EncodeTotals {
+  uint32_t frames = 0;
+  double psnr[VideoEncoderPlaneCount] = {};
+  uint64_t bytes = 0;
+};
+
+void PrintSummary(const EncodeOptions& o, const EncodeTotals& t, uint32_t flags) {
+  if (o.quiet || t.frames == 0) return;
+  const char* names[] = {"Y", "U", "V", "A"};
+  std::fprintf(stderr, "\rencoded %" PRIu32 " frames, %" PRIu64 " bytes of video; mean PSNR",
+               t.frames, t.bytes);
+  for (uint32_t p = 0; p < VideoEncoderPlaneCount; ++p) {
+    bool present = p == VideoEncoderPlaneY || (p == VideoEncoderPlaneA ? (flags & VideoEncoderAlpha)
+                                                                       : !(flags & VideoEncoderGrayscale));
+    if (present) std::fprintf(stderr, " %s %.2f dB", names[p], t.psnr[p] / t.frames);
+  }
+  std::fprintf(stderr, "\n");
+}
+
+// Reads the next alpha plane from the alpha stream (its luma), checking its size.
+int ReadAlpha(Y4mReader* alphaIn, const YuvPicture& picture, std::vector<uint8_t>* alpha,
+              std::string* error) {
+  YuvPicture a;
+  if (!Y4mReadFrame(alphaIn, &a, error)) {
+    if (error->empty()) *error = "the alpha input has fewer frames than the pictures";
+    return 0;
+  }
+  if (a.Width != picture.Width || a.Height != picture.Height) {
+    *error = "the alpha input's size differs from the pictures'";
+    return 0;
+  }
+  *alpha = std::move(a.Y);
+  return 1;
+}
+
+int EncodeFrames(const EncodeOptions& o, EncodeInput* in, Y4mReader* alphaIn, VideoEncoder* e,
+                 std::vector<AudioTrackState>* audio, MovieWriter* w, EncodeTotals* totals,
+                 std::string* error) {
+  YuvPicture picture;
+  std::vector<uint8_t> alpha;
+  const bool wantAlpha = (e->Config.Flags & VideoEncoderAlpha) != 0;
+  const uint32_t rateNum = w->Config.FrameRate, rateDen = w->Config.FrameRateDiv;
+  // Each frame is written when the next one exists: the last one also takes the sound that the
+  // audio encoders still hold.
+  MovieWriterFrame pending;
+  bool havePending = false;
+  while (EncodeInputRead(in, &picture, &alpha, error)) {
+    if (alphaIn && !ReadAlpha(alphaIn, picture, &alpha, error)) return 0;
+    if (wantAlpha && alpha.empty()) alpha.assign(picture.Y.size(), 255);
+    const uint32_t cw = (picture.Width + 1) / 2;
+    VideoEncoderPicture planes = {
+        {picture.Y.data(), picture.U.data(), picture.V.data(), wantAlpha ? alpha.data() : nullptr},
+        {picture.Width, cw, cw, picture.Width}};
+    VideoEncodedFrame frame;
+    if (!VideoEncodeFrame(e, &planes, &frame)) {
+      *error = e->Error;
+      return 0;
+    }
+    if (havePending && !MovieWriterAddFrame(w, pending)) {
+      *error = "the movie would pass the format's 4 GB limit";
+      return 0;
+    }
+    pending.Video = std::move(frame.Data);
+    pending.IsKey = frame.IsKey;
+    pending.Audio = AudioPacketsForFrame(audio, totals->frames, rateNum, rateDen);
+    havePending = true;
+    totals->bytes += pending.Video.size();
+    for (uint32_t p = 0; p < VideoEncoderPlaneCount; ++p)
+      totals->psnr[p] += std::isfinite(frame.Psnr[p]) ? frame.Psnr[p] : 99.0;
+    if (!o.quiet && ++totals->frames % 25 == 0)
+      std::fprintf(stderr, "\rencoding: frame %" PRIu32, totals->frames);
+    else if (o.quiet)
+      ++totals->frames;
+  }
+  if (!error->empty()) return 0;
+  if (!havePending) {
+    *error = "the input holds no pictures";
+    return 0;
+  }
+  for (size_t t = 0; t < audio->size(); ++t)
+    AudioMergePackets(&pending.Audio[t], AudioEncodeFlush(&(*audio)[t].encoder));
+  if (!MovieWriterAddFrame(w, pending)) {
+    *error = "the movie would pass the format's 4 GB limit";
+    return 0;
+  }
+  return 1;
+}
+
+int RunEncode(const EncodeOptions& o) {
+  std::string error;
+  EncodeInput in;
+  Y4mReader alphaIn;
+  bool haveAlphaIn = false;
+  VideoEncoder e;
+  bool encoderReady = false;
+  EncodeTotals totals;
+  MovieWriter w;
+  std::vector<AudioTrackState> audio;
+  int ok = EncodeInputOpen(&in, o.input, o.pngAlpha, &error);
+  if (ok && !o.alphaInput.empty()) ok = haveAlphaIn = Y4mOpen(&alphaIn, o.alphaInput, &error);
+  if (ok) {
+    VideoEncoderConfig config;
+    config.Version = o.version;
+    config.Width = in.Width;
+    config.Height = in.Height;
+    config.Quality = o.quality;
+    config.KeyInterval = o.keyint;
+    config.Flags = (o.gray ? VideoEncoderGrayscale : 0u) |
+                   (haveAlphaIn || o.pngAlpha ? VideoEncoderAlpha : 0u);
+    ok = encoderReady = VideoEncoderInit(&e, &config);
+    if (!ok) error = e.Error;
+    MovieWriterConfig movie;
+    movie.Version = o.version;
+    movie.Width = in.Width;
+    movie.Height = in.Height;
+    movie.FrameRate = o.fpsNum ? o.fpsNum : in.RateNum;
+    movie.FrameRateDiv = o.fpsNum ? o.fpsDen : in.RateDen;
+    movie.VideoFlags = VideoEncoderVideoFlags(&config);
+    if (ok) ok = OpenAudioTracks(o, movie.FrameRate, movie.FrameRateDiv, &audio, &movie, &error);
+    MovieWriterInit(&w, movie);
+  }
+  if (ok)
+    ok = EncodeFrames(o, &in, haveAlphaIn ? &alphaIn : nullptr, &e, &audio, &w, &totals, &error);
+  if (ok) ok = MovieWriterSave(&w, o.output, &error);
+  if (ok) PrintSummary(o, totals, e.Config.Flags);
+  if (encoderReady) VideoEncoderFree(&e);
+  CloseAudioTracks(&audio);
+  if (haveAlphaIn) Y4mClose(&alphaIn);
+  EncodeInputClose(&in);
+  if (ok) return 0;
+  std::fprintf(stderr, "%svexa encode: %s\n", o.quiet ? "" : "\n", error.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int CommandEncode(int argc, char** argv) {
+  if (argc == 1 && (!std::strcmp(argv[0], "--help") || !std::strcmp(argv[0], "-h"))) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  EncodeOptions o;
+  std::string error = ParseEncodeArgs(argc, argv, &o);
+  if (!error.empty()) {
+    std::fprintf(stderr, "vexa encode: %s\n%s", error.c_str(), kUsage);
+    return 2;
+  }
+  return RunEncode(o);
+}
