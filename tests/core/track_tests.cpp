@@ -1,6 +1,7 @@
 // Choosing and opening sound tracks on a sound back end, and sharing the service threads.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -218,11 +219,14 @@ TEST_F(MovieServices, TheBackgroundThreadKeepsTheRingFilled) {
   MovieSetPendingIoBufferSize(4 * STREAM_CHUNK_BYTES);
   Movie* m = MovieOpen(path.c_str(), OpenIoBufferSize | OpenNoFillIo);
   ASSERT_NE(m, nullptr);
-  // Nothing was read ahead by the open; the IO thread fills the ring on its own.
-  for (int tries = 0; tries < 500 && m->Reader.Used < m->Reader.FillTarget / 2; ++tries)
+  // Nothing was read ahead by the open; the IO thread fills the ring on its own. It changes the
+  // counters atomically, so they are read that way here.
+  auto shared = [](uint32_t& value) { return std::atomic_ref<uint32_t>(value).load(); };
+  for (int tries = 0; tries < 500 && shared(m->Reader.Used) < shared(m->Reader.FillTarget) / 2;
+       ++tries)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_GE(m->Reader.Used, m->Reader.FillTarget / 2);
-  EXPECT_GT(m->IoServiced, 0u);
+  EXPECT_GE(shared(m->Reader.Used), shared(m->Reader.FillTarget) / 2);
+  EXPECT_GT(shared(m->IoServiced), 0u);
   MovieClose(m);
 }
 
