@@ -8,12 +8,11 @@
 #include <vector>
 
 #include "audio/audio_decoder.h"
-#include "encoder/audio_encoder.h"
 #include "encoder/movie_writer.h"
 #include "encoder/video_encoder.h"
 #include "tools/commands.h"
 #include "tools/encode_input.h"
-#include "tools/wav_reader.h"
+#include "tools/audio_track_encoder.h"
 #include "vexa/movie.h"
 
 namespace {
@@ -103,58 +102,21 @@ std::string ParseEncodeArgs(int argc, char** argv, EncodeOptions* o) {
   return "";
 }
 
-// One sound track being encoded alongside the pictures.
-struct AudioTrackState {
-  WavSound sound;
-  AudioEncoder encoder{};
-  bool ready = false;
-  uint64_t framesTaken = 0;  // sample frames handed to the encoder so far
-};
-
 int OpenAudioTracks(const EncodeOptions& o, uint32_t rateNum, uint32_t rateDen,
-                    std::vector<AudioTrackState>* tracks, MovieWriterConfig* movie,
+                    std::vector<AudioTrackEncoder>* tracks, MovieWriterConfig* movie,
                     std::string* error) {
   tracks->resize(o.audio.size());
   for (size_t i = 0; i < o.audio.size(); ++i) {
     const AudioTrackOptions& t = o.audio[i];
-    AudioTrackState& state = (*tracks)[i];
-    if (!WavRead(t.path, &state.sound, error)) return 0;
-    AudioEncoderConfig config;
-    config.Rate = state.sound.Rate;
-    config.Channels = state.sound.Channels;
-    config.Flags = t.dct ? AudioFlagDct : 0;
-    config.Quality = t.quality;
-    if (!(state.ready = AudioEncoderInit(&state.encoder, config))) {
-      *error = "cannot encode the sound of " + t.path;
+    AudioTrackEncoder& track = (*tracks)[i];
+    MovieWriterTrack entry;
+    if (!WavRead(t.path, &track.Sound, error)) return 0;
+    if (!AudioTrackStart(&track, t.dct ? AudioFlagDct : 0, t.quality, t.id, t.bits, rateNum,
+                         rateDen, &entry, error))
       return 0;
-    }
-    // A packet holds one frame's share of the sound; the last one also the encoder's remainder.
-    uint32_t perFrame = uint32_t(uint64_t(config.Rate) * rateDen / rateNum + 1);
-    uint32_t format = AudioEncoderTrackFormat(config);
-    if (t.bits == 8) format &= ~Track16Bit;
-    movie->Tracks.push_back({t.id, format, AudioEncoderMaxPacketBytes(&state.encoder, 2 * perFrame)});
+    movie->Tracks.push_back(entry);
   }
   return 1;
-}
-
-// The audio packets of video frame k (0-based): each track's sound up to the frame's end time.
-std::vector<std::vector<uint8_t>> AudioPacketsForFrame(std::vector<AudioTrackState>* tracks,
-                                                      uint32_t k, uint32_t rateNum,
-                                                      uint32_t rateDen) {
-  std::vector<std::vector<uint8_t>> packets;
-  for (AudioTrackState& t : *tracks) {
-    uint64_t end = (uint64_t(k) + 1) * t.sound.Rate * rateDen / rateNum;
-    if (end > t.sound.Frames()) end = t.sound.Frames();
-    uint32_t n = end > t.framesTaken ? uint32_t(end - t.framesTaken) : 0;
-    packets.push_back(AudioEncodePacket(&t.encoder, t.sound.Samples.data() + t.framesTaken * t.sound.Channels, n));
-    t.framesTaken += n;
-  }
-  return packets;
-}
-
-void CloseAudioTracks(std::vector<AudioTrackState>* tracks) {
-  for (AudioTrackState& t : *tracks)
-    if (t.ready) AudioEncoderFree(&t.encoder);
 }
 
 struct EncodeTotals {
@@ -193,7 +155,7 @@ int ReadAlpha(Y4mReader* alphaIn, const YuvPicture& picture, std::vector<uint8_t
 }
 
 int EncodeFrames(const EncodeOptions& o, EncodeInput* in, Y4mReader* alphaIn, VideoEncoder* e,
-                 std::vector<AudioTrackState>* audio, MovieWriter* w, EncodeTotals* totals,
+                 std::vector<AudioTrackEncoder>* audio, MovieWriter* w, EncodeTotals* totals,
                  std::string* error) {
   YuvPicture picture;
   std::vector<uint8_t> alpha;
@@ -221,7 +183,9 @@ int EncodeFrames(const EncodeOptions& o, EncodeInput* in, Y4mReader* alphaIn, Vi
     }
     pending.Video = std::move(frame.Data);
     pending.IsKey = frame.IsKey;
-    pending.Audio = AudioPacketsForFrame(audio, totals->frames, rateNum, rateDen);
+    pending.Audio.clear();
+    for (AudioTrackEncoder& t : *audio)
+      pending.Audio.push_back(AudioTrackPacket(&t, totals->frames, rateNum, rateDen));
     havePending = true;
     totals->bytes += pending.Video.size();
     for (uint32_t p = 0; p < VideoEncoderPlaneCount; ++p)
@@ -236,8 +200,7 @@ int EncodeFrames(const EncodeOptions& o, EncodeInput* in, Y4mReader* alphaIn, Vi
     *error = "the input holds no pictures";
     return 0;
   }
-  for (size_t t = 0; t < audio->size(); ++t)
-    AudioMergePackets(&pending.Audio[t], AudioEncodeFlush(&(*audio)[t].encoder));
+  for (size_t t = 0; t < audio->size(); ++t) AudioTrackFinish(&(*audio)[t], &pending.Audio[t]);
   if (!MovieWriterAddFrame(w, pending)) {
     *error = "the movie would pass the format's 4 GB limit";
     return 0;
@@ -254,7 +217,7 @@ int RunEncode(const EncodeOptions& o) {
   bool encoderReady = false;
   EncodeTotals totals;
   MovieWriter w;
-  std::vector<AudioTrackState> audio;
+  std::vector<AudioTrackEncoder> audio;
   int ok = EncodeInputOpen(&in, o.input, o.pngAlpha, &error);
   if (ok && !o.alphaInput.empty()) ok = haveAlphaIn = Y4mOpen(&alphaIn, o.alphaInput, &error);
   if (ok) {
@@ -283,7 +246,7 @@ int RunEncode(const EncodeOptions& o) {
   if (ok) ok = MovieWriterSave(&w, o.output, &error);
   if (ok) PrintSummary(o, totals, e.Config.Flags);
   if (encoderReady) VideoEncoderFree(&e);
-  CloseAudioTracks(&audio);
+  for (AudioTrackEncoder& t : audio) AudioTrackFree(&t);
   if (haveAlphaIn) Y4mClose(&alphaIn);
   EncodeInputClose(&in);
   if (ok) return 0;

@@ -1,18 +1,45 @@
 // vexa-make-demo OUT.vxa [--frames N]: makes the demo movie (640 x 360 at 25 frames a second,
-// moving pictures) with our encoders.
+// moving pictures, a stereo sound track of music) with our encoders.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include <cmath>
+
 #include "encoder/movie_writer.h"
 #include "encoder/video_encoder.h"
+#include "tools/audio_track_encoder.h"
 #include "tools/demo_pictures.h"
 #include "tools/encode_input.h"
 
 namespace {
 
-constexpr uint32_t kWidth = 640, kHeight = 360, kRate = 25;
+constexpr uint32_t kWidth = 640, kHeight = 360, kRate = 25, kSoundRate = 22050;
+
+// A little tune for the sound track: a chord every two seconds under a plucked melody, the
+// chord leaning left and the melody right.
+void ComposeMusic(uint32_t frames, WavSound* sound) {
+  const double kPi = 3.14159265358979323846;
+  const double chords[4][3] = {{261.6, 329.6, 392.0}, {220.0, 261.6, 329.6},
+                               {174.6, 220.0, 261.6}, {196.0, 246.9, 293.7}};
+  const double melody[8] = {523.3, 587.3, 659.3, 784.0, 659.3, 587.3, 523.3, 493.9};
+  const uint32_t samples = uint32_t(uint64_t(frames) * kSoundRate / kRate);
+  sound->Rate = kSoundRate;
+  sound->Channels = 2;
+  sound->Samples.resize(size_t(samples) * 2);
+  for (uint32_t i = 0; i < samples; ++i) {
+    const double t = double(i) / kSoundRate;
+    const double* chord = chords[uint32_t(t / 2) % 4];
+    double pad = 0;
+    for (int n = 0; n < 3; ++n) pad += std::sin(2 * kPi * chord[n] * t);
+    const double beat = std::fmod(t, 0.25);
+    const double note = melody[uint32_t(t / 0.25) % 8];
+    const double pluck = std::sin(2 * kPi * note * t) * std::exp(-beat * 12);
+    sound->Samples[2 * i] = int16_t(2600 * pad + 2500 * pluck);
+    sound->Samples[2 * i + 1] = int16_t(1500 * pad + 6000 * pluck);
+  }
+}
 
 int MakeDemo(const std::string& path, uint32_t frames, std::string* error) {
   VideoEncoderConfig config;
@@ -30,6 +57,13 @@ int MakeDemo(const std::string& path, uint32_t frames, std::string* error) {
   movie.Height = kHeight;
   movie.FrameRate = kRate;
   movie.VideoFlags = VideoEncoderVideoFlags(&config);
+  AudioTrackEncoder music;
+  ComposeMusic(frames, &music.Sound);
+  movie.Tracks.resize(1);
+  if (!AudioTrackStart(&music, 0, 70, 0, 16, kRate, 1, &movie.Tracks[0], error)) {
+    VideoEncoderFree(&e);
+    return 0;
+  }
   MovieWriter w;
   MovieWriterInit(&w, movie);
   std::vector<uint8_t> rgba;
@@ -47,9 +81,12 @@ int MakeDemo(const std::string& path, uint32_t frames, std::string* error) {
     MovieWriterFrame packet;
     packet.Video = std::move(frame.Data);
     packet.IsKey = frame.IsKey;
+    packet.Audio = {AudioTrackPacket(&music, k, kRate, 1)};
+    if (k + 1 == frames) AudioTrackFinish(&music, &packet.Audio[0]);
     ok = ok && MovieWriterAddFrame(&w, packet);
   }
   VideoEncoderFree(&e);
+  AudioTrackFree(&music);
   return ok && MovieWriterSave(&w, path, error);
 }
 
