@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "audio/audio_decoder.h"
 #include "tests/support/test_support.h"
+#include "tools/audio_track_encoder.h"
 #include "tools/commands.h"
 #include "tools/png_io.h"
 
@@ -171,6 +173,37 @@ TEST(VexaEncode, SoundTracksKeepPaceWithThePictures) {
   EXPECT_NEAR(double(t0.size() - 44) / 4, 44100.0 * 3, 2048);
   EXPECT_NEAR(double(t7.size() - 44), 16000.0 * 3, 1024);  // 8-bit mono: a byte a sample
   EXPECT_EQ(t7[34], 8);                                      // bits per sample
+}
+
+}  // namespace
+
+namespace {
+
+// Over a long movie at an awkward frame rate the packets' sound stays within one block of the
+// pictures' time: after N frames the counts add up to N x rate / fps give or take a block.
+TEST(AudioTrackEncoding, SoundKeepsPaceOverALongMovie) {
+  for (uint32_t flags : {0u, uint32_t(AudioFlagDct)}) {
+    AudioTrackEncoder t;
+    t.Sound.Rate = 44100;
+    t.Sound.Channels = 2;
+    const uint32_t frames = 3000, rateNum = 30000, rateDen = 1001;  // 100 s at 29.97 fps
+    t.Sound.Samples.resize(size_t(44100) * 101 * 2);
+    for (size_t i = 0; i < t.Sound.Samples.size(); ++i)
+      t.Sound.Samples[i] = int16_t(5000 * std::sin(double(i / 2) * 0.01));
+    MovieWriterTrack entry;
+    std::string error;
+    ASSERT_TRUE(AudioTrackStart(&t, flags, 40, 0, 16, rateNum, rateDen, &entry, &error)) << error;
+    const double blockBytes = 2048.0 * 4;  // the longest block at this rate, in stereo bytes
+    uint64_t decoded = 0;
+    for (uint32_t k = 0; k < frames; ++k) {
+      std::vector<uint8_t> packet = AudioTrackPacket(&t, k, rateNum, rateDen);
+      ASSERT_LE(packet.size() >= 4 ? TestGetLe32(packet, 0) : 0u, entry.MaxBytes);
+      if (packet.size() >= 4) decoded += TestGetLe32(packet, 0);
+      double expected = double(k + 1) * 44100.0 * rateDen / rateNum * 4;
+      ASSERT_NEAR(double(decoded), expected, blockBytes) << "frame " << k;
+    }
+    AudioTrackFree(&t);
+  }
 }
 
 }  // namespace
