@@ -1,5 +1,6 @@
 // The video codec on moving synthetic pictures made by our encoder:
-//   video/decode/<size>: VideoDecodeFrame, frames/s and MB/s of output planes (Y, U, V);
+//   video/decode/<size>/quality:<q>: VideoDecodeFrame, frames/s and MB/s of output planes (Y, U,
+//                        V), on the sequence encoded at the default quality and at a low one;
 //   video/copy/<size>:   a plain copy of the same plane bytes, for scale;
 //   video/encode/<size>/quality:<q>: the encoder, frames/s, with the bytes per frame, bits per
 //                        pixel and PSNR per plane of the sequence as counters.
@@ -89,8 +90,8 @@ void SetRates(benchmark::State& state, uint64_t bytesPerFrame) {
       benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void BenchDecode(benchmark::State& state, BenchSize size) {
-  const EncodedSequence& s = Sequence(size.Width, size.Height, VideoEncoderConfig{}.Quality);
+void BenchDecode(benchmark::State& state, BenchSize size, uint32_t quality) {
+  const EncodedSequence& s = Sequence(size.Width, size.Height, quality);
   BenchPlanes planes;
   BenchAllocate(&planes, size.Width, size.Height);
   uint64_t listSizes[VideoListCount];
@@ -165,8 +166,12 @@ std::string SizeName(BenchSize size) {
 void RegisterCodecBenchmarks() {
   for (const BenchSize& size : kSizes) {
     const std::string name = SizeName(size);
-    benchmark::RegisterBenchmark(("video/decode/" + name).c_str(), BenchDecode, size)
-        ->Unit(benchmark::kMillisecond);
+    for (uint32_t quality : {VideoEncoderConfig{}.Quality, 30u}) {
+      benchmark::RegisterBenchmark(
+          ("video/decode/" + name + "/quality:" + std::to_string(quality)).c_str(), BenchDecode,
+          size, quality)
+          ->Unit(benchmark::kMillisecond);
+    }
     benchmark::RegisterBenchmark(("video/copy/" + name).c_str(), BenchCopy, size)
         ->Unit(benchmark::kMillisecond);
   }
