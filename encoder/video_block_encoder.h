@@ -32,6 +32,8 @@ struct EncoderPlaneContext {
   int32_t LastDc[2];                   // the last intra and inter DC taken (rate estimates)
   std::vector<int8_t> Vectors;         // chosen motion of the blocks of the previous frame and
                                        // of this one so far: x, y per block
+  const int8_t* LumaVectors;           // chroma planes: this frame's luma vectors (or none),
+  uint32_t LumaColumns, LumaRows;      // LumaColumns x LumaRows blocks, x, y per block
   uint32_t RowUse[2][VideoListCount];  // values the band's two block rows take so far
   uint32_t RowLimit[VideoListCount];
   uint32_t* TypeCounts;     // ten counters: blocks written of each type

@@ -113,6 +113,14 @@ std::vector<uint8_t> EncoderEncodeInputPlane(VideoEncoder* e, const VideoEncoder
   ctx.Kernels = VideoGetKernels();
   ctx.Lists = lists;
   ctx.Vectors = std::move(e->Vectors[plane]);
+  const VideoEncoderPlaneBuffer* luma = &e->Recon[0][VideoEncoderPlaneY];
+  const std::vector<int8_t>& lumaVectors = e->Vectors[VideoEncoderPlaneY];
+  const bool chroma = plane == VideoEncoderPlaneU || plane == VideoEncoderPlaneV;
+  if (chroma && lumaVectors.size() == size_t(luma->Width / 8) * (luma->Height / 8) * 2) {
+    ctx.LumaVectors = lumaVectors.data();
+    ctx.LumaColumns = luma->Width / 8;
+    ctx.LumaRows = luma->Height / 8;
+  }
   ctx.TypeCounts = out->BlockTypes;
   ctx.SubTypeCounts = out->ScaledSubTypes;
   std::vector<uint8_t> bytes = EncoderEncodePlane(&ctx, &e->Costs[plane]);

@@ -84,6 +84,12 @@ uint32_t EncoderSearchMotion(const EncoderPlaneContext* ctx, uint32_t x, uint32_
   if (x >= 8) EncoderTryVector(&s, v[2 * (block - 1)], v[2 * (block - 1) + 1]);
   if (y >= 8)
     EncoderTryVector(&s, v[2 * (block - blocksPerRow)], v[2 * (block - blocksPerRow) + 1]);
+  // A chroma block covers four luma blocks; the top-left one's motion, halved.
+  const uint32_t lumaColumn = 2 * (x / 8), lumaRow = 2 * (y / 8);
+  if (ctx->LumaVectors && lumaColumn < ctx->LumaColumns && lumaRow < ctx->LumaRows) {
+    const int8_t* luma = ctx->LumaVectors + 2 * (size_t(lumaRow) * ctx->LumaColumns + lumaColumn);
+    EncoderTryVector(&s, luma[0] / 2, luma[1] / 2);
+  }
   EncoderRefine(&s, 1);
   const int32_t px = s.BestX, py = s.BestY;
   for (int32_t dy = -12; dy <= 12; dy += 4) {
