@@ -17,15 +17,17 @@ uint32_t RingRoom(const AudioTrack* t) {
 }
 
 void WriteToRing(AudioTrack* t, const uint8_t* pcm, uint32_t n) {
+  uint8_t* write = t->PcmWrite;  // only this side moves it
   while (n > 0) {
-    uint32_t piece = uint32_t(t->PcmRingEnd - t->PcmWrite);
+    uint32_t piece = uint32_t(t->PcmRingEnd - write);
     if (piece > n) piece = n;
-    std::memcpy(t->PcmWrite, pcm, piece);
-    t->PcmWrite += piece;
-    if (t->PcmWrite >= t->PcmRingEnd) t->PcmWrite = t->PcmRing;
+    std::memcpy(write, pcm, piece);
+    write += piece;
+    if (write >= t->PcmRingEnd) write = t->PcmRing;
     pcm += piece;
     n -= piece;
   }
+  SoundRingStore(t->PcmWrite, write);
 }
 
 }  // namespace
@@ -64,14 +66,16 @@ void SoundLeadIn(AudioTrack* t) {
   uint32_t used = SoundRingUsed(t);
   if (used >= t->LeadInBytes) return;
   uint32_t silence = t->LeadInBytes - used;
+  uint8_t* read = t->PcmRead;
   while (silence > 0) {
-    if (t->PcmRead == t->PcmRing) t->PcmRead = t->PcmRingEnd;
-    uint32_t piece = uint32_t(t->PcmRead - t->PcmRing);
+    if (read == t->PcmRing) read = t->PcmRingEnd;
+    uint32_t piece = uint32_t(read - t->PcmRing);
     if (piece > silence) piece = silence;
-    t->PcmRead -= piece;
-    std::memset(t->PcmRead, 0, piece);
+    read -= piece;
+    std::memset(read, 0, piece);
     silence -= piece;
   }
+  SoundRingStore(t->PcmRead, read);
 }
 
 uint32_t MovieSoundOnOff(Movie* m, uint32_t on) {

@@ -6,7 +6,7 @@
 #include "platform/platform.h"
 
 uint32_t SoundRingUsed(const AudioTrack* t) {
-  int64_t used = t->PcmWrite - t->PcmRead;
+  int64_t used = SoundRingLoad(t->PcmWrite) - SoundRingLoad(t->PcmRead);
   if (used < 0) used += t->PcmRingBytes;
   return uint32_t(used);
 }
@@ -14,19 +14,21 @@ uint32_t SoundRingUsed(const AudioTrack* t) {
 // Copies n ring bytes from PcmRead into dest, wrapping at the ring's end; with narrow, each
 // 16-bit sample becomes the unsigned 8-bit sample of its high byte.
 static void TakeFromRing(AudioTrack* t, uint8_t* dest, uint32_t n, bool narrow) {
+  uint8_t* read = t->PcmRead;  // only this side moves it
   while (n > 0) {
-    uint32_t piece = uint32_t(t->PcmRingEnd - t->PcmRead);
+    uint32_t piece = uint32_t(t->PcmRingEnd - read);
     if (piece > n) piece = n;
     if (narrow) {
-      for (uint32_t k = 0; k + 1 < piece; k += 2) *dest++ = uint8_t(t->PcmRead[k + 1] ^ 0x80);
+      for (uint32_t k = 0; k + 1 < piece; k += 2) *dest++ = uint8_t(read[k + 1] ^ 0x80);
     } else {
-      std::memcpy(dest, t->PcmRead, piece);
+      std::memcpy(dest, read, piece);
       dest += piece;
     }
-    t->PcmRead += piece;
-    if (t->PcmRead >= t->PcmRingEnd) t->PcmRead = t->PcmRing;
+    read += piece;
+    if (read >= t->PcmRingEnd) read = t->PcmRing;
     n -= piece;
   }
+  SoundRingStore(t->PcmRead, read);
 }
 
 // Feeds one channel while it has regions ready and the ring has enough to give.
