@@ -73,9 +73,14 @@ void CopyFrame(Movie* m, uint32_t turn) {
   uint32_t flags = type | (scale << CopyScaleShift);
   if (turn & 0x10) flags |= CopyAll;
   if (turn & 0x20) flags |= CopySwapAlpha;
-  // Scaling doubles at most each direction; the copy clips to the picture it shows.
-  uint32_t width = m->Width * 2 + 1, height = m->Height * 2 + 1;
-  if (turn & 0x40) {
+  // Scaling doubles at most each direction and the copy clips to the picture it shows: one copy
+  // in eight asks for all of that, the others (converting a pixel costs the most here) for the
+  // movie's displayed size or a part of it.
+  uint32_t width = m->Width + 1, height = m->Height + 1;
+  if ((turn & 0x1C00) == 0) {
+    width = m->Width * 2 + 1;
+    height = m->Height * 2 + 1;
+  } else if (turn & 0x40) {
     width = width / 2 + 3;
     height = height / 3 + 1;
   }
@@ -339,7 +344,12 @@ void FuzzPlane(const uint8_t* data, size_t size) {
   const size_t planeBytes = size_t(pitch) * height;
   std::unique_ptr<uint8_t[]> dst(new uint8_t[planeBytes + 1]);
   std::unique_ptr<uint8_t[]> src(new uint8_t[planeBytes + 1]);
-  for (size_t i = 0; i < planeBytes; ++i) src[i] = uint8_t(i * 7 + (i >> 9));
+  // The previous picture: a pattern row, repeated with each row's number in its first byte.
+  for (size_t i = 0; i < pitch && i < planeBytes; ++i) src[i] = uint8_t(i * 7 + (i >> 4));
+  for (size_t row = 1; row < height; ++row) {
+    std::memcpy(src.get() + row * pitch, src.get(), pitch);
+    src[row * pitch] = uint8_t(row);
+  }
   std::memcpy(dst.get(), src.get(), planeBytes);
   std::unique_ptr<uint8_t[]> bits(new uint8_t[streamBytes + 1]);
   if (streamBytes) std::memcpy(bits.get(), stream, streamBytes);
