@@ -274,8 +274,13 @@ void EncoderTryMotion(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, in
   ctx->Kernels->Copy8x8(code->Recon, 8, EncoderPrediction(ctx, x, y, mvx, mvy), ctx->RefPitch);
 }
 
-// Differences taken modulo 256 (the add wraps), small ones dropped; coarser steps until the
-// residue fits its change budget, and none at all as the last resort.
+// The residue that turns the prediction p into p + d, where p + d stays within 0..255: the add
+// wraps modulo 256, so the shorter of d and d -+ 256 is written.
+int8_t EncoderWrapResidue(int32_t d) { return int8_t(uint8_t(uint32_t(d))); }
+
+// Differences from the prediction, small ones dropped, rounded to coarser steps until the residue
+// fits its change budget (none at all as the last resort). Rounding keeps each pixel within
+// 0..255, so that no rounded value wraps to the other end.
 void EncoderTryResidue(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int32_t mvx,
                        int32_t mvy, EncoderBlockCode* code) {
   EncoderStartCode(code, VideoBlockResidue, 0, 8);
@@ -284,16 +289,16 @@ void EncoderTryResidue(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, i
   const uint8_t* pred = EncoderPrediction(ctx, x, y, mvx, mvy);
   const uint8_t* src = EncoderAt(ctx->Src, ctx->SrcPitch, x, y);
   int8_t residue[64];
-  for (uint32_t step = 0; step <= 7; ++step) {
+  for (int32_t step = 0; step <= 8; ++step) {
+    const int32_t unit = 1 << step;
     for (uint32_t r = 0; r < 8; ++r) {
       for (uint32_t c = 0; c < 8; ++c) {
-        int32_t d = int8_t(
-            uint8_t(src[size_t(r) * ctx->SrcPitch + c] - pred[size_t(r) * ctx->RefPitch + c]));
-        if (uint32_t(std::abs(d)) <= ctx->ResidueZero) d = 0;
-        if (step == 7) d = 0;
-        const int32_t unit = 1 << step;
-        d = (d >= 0 ? (d + unit / 2) : -((-d + unit / 2))) / unit * unit;
-        residue[r * 8 + c] = int8_t(d < -128 ? -128 : (d > 127 ? 127 : d));
+        const int32_t p = pred[size_t(r) * ctx->RefPitch + c];
+        int32_t d = int32_t(src[size_t(r) * ctx->SrcPitch + c]) - p;
+        if (uint32_t(std::abs(d)) <= ctx->ResidueZero || step == 8) d = 0;
+        d = (d >= 0 ? (d + unit / 2) : -(-d + unit / 2)) / unit * unit;
+        d = d < -p ? -p : (d > 255 - p ? 255 - p : d);
+        residue[r * 8 + c] = EncoderWrapResidue(d);
       }
     }
     EncoderBlockBitsReset(&code->Bits);

@@ -167,4 +167,61 @@ TEST(VideoEncoderRoundTrip, VeryWideRowsStayWithinOneRefill) {
   EncoderRoundTripFree(&rt);
 }
 
+// Screen-like content: flat areas, one-pixel lines and two-colour glyphs, moving a little;
+// pattern, fill and run blocks win there without being forced.
+TEST(VideoEncoderRoundTrip, ScreenContentUsesPatternsFillsAndRuns) {
+  const uint32_t w = 96, h = 64;
+  EncoderRoundTrip rt;
+  EncoderRoundTripInit(&rt, Config(w, h));
+  std::vector<uint8_t> y(w * h), u(w / 2 * h / 2, 128), v(w / 2 * h / 2, 128);
+  uint32_t used[10] = {};
+  for (uint32_t f = 0; f < 3; ++f) {
+    for (uint32_t row = 0; row < h; ++row) {
+      for (uint32_t col = 0; col < w; ++col) {
+        const uint32_t x = col + f;  // scrolls left by one pixel a frame
+        uint8_t value = x < 40 ? 30 : 220;
+        if (row % 16 == 5 || x % 24 == 3) value = 0;
+        if (row >= 40 && ((x * 7 + row * 3) % 11 < 4)) value = 255;  // glyph-like bits
+        y[row * w + col] = value;
+      }
+    }
+    const VideoEncoderPicture picture = {{y.data(), u.data(), v.data(), nullptr},
+                                         {w, w / 2, w / 2, 0}};
+    VideoEncodedFrame frame;
+    EXPECT_EQ(EncoderRoundTripFrame(&rt, &picture, &frame), "") << "frame " << f;
+    for (uint32_t t = 0; t < 10; ++t) used[t] += frame.BlockTypes[t];
+  }
+  EXPECT_GT(used[VideoBlockPattern] + used[VideoBlockRun], 0u);
+  EXPECT_GT(used[VideoBlockFill] + used[VideoBlockScaled], 0u);
+  EncoderRoundTripFree(&rt);
+}
+
+// Pictures that flip between black and white: residues write a change of 255 as -1 (the add
+// wraps), and the free choice keeps the picture. (Forced inter blocks round-trip too, but their
+// transform rings past 0 and 255 and wraps, so they cannot keep it.)
+TEST(VideoEncoderRoundTrip, ExtremeValuesFlippingEveryFrame) {
+  for (int32_t type : {-1, int32_t(VideoBlockResidue), int32_t(VideoBlockInter)}) {
+    VideoEncoderConfig c = Config(40, 24);
+    c.OnlyBlockType = type;
+    EncoderRoundTrip rt;
+    EncoderRoundTripInit(&rt, c);
+    std::vector<uint8_t> planes[3];
+    for (uint32_t f = 0; f < 4; ++f) {
+      for (uint32_t i = 0; i < 3; ++i) {
+        const uint32_t size = i ? 20 * 12 : 40 * 24;
+        planes[i].resize(size);
+        for (uint32_t k = 0; k < size; ++k) planes[i][k] = ((k / 3 + f) % 2) ? 255 : 0;
+      }
+      const VideoEncoderPicture picture = {
+          {planes[0].data(), planes[1].data(), planes[2].data(), nullptr}, {40, 20, 20, 0}};
+      VideoEncodedFrame frame;
+      EXPECT_EQ(EncoderRoundTripFrame(&rt, &picture, &frame), "") << "type " << type;
+      if (type != VideoBlockInter) {
+        EXPECT_GT(frame.Psnr[VideoEncoderPlaneY], 30.0) << "type " << type << " frame " << f;
+      }
+    }
+    EncoderRoundTripFree(&rt);
+  }
+}
+
 }  // namespace
