@@ -81,6 +81,25 @@ void EncoderPacketOrder(const VideoEncoderConfig* c, uint32_t order[4], uint32_t
   order[(*count)++] = swapped ? VideoEncoderPlaneV : VideoEncoderPlaneU;
 }
 
+// Quality 100 .. 0 maps onto the sixteen quantisers 0 .. 15; the rate-distortion trade and the
+// residue dead zone follow the quantiser.
+void EncoderSetQuality(EncoderPlaneContext* ctx, uint32_t quality) {
+  const uint32_t q = uint32_t(std::lround((100.0 - quality) * 15.0 / 100.0));
+  ctx->Quantiser = q;
+  ctx->Lambda = kLambdaPerScale * kQuantScale[q] * kQuantScale[q];
+  ctx->ResidueZero = q / 3;
+}
+
+// Chroma motion search starts from this frame's luma vectors (luma is encoded first).
+void EncoderUseLumaMotion(const VideoEncoder* e, EncoderPlaneContext* ctx) {
+  const VideoEncoderPlaneBuffer* luma = &e->Recon[0][VideoEncoderPlaneY];
+  const std::vector<int8_t>& vectors = e->Vectors[VideoEncoderPlaneY];
+  if (vectors.size() != size_t(luma->Width / 8) * (luma->Height / 8) * 2) return;
+  ctx->LumaVectors = vectors.data();
+  ctx->LumaColumns = luma->Width / 8;
+  ctx->LumaRows = luma->Height / 8;
+}
+
 std::vector<uint8_t> EncoderEncodeInputPlane(VideoEncoder* e, const VideoEncoderPicture* picture,
                                              uint32_t plane, bool key, EncoderPlaneLists* lists,
                                              VideoEncodedFrame* out) {
@@ -93,7 +112,6 @@ std::vector<uint8_t> EncoderEncodeInputPlane(VideoEncoder* e, const VideoEncoder
   EncoderPadPlane(picture->Planes[plane], picture->Pitches[plane], w, h, recon->Width,
                   recon->Height, e->Scratch.data());
 
-  const uint32_t q = uint32_t(std::lround((100.0 - c->Quality) * 15.0 / 100.0));
   EncoderPlaneContext ctx{};
   ctx.Src = e->Scratch.data();
   ctx.SrcPitch = recon->Width;
@@ -104,23 +122,14 @@ std::vector<uint8_t> EncoderEncodeInputPlane(VideoEncoder* e, const VideoEncoder
   ctx.Width = recon->Width;
   ctx.Height = recon->Height;
   ctx.OldColours = c->Version != 'i';
-  ctx.Quantiser = q;
-  ctx.Lambda = kLambdaPerScale * kQuantScale[q] * kQuantScale[q];
-  ctx.ResidueZero = q / 3;
+  EncoderSetQuality(&ctx, c->Quality);
   ctx.OnlyType = c->OnlyBlockType;
   ctx.OnlySubType = c->OnlySubType;
   ctx.Costs = &e->Costs[plane];
   ctx.Kernels = VideoGetKernels();
   ctx.Lists = lists;
   ctx.Vectors = std::move(e->Vectors[plane]);
-  const VideoEncoderPlaneBuffer* luma = &e->Recon[0][VideoEncoderPlaneY];
-  const std::vector<int8_t>& lumaVectors = e->Vectors[VideoEncoderPlaneY];
-  const bool chroma = plane == VideoEncoderPlaneU || plane == VideoEncoderPlaneV;
-  if (chroma && lumaVectors.size() == size_t(luma->Width / 8) * (luma->Height / 8) * 2) {
-    ctx.LumaVectors = lumaVectors.data();
-    ctx.LumaColumns = luma->Width / 8;
-    ctx.LumaRows = luma->Height / 8;
-  }
+  if (plane == VideoEncoderPlaneU || plane == VideoEncoderPlaneV) EncoderUseLumaMotion(e, &ctx);
   ctx.TypeCounts = out->BlockTypes;
   ctx.SubTypeCounts = out->ScaledSubTypes;
   std::vector<uint8_t> bytes = EncoderEncodePlane(&ctx, &e->Costs[plane]);
@@ -173,45 +182,55 @@ static int EncoderInit(VideoEncoder* e, const VideoEncoderConfig* config) {
   return 1;
 }
 
-static int EncoderEncodeFrame(VideoEncoder* e, const VideoEncoderPicture* picture,
-                              VideoEncodedFrame* out) {
-  const VideoEncoderConfig* c = &e->Config;
+// Every plane the movie has is given, with a pitch that holds its width.
+static bool EncoderPictureUsable(const VideoEncoderConfig* c, const VideoEncoderPicture* picture) {
   for (uint32_t plane = 0; plane < VideoEncoderPlaneCount; ++plane) {
     if (!EncoderHasPlane(c, plane)) continue;
     uint32_t w, h;
     EncoderPlaneSize(c, plane, &w, &h);
-    if (!picture->Planes[plane] || picture->Pitches[plane] < w) {
-      e->Error = "A plane of the picture is missing or its pitch is smaller than its width.";
-      return 0;
-    }
+    if (!picture->Planes[plane] || picture->Pitches[plane] < w) return false;
   }
-  const bool key = e->Frame == 0 || (c->KeyInterval && e->Frame % c->KeyInterval == 0);
-  uint32_t order[4], count;
-  EncoderPacketOrder(c, order, &count);
-  *out = VideoEncodedFrame{};
-  out->IsKey = key;
-  std::vector<uint8_t>& data = out->Data;
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint32_t plane = order[i];
-    EncoderPlaneLists lists;
-    std::vector<uint8_t> bytes = EncoderEncodeInputPlane(e, picture, plane, key, &lists, out);
-    out->PlaneBytes[plane] = uint32_t(bytes.size());
-    // Alpha and (from 'i' on) luma carry their length, counted from the length field.
-    if (plane == VideoEncoderPlaneA || (plane == VideoEncoderPlaneY && c->Version == 'i')) {
-      EncoderPutLe32(&data, uint32_t(bytes.size() + 4));
-    }
-    data.insert(data.end(), bytes.begin(), bytes.end());
-  }
-  e->Current ^= 1;
-  ++e->Frame;
+  return true;
+}
+
+static void EncoderMeasure(const VideoEncoder* e, const VideoEncoderPicture* picture,
+                           VideoEncodedFrame* out) {
   for (uint32_t plane = 0; plane < VideoEncoderPlaneCount; ++plane) {
-    if (!EncoderHasPlane(c, plane)) continue;
+    if (!EncoderHasPlane(&e->Config, plane)) continue;
     uint32_t w, h;
-    EncoderPlaneSize(c, plane, &w, &h);
+    EncoderPlaneSize(&e->Config, plane, &w, &h);
     const VideoEncoderPlaneBuffer* r = &e->Recon[e->Current][plane];
     out->Psnr[plane] = EncoderPsnr(picture->Planes[plane], picture->Pitches[plane],
                                    r->Pixels.data(), r->Width, w, h);
   }
+}
+
+static int EncoderEncodeFrame(VideoEncoder* e, const VideoEncoderPicture* picture,
+                              VideoEncodedFrame* out) {
+  const VideoEncoderConfig* c = &e->Config;
+  if (!EncoderPictureUsable(c, picture)) {
+    e->Error = "A plane of the picture is missing or its pitch is smaller than its width.";
+    return 0;
+  }
+  uint32_t order[4], count;
+  EncoderPacketOrder(c, order, &count);
+  *out = VideoEncodedFrame{};
+  out->IsKey = e->Frame == 0 || (c->KeyInterval && e->Frame % c->KeyInterval == 0);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t plane = order[i];
+    EncoderPlaneLists lists;
+    const std::vector<uint8_t> bytes =
+        EncoderEncodeInputPlane(e, picture, plane, out->IsKey, &lists, out);
+    out->PlaneBytes[plane] = uint32_t(bytes.size());
+    // Alpha and (from 'i' on) luma carry their length, counted from the length field.
+    if (plane == VideoEncoderPlaneA || (plane == VideoEncoderPlaneY && c->Version == 'i')) {
+      EncoderPutLe32(&out->Data, uint32_t(bytes.size() + 4));
+    }
+    out->Data.insert(out->Data.end(), bytes.begin(), bytes.end());
+  }
+  e->Current ^= 1;
+  ++e->Frame;
+  EncoderMeasure(e, picture, out);
   return 1;
 }
 
