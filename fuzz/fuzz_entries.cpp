@@ -115,7 +115,7 @@ void PlayMovie(Movie* m, uint32_t selector) {
     const uint32_t frameNum = m->FrameNum;
     FUZZ_CHECK(frameNum >= 1 && frameNum <= m->Frames);
     if (!MovieFrameBegin(m, MovieTimerMs())) break;
-    if (turn & 0x200) {
+    if (turn & 0x10000) {  // a bit the copy does not use
       MovieDecodeFrame(m, DecodeLuma);
       MovieDecodeFrame(m, DecodeSoundAndRest);
     } else {
