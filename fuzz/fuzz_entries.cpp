@@ -387,7 +387,7 @@ void FuzzAudioBlock(const uint8_t* data, size_t size) {
   const uint32_t rate = uint32_t(data[0]) | uint32_t(data[1]) << 8;
   const uint32_t channels = 1 + (data[2] & 1);
   const uint32_t flags = data[2] & 2 ? AudioFlagDct : 0;
-  const uint32_t maxBlocks = 1 + data[3] % 64;
+  const uint32_t maxBlocks = 1 + data[3] % 16;
   AudioBlockDecoder* decoder = AudioDecoderOpen(rate, channels, flags);
   if (!decoder) {
     FUZZ_CHECK(rate == 0);
