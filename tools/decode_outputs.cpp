@@ -9,7 +9,7 @@ namespace {
 
 const uint32_t kBytesPerPixel[16] = {1, 3, 3, 4, 4, 4, 4, 2, 2, 2, 2, 2, 2, 2, 2, 0};
 
-bool WriteAll(FILE* f, const void* bytes, size_t n) { return std::fwrite(bytes, 1, n, f) == n; }
+bool WriteAll(FILE* f, const void* bytes, size_t n) { return n == 0 || std::fwrite(bytes, 1, n, f) == n; }
 
 // Writes the top-left width x height pixels of a plane, row by row.
 bool WriteCropped(FILE* f, const VideoPlane& plane, uint32_t width, uint32_t height) {
