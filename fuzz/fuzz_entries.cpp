@@ -15,6 +15,10 @@
 #include "video/plane_decoder.h"
 #include "vexa/copy.h"
 #include "vexa/movie.h"
+#ifdef __linux__
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 #if __has_include("vexa/sound.h")
 #include "vexa/sound.h"
 #define VEXA_FUZZ_HAVE_WAV 1
@@ -126,6 +130,7 @@ void PlayMovie(Movie* m, uint32_t selector) {
     FUZZ_CHECK(m->NumRects <= 8);
     if (m->Planes) FUZZ_CHECK(m->Planes->Current <= 1);
     CopyFrame(m, turn >> 3);
+    MovieWait(m);  // reads ahead when it is not yet time, as a player's loop would
     MovieNextFrame(m);
   }
   PlaybackSummary summary;
@@ -254,9 +259,42 @@ void FuzzMovieMemory(const uint8_t* data, size_t size) {
   OpenAndPlay(image.get() + misalign, MovieFlags(selector) | OpenFromMemory, selector);
 }
 
+#ifdef __linux__
+// The built-in file reader and its read-ahead ring, over an in-memory file whose handle stands a
+// few bytes into it (the handle's position is the movie's offset 0).
+void PlayFromFileHandle(const uint8_t* data, size_t size, uint32_t selector) {
+  const int fd = memfd_create("vexa-fuzz", 0);
+  if (fd < 0) return;
+  const size_t lead = selector % 5;
+  const uint8_t junk[4] = {'V', 'X', 'A', 'i'};
+  bool written = write(fd, junk, lead) == ssize_t(lead);
+  for (size_t done = 0; written && done < size;) {
+    const ssize_t n = write(fd, data + done, size - done);
+    written = n > 0;
+    done += written ? size_t(n) : 0;
+  }
+  if (written && lseek(fd, off_t(lead), SEEK_SET) == off_t(lead)) {
+    uint32_t flags = MovieFlags(selector) | OpenFromHandle;
+    if (selector & 0x200000) flags |= OpenNoFillIo;
+    if (selector & 0x400000) {
+      MovieSetPendingIoBufferSize(STREAM_MIN_BUFFER);  // the smallest ring: frames wrap in it
+      flags |= OpenIoBufferSize;
+    }
+    OpenAndPlay(reinterpret_cast<const void*>(intptr_t(fd)), flags, selector);
+  }
+  close(fd);
+}
+#endif
+
 void FuzzMovieStream(const uint8_t* data, size_t size) {
   if (size > 0xFFFFFFFFu || !MovieWithinCaps(data, size)) return;
   const uint32_t selector = InputSelector(data, size);
+#ifdef __linux__
+  if (selector & 0x100000) {
+    PlayFromFileHandle(data, size, selector);
+    return;
+  }
+#endif
   gStream.Data = data;
   gStream.Size = uint32_t(size);
   // A quarter of the inputs are cut short at a point: the reader then reports a read error.

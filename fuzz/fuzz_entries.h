@@ -10,7 +10,9 @@
 // rotating surface type, scaling mode and pitch, then closed.
 void FuzzMovieMemory(const uint8_t* data, size_t size);
 // The same movie read through a custom stream opener (OpenCustomStream) that serves the input,
-// sometimes preloaded, sometimes with short reads from a point of the file on.
+// sometimes preloaded, sometimes with short reads from a point of the file on; on Linux half of
+// the inputs go through the built-in file reader and its read-ahead ring instead (OpenFromHandle
+// on an in-memory file).
 void FuzzMovieStream(const uint8_t* data, size_t size);
 // A movie whose sound tracks open on the WAV back end writing into memory; every frame's sound is
 // decoded and pumped, the WAV files' headers checked at close.
