@@ -224,4 +224,41 @@ TEST(VideoEncoderRoundTrip, ExtremeValuesFlippingEveryFrame) {
   }
 }
 
+// Random sizes, versions, plane sets, qualities, forced types and pictures (noise, flat areas and
+// the moving sequence mixed): every frame must still round-trip.
+TEST(VideoEncoderRoundTrip, RandomConfigurationsAndPictures) {
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t n) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % n;
+  };
+  for (int round = 0; round < 150; ++round) {
+    VideoEncoderConfig c = Config(1 + next(70), 1 + next(50), char('f' + next(4)));
+    c.Flags = next(2) ? VideoEncoderAlpha : 0;
+    c.Flags |= next(4) == 0 ? VideoEncoderGrayscale : 0;
+    c.Quality = next(101);
+    c.KeyInterval = next(3);
+    c.OnlyBlockType = next(3) == 0 ? int32_t(next(10)) : -1;
+    c.OnlySubType = c.OnlyBlockType == VideoBlockScaled ? int32_t(next(10)) : -1;
+    EncoderRoundTrip rt;
+    EncoderRoundTripInit(&rt, c);
+    SyntheticPicture picture;
+    for (uint32_t f = 0; f < 3; ++f) {
+      SyntheticMakePicture(&picture, c.Width, c.Height, f * next(5), next(9));
+      for (std::vector<uint8_t>& plane : picture.Planes) {
+        const uint32_t style = next(3);  // keep, noise, or flat stripes
+        for (size_t i = 0; i < plane.size() && style; ++i) {
+          plane[i] = style == 1 ? uint8_t(next(256)) : uint8_t((i / 5) % 2 ? 255 : 0);
+        }
+      }
+      VideoEncodedFrame frame;
+      ASSERT_EQ(EncoderRoundTripFrame(&rt, &picture.Picture, &frame), "")
+          << "round " << round << " frame " << f << ": " << c.Width << "x" << c.Height << " "
+          << c.Version << " flags " << c.Flags << " quality " << c.Quality << " type "
+          << c.OnlyBlockType << "/" << c.OnlySubType;
+    }
+    EncoderRoundTripFree(&rt);
+  }
+}
+
 }  // namespace
