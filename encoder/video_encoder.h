@@ -18,8 +18,14 @@
 //   // frame.Psnr[VideoEncoderPlaneY] the luma PSNR of the reconstruction.
 //   VideoEncoderFree(&encoder);
 //
-// Chroma planes are (Width + 1) / 2 by (Height + 1) / 2. Header flags to write into the movie:
-// VideoEncoderVideoFlags(&config).
+// Chroma planes are (Width + 1) / 2 by (Height + 1) / 2; a grey-scale movie needs none. Header
+// flags to write into the movie: VideoEncoderVideoFlags(&config). With MovieWriter:
+//   MovieWriterFrame packet;  packet.Video = frame.Data;  packet.IsKey = frame.IsKey;
+//
+// Quality 100 .. 0 maps onto the quantisers 0 .. 15. On moving natural pictures with camera-like
+// noise, quality 30 gives about 32 dB luma PSNR at 0.13 bits per pixel, 75 about 43 dB at 1.8,
+// 95 about 54 dB at 4.4. Versions before 'i' cannot show colour 0 in colour-coded blocks (it
+// becomes 1); transform blocks are not affected.
 #pragma once
 
 #include <cstdint>
