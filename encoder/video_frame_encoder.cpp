@@ -228,6 +228,12 @@ static int EncoderEncodeFrame(VideoEncoder* e, const VideoEncoderPicture* pictur
     }
     out->Data.insert(out->Data.end(), bytes.begin(), bytes.end());
   }
+  // A frame whose blocks all happen to ignore the previous one (a scene cut) is a key frame too.
+  const uint32_t* types = out->BlockTypes;
+  if (!types[VideoBlockSkip] && !types[VideoBlockMotion] && !types[VideoBlockResidue] &&
+      !types[VideoBlockInter]) {
+    out->IsKey = true;
+  }
   e->Current ^= 1;
   ++e->Frame;
   EncoderMeasure(e, picture, out);

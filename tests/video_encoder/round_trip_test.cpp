@@ -102,6 +102,33 @@ TEST(VideoEncoderRoundTrip, KeyFramesFollowTheIntervalAndUseNoReference) {
   }
 }
 
+// A scene cut to noise at the finest quality is coded without the previous frame: it is flagged as
+// a key frame although the interval did not ask for one.
+TEST(VideoEncoderRoundTrip, SceneCutBecomesAKeyFrame) {
+  VideoEncoderConfig c = Config(48, 32);
+  c.Quality = 100;
+  EncoderRoundTrip rt;
+  EncoderRoundTripInit(&rt, c);
+  SyntheticPicture picture;
+  SyntheticMakePicture(&picture, 48, 32, 0, 1);
+  VideoEncodedFrame frame;
+  ASSERT_EQ(EncoderRoundTripFrame(&rt, &picture.Picture, &frame), "");
+  ASSERT_EQ(EncoderRoundTripFrame(&rt, &picture.Picture, &frame), "");
+  EXPECT_FALSE(frame.IsKey);  // the same picture again: skipped blocks
+  uint32_t seed = 99;
+  for (std::vector<uint8_t>& plane : picture.Planes) {
+    for (uint8_t& v : plane) v = uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
+  }
+  ASSERT_EQ(EncoderRoundTripFrame(&rt, &picture.Picture, &frame), "");
+  uint32_t reference = 0;
+  for (int32_t type : {VideoBlockSkip, VideoBlockMotion, VideoBlockResidue, VideoBlockInter}) {
+    reference += frame.BlockTypes[type];
+  }
+  EXPECT_EQ(frame.IsKey, reference == 0);
+  EXPECT_TRUE(frame.IsKey);
+  EncoderRoundTripFree(&rt);
+}
+
 // A key frame decodes to the same picture whatever the decoder's previous frame holds.
 TEST(VideoEncoderRoundTrip, KeyFrameDecodesOverAnyPreviousFrame) {
   VideoEncoderConfig c = Config(40, 24);
