@@ -149,8 +149,10 @@ void EncoderCodeTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y
 }
 
 void EncoderDescribeIntra(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
-                          const double transformed[64], uint32_t q, EncoderBlockCode* code) {
-  EncoderQuantise(transformed, VideoQuantIntra[q], kIntraDeadZone, 0, 2047, code->Coefs);
+                          const int32_t block[64], const double transformed[64], uint32_t q,
+                          EncoderBlockCode* code) {
+  EncoderQuantiseInRange(block, transformed, nullptr, 0, VideoQuantIntra[q], kIntraDeadZone, 0,
+                         2047, code->Coefs);
   code->Quant = uint8_t(q);
   EncoderCodeTransform(ctx, x, y, code);
 }
@@ -308,12 +310,13 @@ void EncoderTryResidue(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, i
 }
 
 void EncoderTryInter(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int32_t mvx,
-                     int32_t mvy, const double transformed[64], uint32_t q,
-                     EncoderBlockCode* code) {
+                     int32_t mvy, const int32_t block[64], const double transformed[64],
+                     uint32_t q, EncoderBlockCode* code) {
   EncoderStartCode(code, VideoBlockInter, 0, 8);
   code->Mx = int8_t(mvx);
   code->My = int8_t(mvy);
-  EncoderQuantise(transformed, VideoQuantInter[q], kInterDeadZone, -1023, 1023, code->Coefs);
+  EncoderQuantiseInRange(block, transformed, EncoderPrediction(ctx, x, y, mvx, mvy), ctx->RefPitch,
+                         VideoQuantInter[q], kInterDeadZone, -1023, 1023, code->Coefs);
   code->Quant = uint8_t(q);
   EncoderCodeTransform(ctx, x, y, code);
 }
@@ -367,7 +370,7 @@ void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint
     EncoderQuantiserRange(ctx, &first, &last);
     for (uint32_t q = first; q <= last; ++q) {
       EncoderStartCode(candidate, VideoBlockIntra, 0, 8);
-      EncoderDescribeIntra(ctx, x, y, transformed, q, candidate);
+      EncoderDescribeIntra(ctx, x, y, block, transformed, q, candidate);
       EncoderConsider(ctx, x, y, slot, candidate, best);
     }
   }
@@ -417,7 +420,7 @@ void EncoderTryPredicted(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint3
   uint32_t first, last;
   EncoderQuantiserRange(ctx, &first, &last);
   for (uint32_t q = first; q <= last; ++q) {
-    EncoderTryInter(ctx, x, y, mvx, mvy, transformed, q, candidate);
+    EncoderTryInter(ctx, x, y, mvx, mvy, block, transformed, q, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
 }
@@ -549,7 +552,7 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
     EncoderQuantiserRange(ctx, &first, &last);
     for (uint32_t q = first; q <= last; ++q) {
       EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockIntra, 16);
-      EncoderDescribeIntra(ctx, x, y, transformed, q, &candidate);
+      EncoderDescribeIntra(ctx, x, y, block, transformed, q, &candidate);
       EncoderConsider(ctx, x, y, 0, &candidate, best);
     }
   }

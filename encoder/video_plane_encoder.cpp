@@ -49,7 +49,9 @@ void EncoderChooseBlock(EncoderPlaneContext* ctx, EncoderBand* band, uint32_t co
 void EncoderChooseArea(EncoderPlaneContext* ctx, EncoderBand* band, uint32_t col, uint32_t y) {
   EncoderBlockCode* scaled = &band->Codes[0][col];
   EncoderBlockCode area;
-  const bool canScale = EncoderBestScaled(ctx, col * 8, y, &area);
+  // A restriction to another type leaves scaled areas out.
+  const bool scaledAllowed = ctx->OnlyType < 0 || ctx->OnlyType == VideoBlockScaled;
+  const bool canScale = scaledAllowed && EncoderBestScaled(ctx, col * 8, y, &area);
   const bool forced = canScale && ctx->OnlyType == VideoBlockScaled;
   double blocks = 0;
   if (!forced) {

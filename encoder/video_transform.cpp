@@ -1,6 +1,7 @@
 #include "encoder/video_transform.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "encoder/video_coefficient_writer.h"
 #include "video/idct.h"
@@ -89,5 +90,37 @@ void EncoderQuantise(const double in[64], const uint32_t quant[64], double deadZ
     const int32_t magnitude = int32_t((level < 0 ? -level : level) + rounding);
     const int32_t v = EncoderClamp(magnitude, 0, EncoderMaxCoefficient);
     out[i] = int16_t(level < 0 ? -v : v);
+  }
+}
+
+int EncoderQuantiseInRange(const int32_t target[64], const double transformed[64],
+                           const uint8_t* pred, uint32_t predPitch, const uint32_t quant[64],
+                           double deadZone, int32_t dcMin, int32_t dcMax, int16_t out[64]) {
+  // Pulled pixels end this far inside the range: 2 plus the DC's step (the ringing grows with
+  // the quantiser). Rounds pull further until nothing passes the ends; 16 suffice in practice.
+  constexpr int kRounds = 16;
+  const int32_t margin = 2 + int32_t(quant[0] / 65536);
+  int32_t pulled[64];
+  double again[64];
+  std::memcpy(pulled, target, sizeof pulled);
+  const double* values = transformed;
+  for (int round = 0;; ++round) {
+    EncoderQuantise(values, quant, deadZone, dcMin, dcMax, out);
+    int32_t result[64];
+    VideoIdctReference(out, quant, result);
+    bool inRange = true;
+    for (uint32_t i = 0; i < 64; ++i) {
+      const int32_t base = pred ? pred[size_t(i / 8) * predPitch + i % 8] : 0;
+      const int32_t v = result[i] + base;
+      if (v > 255 || v < 0) {
+        const int32_t want = (v > 255 ? 255 - margin : margin) - base;
+        pulled[i] += want - (v - base);
+        inRange = false;
+      }
+    }
+    if (inRange) return 1;
+    if (round == kRounds) return 0;
+    EncoderForwardTransform(pulled, again);
+    values = again;
   }
 }

@@ -13,3 +13,13 @@ void EncoderForwardTransform(const int32_t block[64], double out[64]);
 // carries: the DC to [dcMin, dcMax], the others to +-EncoderMaxCoefficient.
 void EncoderQuantise(const double in[64], const uint32_t quant[64], double deadZone, int32_t dcMin,
                      int32_t dcMax, int16_t out[64]);
+
+// Quantises as EncoderQuantise does, then checks what the decoder will store: the low 8 bits of
+// the inverse transform (plus the prediction, when there is one), so a value that rings past 255
+// would show as black and one below 0 as white. Where that would happen, the target is pulled in
+// by the excess and transformed and quantised again, for a few rounds. `target` is the block the
+// transform was made from (pixels, or differences from the prediction). Returns 1 when every
+// output stays within 0..255.
+int EncoderQuantiseInRange(const int32_t target[64], const double transformed[64],
+                           const uint8_t* pred, uint32_t predPitch, const uint32_t quant[64],
+                           double deadZone, int32_t dcMin, int32_t dcMax, int16_t out[64]);

@@ -72,6 +72,13 @@ TEST(VideoEncoderRoundTrip, EveryBlockTypeForcedOnItsOwn) {
       std::vector<VideoEncodedFrame> frames;
       ExpectRoundTrips(c, 3, &frames);
       EXPECT_GT(frames[1].BlockTypes[type] + frames[2].BlockTypes[type], 0u) << "type " << type;
+      // Nothing else is used after the key frame (scaled areas fill only where they fit).
+      if (type == VideoBlockScaled) continue;
+      for (uint32_t f = 1; f < 3; ++f) {
+        uint32_t all = 0;
+        for (uint32_t t = 0; t < 10; ++t) all += frames[f].BlockTypes[t];
+        EXPECT_EQ(frames[f].BlockTypes[type], all) << "type " << type << " frame " << f;
+      }
     }
   }
 }
@@ -221,6 +228,34 @@ TEST(VideoEncoderRoundTrip, ScreenContentUsesPatternsFillsAndRuns) {
   EXPECT_GT(used[VideoBlockPattern] + used[VideoBlockRun], 0u);
   EXPECT_GT(used[VideoBlockFill] + used[VideoBlockScaled], 0u);
   EncoderRoundTripFree(&rt);
+}
+
+// White strokes with soft edges on black, all intra blocks: their transform rings past 0 and 255,
+// which the decoder would store wrapped; the encoder keeps the strokes.
+TEST(VideoEncoderRoundTrip, IntraBlocksKeepBlackAndWhite) {
+  const uint32_t w = 160, h = 64;
+  std::vector<uint8_t> y(w * h), u(w / 2 * h / 2, 128), v(w / 2 * h / 2, 128);
+  for (uint32_t row = 0; row < h; ++row) {
+    for (uint32_t col = 0; col < w; ++col) {
+      const double d = std::fabs(std::sin(col * 0.25) * 10 + 30 - double(row));
+      const double cover = d < 3 ? 1 : (d < 5 ? (5 - d) / 2 : 0);
+      y[row * w + col] = (col / 12) % 3 == 0 && row > 10 ? 255 : uint8_t(std::lround(255 * cover));
+    }
+  }
+  for (uint32_t quality : {50u, 75u}) {
+    VideoEncoderConfig c = Config(w, h);
+    c.Quality = quality;
+    c.OnlyBlockType = VideoBlockIntra;
+    EncoderRoundTrip rt;
+    EncoderRoundTripInit(&rt, c);
+    const VideoEncoderPicture picture = {{y.data(), u.data(), v.data(), nullptr},
+                                         {w, w / 2, w / 2, 0}};
+    VideoEncodedFrame frame;
+    EXPECT_EQ(EncoderRoundTripFrame(&rt, &picture, &frame), "");
+    EXPECT_EQ(frame.BlockTypes[VideoBlockIntra], (w / 8) * (h / 8) + 2 * (w / 16) * (h / 16));
+    EXPECT_GT(frame.Psnr[VideoEncoderPlaneY], 30.0) << "quality " << quality;
+    EncoderRoundTripFree(&rt);
+  }
 }
 
 // Pictures that flip between black and white: residues write a change of 255 as -1 (the add
