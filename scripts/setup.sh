@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang pkg-config
+  cmake ninja-build g++ clang libclang-rt-14-dev llvm-14 pkg-config
   libgtest-dev googletest libbenchmark-dev
   libpng-dev libyuv-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
