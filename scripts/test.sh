@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the native release build, the native AddressSanitizer/UndefinedBehaviorSanitizer
-# build, and the Windows build under Wine. Exits non-zero when any build or test fails.
+# build, a short fuzzing pass and the ThreadSanitizer tests, and the Windows build under Wine.
+# Exits non-zero when any build or test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +16,9 @@ for preset in release asan; do
   echo "=== $preset: test"
   ctest --preset "$preset" -j "$jobs" || status=1
 done
+
+echo "=== sanitizers: short fuzzing pass and ThreadSanitizer tests"
+scripts/test-sanitizers.sh 20 || status=1
 
 echo "=== windows: build and test under Wine"
 scripts/test-windows.sh || status=1
