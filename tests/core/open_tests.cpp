@@ -11,8 +11,8 @@
 
 namespace {
 
-TestMovieSpec SmallSpec() {
-  TestMovieSpec s;
+TestMovieShape SmallShape() {
+  TestMovieShape s;
   s.Config.Width = 64;
   s.Config.Height = 48;
   s.Frames = 10;
@@ -34,7 +34,7 @@ std::string OpenError(const std::vector<uint8_t>& image) {
 }
 
 TEST(MovieOpen, FromMemoryPointsIntoTheImageAndLoadsFrameOne) {
-  std::vector<uint8_t> image = TestMakeMovie(SmallSpec());
+  std::vector<uint8_t> image = TestMakeMovie(SmallShape());
   Movie* m = OpenImage(image);
   ASSERT_NE(m, nullptr) << MovieGetError();
   EXPECT_STREQ(MovieGetError(), "");
@@ -52,7 +52,7 @@ TEST(MovieOpen, FromMemoryPointsIntoTheImageAndLoadsFrameOne) {
 }
 
 TEST(MovieOpen, ByNameReadsThroughTheRingAndClosesCleanly) {
-  TestMovieSpec s = SmallSpec();
+  TestMovieShape s = SmallShape();
   s.Frames = 400;  // 400 KB: too large to preload with a 260 KB read buffer
   std::vector<uint8_t> image = TestMakeMovie(s);
   std::string path = TestWriteFile("by_name.vxa", image);
@@ -74,7 +74,7 @@ TEST(MovieOpen, ByNameReadsThroughTheRingAndClosesCleanly) {
 }
 
 TEST(MovieOpen, FromAHandleCountsOffsetsFromItsPositionAndLeavesItOpen) {
-  std::vector<uint8_t> movie = TestMakeMovie(SmallSpec());
+  std::vector<uint8_t> movie = TestMakeMovie(SmallShape());
   std::vector<uint8_t> container(5000 + movie.size(), 0xEE);
   std::copy(movie.begin(), movie.end(), container.begin() + 5000);
   std::string path = TestWriteFile("inside.bin", container);
@@ -91,7 +91,7 @@ TEST(MovieOpen, FromAHandleCountsOffsetsFromItsPositionAndLeavesItOpen) {
 
 TEST(MovieOpen, PreloadsWhenTheReadBufferWouldHoldNinetyPercentOfTheFile) {
   // About 1 MB in 25 frames at 25 fps: the peak second is nearly the whole file.
-  TestMovieSpec s = SmallSpec();
+  TestMovieShape s = SmallShape();
   s.Frames = 25;
   s.VideoBytes = 40000;
   std::vector<uint8_t> image = TestMakeMovie(s);
@@ -125,20 +125,20 @@ TEST(MovieOpen, ErrorTextsForMissingDirectoryEmptyAndTruncatedFiles) {
   EXPECT_EQ(MovieOpen(TestWriteFile("empty.vxa", {}).c_str(), 0), nullptr);
   EXPECT_STREQ(MovieGetError(), "Not a Vexa file.");
 
-  std::vector<uint8_t> image = TestMakeMovie(SmallSpec());
+  std::vector<uint8_t> image = TestMakeMovie(SmallShape());
   image.resize(44 + 20);  // header whole, index cut short
   EXPECT_EQ(MovieOpen(TestWriteFile("cut.vxa", image).c_str(), 0), nullptr);
   EXPECT_STREQ(MovieGetError(), "Error reading Vexa header.");
 
   // A later successful open empties the text.
-  Movie* m = MovieOpen(TestWriteFile("ok.vxa", TestMakeMovie(SmallSpec())).c_str(), 0);
+  Movie* m = MovieOpen(TestWriteFile("ok.vxa", TestMakeMovie(SmallShape())).c_str(), 0);
   ASSERT_NE(m, nullptr);
   EXPECT_STREQ(MovieGetError(), "");
   MovieClose(m);
 }
 
 TEST(MovieOpen, HostileIndexesAreRefused) {
-  std::vector<uint8_t> image = TestMakeMovie(SmallSpec());
+  std::vector<uint8_t> image = TestMakeMovie(SmallShape());
   const size_t index = 44;
   std::vector<uint8_t> repeated = image;
   TestPutLe32(&repeated, index + 8, TestGetLe32(repeated, index + 4));
@@ -167,7 +167,7 @@ TEST(MovieOpen, HostileIndexesAreRefused) {
 }
 
 TEST(MovieOpen, ScalingModesDoubleTheDisplayedSize) {
-  std::vector<uint8_t> image = TestMakeMovie(SmallSpec());
+  std::vector<uint8_t> image = TestMakeMovie(SmallShape());
   const uint32_t expected[8][2] = {{64, 48}, {64, 96}, {64, 96}, {128, 48},
                                    {128, 96}, {128, 96}, {64, 48}, {64, 48}};
   for (uint32_t mode = 0; mode < 8; ++mode) {
@@ -190,7 +190,7 @@ TEST(MovieOpen, ScalingModesDoubleTheDisplayedSize) {
 }
 
 TEST(MovieOpen, AlphaIsHonouredOnlyWhenTheFileHasItAndGreyComesFromTheFile) {
-  TestMovieSpec s = SmallSpec();
+  TestMovieShape s = SmallShape();
   std::vector<uint8_t> plain = TestMakeMovie(s);
   Movie* m = OpenImage(plain, OpenAlpha);
   ASSERT_NE(m, nullptr);
@@ -213,7 +213,7 @@ TEST(MovieOpen, AlphaIsHonouredOnlyWhenTheFileHasItAndGreyComesFromTheFile) {
 }
 
 TEST(MovieOpen, PlanesAreZeroedOneSetForASingleFrameAndCountedInTotalMemory) {
-  TestMovieSpec s = SmallSpec();
+  TestMovieShape s = SmallShape();
   s.Config.Width = 37;
   s.Config.Height = 21;
   s.Frames = 1;
@@ -251,7 +251,7 @@ TEST(MovieOpen, DecodeScratchSizesFollowTheWidth) {
 }
 
 TEST(MovieOpen, PendingFrameRateIsUsedOnceAndSlackIsTwoFrames) {
-  std::vector<uint8_t> image = TestMakeMovie(SmallSpec());
+  std::vector<uint8_t> image = TestMakeMovie(SmallShape());
   MovieSetPendingFrameRate(50, 1);
   Movie* m = OpenImage(image, OpenFrameRate);
   ASSERT_NE(m, nullptr);
@@ -307,7 +307,7 @@ int RefusingOpener(StreamReader*, const void*, uint32_t) {
 }
 
 TEST(MovieOpen, CustomStreamOpenersAreUsedOnceAndKeepTheirErrorText) {
-  std::vector<uint8_t> image = TestMakeMovie(SmallSpec());
+  std::vector<uint8_t> image = TestMakeMovie(SmallShape());
   gCustomImage = &image;
   gCustomOpens = 0;
   MovieSetPendingStreamOpener(CustomOpener);
@@ -333,7 +333,7 @@ TEST(MovieClose, CallsTheCloseHookAndAcceptsNull) {
   MovieClose(nullptr);
   gHookCalls = 0;
   MovieSetCloseHook(CountingCloseHook);
-  Movie* m = OpenImage(TestMakeMovie(SmallSpec()));
+  Movie* m = OpenImage(TestMakeMovie(SmallShape()));
   ASSERT_NE(m, nullptr);
   MovieClose(m);
   MovieSetCloseHook(nullptr);

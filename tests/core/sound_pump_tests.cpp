@@ -51,7 +51,7 @@ struct SoundPumping : ::testing::Test {
     gCapture.bytes.clear();
     gCapture.on = 1;
     MovieSetSoundOpenFunc(CaptureOpen);
-    TestMovieSpec s;
+    TestMovieShape s;
     s.Config.Width = s.Config.Height = 16;
     s.Config.Tracks = {{0, format, maxBytes}};
     s.Frames = frames;

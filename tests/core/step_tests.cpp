@@ -55,7 +55,7 @@ struct Stepping : ::testing::Test {
     TimerUseSource(nullptr);
   }
   void Open(bool withSound, uint32_t frames = 40, uint32_t flags = 0, char version = 'i') {
-    TestMovieSpec s;
+    TestMovieShape s;
     s.Config.Version = version;
     s.Config.Width = 48;
     s.Config.Height = 32;

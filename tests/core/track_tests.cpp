@@ -43,8 +43,8 @@ struct TrackFixture : ::testing::Test {
   void TearDown() override { MovieSetSoundOpenFunc(nullptr); }
 };
 
-TestMovieSpec SpecWithTracks(std::vector<MovieWriterTrack> tracks) {
-  TestMovieSpec s;
+TestMovieShape ShapeWithTracks(std::vector<MovieWriterTrack> tracks) {
+  TestMovieShape s;
   s.Config.Width = 32;
   s.Config.Height = 32;
   s.Config.Tracks = std::move(tracks);
@@ -65,7 +65,7 @@ const uint32_t kMono8 = TrackAudio | 22050;
 using MovieTracks = TrackFixture;
 
 TEST_F(MovieTracks, RingIsFiveQuartersOfTheLargestPacketRoundedTo256PlusSlack) {
-  Movie* m = Open(TestMakeMovie(SpecWithTracks({{0, kStereo16, 100000}})));
+  Movie* m = Open(TestMakeMovie(ShapeWithTracks({{0, kStereo16, 100000}})));
   ASSERT_NE(m, nullptr) << MovieGetError();
   ASSERT_EQ(m->NumOpenTracks, 1u);
   const AudioTrack& t = m->Tracks[0];
@@ -85,7 +85,7 @@ TEST_F(MovieTracks, RingIsFiveQuartersOfTheLargestPacketRoundedTo256PlusSlack) {
 }
 
 TEST_F(MovieTracks, RingsOfMoreThanTwoSecondsAreDropped) {
-  Movie* m = Open(TestMakeMovie(SpecWithTracks({{0, kMono8, 100000}})));
+  Movie* m = Open(TestMakeMovie(ShapeWithTracks({{0, kMono8, 100000}})));
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->NumOpenTracks, 0u);  // 125,184 bytes > the 44,100 of two seconds
   EXPECT_EQ(m->SoundOn, 0u);
@@ -94,14 +94,14 @@ TEST_F(MovieTracks, RingsOfMoreThanTwoSecondsAreDropped) {
 }
 
 TEST_F(MovieTracks, HostileMaxBytesCannotWrapIntoASmallRing) {
-  Movie* m = Open(TestMakeMovie(SpecWithTracks({{0, kStereo16, 0xFFFFFFF0u}})));
+  Movie* m = Open(TestMakeMovie(ShapeWithTracks({{0, kStereo16, 0xFFFFFFF0u}})));
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->NumOpenTracks, 0u);
   MovieClose(m);
 }
 
 TEST_F(MovieTracks, SoundKeepsPaceWithAnOverriddenFrameRate) {
-  std::vector<uint8_t> image = TestMakeMovie(SpecWithTracks({{0, kStereo16, 20000}}));
+  std::vector<uint8_t> image = TestMakeMovie(ShapeWithTracks({{0, kStereo16, 20000}}));
   MovieSetPendingFrameRate(50, 1);
   Movie* m = Open(image, OpenFrameRate);
   ASSERT_NE(m, nullptr);
@@ -117,7 +117,7 @@ TEST_F(MovieTracks, SoundKeepsPaceWithAnOverriddenFrameRate) {
 }
 
 TEST_F(MovieTracks, TrackListPicksByIdentifierInListOrder) {
-  std::vector<uint8_t> image = TestMakeMovie(SpecWithTracks(
+  std::vector<uint8_t> image = TestMakeMovie(ShapeWithTracks(
       {{7, kStereo16, 20000}, {3, kStereo16, 20000}, {0, TrackStereo | 22050, 20000}}));
   const uint32_t ids[] = {3, 99, 7, 3};
   ASSERT_TRUE(MovieSetPendingTrackList(ids, 4));
@@ -138,7 +138,7 @@ TEST_F(MovieTracks, TrackListPicksByIdentifierInListOrder) {
 
 TEST_F(MovieTracks, BothCodingBitsMeanTheRealDftVariantAndRefusalsDropTracks) {
   std::vector<uint8_t> image =
-      TestMakeMovie(SpecWithTracks({{0, TrackAudio | TrackDct | Track16Bit | 8000, 4000}}));
+      TestMakeMovie(ShapeWithTracks({{0, TrackAudio | TrackDct | Track16Bit | 8000, 4000}}));
   Movie* m = Open(image);
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->NumOpenTracks, 1u);
@@ -159,7 +159,7 @@ TEST_F(MovieTracks, BothCodingBitsMeanTheRealDftVariantAndRefusalsDropTracks) {
 }
 
 TEST_F(MovieTracks, ZeroRateTracksHaveNoPlayableSound) {
-  Movie* m = Open(TestMakeMovie(SpecWithTracks({{0, TrackAudio | Track16Bit, 0}})));
+  Movie* m = Open(TestMakeMovie(ShapeWithTracks({{0, TrackAudio | Track16Bit, 0}})));
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->NumOpenTracks, 0u);
   MovieClose(m);
@@ -168,7 +168,7 @@ TEST_F(MovieTracks, ZeroRateTracksHaveNoPlayableSound) {
 using MovieServices = TrackFixture;
 
 std::string StreamingMovie(const char* name, bool withSound) {
-  TestMovieSpec s = SpecWithTracks(withSound ? std::vector<MovieWriterTrack>{{0, kStereo16, 20000}}
+  TestMovieShape s = ShapeWithTracks(withSound ? std::vector<MovieWriterTrack>{{0, kStereo16, 20000}}
                                              : std::vector<MovieWriterTrack>{});
   s.Frames = 400;
   s.VideoBytes = 3000;  // about 1.2 MB: streamed, not preloaded

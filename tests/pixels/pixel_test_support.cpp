@@ -126,13 +126,13 @@ uint32_t TestBytesPerPixel(uint32_t type) {
 
 int TestOpenPictureMovie(TestPictureMovie* t, uint32_t width, uint32_t height,
                          uint32_t openFlags) {
-  TestMovieSpec spec;
-  spec.Config.Width = width;
-  spec.Config.Height = height;
-  if (openFlags & OpenAlpha) spec.Config.VideoFlags |= VideoFlagAlpha;  // the open needs both
-  spec.Frames = 3;
-  spec.VideoBytes = 64;
-  t->Image = TestMakeMovie(spec);
+  TestMovieShape shape;
+  shape.Config.Width = width;
+  shape.Config.Height = height;
+  if (openFlags & OpenAlpha) shape.Config.VideoFlags |= VideoFlagAlpha;  // the open needs both
+  shape.Frames = 3;
+  shape.VideoBytes = 64;
+  t->Image = TestMakeMovie(shape);
   MovieSetPendingImageSize(uint32_t(t->Image.size()));
   t->M = MovieOpen(t->Image.data(), openFlags | OpenFromMemory);
   return t->M != nullptr && t->M->Planes != nullptr;

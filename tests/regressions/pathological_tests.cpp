@@ -58,8 +58,8 @@ uint32_t PlayAll(Movie* m) {
   return played;
 }
 
-TestMovieSpec Picture(uint32_t width, uint32_t height, uint32_t frames) {
-  TestMovieSpec s;
+TestMovieShape Picture(uint32_t width, uint32_t height, uint32_t frames) {
+  TestMovieShape s;
   s.Config.Width = width;
   s.Config.Height = height;
   s.Frames = frames;
@@ -130,10 +130,10 @@ TEST(HugeFrameRate, HighButAllocatableRatesStillPlay) {
 
 // A million frames, each its own index entry: the open scans them all, and must stay quick.
 TEST(MillionIndexEntries, OpenQuicklyFromMemoryAndFromAFile) {
-  TestMovieSpec spec = Picture(16, 16, MOVIE_MAX_INDEX_ENTRIES);
-  spec.VideoBytes = 2;
-  spec.KeyEvery = 50;
-  const std::vector<uint8_t> image = TestMakeMovie(spec);
+  TestMovieShape shape = Picture(16, 16, MOVIE_MAX_INDEX_ENTRIES);
+  shape.VideoBytes = 2;
+  shape.KeyEvery = 50;
+  const std::vector<uint8_t> image = TestMakeMovie(shape);
   ASSERT_EQ(TestGetLe32(image, 16), MOVIE_MAX_INDEX_ENTRIES);
   const std::string path = TestWriteFile("million.vxa", image);
   for (int fromFile = 0; fromFile < 2; ++fromFile) {
@@ -190,11 +190,11 @@ int ReadyOpen(AudioTrack* t, uint32_t rate, uint32_t bits, uint32_t channels, ui
 // ring at the end: the pump could hand over no whole sample, and spun on forever.
 TEST(SoundPump, AnOddByteLeftInTheRingEndsThePass) {
   gReady = AlwaysReady{};
-  TestMovieSpec spec = Picture(16, 16, 6);
-  spec.Config.Tracks = {{0, TrackAudio | 11025, 4096}};
+  TestMovieShape shape = Picture(16, 16, 6);
+  shape.Config.Tracks = {{0, TrackAudio | 11025, 4096}};
   MovieWriter w;
-  MovieWriterInit(&w, spec.Config);
-  for (uint32_t k = 0; k < spec.Frames; ++k) {
+  MovieWriterInit(&w, shape.Config);
+  for (uint32_t k = 0; k < shape.Frames; ++k) {
     MovieWriterFrame f;
     f.Audio.resize(1);
     PutLe32(&f.Audio[0], 1001);  // decoded bytes announced: odd

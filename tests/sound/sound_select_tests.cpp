@@ -57,7 +57,7 @@ struct SoundSelection : ::testing::Test {
     static std::vector<uint8_t> image[2];
     std::vector<uint8_t>& bytes = image[withSound];
     if (bytes.empty()) {
-      TestMovieSpec s;
+      TestMovieShape s;
       s.Config.Width = 32;
       s.Config.Height = 32;
       if (withSound) s.Config.Tracks = {{0, TrackAudio | Track16Bit | TrackStereo | 22050, 20000}};

@@ -37,7 +37,7 @@ struct WavMovies : ::testing::Test {
     ASSERT_NE(m, nullptr) << MovieGetError();
   }
   void OpenWithTracks(std::vector<MovieWriterTrack> tracks, uint32_t frames = 20) {
-    TestMovieSpec s;
+    TestMovieShape s;
     s.Config.Width = 32;
     s.Config.Height = 32;
     s.Config.Tracks = std::move(tracks);
@@ -81,7 +81,7 @@ struct WavMovies : ::testing::Test {
 TEST_F(WavMovies, EachTrackGetsItsOwnFileNamedByItsIdentifier) {
   const uint32_t ids[] = {3, 7, 5};
   ASSERT_TRUE(MovieSetPendingTrackList(ids, 3));
-  TestMovieSpec s;
+  TestMovieShape s;
   s.Config.Width = 32;
   s.Config.Height = 32;
   s.Config.Tracks = {{7, kStereo16, 20000}, {3, kMono8, 8000},

@@ -38,16 +38,16 @@ std::string TestWriteFile(const std::string& name, const std::vector<uint8_t>& b
   return path;
 }
 
-std::vector<uint8_t> TestMakeMovie(const TestMovieSpec& spec) {
+std::vector<uint8_t> TestMakeMovie(const TestMovieShape& shape) {
   MovieWriter w;
-  MovieWriterInit(&w, spec.Config);
+  MovieWriterInit(&w, shape.Config);
   std::mt19937 rng(12345);
-  for (uint32_t k = 0; k < spec.Frames; ++k) {
+  for (uint32_t k = 0; k < shape.Frames; ++k) {
     MovieWriterFrame f;
-    f.IsKey = spec.KeyEvery && k % spec.KeyEvery == 0;
-    f.Audio.resize(spec.Config.Tracks.size());
-    for (auto& a : f.Audio) a.assign(spec.AudioBytes, uint8_t(k));
-    f.Video.resize(spec.VideoBytes);
+    f.IsKey = shape.KeyEvery && k % shape.KeyEvery == 0;
+    f.Audio.resize(shape.Config.Tracks.size());
+    for (auto& a : f.Audio) a.assign(shape.AudioBytes, uint8_t(k));
+    f.Video.resize(shape.VideoBytes);
     for (auto& b : f.Video) b = uint8_t(rng());
     MovieWriterAddFrame(&w, f);
   }

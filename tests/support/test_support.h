@@ -14,14 +14,14 @@ std::string TestWriteFile(const std::string& name, const std::vector<uint8_t>& b
 
 // A movie of `frames` frames whose video data is `videoBytes(k)` pseudo-random bytes for frame k
 // (0-based), with the writer's configuration; every `keyEvery`-th frame is a key frame.
-struct TestMovieSpec {
+struct TestMovieShape {
   MovieWriterConfig Config;
   uint32_t Frames = 10;
   uint32_t VideoBytes = 1000;
   uint32_t KeyEvery = 1;
   uint32_t AudioBytes = 0;  // per track and frame; 0 = none
 };
-std::vector<uint8_t> TestMakeMovie(const TestMovieSpec& spec);
+std::vector<uint8_t> TestMakeMovie(const TestMovieShape& shape);
 
 // The bytes of frame k's packet in an image made by TestMakeMovie.
 std::vector<uint8_t> TestFramePacket(const std::vector<uint8_t>& image, uint32_t frame);

@@ -30,7 +30,7 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 
 std::string MakeMovie(const char* name, uint32_t width, uint32_t height, uint32_t frames,
                       char version = 'i') {
-  TestMovieSpec s;
+  TestMovieShape s;
   s.Config.Version = version;
   s.Config.Width = width;
   s.Config.Height = height;
