@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr uint32_t kCopyArmed = 0xFFFFFFFFu;
-
 void AddShared(uint32_t& total, uint32_t amount) {
   std::atomic_ref<uint32_t>(total).fetch_add(amount, std::memory_order_relaxed);
 }

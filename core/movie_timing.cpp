@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr uint32_t kCopyArmed = 0xFFFFFFFFu;
 constexpr int32_t kFarBehindMs = 725;
 constexpr uint32_t kShowEveryNthLate = 3;  // after three dropped copies one is shown
 

@@ -5,6 +5,9 @@
 
 #include "vexa/movie.h"
 
+// CopyStart once a frame has ended and before its copy starts: nothing to account yet.
+constexpr uint32_t kCopyArmed = 0xFFFFFFFFu;
+
 // Starts a timing run at the current frame.
 void MovieStartRun(Movie* movie, uint32_t now);
 // How late the current frame is against the run, in ms (negative: early). The movie must have a

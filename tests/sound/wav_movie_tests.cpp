@@ -13,6 +13,7 @@
 #include "encoder/audio_encoder.h"
 #include "io/timer.h"
 #include "platform/platform.h"
+#include "tests/audio_encoder/audio_encoder_test_util.h"
 #include "tests/sound/wav_test_support.h"
 #include "tests/support/test_support.h"
 #include "vexa/vexa.h"
@@ -178,34 +179,6 @@ std::vector<int16_t> TwoTones(uint32_t frames) {
   return pcm;
 }
 
-uint32_t PacketCount(const std::vector<uint8_t>& packet) {
-  uint32_t count = 0;
-  if (packet.size() >= 4) std::memcpy(&count, packet.data(), 4);
-  return count;
-}
-
-// What the core puts in the ring: each packet's blocks while its count of bytes lasts, each
-// joined to the one before.
-std::vector<int16_t> DecodePackets(const std::vector<std::vector<uint8_t>>& packets) {
-  AudioBlockDecoder* d = AudioDecoderOpen(kRate, 2, 0);
-  std::vector<int16_t> out;
-  for (const std::vector<uint8_t>& packet : packets) {
-    uint32_t remaining = PacketCount(packet);
-    size_t p = 4;
-    while (remaining > 0) {
-      const uint32_t used = AudioDecodeBlock(d, packet.data() + p, packet.data() + packet.size());
-      if (used == 0) break;
-      AudioJoinBlock(d);
-      const uint32_t bytes = std::min(remaining, AudioBlockOutputBytes(d));
-      out.insert(out.end(), d->PcmBuffer, d->PcmBuffer + bytes / 2);
-      remaining -= bytes;
-      p += used;
-    }
-  }
-  MemFree(d);
-  return out;
-}
-
 struct EncodedMovie : WavMovies, ::testing::WithParamInterface<uint32_t> {
   std::vector<std::vector<uint8_t>> packets;
   std::vector<int16_t> input;
@@ -267,7 +240,10 @@ TEST_P(EncodedMovie, EveryDecodedSampleReachesTheFile) {
   EXPECT_EQ(m->SoundSkips, 0u);
   std::vector<uint8_t> data = TestWavData(CloseAndRead(0));
 
-  const std::vector<int16_t> decoded = DecodePackets(packets);
+  AudioEncoderConfig config;  // what the movie's track was encoded with
+  config.Rate = kRate;
+  config.Channels = 2;
+  const std::vector<int16_t> decoded = TestDecode(config, packets);
   ASSERT_EQ(decoded.size(), input.size());  // the packets announce every input sample
   std::vector<uint8_t> expected(decoded.size() * 2);
   if (bits == 16) {
