@@ -65,11 +65,22 @@ struct PixelKernels {
 };
 
 const PixelKernels* PixelKernelsScalar();
-// Null when not built for this processor family or the processor lacks SSE2.
+// The SSE2 kernels; null when not built for this processor family.
 const PixelKernels* PixelKernelsSse2();
-// The SSE2 table with AVX2 colour converters; null without AVX2.
+// The AVX2 colour converters and 24-bit packing (the other slots null); null when not built.
 const PixelKernels* PixelKernelsAvx2();
-// The fastest table the processor runs (chosen once).
+
+// A SIMD set and the processor features it needs (PlatformCpu flags).
+struct PixelKernelSet {
+  uint32_t CpuFlags;
+  const PixelKernels* Kernels;
+};
+// The sets built into this library, in installation order (later sets win).
+const PixelKernelSet* PixelKernelSets(uint32_t* count);
+// The reference with every set whose features are all in cpuFlags laid over it; tests and
+// benchmarks lower the mask to choose a version.
+void PixelSelectKernels(PixelKernels* kernels, uint32_t cpuFlags);
+// The table for this processor (built once).
 const PixelKernels* PixelKernelsBest();
 
 // Everything a copy needs from the surface type and scaling mode.

@@ -299,16 +299,7 @@ constexpr PixelKernels kSse2Kernels = {
 
 }  // namespace
 
-const PixelKernels* PixelKernelsSse2() {
-#if defined(__GNUC__)
-  static const bool supported = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sse2") != 0;
-  }();
-  if (!supported) return nullptr;
-#endif
-  return &kSse2Kernels;
-}
+const PixelKernels* PixelKernelsSse2() { return &kSse2Kernels; }
 
 #else
 

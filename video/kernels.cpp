@@ -13,10 +13,10 @@ const VideoKernels* VideoReferenceKernels() { return &kReference; }
 
 static const VideoKernelSet kSets[] = {
 #if VIDEO_HAVE_SSE2
-    {"sse2", VideoCpuSse2, &VideoKernelsSse2},
+    {"sse2", PlatformCpuSse2, &VideoKernelsSse2},
 #endif
 #if VIDEO_HAVE_AVX2
-    {"avx2", VideoCpuAvx2, &VideoKernelsAvx2},
+    {"avx2", PlatformCpuAvx2, &VideoKernelsAvx2},
 #endif
     {nullptr, 0, nullptr},
 };
@@ -54,7 +54,7 @@ void VideoSelectKernels(VideoKernels* kernels, uint32_t cpuFlags) {
 const VideoKernels* VideoGetKernels() {
   static const VideoKernels kernels = [] {
     VideoKernels k;
-    VideoSelectKernels(&k, VideoCpuFeatures());
+    VideoSelectKernels(&k, PlatformCpuFeatures());
     return k;
   }();
   return &kernels;

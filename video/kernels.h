@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "platform/cpu_features.h"
+
 typedef void (*VideoIdctPutFn)(uint8_t* dst, uint32_t pitch, const int16_t coefs[64],
                                const uint32_t quant[64]);
 typedef void (*VideoIdctAddFn)(uint8_t* dst, uint32_t pitch, const int16_t coefs[64],
@@ -35,17 +37,6 @@ struct VideoKernels {
 };
 
 constexpr uint32_t VideoKernelSlotCount = sizeof(VideoKernels) / sizeof(void*);
-
-// CPU features a kernel set may need.
-enum : uint32_t {
-  VideoCpuSse2 = 1u << 0,
-  VideoCpuSsse3 = 1u << 1,
-  VideoCpuSse41 = 1u << 2,
-  VideoCpuAvx2 = 1u << 3,
-};
-
-// The features of the CPU this runs on (detected once).
-uint32_t VideoCpuFeatures();
 
 // A set of alternative kernels; slots it does not provide are null.
 struct VideoKernelSet {

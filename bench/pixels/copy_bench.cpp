@@ -15,6 +15,7 @@
 
 #include "encoder/movie_writer.h"
 #include "pixels/copy_job.h"
+#include "platform/cpu_features.h"
 #include "vexa/vexa.h"
 
 #ifdef VEXA_HAVE_LIBYUV
@@ -172,11 +173,16 @@ void RegisterAll() {
 #endif
   for (uint32_t type = 0; type < 15; ++type) {
     const std::string name = std::string("pixels/convert/") + kTypeNames[type];
-    for (const PixelKernels* kernels :
-         {PixelKernelsScalar(), PixelKernelsSse2(), PixelKernelsAvx2()}) {
-      if (kernels == nullptr) continue;
-      benchmark::RegisterBenchmark((name + "/" + kernels->Name).c_str(), BenchConvert, type,
-                                   kernels);
+    // Each version by lowering the processor's feature mask: scalar, SSE2, AVX2.
+    static PixelKernels versions[3];
+    const uint32_t cpu = PlatformCpuFeatures();
+    const uint32_t masks[3] = {0, PlatformCpuSse2, PlatformCpuSse2 | PlatformCpuAvx2};
+    for (uint32_t v = 0; v < 3; ++v) {
+      if ((masks[v] & cpu) != masks[v]) continue;
+      PixelSelectKernels(&versions[v], masks[v]);
+      if (v > 0 && versions[v].Name == versions[v - 1].Name) continue;
+      benchmark::RegisterBenchmark((name + "/" + versions[v].Name).c_str(), BenchConvert, type,
+                                   &versions[v]);
     }
   }
   benchmark::RegisterBenchmark("pixels/MovieCopyToSurface", BenchPublicCopy)->Arg(16)->Arg(64);

@@ -187,7 +187,7 @@ uint32_t CheckasmVideoCandidates(CheckasmCandidate* out, uint32_t capacity) {
   uint32_t setCount, total = 0;
   const VideoKernelSet* sets = VideoKernelSets(&setCount);
   const VideoKernels* reference = VideoReferenceKernels();
-  const uint32_t cpu = VideoCpuFeatures();
+  const uint32_t cpu = PlatformCpuFeatures();
   for (uint32_t s = 0; s < setCount; ++s) {
     for (const Slot& slot : kSlots) {
       const CheckasmFunction function = slot.Get(sets[s].Kernels);

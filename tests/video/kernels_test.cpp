@@ -62,7 +62,7 @@ TEST(VideoKernels, TableInstallsOnlySetsTheCpuSupports) {
     }
   }
   // The table in use agrees with a fresh selection for this CPU.
-  VideoSelectKernels(&k, VideoCpuFeatures());
+  VideoSelectKernels(&k, PlatformCpuFeatures());
   EXPECT_EQ(VideoGetKernels()->IdctPut, k.IdctPut);
   EXPECT_EQ(VideoGetKernels()->Copy8x8, k.Copy8x8);
 }
