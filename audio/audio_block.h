@@ -6,11 +6,11 @@
 #include "audio/audio_bit_reader.h"
 
 // A 29-bit float field: exponent e in bits 0-4, 23-bit mantissa m in bits 5-27, sign in bit
-// 28; the value is m * ExponentScaleTable[e]. 0 when the input ends first.
+// 28; the value is m * AudioExponentScaleTable[e]. 0 when the input ends first.
 int AudioReadFloatField(AudioBitReader* reader, float* value);
 
 // Reads coefficients 2..n-1 of one channel as runs: a run is 8 coefficients, or 8 times a
-// RunLengthTable entry, cut at n, all of one bit width; width 0 makes them all 0, otherwise
+// AudioRunLengthTable entry, cut at n, all of one bit width; width 0 makes them all 0, otherwise
 // each is a magnitude v followed, when v is not 0, by a sign bit, and is v times the quantiser
 // of its band. Band j covers coefficients 2*bandEdges[j] .. 2*bandEdges[j+1]-1 and uses
 // quantisers[j]. Coefficients it does not reach keep their values (the caller zeroes them).

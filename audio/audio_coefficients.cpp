@@ -8,7 +8,7 @@ int AudioReadFloatField(AudioBitReader* reader, float* value) {
   uint32_t field;
   if (!AudioReadBits(reader, 29, &field)) return 0;
   const uint32_t exponent = field & 31, mantissa = (field >> 5) & 0x7FFFFF;
-  const float magnitude = static_cast<float>(mantissa) * ExponentScaleTable[exponent];
+  const float magnitude = static_cast<float>(mantissa) * AudioExponentScaleTable[exponent];
   *value = (field >> 28) != 0 ? -magnitude : magnitude;
   return 1;
 }
@@ -23,7 +23,7 @@ int AudioReadRunHeader(AudioBitReader* reader, uint32_t k, uint32_t n, uint32_t*
   if (longRun != 0) {
     uint32_t index;
     if (!AudioReadBits(reader, 4, &index)) return 0;
-    groups = RunLengthTable[index];
+    groups = AudioRunLengthTable[index];
   }
   *runEnd = std::min(k + 8 * groups, n);
   return AudioReadBits(reader, 4, width);

@@ -10,11 +10,11 @@ namespace {
 int AudioReadChannel(const AudioBlockDecoder* d, AudioBitReader* reader, float* coefficients) {
   if (!AudioReadFloatField(reader, &coefficients[0])) return 0;
   if (!AudioReadFloatField(reader, &coefficients[1])) return 0;
-  float quantisers[AudioMaxBands];
+  float quantisers[kAudioMaxBands];
   for (uint32_t j = 0; j < d->BandCount; ++j) {
     uint32_t field;
     if (!AudioReadBits(reader, 8, &field)) return 0;
-    quantisers[j] = QuantiserTable[std::min(field, AudioQuantiserCount - 1)];
+    quantisers[j] = AudioQuantiserTable[std::min(field, kAudioQuantiserCount - 1)];
   }
   return AudioReadCoefficients(coefficients, d->FrameSamples, reader, quantisers, d->BandEdges,
                                d->BandCount);
@@ -37,7 +37,7 @@ void AudioStorePcm(AudioBlockDecoder* d, const float* samples) {
 uint32_t AudioDecodeBlock(AudioBlockDecoder* d, const uint8_t* start, const uint8_t* end) {
   const uint32_t n = d->FrameSamples, channels = d->DecodeChannels;
   const bool dct = (d->Flags & AudioFlagDct) != 0;
-  alignas(32) float samples[AudioMaxBlockFloats];
+  alignas(32) float samples[kAudioMaxBlockFloats];
   std::fill(samples, samples + n * channels, 0.0f);
 
   AudioBitReader reader;
@@ -51,9 +51,9 @@ uint32_t AudioDecodeBlock(AudioBlockDecoder* d, const uint8_t* start, const uint
   for (uint32_t c = 0; c < channels; ++c) {
     float* channel = samples + c * n;
     if (dct) {
-      InverseDct(n, channel, d->TransformWork, d->TransformTable);
+      AudioInverseDct(n, channel, d->TransformWork, d->TransformTable);
     } else {
-      InverseRealDft(n, channel, d->TransformWork, d->TransformTable);
+      AudioInverseRealDft(n, channel, d->TransformWork, d->TransformTable);
     }
   }
   AudioStorePcm(d, samples);

@@ -12,12 +12,12 @@
 #include "audio/audio_tables.h"
 #include "audio/audio_transform.h"
 
-// Open flag: each channel is coded separately and inverse-transformed with InverseDct; without
-// it all channels form one interleaved signal inverse-transformed with InverseRealDft.
+// Open flag: each channel is coded separately and inverse-transformed with AudioInverseDct; without
+// it all channels form one interleaved signal inverse-transformed with AudioInverseRealDft.
 inline constexpr uint32_t AudioFlagDct = 1u;
 
 // Longest block of coefficients (all channels) and the longest transform the decoder uses.
-inline constexpr uint32_t AudioMaxBlockFloats = 4096;
+inline constexpr uint32_t kAudioMaxBlockFloats = 4096;
 
 struct AudioBlockDecoder {
   uint32_t FrameSamples;    // transform length N: coefficients per coded channel per block
@@ -32,7 +32,7 @@ struct AudioBlockDecoder {
   AudioTransformWork* TransformWork;
   float* TransformTable;    // twiddles then cosines, built by the first block
   uint32_t Flags;           // the open flags
-  uint32_t BandEdges[AudioMaxBands + 1];  // band boundaries in bins (a bin is 2 coefficients)
+  uint32_t BandEdges[kAudioMaxBands + 1];  // band boundaries in bins (a bin is 2 coefficients)
 };
 
 // Opens a decoder for a track of rate Hz and 1 or 2 channels. Null when rate is 0, the

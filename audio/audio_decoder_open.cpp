@@ -23,7 +23,7 @@ AudioDecoderSizes AudioComputeSizes(uint32_t rate, uint32_t channels, uint32_t f
   s.Channels = dct ? channels : 1;
   const uint64_t effectiveRate = dct ? rate : static_cast<uint64_t>(rate) * channels;
   s.Nyquist = (effectiveRate + 1) / 2;
-  s.TableFloats = dct ? InverseDctTableFloats(s.Length) : InverseRealDftTableFloats(s.Length);
+  s.TableFloats = dct ? AudioInverseDctTableFloats(s.Length) : AudioInverseRealDftTableFloats(s.Length);
   return s;
 }
 
@@ -32,10 +32,10 @@ AudioDecoderSizes AudioComputeSizes(uint32_t rate, uint32_t channels, uint32_t f
 void AudioComputeBandEdges(AudioBlockDecoder* d, uint64_t nyquist) {
   const uint32_t half = d->FrameSamples / 2;
   uint32_t count = 0;
-  while (count < AudioMaxBands && BandEdgeFrequencies[count] < nyquist) ++count;
+  while (count < kAudioMaxBands && AudioBandEdgeFrequencies[count] < nyquist) ++count;
   d->BandCount = count;
   for (uint32_t i = 0; i < count; ++i) {
-    const auto edge = static_cast<uint32_t>(BandEdgeFrequencies[i] * uint64_t{half} / nyquist);
+    const auto edge = static_cast<uint32_t>(AudioBandEdgeFrequencies[i] * uint64_t{half} / nyquist);
     d->BandEdges[i] = edge == 0 ? 1 : edge;
   }
   d->BandEdges[count] = half;

@@ -1,12 +1,12 @@
 #include "audio/audio_tables.h"
 
-const uint32_t BandEdgeFrequencies[AudioMaxBands] = {
+const uint32_t AudioBandEdgeFrequencies[kAudioMaxBands] = {
     0,    100,  200,  300,  400,  510,  630,  770,  920,   1080,  1270,  1480, 1720,
     2000, 2320, 2700, 3150, 3700, 4400, 5300, 6400, 7700, 9500, 12000, 15500};
 
-const uint32_t RunLengthTable[16] = {2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14, 15, 16, 32, 64};
+const uint32_t AudioRunLengthTable[16] = {2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14, 15, 16, 32, 64};
 
-const float QuantiserTable[AudioQuantiserCount] = {
+const float AudioQuantiserTable[kAudioQuantiserCount] = {
     1.0f, 1.16519868f, 1.35768807f, 1.58197641f, 1.84331691f, 2.14783049f,
     2.50264931f, 2.91608381f, 3.39781713f, 3.95913219f, 4.61317587f, 5.37526655f,
     6.26325369f, 7.29793501f, 8.50354481f, 9.90831947f, 11.5451612f, 13.4524069f,
@@ -25,7 +25,7 @@ const float QuantiserTable[AudioQuantiserCount] = {
     946237.188f, 1102554.38f, 1284694.88f, 1496924.88f, 1744214.88f, 2032357.0f,
 };
 
-const float ExponentScaleTable[32] = {
+const float AudioExponentScaleTable[32] = {
     0x1p-23f, 0x1p-22f, 0x1p-21f, 0x1p-20f, 0x1p-19f, 0x1p-18f, 0x1p-17f, 0x1p-16f,
     0x1p-15f, 0x1p-14f, 0x1p-13f, 0x1p-12f, 0x1p-11f, 0x1p-10f, 0x1p-9f,  0x1p-8f,
     0x1p-7f,  0x1p-6f,  0x1p-5f,  0x1p-4f,  0x1p-3f,  0x1p-2f,  0x1p-1f,  1.0f,

@@ -13,7 +13,7 @@
 #include <cstdint>
 
 // Longest transform the work area's bit-reversal scratch supports.
-inline constexpr uint32_t AudioTransformMaxLength = 65536;
+inline constexpr uint32_t kAudioTransformMaxLength = 65536;
 
 // Which tables have been built, and the bit-reversal scratch.
 struct AudioTransformWork {
@@ -23,36 +23,36 @@ struct AudioTransformWork {
 };
 
 // Floats of table an inverse transform of length n needs.
-uint32_t InverseRealDftTableFloats(uint32_t n);  // n/4 twiddles + n/4 cosines
-uint32_t InverseDctTableFloats(uint32_t n);      // n/4 twiddles + n cosines
+uint32_t AudioInverseRealDftTableFloats(uint32_t n);  // n/4 twiddles + n/4 cosines
+uint32_t AudioInverseDctTableFloats(uint32_t n);      // n/4 twiddles + n cosines
 
-// 1 when n is a power of two from 4 to AudioTransformMaxLength.
+// 1 when n is a power of two from 4 to kAudioTransformMaxLength.
 int AudioTransformLengthValid(uint32_t n);
 
 // x[k] = (a[0] + a[1]*(-1)^k)/2 + sum over 0 < j < n/2 of a[2j]*cos(2*pi*j*k/n)
 //        + a[2j+1]*sin(2*pi*j*k/n).
 // Rebuilds the tables when they are too small for n. Returns 0, leaving a untouched, when n
 // is not a valid length.
-int InverseRealDft(uint32_t n, float* a, AudioTransformWork* work, float* table);
+int AudioInverseRealDft(uint32_t n, float* a, AudioTransformWork* work, float* table);
 // y[k] = sum over j of a[j]*cos(pi*j*(k + 1/2)/n). Same tables and result as above.
-int InverseDct(uint32_t n, float* a, AudioTransformWork* work, float* table);
+int AudioInverseDct(uint32_t n, float* a, AudioTransformWork* work, float* table);
 
 // Builds the twiddles for length n (n/4 of them) when the built ones are fewer, and the
 // cosines when fewer than the given count are built: n/4 for the real DFT, n for the DCT.
 void AudioTransformPrepareTables(uint32_t n, uint32_t cosines, AudioTransformWork* work,
                                  float* table);
 
-// Table builders. FftMakeTwiddles also marks the cosines as not built (nc = 1).
-void FftMakeTwiddles(uint32_t nw, AudioTransformWork* work, float* w);
-void FftMakeCosines(uint32_t nc, AudioTransformWork* work, float* c);
+// Table builders. AudioFftMakeTwiddles also marks the cosines as not built (nc = 1).
+void AudioFftMakeTwiddles(uint32_t nw, AudioTransformWork* work, float* w);
+void AudioFftMakeCosines(uint32_t nc, AudioTransformWork* work, float* c);
 
 // Complex FFT of n/2 points stored as (re, im) pairs, in natural order on both sides.
 // Forward: X[k] = sum x[p] e^(+2*pi*i*p*k/(n/2)); backward uses e^(-...). Needs nw >= n/4.
-void ComplexFftForward(uint32_t n, float* a, uint32_t* scratch, uint32_t nw, const float* w);
-void ComplexFftBackward(uint32_t n, float* a, uint32_t* scratch, uint32_t nw, const float* w);
+void AudioComplexFftForward(uint32_t n, float* a, uint32_t* scratch, uint32_t nw, const float* w);
+void AudioComplexFftBackward(uint32_t n, float* a, uint32_t* scratch, uint32_t nw, const float* w);
 
 // Rotations between a real sequence and its half-length complex transform (n > 4, nc >= n/4
 // for the real-DFT ones, nc >= n for the DCT one).
-void RealDftBackwardPre(uint32_t n, float* a, uint32_t nc, const float* c);
-void RealDftForwardPost(uint32_t n, float* a, uint32_t nc, const float* c);
-void DctPreRotate(uint32_t n, float* a, uint32_t nc, const float* c);
+void AudioRealDftBackwardPre(uint32_t n, float* a, uint32_t nc, const float* c);
+void AudioRealDftForwardPost(uint32_t n, float* a, uint32_t nc, const float* c);
+void AudioDctPreRotate(uint32_t n, float* a, uint32_t nc, const float* c);

@@ -205,12 +205,12 @@ void FftBitReverse(uint32_t n, float* a, uint32_t* scratch, bool conjugate) {
 
 }  // namespace
 
-void ComplexFftForward(uint32_t n, float* a, uint32_t* scratch, uint32_t nw, const float* w) {
+void AudioComplexFftForward(uint32_t n, float* a, uint32_t* scratch, uint32_t nw, const float* w) {
   FftNetwork(n, a, nw, w);
   FftBitReverse(n, a, scratch, false);
 }
 
-void ComplexFftBackward(uint32_t n, float* a, uint32_t* scratch, uint32_t nw, const float* w) {
+void AudioComplexFftBackward(uint32_t n, float* a, uint32_t* scratch, uint32_t nw, const float* w) {
   for (uint32_t j = 1; j < n; j += 2) a[j] = -a[j];
   FftNetwork(n, a, nw, w);
   FftBitReverse(n, a, scratch, true);

@@ -3,7 +3,7 @@
 
 // Before the backward FFT of a real inverse DFT: folds bins j and n/2 - j of the half-length
 // spectrum into the complex sequence whose transform interleaves the even and odd outputs.
-void RealDftBackwardPre(uint32_t n, float* a, uint32_t nc, const float* c) {
+void AudioRealDftBackwardPre(uint32_t n, float* a, uint32_t nc, const float* c) {
   const uint32_t m = n / 2;
   const uint32_t step = 2 * nc / m;
   uint32_t kk = 0;
@@ -21,7 +21,7 @@ void RealDftBackwardPre(uint32_t n, float* a, uint32_t nc, const float* c) {
 }
 
 // After the forward FFT: the same fold in the forward direction.
-void RealDftForwardPost(uint32_t n, float* a, uint32_t nc, const float* c) {
+void AudioRealDftForwardPost(uint32_t n, float* a, uint32_t nc, const float* c) {
   const uint32_t m = n / 2;
   const uint32_t step = 2 * nc / m;
   uint32_t kk = 0;
@@ -40,7 +40,7 @@ void RealDftForwardPost(uint32_t n, float* a, uint32_t nc, const float* c) {
 
 // Rotates the pairs (a[j], a[n-j]) by the quarter-sample phase that turns a cosine transform
 // into a real DFT of the same length.
-void DctPreRotate(uint32_t n, float* a, uint32_t nc, const float* c) {
+void AudioDctPreRotate(uint32_t n, float* a, uint32_t nc, const float* c) {
   const uint32_t m = n / 2;
   const uint32_t step = nc / n;
   uint32_t kk = 0;

@@ -6,16 +6,16 @@
 namespace {
 
 // pi/4 as the tables take it, in single precision.
-constexpr float QuarterTurn = 0.7853982f;
+constexpr float kQuarterTurn = 0.7853982f;
 
 }  // namespace
 
-void FftMakeTwiddles(uint32_t nw, AudioTransformWork* work, float* w) {
+void AudioFftMakeTwiddles(uint32_t nw, AudioTransformWork* work, float* w) {
   work->TwiddleCount = nw;
   work->CosineCount = 1;
   if (nw <= 2) return;
   uint32_t nwh = nw / 2;
-  const float delta = QuarterTurn / static_cast<float>(nwh);
+  const float delta = kQuarterTurn / static_cast<float>(nwh);
   w[0] = 1.0f;
   w[1] = std::cos(static_cast<float>(nwh) * delta);
   if (nwh >= 4) {
@@ -46,11 +46,11 @@ void FftMakeTwiddles(uint32_t nw, AudioTransformWork* work, float* w) {
   }
 }
 
-void FftMakeCosines(uint32_t nc, AudioTransformWork* work, float* c) {
+void AudioFftMakeCosines(uint32_t nc, AudioTransformWork* work, float* c) {
   work->CosineCount = nc;
   if (nc <= 1) return;
   const uint32_t nch = nc / 2;
-  const float delta = QuarterTurn / static_cast<float>(nch);
+  const float delta = kQuarterTurn / static_cast<float>(nch);
   c[0] = std::cos(static_cast<float>(nch) * delta);
   c[nch] = 0.5f * c[0];
   for (uint32_t j = 1; j < nch; ++j) {

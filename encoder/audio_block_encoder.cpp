@@ -17,7 +17,7 @@ void AudioPutFloatField(AudioBitWriter* w, float value) {
   const double magnitude = std::fabs(static_cast<double>(value));
   uint32_t exponent = 31, mantissa = AudioMantissaLimit;
   for (uint32_t e = 0; e < 32; ++e) {
-    const double m = std::nearbyint(magnitude / ExponentScaleTable[e]);
+    const double m = std::nearbyint(magnitude / AudioExponentScaleTable[e]);
     if (m <= AudioMantissaLimit) {
       exponent = e;
       mantissa = static_cast<uint32_t>(m);
@@ -31,9 +31,9 @@ void AudioPutFloatField(AudioBitWriter* w, float value) {
 // until the band's largest coefficient fits 15 bits.
 uint32_t AudioChooseQuantiser(double targetStep, float bandPeak) {
   uint32_t field = 0;
-  while (field + 1 < AudioQuantiserCount && QuantiserTable[field + 1] <= targetStep) ++field;
-  while (field + 1 < AudioQuantiserCount &&
-         bandPeak / QuantiserTable[field] > AudioMaxMagnitude + 0.5f) {
+  while (field + 1 < kAudioQuantiserCount && AudioQuantiserTable[field + 1] <= targetStep) ++field;
+  while (field + 1 < kAudioQuantiserCount &&
+         bandPeak / AudioQuantiserTable[field] > AudioMaxMagnitude + 0.5f) {
     ++field;
   }
   return field;
@@ -75,10 +75,10 @@ std::vector<AudioRunChoice> AudioPlanRuns(const std::vector<AudioGroupStats>& gr
       const uint64_t body = 4 + (width == 0 ? 0 : uint64_t{values} * width + nonZero) +
                             plan[std::min(g + length, count)].Bits;
       if (length == 1 && 1 + body < best.Bits) best = AudioRunChoice{1, -1, 1 + body};
-      const uint32_t* entry = std::find(RunLengthTable, RunLengthTable + 16, length);
-      if (entry == RunLengthTable + 16) continue;
+      const uint32_t* entry = std::find(AudioRunLengthTable, AudioRunLengthTable + 16, length);
+      if (entry == AudioRunLengthTable + 16) continue;
       if (5 + body < best.Bits) {
-        best = AudioRunChoice{length, static_cast<int32_t>(entry - RunLengthTable), 5 + body};
+        best = AudioRunChoice{length, static_cast<int32_t>(entry - AudioRunLengthTable), 5 + body};
       }
       if (g + length >= count) break;  // longer runs would cover nothing more
     }
@@ -133,7 +133,7 @@ void AudioPutChannel(AudioBitWriter* w, const AudioBlockDecoder* shape, const fl
     for (uint32_t k = first; k < end; ++k) {
       // A value barely past half a step costs a sign and a wider run for little error saved:
       // values below 0.62 steps become 0 (measured: 2-8% fewer bits for under 0.2 dB).
-      const double ratio = c[k] / QuantiserTable[field];
+      const double ratio = c[k] / AudioQuantiserTable[field];
       const double v = std::fabs(ratio) < 0.62 ? 0.0 : std::nearbyint(ratio);
       values[k] = static_cast<int32_t>(std::clamp(v, -1.0 * AudioMaxMagnitude, 1.0 * AudioMaxMagnitude));
     }

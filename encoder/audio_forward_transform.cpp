@@ -5,8 +5,8 @@ int ForwardRealDft(uint32_t n, float* a, AudioTransformWork* work, float* table)
   if (!AudioTransformLengthValid(n)) return 0;
   AudioTransformPrepareTables(n, n / 4, work, table);
   const uint32_t nw = work->TwiddleCount;
-  ComplexFftForward(n, a, work->BitReverse, nw, table);
-  if (n > 4) RealDftForwardPost(n, a, work->CosineCount, table + nw);
+  AudioComplexFftForward(n, a, work->BitReverse, nw, table);
+  if (n > 4) AudioRealDftForwardPost(n, a, work->CosineCount, table + nw);
   const float nyquist = a[0] - a[1];
   a[0] += a[1];
   a[1] = nyquist;
@@ -24,8 +24,8 @@ int ForwardDct(uint32_t n, float* a, AudioTransformWork* work, float* table) {
   }
   a[1] = a[0] - last;
   a[0] += last;
-  if (n > 4) RealDftBackwardPre(n, a, nc, table + nw);
-  ComplexFftBackward(n, a, work->BitReverse, nw, table);
-  DctPreRotate(n, a, nc, table + nw);
+  if (n > 4) AudioRealDftBackwardPre(n, a, nc, table + nw);
+  AudioComplexFftBackward(n, a, work->BitReverse, nw, table);
+  AudioDctPreRotate(n, a, nc, table + nw);
   return 1;
 }

@@ -1,5 +1,5 @@
-// Forward transforms of the audio encoder, the exact counterparts of InverseRealDft and
-// InverseDct on the same tables: the inverse of the forward transform of x is (n/2) x (for the
+// Forward transforms of the audio encoder, the exact counterparts of AudioInverseRealDft and
+// AudioInverseDct on the same tables: the inverse of the forward transform of x is (n/2) x (for the
 // DCT after halving coefficient 0).
 #pragma once
 
@@ -8,7 +8,7 @@
 #include "audio/audio_transform.h"
 
 // a[2k] = sum x[j] cos(2*pi*j*k/n), a[2k+1] = sum x[j] sin(2*pi*j*k/n) for 0 < k < n/2,
-// a[0] = sum x[j], a[1] = sum x[j] (-1)^j. Table floats: InverseRealDftTableFloats(n).
+// a[0] = sum x[j], a[1] = sum x[j] (-1)^j. Table floats: AudioInverseRealDftTableFloats(n).
 int ForwardRealDft(uint32_t n, float* a, AudioTransformWork* work, float* table);
-// a[k] = sum x[j] cos(pi*(j + 1/2)*k/n). Table floats: InverseDctTableFloats(n).
+// a[k] = sum x[j] cos(pi*(j + 1/2)*k/n). Table floats: AudioInverseDctTableFloats(n).
 int ForwardDct(uint32_t n, float* a, AudioTransformWork* work, float* table);

@@ -16,7 +16,7 @@ void TransformBench(benchmark::State& state, int (*transform)(uint32_t, float*,
                                                                 AudioTransformWork*, float*)) {
   const auto n = static_cast<uint32_t>(state.range(0));
   AudioTransformWork work{};
-  std::vector<float> table(InverseDctTableFloats(n));
+  std::vector<float> table(AudioInverseDctTableFloats(n));
   std::vector<float> input(n), a(n);
   std::mt19937 rng(n);
   for (float& x : input) x = static_cast<float>(rng() % 2001) - 1000.0f;
@@ -28,8 +28,8 @@ void TransformBench(benchmark::State& state, int (*transform)(uint32_t, float*,
   }
 }
 
-void BM_InverseRealDft(benchmark::State& state) { TransformBench(state, InverseRealDft); }
-void BM_InverseDct(benchmark::State& state) { TransformBench(state, InverseDct); }
+void BM_InverseRealDft(benchmark::State& state) { TransformBench(state, AudioInverseRealDft); }
+void BM_InverseDct(benchmark::State& state) { TransformBench(state, AudioInverseDct); }
 BENCHMARK(BM_InverseRealDft)->RangeMultiplier(2)->Range(512, 4096);
 BENCHMARK(BM_InverseDct)->RangeMultiplier(2)->Range(512, 2048);
 

@@ -13,7 +13,7 @@ namespace {
 struct Tables {
   AudioTransformWork Work{};
   std::vector<float> Table;
-  explicit Tables(uint32_t n) : Table(InverseDctTableFloats(n)) {}
+  explicit Tables(uint32_t n) : Table(AudioInverseDctTableFloats(n)) {}
 };
 
 std::vector<float> RandomSignal(uint32_t n) {
@@ -80,11 +80,11 @@ TEST(AudioForwardTransform, InverseTransformsUndoThem) {
     Tables t(n);
     std::vector<float> real = x, dct = x;
     ForwardRealDft(n, real.data(), &t.Work, t.Table.data());
-    InverseRealDft(n, real.data(), &t.Work, t.Table.data());
+    AudioInverseRealDft(n, real.data(), &t.Work, t.Table.data());
     Tables u(n);
     ForwardDct(n, dct.data(), &u.Work, u.Table.data());
     dct[0] *= 0.5f;
-    InverseDct(n, dct.data(), &u.Work, u.Table.data());
+    AudioInverseDct(n, dct.data(), &u.Work, u.Table.data());
     // Both passes round; the spectrum in between is sqrt(n/2) times the size of x.
     const double half = n / 2.0, tolerance = 2 * Bound(x) / std::sqrt(half);
     for (uint32_t j = 0; j < n; ++j) {
