@@ -2,15 +2,21 @@
 // of encoded music as a multiple of real time.
 #include <benchmark/benchmark.h>
 
-#include <utility>
+#include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "audio/audio_decoder.h"
-#include "tests/audio/audio_test_util.h"
+#include "core/mem.h"
 #include "tests/audio_encoder/audio_encoder_test_util.h"
 
 namespace {
+
+struct BenchMemFree {
+  void operator()(AudioBlockDecoder* d) const { MemFree(d); }
+};
+using BenchDecoder = std::unique_ptr<AudioBlockDecoder, BenchMemFree>;
 
 void TransformBench(benchmark::State& state, int (*transform)(uint32_t, float*,
                                                                 AudioTransformWork*, float*)) {
@@ -47,7 +53,7 @@ void BenchEncodeMusic(uint32_t flags, BenchStream* stream) {
   config.Flags = flags;
   config.Quality = 70;
   stream->Packets = TestEncode(config, TestMusicLike(44100, 2, 2.0));
-  TestDecoder d = TestOpenDecoder(44100, 2, flags);
+  BenchDecoder d(AudioDecoderOpen(44100, 2, flags));
   for (const std::vector<uint8_t>& packet : stream->Packets) {
     const uint8_t* end = packet.data() + packet.size();
     for (const uint8_t* p = packet.data() + 4; p < end;) {
@@ -61,7 +67,7 @@ void BenchEncodeMusic(uint32_t flags, BenchStream* stream) {
 void BlockBench(benchmark::State& state, uint32_t flags) {
   BenchStream stream;
   BenchEncodeMusic(flags, &stream);
-  TestDecoder d = TestOpenDecoder(44100, 2, flags);
+  BenchDecoder d(AudioDecoderOpen(44100, 2, flags));
   size_t next = 0;
   for (auto _ : state) {
     const auto& block = stream.Blocks[next++ % stream.Blocks.size()];
