@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr std::array<uint8_t, kCopyGreyPixels> kGreyRow = [] {
-  std::array<uint8_t, kCopyGreyPixels> row{};
+constexpr std::array<uint8_t, kCopyGrayPixels> kGrayRow = [] {
+  std::array<uint8_t, kCopyGrayPixels> row{};
   row.fill(128);
   return row;
 }();
@@ -77,9 +77,9 @@ int CopyJobPrepare(CopyJob* job, const Movie* movie, void* dest, int32_t pitch, 
   const bool swapUV = (flags & MovieFlagSwapUV) != 0;
   const VideoPlane& v = set[swapUV ? PlaneChroma2 : PlaneChroma1];
   const VideoPlane& u = set[swapUV ? PlaneChroma1 : PlaneChroma2];
-  job->Grey = (flags & OpenGrayscale) ? 1 : 0;
-  if (job->Grey) {
-    job->U = job->V = kGreyRow.data();
+  job->Gray = (flags & OpenGrayscale) ? 1 : 0;
+  if (job->Gray) {
+    job->U = job->V = kGrayRow.data();
   } else {
     job->U = u.Pixels, job->UPitch = u.Pitch;
     job->V = v.Pixels, job->VPitch = v.Pitch;

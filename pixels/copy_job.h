@@ -22,12 +22,12 @@ struct CopyJob {
   uint32_t RowFactor;    // destination row of source row y is y * RowFactor
   uint32_t RepeatRow;    // the destination row below gets a copy too
   uint32_t RowStep;      // 2 when only even source rows are converted
-  uint32_t Grey;         // chroma comes from the grey row: spans are cut to its length
+  uint32_t Gray;         // chroma comes from the grey row: spans are cut to its length
   PixelSelection Sel;
 };
 
 // Bytes of the grey chroma row: 256 pixels per converter call under OpenGrayscale.
-constexpr uint32_t kCopyGreyPixels = 256;
+constexpr uint32_t kCopyGrayPixels = 256;
 
 // Stored size of the display rectangle width x height (scaled by FileWidth / Width, clamped).
 void CopyStoredSize(const Movie* movie, uint32_t width, uint32_t height, uint32_t* storedWidth,

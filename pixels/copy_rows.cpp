@@ -13,7 +13,7 @@ constexpr uint32_t kAreaSize = 16;
 uint32_t ChunkPixels(const CopyJob* job, uint32_t count) {
   uint32_t chunk = count;
   if (job->Sel.Post != nullptr) chunk = kPostChunkBytes / job->Sel.RowBytes;
-  if (job->Grey && chunk > kCopyGreyPixels) chunk = kCopyGreyPixels;
+  if (job->Gray && chunk > kCopyGrayPixels) chunk = kCopyGrayPixels;
   return chunk < count ? chunk : count;
 }
 
@@ -22,8 +22,8 @@ PixelSpan SourceSpan(const CopyJob* job, uint32_t y, uint32_t x) {
   const uint32_t chromaRow = y / 2;
   s.Y = job->Y + y * job->YPitch + x;
   s.A = job->A != nullptr ? job->A + y * job->APitch + x : nullptr;
-  s.U = job->U + chromaRow * job->UPitch + (job->Grey ? 0 : x / 2);
-  s.V = job->V + chromaRow * job->VPitch + (job->Grey ? 0 : x / 2);
+  s.U = job->U + chromaRow * job->UPitch + (job->Gray ? 0 : x / 2);
+  s.V = job->V + chromaRow * job->VPitch + (job->Gray ? 0 : x / 2);
   s.Dest = nullptr;
   s.Count = 0;
   s.OddStart = x & 1;
@@ -48,7 +48,7 @@ void CopySpan(const CopyJob* job, uint32_t y, uint32_t x, uint32_t count) {
   for (uint32_t done = 0; done < count; done += chunk) {
     const uint32_t n = count - done < chunk ? count - done : chunk;
     PixelSpan part = PixelSubSpan(&span, done, n, sel->RowBytes);
-    if (job->Grey) part.U = part.V = job->U;  // the grey row is only one chunk long
+    if (job->Gray) part.U = part.V = job->U;  // the grey row is only one chunk long
     if (sel->Post == nullptr) {
       sel->Row(&part, &sel->K);
     } else {

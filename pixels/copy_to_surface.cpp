@@ -3,17 +3,17 @@
 #include <atomic>
 
 #include "core/mem.h"
+#include "core/movie_timing.h"
 #include "pixels/copy_job.h"
 #include "vexa/copy.h"
 
 namespace {
 
-// Movie settings that apply to every copy: scaling mode, chroma order, grey scale.
+// Movie settings that apply to every copy: scaling mode, chroma order, gray scale.
 constexpr uint32_t kMovieCopyFlags = OpenScaleMask | MovieFlagSwapUV | OpenGrayscale;
 // Below this percentage of changed blocks only the changed areas are converted.
 constexpr uint32_t kChangedCopyPercent = 75;
 constexpr uint32_t kChangeMapPadding = 16;
-constexpr uint32_t kCopyStartArmed = 0xFFFFFFFFu;
 
 std::atomic_ref<uint32_t> Shared(uint32_t& field) { return std::atomic_ref<uint32_t>(field); }
 
@@ -89,7 +89,7 @@ uint32_t MovieCopyToSurface(Movie* m, void* dest, int32_t pitch, uint32_t rows, 
     return 0;
   }
 
-  if (m->CopyStart == kCopyStartArmed) m->CopyStart = MovieTimerMs();
+  if (m->CopyStart == kCopyArmed) m->CopyStart = MovieTimerMs();
   // The reader counts fills during a copy as background time; restore whatever the frame
   // decode running beside this copy had set.
   const uint32_t wasBusy = Shared(m->Reader.Busy).exchange(1);

@@ -105,14 +105,14 @@ TEST(PixelConvert, WidthDoubledPackedYuvKeepsChromaOrder) {
 }
 
 // Grey stays grey (within the rounding of the three channels) and brightens with luma.
-TEST(PixelConvert, GreyStaysGrey) {
+TEST(PixelConvert, GrayStaysGray) {
   Planes p = Uniform(0, 128, 128, 0);
   for (uint32_t i = 0; i < 64; ++i) p.Y[i] = uint8_t(4 * i);
-  const std::vector<uint8_t> grey = Convert(SurfaceRGBX32, 0, p, 0, 64, 0);
+  const std::vector<uint8_t> gray = Convert(SurfaceRGBX32, 0, p, 0, 64, 0);
   for (uint32_t i = 4; i < 4 * 64; i += 4) {
-    const auto [lo, hi] = std::minmax({grey[i], grey[i + 1], grey[i + 2]});
+    const auto [lo, hi] = std::minmax({gray[i], gray[i + 1], gray[i + 2]});
     EXPECT_LE(hi - lo, 2) << i / 4;
-    EXPECT_GE(grey[i + 1], grey[i - 3]) << i / 4;
+    EXPECT_GE(gray[i + 1], gray[i - 3]) << i / 4;
   }
 }
 

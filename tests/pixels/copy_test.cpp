@@ -82,19 +82,19 @@ class Copy : public ::testing::Test {
     }
     const bool swapAlpha = (flags & CopySwapAlpha) && alpha;
     const bool swapUV = (flags | m_->OpenFlags) & MovieFlagSwapUV;
-    const bool grey = (flags | m_->OpenFlags) & OpenGrayscale;
+    const bool gray = (flags | m_->OpenFlags) & OpenGrayscale;
     const VideoPlane& y = Set()[swapAlpha ? PlaneA : PlaneY];
     const VideoPlane& a = Set()[swapAlpha ? PlaneY : PlaneA];
     const VideoPlane& v = Set()[swapUV ? PlaneChroma2 : PlaneChroma1];
     const VideoPlane& u = Set()[swapUV ? PlaneChroma1 : PlaneChroma2];
     const uint32_t w = m_->FileWidth;
-    const std::vector<uint8_t> greyRow(w, 128);
+    const std::vector<uint8_t> grayRow(w, 128);
     const uint32_t bytes = sel.DestBytes * (g.WidthDoubled && !yuv ? 2 : 1);
     std::vector<uint8_t> row(size_t(w) * sel.RowBytes), packed(size_t(w) * sel.DestBytes);
     for (uint32_t r = 0; r < m_->FileHeight; r += g.Step) {
       const PixelSpan s{y.Pixels + r * y.Pitch,
-                        grey ? greyRow.data() : u.Pixels + r / 2 * u.Pitch,
-                        grey ? greyRow.data() : v.Pixels + r / 2 * v.Pitch,
+                        gray ? grayRow.data() : u.Pixels + r / 2 * u.Pitch,
+                        gray ? grayRow.data() : v.Pixels + r / 2 * v.Pitch,
                         alpha ? a.Pixels + r * a.Pitch : nullptr, row.data(), w, 0, r & 1};
       sel.Row(&s, &sel.K);
       if (sel.Post != nullptr) sel.Post(row.data(), w, packed.data());
