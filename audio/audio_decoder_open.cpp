@@ -23,7 +23,8 @@ AudioDecoderSizes AudioComputeSizes(uint32_t rate, uint32_t channels, uint32_t f
   s.Channels = dct ? channels : 1;
   const uint64_t effectiveRate = dct ? rate : static_cast<uint64_t>(rate) * channels;
   s.Nyquist = (effectiveRate + 1) / 2;
-  s.TableFloats = dct ? AudioInverseDctTableFloats(s.Length) : AudioInverseRealDftTableFloats(s.Length);
+  s.TableFloats =
+      dct ? AudioInverseDctTableFloats(s.Length) : AudioInverseRealDftTableFloats(s.Length);
   return s;
 }
 

@@ -1,6 +1,6 @@
 // The scalar reference converters on worked examples of the colour equations, dither and
 // packing, and on properties that hold whatever the constants; the SIMD versions are held to
-// the reference by the checkasm harness.
+// the reference by the checkasm harness (checkasm_pixels.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,11 +16,11 @@ struct Planes {
   std::vector<uint8_t> Y, U, V, A;
 };
 
-// Converts count pixels from column start of planes for surface type (row parity phase).
-std::vector<uint8_t> Convert(uint32_t type, int hasAlpha, const Planes& p, uint32_t start,
+// Converts count pixels from column start for the copy flags (surface type, scaling mode).
+std::vector<uint8_t> Convert(uint32_t flags, int hasAlpha, const Planes& p, uint32_t start,
                              uint32_t count, uint32_t phase) {
   PixelSelection sel;
-  EXPECT_EQ(PixelSelect(type, hasAlpha, PixelKernelsScalar(), &sel), 1);
+  EXPECT_EQ(PixelSelect(flags, hasAlpha, PixelKernelsScalar(), &sel), 1);
   std::vector<uint8_t> out(count * sel.RowBytes);
   const PixelSpan s{p.Y.data() + start, p.U.data() + start / 2, p.V.data() + start / 2,
                     p.A.data() + start, out.data(), count, start & 1, phase};
@@ -28,86 +28,85 @@ std::vector<uint8_t> Convert(uint32_t type, int hasAlpha, const Planes& p, uint3
   return out;
 }
 
-Planes Uniform(int y, int u, int v, int a) {
-  return {std::vector<uint8_t>(64, uint8_t(y)), std::vector<uint8_t>(32, uint8_t(u)),
-          std::vector<uint8_t>(32, uint8_t(v)), std::vector<uint8_t>(64, uint8_t(a))};
-}
-
 // R = 1.164 (Y - 16) + 1.596 (V - 128), G = 1.164 (Y - 16) - 0.391 (U - 128) - 0.813 (V - 128),
 // B = 1.164 (Y - 16) + 2.018 (U - 128) in fixed point. The 16- and 8-bit types keep the top bits
 // of 12-bit channels after a 2x2 ordered dither: on even rows 0 and 1/2 of the dropped range on
-// even and odd columns, on odd rows 1/4 and 3/4. Each row converts two pixels from column Start
-// (one pixel when Start is odd); Out is both pixels' bytes, 16-bit pixels little-endian.
+// even and odd columns, on odd rows 1/4 and 3/4. Each row converts the pixel pair at column 0
+// (luma Y then Y1), or the lone pixel at column 5; 16-bit pixels are little-endian.
 struct Example {
   const char* Trace;
-  uint32_t Type;
-  int Alpha, Y, U, V, A;
+  uint32_t Flags;
+  int Alpha, Y, Y1, U, V, A;
   uint32_t Start, Phase;
   std::vector<uint8_t> Out;
 };
 
+constexpr uint32_t kWidthDoubled = 3u << CopyScaleShift;
+
 const Example kExamples[] = {
-    {"white", SurfaceRGBX32, 0, 235, 128, 128, 0, 0, 0, {254, 255, 254, 0, 254, 255, 254, 0}},
-    {"black", SurfaceRGBX32, 0, 16, 128, 128, 0, 0, 0, {0, 1, 0, 0, 0, 1, 0, 0}},
-    {"mid grey", SurfaceRGBX32, 0, 128, 128, 128, 0, 0, 1, {130, 131, 129, 0, 130, 131, 129, 0}},
-    {"red clamps", SurfaceRGBX32, 0, 81, 90, 240, 0, 0, 0, {255, 1, 0, 0, 255, 1, 0, 0}},
-    {"magenta-ish", SurfaceRGBX32, 0, 255, 128, 255, 0, 0, 0, {255, 176, 255, 0, 255, 176, 255, 0}},
-    {"blue", SurfaceBGRX32, 0, 41, 240, 110, 0, 0, 0, {255, 0, 0, 0, 255, 0, 0, 0}},
-    {"alpha byte", SurfaceRGBA32, 1, 16, 128, 128, 0xB7, 0, 0, {0, 1, 0, 0xB7, 0, 1, 0, 0xB7}},
-    {"no alpha plane", SurfaceRGBA32, 0, 16, 128, 128, 0xB7, 0, 0, {0, 1, 0, 0, 0, 1, 0, 0}},
+    {"white", SurfaceRGBX32, 0, 235, 235, 128, 128, 0, 0, 0, {254, 255, 254, 0, 254, 255, 254, 0}},
+    {"black", SurfaceRGBX32, 0, 16, 16, 128, 128, 0, 0, 0, {0, 1, 0, 0, 0, 1, 0, 0}},
+    {"mid grey, odd row", SurfaceRGBX32, 0, 128, 128, 128, 128, 0, 0, 1,
+     {130, 131, 129, 0, 130, 131, 129, 0}},
+    {"red clamps", SurfaceRGBX32, 0, 81, 81, 90, 240, 0, 0, 0, {255, 1, 0, 0, 255, 1, 0, 0}},
+    {"magenta-ish", SurfaceRGBX32, 0, 255, 255, 128, 255, 0, 0, 0,
+     {255, 176, 255, 0, 255, 176, 255, 0}},
+    {"blue", SurfaceBGRX32, 0, 41, 41, 240, 110, 0, 0, 0, {255, 0, 0, 0, 255, 0, 0, 0}},
+    {"alpha byte", SurfaceRGBA32, 1, 16, 16, 128, 128, 0xB7, 0, 0, {0, 1, 0, 0xB7, 0, 1, 0, 0xB7}},
+    {"no alpha plane", SurfaceRGBA32, 0, 16, 16, 128, 128, 0xB7, 0, 0, {0, 1, 0, 0, 0, 1, 0, 0}},
     // Mid grey in 12 bits: R 2083, G 2103, B 2078.
-    {"565 even row: 16 32 16, 16 33 16", Surface565, 0, 128, 128, 128, 0, 0, 0,
+    {"565 even row: 16 32 16, 16 33 16", Surface565, 0, 128, 128, 128, 128, 0, 0, 0,
      {0x10, 0x84, 0x30, 0x84}},
-    {"565 odd row: 16 33 16, 17 33 16", Surface565, 0, 128, 128, 128, 0, 0, 1,
+    {"565 odd row: 16 33 16, 17 33 16", Surface565, 0, 128, 128, 128, 128, 0, 0, 1,
      {0x30, 0x84, 0x30, 0x8C}},
-    {"565 lone odd column", Surface565, 0, 128, 128, 128, 0, 5, 0, {0x30, 0x84}},
-    {"565 red", Surface565, 0, 81, 90, 240, 0, 0, 0, {0x00, 0xF8, 0x00, 0xF8}},
-    {"655 six red bits on top", Surface655, 0, 128, 128, 128, 0, 0, 0, {0x10, 0x82, 0x10, 0x86}},
-    {"664 blue", Surface664, 0, 41, 240, 110, 0, 0, 0, {0x0F, 0x00, 0x0F, 0x00}},
-    {"4444 alpha nibble", Surface4444, 1, 16, 128, 128, 0xB7, 0, 0, {0x00, 0xB0, 0x00, 0xB0}},
-    {"4444 no alpha plane", Surface4444, 0, 16, 128, 128, 0xB7, 0, 0, {0x00, 0x00, 0x00, 0x00}},
-    {"5551 alpha bit", Surface5551, 1, 16, 128, 128, 0xB7, 0, 0, {0x00, 0x80, 0x00, 0x80}},
-    {"palette R3 G3 B2 grey", SurfaceP8, 0, 128, 128, 128, 0, 0, 0, {4 + 8 * 4 + 64 * 2, 164}},
-    {"palette red", SurfaceP8, 0, 81, 90, 240, 0, 0, 0, {7, 7}},
-    {"palette blue", SurfaceP8, 0, 41, 240, 110, 0, 0, 0, {192, 192}},
-    {"YUY2 pair", SurfaceYUY2, 0, 10, 100, 200, 0, 0, 0, {10, 100, 10, 200}},
-    {"UYVY pair", SurfaceUYVY, 0, 10, 100, 200, 0, 0, 0, {100, 10, 200, 10}},
-    {"YUY2 lone odd half", SurfaceYUY2, 0, 10, 100, 200, 0, 1, 0, {10, 200}},
-    {"UYVY lone odd half", SurfaceUYVY, 0, 10, 100, 200, 0, 1, 0, {200, 10}},
+    {"565 lone odd column", Surface565, 0, 128, 128, 128, 128, 0, 5, 0, {0x30, 0x84}},
+    {"565 red", Surface565, 0, 81, 81, 90, 240, 0, 0, 0, {0x00, 0xF8, 0x00, 0xF8}},
+    {"655: 32 16 16, 33 16 16", Surface655, 0, 128, 128, 128, 128, 0, 0, 0,
+     {0x10, 0x82, 0x10, 0x86}},
+    {"664 blue", Surface664, 0, 41, 41, 240, 110, 0, 0, 0, {0x0F, 0x00, 0x0F, 0x00}},
+    {"4444 alpha nibble", Surface4444, 1, 16, 16, 128, 128, 0xB7, 0, 0, {0x00, 0xB0, 0x00, 0xB0}},
+    {"4444 no alpha plane", Surface4444, 0, 16, 16, 128, 128, 0xB7, 0, 0, {0, 0, 0, 0}},
+    {"5551 alpha bit", Surface5551, 1, 16, 16, 128, 128, 0xB7, 0, 0, {0x00, 0x80, 0x00, 0x80}},
+    {"palette R3 G3 B2 grey", SurfaceP8, 0, 128, 128, 128, 128, 0, 0, 0, {164, 164}},
+    {"palette red", SurfaceP8, 0, 81, 81, 90, 240, 0, 0, 0, {7, 7}},
+    {"palette blue", SurfaceP8, 0, 41, 41, 240, 110, 0, 0, 0, {192, 192}},
+    {"YUY2 pair", SurfaceYUY2, 0, 10, 30, 100, 200, 0, 0, 0, {10, 100, 30, 200}},
+    {"UYVY pair", SurfaceUYVY, 0, 10, 30, 100, 200, 0, 0, 0, {100, 10, 200, 30}},
+    {"YUY2 lone odd half", SurfaceYUY2, 0, 10, 30, 100, 200, 0, 5, 0, {30, 200}},
+    {"UYVY lone odd half", SurfaceUYVY, 0, 10, 30, 100, 200, 0, 5, 0, {200, 30}},
+    {"YUY2 width doubled: U and V keep their places", SurfaceYUY2 | kWidthDoubled, 0, 10, 30, 20,
+     40, 0, 0, 0, {10, 20, 10, 40, 30, 20, 30, 40}},
+    {"UYVY width doubled", SurfaceUYVY | kWidthDoubled, 0, 10, 30, 20, 40, 0, 0, 0,
+     {20, 10, 40, 10, 20, 30, 40, 30}},
 };
 
 TEST(PixelConvert, WorkedExamples) {
   for (const Example& e : kExamples) {
+    Planes p{std::vector<uint8_t>(8), std::vector<uint8_t>(4, uint8_t(e.U)),
+             std::vector<uint8_t>(4, uint8_t(e.V)), std::vector<uint8_t>(8, uint8_t(e.A))};
+    for (uint32_t x = 0; x < 8; ++x) p.Y[x] = uint8_t(x & 1 ? e.Y1 : e.Y);
     PixelSelection sel;
-    PixelSelect(e.Type, e.Alpha, PixelKernelsScalar(), &sel);
+    PixelSelect(e.Flags, e.Alpha, PixelKernelsScalar(), &sel);
     const uint32_t count = uint32_t(e.Out.size()) / sel.RowBytes;
-    EXPECT_EQ(Convert(e.Type, e.Alpha, Uniform(e.Y, e.U, e.V, e.A), e.Start, count, e.Phase),
-              e.Out)
-        << e.Trace;
+    EXPECT_EQ(Convert(e.Flags, e.Alpha, p, e.Start, count, e.Phase), e.Out) << e.Trace;
   }
 }
 
-// Width doubling of packed YUV keeps U and V in place: (Y0 U Y1 V) becomes (Y0 U Y0 V Y1 U Y1 V).
-TEST(PixelConvert, WidthDoubledPackedYuvKeepsChromaOrder) {
-  Planes p = Uniform(0, 20, 40, 0);
-  p.Y[0] = 10, p.Y[1] = 30;
-  for (uint32_t type : {uint32_t(SurfaceYUY2), uint32_t(SurfaceUYVY)}) {
-    PixelSelection sel;
-    ASSERT_EQ(PixelSelect(type | (3u << CopyScaleShift), 0, PixelKernelsScalar(), &sel), 1);
-    EXPECT_EQ(sel.Post, nullptr);
-    std::vector<uint8_t> out(8);
-    const PixelSpan s{p.Y.data(), p.U.data(), p.V.data(), nullptr, out.data(), 2, 0, 0};
-    sel.Row(&s, &sel.K);
-    const std::vector<uint8_t> yuy2 = {10, 20, 10, 40, 30, 20, 30, 40};
-    const std::vector<uint8_t> uyvy = {20, 10, 40, 10, 20, 30, 40, 30};
-    EXPECT_EQ(out, type == SurfaceYUY2 ? yuy2 : uyvy);
+Planes RandomPlanes(uint32_t seed) {
+  std::mt19937 rng(seed);
+  Planes p{std::vector<uint8_t>(64), std::vector<uint8_t>(32), std::vector<uint8_t>(32),
+           std::vector<uint8_t>(64)};
+  for (auto* plane : {&p.Y, &p.U, &p.V}) {
+    for (uint8_t& b : *plane) b = uint8_t(rng());
   }
+  return p;
 }
 
-// Grey stays grey (within the rounding of the three channels) and brightens with luma.
+// Gray stays gray (within the rounding of the three channels) and brightens with luma.
 TEST(PixelConvert, GrayStaysGray) {
-  Planes p = Uniform(0, 128, 128, 0);
-  for (uint32_t i = 0; i < 64; ++i) p.Y[i] = uint8_t(4 * i);
+  Planes p = RandomPlanes(1);
+  std::sort(p.Y.begin(), p.Y.end());
+  std::fill(p.U.begin(), p.U.end(), 128), std::fill(p.V.begin(), p.V.end(), 128);
   const std::vector<uint8_t> gray = Convert(SurfaceRGBX32, 0, p, 0, 64, 0);
   for (uint32_t i = 4; i < 4 * 64; i += 4) {
     const auto [lo, hi] = std::minmax({gray[i], gray[i + 1], gray[i + 2]});
@@ -119,11 +118,7 @@ TEST(PixelConvert, GrayStaysGray) {
 // Types that store the same values agree exactly on random rows: BGR and RGB orders, and the
 // alpha converters over an alpha plane of zeros with the plain ones.
 TEST(PixelConvert, TypesStoringTheSameValuesAgree) {
-  std::mt19937 rng(3);
-  Planes p = Uniform(0, 0, 0, 0);
-  for (auto* plane : {&p.Y, &p.U, &p.V}) {
-    for (uint8_t& b : *plane) b = uint8_t(rng());
-  }
+  const Planes p = RandomPlanes(3);
   for (uint32_t phase = 0; phase < 2; ++phase) {
     const std::vector<uint8_t> bgr = Convert(SurfaceBGRX32, 0, p, 1, 61, phase);
     std::vector<uint8_t> rgb = Convert(SurfaceRGBX32, 0, p, 1, 61, phase);
@@ -135,22 +130,17 @@ TEST(PixelConvert, TypesStoringTheSameValuesAgree) {
   }
 }
 
-// Bytes per pixel of every type, doubled by width doubling; the alpha converters only for
-// movies with an alpha plane; the planar type has no converter.
-TEST(PixelSelect, BytesPerTypeAndAlphaConverters) {
+// Bytes per pixel of every type, twice that under width doubling; the planar type has none.
+TEST(PixelSelect, BytesPerType) {
   const uint32_t bytes[15] = {1, 3, 3, 4, 4, 4, 4, 2, 2, 2, 2, 2, 2, 2, 2};
   PixelSelection sel;
-  for (uint32_t type = 0; type < 15; ++type) {
-    for (uint32_t mode : {0u, 4u}) {
-      ASSERT_EQ(PixelSelect(type | mode << CopyScaleShift, 0, PixelKernelsScalar(), &sel), 1);
-      EXPECT_EQ(sel.DestBytes, (mode ? 2 : 1) * bytes[type]) << type;
-    }
+  for (uint32_t flags = 0; flags < 15; ++flags) {
+    ASSERT_EQ(PixelSelect(flags, 0, PixelKernelsScalar(), &sel), 1);
+    EXPECT_EQ(sel.DestBytes, bytes[flags]) << flags;
+    ASSERT_EQ(PixelSelect(flags | 4u << CopyScaleShift, 0, PixelKernelsScalar(), &sel), 1);
+    EXPECT_EQ(sel.DestBytes, 2 * bytes[flags]) << flags;
   }
   EXPECT_EQ(PixelSelect(SurfacePlanar, 1, PixelKernelsScalar(), &sel), 0);
-  PixelSelect(SurfaceBGRA32, 1, PixelKernelsScalar(), &sel);
-  EXPECT_EQ(sel.UsesAlpha, 1u);
-  PixelSelect(Surface555, 1, PixelKernelsScalar(), &sel);
-  EXPECT_EQ(sel.UsesAlpha, 0u);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // MovieCopyToSurface: where every surface type lands in every scaling mode (full and changed-area
-// copies, both pitch signs), the chroma, grey-scale and alpha options, the 75 % threshold, the
+// copies, both pitch signs), the chroma, gray-scale and alpha options, the 75 % threshold, the
 // arguments it refuses, and its part in frame dropping and reading ahead. Pixel values come from
 // the scalar reference converters, which convert_test holds to worked examples.
 #include <gtest/gtest.h>
@@ -35,6 +35,7 @@ class Copy : public ::testing::Test {
  protected:
   // A movie of the given stored size whose planes hold pseudo-random bytes.
   void Open(uint32_t width, uint32_t height, uint32_t openFlags = 0) {
+    MovieClose(m_);
     TestMovieShape shape;
     shape.Config.Width = width, shape.Config.Height = height, shape.Frames = 3;
     shape.VideoBytes = 64;
@@ -45,9 +46,9 @@ class Copy : public ::testing::Test {
     ASSERT_TRUE(m_ != nullptr && m_->Planes != nullptr);
     std::mt19937 rng(width * 7 + height);
     for (int p = PlaneY; p <= PlaneA; ++p) {
-      const uint32_t rows = p == PlaneChroma1 || p == PlaneChroma2 ? m_->Planes->ChromaHeight
-                                                                   : m_->Planes->Height;
-      for (size_t i = 0; Set()[p].Pixels != nullptr && i < size_t(Set()[p].Pitch) * rows; ++i) {
+      const bool chroma = p == PlaneChroma1 || p == PlaneChroma2;
+      const size_t bytes = size_t(Set()[p].Pitch) * (chroma ? m_->Planes->ChromaHeight : height);
+      for (size_t i = 0; Set()[p].Pixels != nullptr && i < bytes; ++i) {
         Set()[p].Pixels[i] = uint8_t(rng());
       }
     }
@@ -68,43 +69,44 @@ class Copy : public ::testing::Test {
 
   // What a copy with flags leaves in d: each source row converted by the scalar reference from
   // the planes the flags pick, doubled by hand, placed as the mode says; only stored columns
-  // below keepWidth inside areas (16x16) whose bit is set in keepAreas are written.
+  // below keepWidth inside areas (16x16, four a band) whose bit is set in keepAreas.
   std::vector<uint8_t> Expected(const Dest& d, uint32_t flags, uint32_t keepWidth = kAll,
                                 uint32_t keepAreas = kAll) const {
     std::vector<uint8_t> out(d.Bytes.size(), kUntouched);
-    const uint32_t mode = ((flags | m_->OpenFlags) & CopyScaleMask) >> CopyScaleShift;
-    const ModeGeometry g = kModes[mode];
+    flags |= m_->OpenFlags;
+    const uint32_t mode = (flags & CopyScaleMask) >> CopyScaleShift;
     const bool yuv = d.Type == SurfaceYUY2 || d.Type == SurfaceUYVY;
     const int alpha = Set()[PlaneA].Pixels != nullptr;
+    const bool swapAlpha = (flags & CopySwapAlpha) && alpha, swapUV = flags & MovieFlagSwapUV;
     PixelSelection sel;
-    if (!PixelSelect(d.Type | (yuv ? mode << CopyScaleShift : 0), alpha, PixelKernelsScalar(), &sel)) {
+    if (!PixelSelect(d.Type | (yuv ? mode << CopyScaleShift : 0), alpha, PixelKernelsScalar(),
+                     &sel)) {
       return out;
     }
-    const bool swapAlpha = (flags & CopySwapAlpha) && alpha;
-    const bool swapUV = (flags | m_->OpenFlags) & MovieFlagSwapUV;
-    const bool gray = (flags | m_->OpenFlags) & OpenGrayscale;
     const VideoPlane& y = Set()[swapAlpha ? PlaneA : PlaneY];
     const VideoPlane& a = Set()[swapAlpha ? PlaneY : PlaneA];
     const VideoPlane& v = Set()[swapUV ? PlaneChroma2 : PlaneChroma1];
     const VideoPlane& u = Set()[swapUV ? PlaneChroma1 : PlaneChroma2];
-    const uint32_t w = m_->FileWidth;
+    const uint32_t w = m_->FileWidth, n = sel.DestBytes;
+    const uint32_t copies = kModes[mode].WidthDoubled && !yuv ? 2 : 1;
     const std::vector<uint8_t> grayRow(w, 128);
-    const uint32_t bytes = sel.DestBytes * (g.WidthDoubled && !yuv ? 2 : 1);
-    std::vector<uint8_t> row(size_t(w) * sel.RowBytes), packed(size_t(w) * sel.DestBytes);
-    for (uint32_t r = 0; r < m_->FileHeight; r += g.Step) {
+    std::vector<uint8_t> row(size_t(w) * 4), px(size_t(w) * n);
+    for (uint32_t r = 0; r < m_->FileHeight; r += kModes[mode].Step) {
+      const bool gray = flags & OpenGrayscale;
       const PixelSpan s{y.Pixels + r * y.Pitch,
                         gray ? grayRow.data() : u.Pixels + r / 2 * u.Pitch,
                         gray ? grayRow.data() : v.Pixels + r / 2 * v.Pitch,
-                        alpha ? a.Pixels + r * a.Pitch : nullptr, row.data(), w, 0, r & 1};
+                        alpha ? a.Pixels + r * a.Pitch : nullptr,
+                        sel.Post ? row.data() : px.data(), w, 0, r & 1};
       sel.Row(&s, &sel.K);
-      if (sel.Post != nullptr) sel.Post(row.data(), w, packed.data());
-      const std::vector<uint8_t>& px = sel.Post != nullptr ? packed : row;
+      if (sel.Post != nullptr) sel.Post(row.data(), w, px.data());
       for (uint32_t x = 0; x < w && x < keepWidth; ++x) {
         if (!(keepAreas >> ((r / 16) * 4 + x / 16) & 1)) continue;
-        for (uint32_t copy = 0; copy <= g.Repeat && r * g.Factor + copy < d.Rows; ++copy) {
-          uint8_t* to = out.data() + size_t(r * g.Factor + copy) * d.Pitch + size_t(x) * bytes;
-          for (uint32_t half = 0; half < bytes / sel.DestBytes; ++half) {
-            std::memcpy(to + half * sel.DestBytes, &px[size_t(x) * sel.DestBytes], sel.DestBytes);
+        for (uint32_t below = 0; below <= kModes[mode].Repeat; ++below) {
+          const size_t to =
+              size_t(r * kModes[mode].Factor + below) * d.Pitch + size_t(x) * n * copies;
+          for (uint32_t c = 0; c < copies && to < out.size(); ++c) {
+            std::memcpy(&out[to + c * n], &px[size_t(x) * n], n);
           }
         }
       }
@@ -112,16 +114,16 @@ class Copy : public ::testing::Test {
     return out;
   }
 
-  // Points the frame's change map at marks (one byte per 16x16 area, four areas a band).
+  // Points the frame's change map at marks (bit band * 4 + column per 16x16 area).
   void UseChangeMap(uint32_t marks, uint32_t percent) {
     Dest scratch = MakeDest(SurfaceBGRX32);
     m_->ChangedPercent = 10;
     CopyTo(&scratch, 0);  // the first copy below 75 % makes the map
     ASSERT_NE(m_->ChangeMap, nullptr);
     std::memset(m_->ChangeMap, 0, m_->ChangeMapBytes);
-    for (uint32_t band = 0; band < 3; ++band) {
-      for (uint32_t col = 0; col < 4 && col < m_->BlocksPerRow; ++col) {
-        m_->ChangeMap[band * m_->BlocksPerRow + col] = marks >> (band * 4 + col) & 1;
+    for (uint32_t area = 0; area < 12; ++area) {
+      if (area % 4 < m_->BlocksPerRow && marks >> area & 1) {
+        m_->ChangeMap[area / 4 * m_->BlocksPerRow + area % 4] = 1;
       }
     }
     m_->ChangeMapLast = m_->ChangeMap;
@@ -150,20 +152,17 @@ TEST_F(Copy, EveryTypeInEveryMode) {
       EXPECT_EQ(CopyTo(&part, 0), 0u);
       EXPECT_EQ(part.Bytes, Expected(part, 0, kAll, 0x5A5));
     }
-    MovieClose(m_), m_ = nullptr;
   }
 }
 
-struct OptionCase {
-  const char* Trace;
-  uint32_t Width, Height, OpenFlags, Flags, Type, ShownWidth = 0, Rows = 0, KeepWidth = 0;
-};
-
 TEST_F(Copy, Options) {
-  const OptionCase cases[] = {
-      {"grey movie, rows past the grey chroma row", 600, 4, OpenGrayscale, 0, SurfaceRGB24},
-      {"grey movie 565", 600, 4, OpenGrayscale, 0, Surface565},
-      {"grey copy", 32, 16, 0, OpenGrayscale, SurfaceYUY2},
+  const struct {
+    const char* Trace;
+    uint32_t Width, Height, OpenFlags, Flags, Type, ShownWidth = 0, Rows = 0, KeepWidth = kAll;
+  } cases[] = {
+      {"gray movie, rows past the gray chroma row", 600, 4, OpenGrayscale, 0, SurfaceRGB24},
+      {"gray movie 565", 600, 4, OpenGrayscale, 0, Surface565},
+      {"gray copy", 32, 16, 0, OpenGrayscale, SurfaceYUY2},
       {"swapped chroma", 24, 8, 0, MovieFlagSwapUV, SurfaceRGBX32},
       {"swapped alpha", 24, 8, OpenAlpha, CopySwapAlpha, SurfaceBGRA32},
       {"swapped alpha without alpha plane: dropped", 24, 8, 0, CopySwapAlpha, SurfaceBGRA32},
@@ -172,13 +171,12 @@ TEST_F(Copy, Options) {
        0, 10},
       {"13 rows of buffer", 40, 30, 4u << CopyScaleShift, 0, Surface555, 0, 13},
   };
-  for (const OptionCase& c : cases) {
+  for (const auto& c : cases) {
     Open(c.Width, c.Height, c.OpenFlags);
     Dest d = MakeDest(c.Type, c.Rows);
     d.Bytes.resize(size_t(d.Pitch) * d.Rows);  // exactly the buffer the copy may write
     EXPECT_EQ(CopyTo(&d, c.Flags | CopyAll, c.ShownWidth), 0u) << c.Trace;
-    EXPECT_EQ(d.Bytes, Expected(d, c.Flags, c.KeepWidth ? c.KeepWidth : kAll)) << c.Trace;
-    MovieClose(m_), m_ = nullptr;
+    EXPECT_EQ(d.Bytes, Expected(d, c.Flags, c.KeepWidth)) << c.Trace;
   }
 }
 
@@ -200,23 +198,28 @@ TEST_F(Copy, ChangedAreasBelow75Percent) {
   EXPECT_EQ(s75.Bytes, Expected(s75, 0));
 }
 
+// No movie, buffer, rows or rectangle, or a pitch shorter than one destination row (rows would
+// overlap and run past the buffer): 0 and nothing written. An already dropped frame: 1.
 TEST_F(Copy, RefusedArgumentsWriteNothing) {
   Open(16, 16);
-  Dest d = MakeDest(SurfaceBGRX32);
-  const std::vector<uint8_t> untouched = d.Bytes;
-  uint8_t* p = d.Bytes.data();
-  EXPECT_EQ(MovieCopyToSurface(m_, p, 72, 16, 0, 0, 0, 0, 0, 16, 3), 0u);
-  EXPECT_EQ(MovieCopyToSurface(m_, p, 72, 16, 0, 0, 0, 0, 16, 0, 3), 0u);
-  EXPECT_EQ(MovieCopyToSurface(nullptr, p, 72, 16, 0, 0, 0, 0, 16, 16, 3), 0u);
-  EXPECT_EQ(MovieCopyToSurface(m_, nullptr, 72, 16, 0, 0, 0, 0, 16, 16, 3), 0u);
-  EXPECT_EQ(MovieCopyToSurface(m_, p, 72, 0, 0, 0, 0, 0, 16, 16, 3), 0u);
-  // A pitch shorter than one destination row would make rows overlap and run past the buffer.
-  for (int32_t pitch : {60, -60}) {
-    EXPECT_EQ(MovieCopyToSurface(m_, p, pitch, 16, 0, 0, 0, 0, 16, 16, 3), 0u);
+  std::vector<uint8_t> buffer(72 * 16, kUntouched);
+  uint8_t* p = buffer.data();
+  const struct {
+    Movie* M;
+    uint8_t* Dest;
+    int32_t Pitch;
+    uint32_t Rows, Width, Height, Result;
+  } cases[] = {{nullptr, p, 72, 16, 16, 16, 0}, {m_, nullptr, 72, 16, 16, 16, 0},
+               {m_, p, 72, 0, 16, 16, 0},       {m_, p, 72, 16, 0, 16, 0},
+               {m_, p, 72, 16, 16, 0, 0},       {m_, p, 60, 16, 16, 16, 0},
+               {m_, p, -60, 16, 16, 16, 0}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(MovieCopyToSurface(c.M, c.Dest, c.Pitch, c.Rows, 0, 0, 0, 0, c.Width, c.Height,
+                                 SurfaceBGRX32), c.Result);
   }
-  m_->SkipState = 2;  // an already dropped frame: 1, nothing written
-  EXPECT_EQ(MovieCopyToSurface(m_, p, 72, 16, 0, 0, 0, 0, 16, 16, 3), 1u);
-  EXPECT_EQ(d.Bytes, untouched);
+  m_->SkipState = 2;
+  EXPECT_EQ(MovieCopyToSurface(m_, p, 72, 16, 0, 0, 0, 0, 16, 16, SurfaceBGRX32), 1u);
+  EXPECT_EQ(buffer, std::vector<uint8_t>(72 * 16, kUntouched));
 }
 
 // Any flags, sizes, row counts and pitches: the copy stays inside rows * |pitch| bytes.
@@ -240,12 +243,13 @@ TEST_F(Copy, RandomArgumentsStayInsideTheBuffer) {
 class CopyTiming : public Copy {
  protected:
   void SetUp() override { Open(16, 16); }
+  void TearDown() override { m_->NumOpenTracks = 0, Copy::TearDown(); }
   void MakeLate(int32_t lateMs) {
     m_->NumOpenTracks = 1, m_->Tracks[0].SpeedFactor = 0x10000;
     m_->FrameRate = 25, m_->FrameRateDiv = 1, m_->SlackMs = 80;
     m_->FramesPlayed = 1, m_->TimerBaseFrame = 0, m_->FrameNum = 1, m_->Frames = 3;
     m_->TimerBase = MovieTimerMs() - 40 - uint32_t(lateMs);
-    if (m_->TimerBase == 0) m_->TimerBase = 1;
+    m_->TimerBase += m_->TimerBase == 0;
     m_->SkipState = 0;
   }
   // The copy's result, and whether it wrote the picture.
@@ -253,10 +257,6 @@ class CopyTiming : public Copy {
     Dest d = MakeDest(SurfaceBGRX32);
     const uint32_t result = CopyTo(&d, flags | CopyAll);
     return {result, d.Bytes[0] != kUntouched};
-  }
-  void TearDown() override {
-    m_->NumOpenTracks = 0;
-    Copy::TearDown();
   }
 };
 
@@ -297,13 +297,11 @@ TEST_F(CopyTiming, FramesThatAreAlwaysShown) {
 }
 
 // The reader's operations as the copy calls them.
-struct ReaderCalls {
-  int Fills, Yields, LockFree;
-} g_calls;
-uint32_t FakeFill(StreamReader*, uint32_t) { return ++g_calls.Fills, 1u; }
-int FakeTryLock(StreamReader*) { return g_calls.LockFree; }
+int g_fills, g_yields, g_lockFree;
+uint32_t FakeFill(StreamReader*, uint32_t) { return ++g_fills, 1u; }
+int FakeTryLock(StreamReader*) { return g_lockFree; }
 void FakeUnlock(StreamReader*) {}
-void FakeYield(StreamReader*) { ++g_calls.Yields; }
+void FakeYield(StreamReader*) { ++g_yields; }
 
 // One read-ahead chunk below three quarters of the smaller of the fill target and a peak
 // second (here 600 bytes), unless told not to, a fill is running, the movie is in memory or
@@ -322,19 +320,18 @@ TEST_F(CopyTiming, ReadsAheadBelowThreeQuarters) {
                {"busy lock, no IO thread", 0, 0, 0, 0, 0, 1, 0, 0, 0}};
   const StreamReader saved = m_->Reader;
   uint8_t* const preloaded = m_->Preloaded;
+  StreamReader* r = &m_->Reader;
+  r->StreamFill = FakeFill, r->ReaderTryLock = FakeTryLock;
+  r->ReaderUnlock = FakeUnlock, r->ReaderYield = FakeYield;
+  r->FillTarget = 1000, m_->PeakSecondBytes = 800;
   for (const auto& c : cases) {
-    StreamReader* r = &m_->Reader;
-    r->StreamFill = FakeFill, r->ReaderTryLock = FakeTryLock;
-    r->ReaderUnlock = FakeUnlock, r->ReaderYield = FakeYield;
-    r->FillTarget = 1000, m_->PeakSecondBytes = 800;
-    r->Used = c.Used, r->Reading = c.Reading;
-    m_->Preloaded = c.Preloaded ? preloaded : nullptr;
-    m_->OpenFlags = c.NoIoThread ? m_->OpenFlags | OpenNoIoThread : m_->OpenFlags & ~OpenNoIoThread;
-    g_calls = {0, 0, int(c.LockFree)}, m_->SkipState = 0;
+    r->Used = c.Used, r->Reading = c.Reading, m_->Preloaded = c.Preloaded ? preloaded : nullptr;
+    m_->OpenFlags = (m_->OpenFlags & ~OpenNoIoThread) | (c.NoIoThread ? OpenNoIoThread : 0);
+    g_fills = g_yields = 0, g_lockFree = int(c.LockFree), m_->SkipState = 0;
     if (c.Late) MakeLate(2000);
     Shown(c.Flags);
-    EXPECT_EQ(g_calls.Fills, int(c.Fills)) << c.Trace;
-    EXPECT_EQ(g_calls.Yields, int(c.Yields)) << c.Trace;
+    EXPECT_EQ(g_fills, int(c.Fills)) << c.Trace;
+    EXPECT_EQ(g_yields, int(c.Yields)) << c.Trace;
     m_->NumOpenTracks = 0;
   }
   m_->Reader = saved, m_->Preloaded = preloaded;
