@@ -101,7 +101,8 @@ class Copy : public ::testing::Test {
       sel.Row(&s, &sel.K);
       if (sel.Post != nullptr) sel.Post(row.data(), w, px.data());
       for (uint32_t x = 0; x < w && x < keepWidth; ++x) {
-        if (!(keepAreas >> ((r / 16) * 4 + x / 16) & 1)) continue;
+        const uint32_t area = (r / 16) * 4 + x / 16;
+        if (keepAreas != kAll && (area >= 32 || !(keepAreas >> area & 1))) continue;
         for (uint32_t below = 0; below <= kModes[mode].Repeat; ++below) {
           const size_t to =
               size_t(r * kModes[mode].Factor + below) * d.Pitch + size_t(x) * n * copies;
