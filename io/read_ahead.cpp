@@ -48,21 +48,21 @@ void ReadAheadServe(ServiceNode* node, uint32_t pass) {
 
 int ReaderLock(StreamReader* r) {
   PlatformMutex* mutex = IoMutexOf(r);
-  if (mutex != nullptr) MutexLock(mutex);
+  if (mutex != nullptr) PlatformMutexLock(mutex);
   return 1;
 }
 
 int ReaderTryLock(StreamReader* r) {
   PlatformMutex* mutex = IoMutexOf(r);
-  return mutex != nullptr ? MutexTryLock(mutex) : 1;
+  return mutex != nullptr ? PlatformMutexTryLock(mutex) : 1;
 }
 
 void ReaderUnlock(StreamReader* r) {
   PlatformMutex* mutex = IoMutexOf(r);
-  if (mutex != nullptr) MutexUnlock(mutex);
+  if (mutex != nullptr) PlatformMutexUnlock(mutex);
 }
 
-void ReaderYield(StreamReader*) { SleepMs(0); }
+void ReaderYield(StreamReader*) { PlatformSleepMs(0); }
 
 void MovieInstallReaderLocks(Movie* movie) {
   StreamReader* r = &movie->Reader;

@@ -30,19 +30,19 @@ std::atomic_ref<ServiceNode*> ServiceLink(ServiceNode*& link) {
 
 uint32_t ServiceThreadProc(void* arg) {
   ServiceThread* s = static_cast<ServiceThread*>(arg);
-  std::atomic_ref<uint32_t>(s->ThreadId).store(ThreadCurrentId());
+  std::atomic_ref<uint32_t>(s->ThreadId).store(PlatformThreadCurrentId());
   for (;;) {
-    if (EventWait(s->WakeEvent, s->PeriodMs)) return 0;
-    MutexLock(s->Mutex);
+    if (PlatformEventWait(s->WakeEvent, s->PeriodMs)) return 0;
+    PlatformMutexLock(s->Mutex);
     const uint32_t state = ServiceStateOf(s).load();
     if (state == ServiceQuitting) {
-      MutexUnlock(s->Mutex);
+      PlatformMutexUnlock(s->Mutex);
       return 0;
     }
     if (state == ServiceRunning && ServiceLink(s->Clients).load(std::memory_order_acquire)) {
       ServicePass(s);
     }
-    MutexUnlock(s->Mutex);
+    PlatformMutexUnlock(s->Mutex);
   }
 }
 
@@ -70,31 +70,31 @@ void ServiceFreeSlot(ServiceThread* s) {
 }
 
 void ServiceDestroyObjects(ServiceThread* s) {
-  if (s->Mutex != nullptr) MutexDestroy(s->Mutex);
-  if (s->WakeEvent != nullptr) EventDestroy(s->WakeEvent);
+  if (s->Mutex != nullptr) PlatformMutexDestroy(s->Mutex);
+  if (s->WakeEvent != nullptr) PlatformEventDestroy(s->WakeEvent);
   s->Mutex = nullptr;
   s->WakeEvent = nullptr;
 }
 
 // First half of a stop: tells the thread to end and lets it run to its end.
 void ServiceSignalStop(ServiceThread* s) {
-  EventSignal(s->WakeEvent);
+  PlatformEventSignal(s->WakeEvent);
   const uint32_t was = ServiceStateOf(s).exchange(ServiceQuitting);
-  ThreadSetPriority(s->Thread, PriorityTimeCritical);
-  if (was == ServiceCreated) ThreadResume(s->Thread);
-  if (was == ServiceHeld) MutexUnlock(s->Mutex);  // the calling controller holds it
+  PlatformThreadSetPriority(s->Thread, PlatformPriorityTimeCritical);
+  if (was == ServiceCreated) PlatformThreadResume(s->Thread);
+  if (was == ServiceHeld) PlatformMutexUnlock(s->Mutex);  // the calling controller holds it
 }
 
 // Second half: once the thread has ended (or is known to end), releases everything.
 void ServiceFinishStop(ServiceThread* s) {
-  ThreadJoin(s->Thread, PlatformWaitForever);
-  ThreadClose(s->Thread);
+  PlatformThreadJoin(s->Thread, PlatformWaitForever);
+  PlatformThreadClose(s->Thread);
   s->Thread = nullptr;
   ServiceDestroyObjects(s);
   if (IoService == s) IoService = nullptr;
   if (SoundService == s) SoundService = nullptr;
   ServiceFreeSlot(s);
-  TimerPeriodEnd();
+  PlatformTimerPeriodEnd();
 }
 
 bool ServiceHasNode(ServiceThread* s, const ServiceNode* node) {
@@ -127,16 +127,16 @@ void ServiceWaitAll(PlatformWaitable* objects, int count) {
   // Only a failing wait gets here with objects left: obtain them one by one.
   for (int i = 0; i < count; ++i) {
     if (objects[i].kind == PlatformWaitable::Thread) {
-      ThreadJoin(static_cast<PlatformThread*>(objects[i].object), PlatformWaitForever);
+      PlatformThreadJoin(static_cast<PlatformThread*>(objects[i].object), PlatformWaitForever);
     } else {
-      MutexLock(static_cast<PlatformMutex*>(objects[i].object));
+      PlatformMutexLock(static_cast<PlatformMutex*>(objects[i].object));
     }
   }
 }
 
 void ServiceDestroyNodeMutex(ServiceNode* node) {
   PlatformMutex* mutex = std::atomic_ref<PlatformMutex*>(node->NodeMutex).exchange(nullptr);
-  if (mutex != nullptr) MutexDestroy(mutex);
+  if (mutex != nullptr) PlatformMutexDestroy(mutex);
   node->SortNext = nullptr;
 }
 
@@ -153,17 +153,17 @@ ServiceThread* ServiceCreate(int32_t rate) {
   const int64_t perSecond = rate < 0 ? -int64_t{rate} : int64_t{rate};
   s->PeriodMs = perSecond >= 1000 ? 1u : static_cast<uint32_t>(1000 / perSecond);
   s->Pass = 1;
-  s->Mutex = MutexCreate();
-  s->WakeEvent = EventCreate();
+  s->Mutex = PlatformMutexCreate();
+  s->WakeEvent = PlatformEventCreate();
   if (s->Mutex != nullptr && s->WakeEvent != nullptr) {
-    s->Thread = ThreadCreate(ServiceThreadProc, s, kServiceStackBytes, 1);
+    s->Thread = PlatformThreadCreate(ServiceThreadProc, s, kServiceStackBytes, 1);
   }
   if (s->Thread == nullptr) {
     ServiceDestroyObjects(s);
     return nullptr;
   }
-  if (rate < 0) ThreadSetPriority(s->Thread, PriorityBelowNormal);
-  TimerPeriodBegin();
+  if (rate < 0) PlatformThreadSetPriority(s->Thread, PlatformPriorityBelowNormal);
+  PlatformTimerPeriodBegin();
   gPoolInUse[slot] = true;
   return s;
 }
@@ -180,7 +180,7 @@ void ServicePass(ServiceThread* s) {
     for (ServiceNode* node = list; node != nullptr && count < kServiceWaitClients;
          node = node->SortNext) {
       if (node->NodeMutex == nullptr) continue;
-      waits[count] = WaitableMutex(node->NodeMutex);
+      waits[count] = PlatformWaitableMutex(node->NodeMutex);
       nodes[count++] = node;
     }
     if (count == 0) return;
@@ -194,7 +194,7 @@ void ServicePass(ServiceThread* s) {
     }
     ServiceNode* node = nodes[index];
     if (node->ServeFn != nullptr) node->ServeFn(node, s->Pass);
-    MutexUnlock(node->NodeMutex);
+    PlatformMutexUnlock(node->NodeMutex);
   }
 }
 
@@ -207,7 +207,7 @@ int ServiceJoin(ServiceThread** service, int32_t rate, ServiceNode* node, Servic
   const bool created = s == nullptr;
   if (created) s = ServiceCreate(rate);
   if (s == nullptr) return 0;
-  PlatformMutex* mutex = MutexCreate();
+  PlatformMutex* mutex = PlatformMutexCreate();
   if (mutex == nullptr) {
     if (created) ServiceStop(s);
     return 0;
@@ -223,7 +223,7 @@ int ServiceJoin(ServiceThread** service, int32_t rate, ServiceNode* node, Servic
   ++s->NumClients;
   if (created) {
     ServiceStateOf(s).store(ServiceRunning);
-    ThreadResume(s->Thread);
+    PlatformThreadResume(s->Thread);
   }
   return 1;
 }
@@ -254,10 +254,10 @@ uint32_t ServiceUnregister(ServiceThread* ioService, ServiceNode* ioNode,
     stopping[i] = s->NumClients == 0;
     if (stopping[i]) {
       ServiceSignalStop(s);
-      waits[count++] = WaitableThread(s->Thread);
+      waits[count++] = PlatformWaitableThread(s->Thread);
     } else {
       ServiceStateOf(s).store(ServiceHolding);
-      waits[count++] = WaitableMutex(s->Mutex);
+      waits[count++] = PlatformWaitableMutex(s->Mutex);
     }
   }
   ServiceWaitAll(waits, count);
@@ -268,7 +268,7 @@ uint32_t ServiceUnregister(ServiceThread* ioService, ServiceNode* ioNode,
       ServiceFinishStop(s);
     } else {
       ServiceStateOf(s).store(ServiceRunning);
-      MutexUnlock(s->Mutex);
+      PlatformMutexUnlock(s->Mutex);
     }
   }
   for (ServiceNode* node : removed) {

@@ -9,7 +9,7 @@
 
 namespace {
 
-const StreamFileOps kPlatformFileOps = {FileRead, FileSeek};
+const StreamFileOps kPlatformFileOps = {PlatformFileRead, PlatformFileSeek};
 std::atomic<const StreamFileOps*> gFileOps{&kPlatformFileOps};
 
 PlatformFile* StreamFileOf(const StreamReader* r) { return static_cast<PlatformFile*>(r->File); }
@@ -18,13 +18,13 @@ PlatformFile* StreamFileOf(const StreamReader* r) { return static_cast<PlatformF
 // offset 0; the handle stays the caller's.
 PlatformFile* StreamOpenSource(StreamReader* r, const void* name, uint32_t openFlags) {
   if ((openFlags & OpenFromHandle) == 0) {
-    return name != nullptr ? FileOpenRead(static_cast<const char*>(name)) : nullptr;
+    return name != nullptr ? PlatformFileOpenRead(static_cast<const char*>(name)) : nullptr;
   }
-  PlatformFile* file = FileFromHandle(name);
+  PlatformFile* file = PlatformFileFromHandle(name);
   if (file == nullptr) return nullptr;
-  const int64_t position = FileTell(file);
+  const int64_t position = PlatformFileTell(file);
   if (position < 0 || position > static_cast<int64_t>(UINT32_MAX)) {
-    FileClose(file);  // leaves the caller's handle open
+    PlatformFileClose(file);  // leaves the caller's handle open
     return nullptr;
   }
   r->DontClose = 1;
@@ -132,8 +132,8 @@ void StreamSetBuffer(StreamReader* r, void* buffer, uint32_t size, uint32_t file
 
 void StreamClose(StreamReader* r) {
   StreamLock(r);
-  // FileClose leaves a borrowed handle (DontClose) open and frees only our record of it.
-  if (r->File != nullptr) FileClose(StreamFileOf(r));
+  // PlatformFileClose leaves a borrowed handle (DontClose) open and frees only our record of it.
+  if (r->File != nullptr) PlatformFileClose(StreamFileOf(r));
   r->File = nullptr;
   StreamUnlock(r);
 }
@@ -146,7 +146,7 @@ uint32_t StreamBackground(StreamReader* r, uint32_t op) {
       // A running fill holds the lock; without lock operations watch its Reading flag.
       StreamLock(r);
       StreamUnlock(r);
-      while (StreamShared(r->Reading).load() != 0) SleepMs(1);
+      while (StreamShared(r->Reading).load() != 0) PlatformSleepMs(1);
     }
   }
   if (op & STREAM_BG_RESUME) {

@@ -27,8 +27,8 @@ struct BenchFile {
   std::string Path;
   BenchFile() {
     Dir = std::filesystem::temp_directory_path() /
-          ("vexa-io-bench-" + std::to_string(ThreadCurrentId()) + "-" +
-           std::to_string(CounterNow()));
+          ("vexa-io-bench-" + std::to_string(PlatformThreadCurrentId()) + "-" +
+           std::to_string(PlatformCounterNow()));
     std::filesystem::create_directories(Dir);
     Path = (Dir / "stream.bin").string();
     std::FILE* f = std::fopen(Path.c_str(), "wb");
@@ -60,11 +60,11 @@ void CountBytes(benchmark::State& state, uint64_t perIteration) {
 void BM_PlainSequentialRead(benchmark::State& state) {
   std::vector<uint8_t> buffer(STREAM_CHUNK_BYTES);
   for (auto _ : state) {
-    PlatformFile* f = FileOpenRead(FilePath().c_str());
+    PlatformFile* f = PlatformFileOpenRead(FilePath().c_str());
     if (f == nullptr) return state.SkipWithError("cannot open the test file");
     uint64_t total = 0;
-    while (uint32_t got = FileRead(f, buffer.data(), STREAM_CHUNK_BYTES)) total += got;
-    FileClose(f);
+    while (uint32_t got = PlatformFileRead(f, buffer.data(), STREAM_CHUNK_BYTES)) total += got;
+    PlatformFileClose(f);
     benchmark::DoNotOptimize(total);
   }
   CountBytes(state, kFileBytes);

@@ -45,14 +45,14 @@ inline FileCounters gCounters;
 
 inline uint32_t CountingRead(PlatformFile* file, void* dest, uint32_t size) {
   gCounters.Reads.fetch_add(1);
-  const int64_t at = FileTell(file);
+  const int64_t at = PlatformFileTell(file);
   const int64_t failAt = gCounters.FailAt.load();
   if (failAt >= 0 && at >= 0 && at + size > failAt) size = at >= failAt ? 0 : uint32_t(failAt - at);
-  return FileRead(file, dest, size);
+  return PlatformFileRead(file, dest, size);
 }
 inline int CountingSeek(PlatformFile* file, int64_t offset) {
   gCounters.Seeks.fetch_add(1);
-  return FileSeek(file, offset);
+  return PlatformFileSeek(file, offset);
 }
 inline const StreamFileOps kCountingOps = {CountingRead, CountingSeek};
 

@@ -92,7 +92,7 @@ TEST_F(ReadAheadTest, OnePassFillsTheNeediestFirstUpToHalfThenOneChunkEach) {
     StreamReader* r = movies[i].Reader();
     r->FillTarget = 10 * kChunk - 2;  // half is exactly five chunks
     ServiceNode* node = &r->IoNode;
-    node->NodeMutex = MutexCreate();
+    node->NodeMutex = PlatformMutexCreate();
     node->NeedFn = ReadAheadNeed;
     node->ServeFn = [](ServiceNode* n, uint32_t pass) {
       order.push_back(n);
@@ -121,7 +121,7 @@ TEST_F(ReadAheadTest, OnePassFillsTheNeediestFirstUpToHalfThenOneChunkEach) {
   EXPECT_EQ(order.size(), 3u);
   EXPECT_EQ(movies[2].Reader()->Used, 8 * kChunk);
   for (TestMovie& m : movies) {
-    MutexDestroy(m.Reader()->IoNode.NodeMutex);
+    PlatformMutexDestroy(m.Reader()->IoNode.NodeMutex);
     m.Reader()->IoNode.NodeMutex = nullptr;
   }
 }
@@ -136,14 +136,14 @@ TEST_F(ReadAheadTest, ServingAnUnfillableRingEndsThePass) {
   service.State = ServiceRunning;
   service.Pass = 1;
   ServiceNode* node = &r->IoNode;
-  node->NodeMutex = MutexCreate();
+  node->NodeMutex = PlatformMutexCreate();
   node->NeedFn = ReadAheadNeed;
   node->ServeFn = ReadAheadServe;
   service.Clients = node;
   ServicePass(&service);
   EXPECT_EQ(m.Record->IoServiced, 2u);
   EXPECT_EQ(r->FillTarget, r->Used);
-  MutexDestroy(node->NodeMutex);
+  PlatformMutexDestroy(node->NodeMutex);
   node->NodeMutex = nullptr;
 }
 
@@ -201,7 +201,7 @@ TEST_F(ReadAheadTest, IoServiceFillsWhileTheMovieReadsAndStopsWithTheLastMovie) 
   while ((StreamShared(ra->Used).load() < 8 * kChunk ||
           StreamShared(rb->Used).load() < 4 * kChunk) &&
          std::chrono::steady_clock::now() < deadline) {
-    SleepMs(1);
+    PlatformSleepMs(1);
   }
   EXPECT_EQ(StreamShared(ra->Used).load(), 8 * kChunk);
   EXPECT_EQ(StreamShared(rb->Used).load(), 4 * kChunk);

@@ -41,7 +41,7 @@ struct FakeClient {
   static void Serve(ServiceNode* node, uint32_t pass) {
     FakeClient* c = Of(node);
     c->InServe = true;
-    if (c->ServeMs != 0) SleepMs(c->ServeMs);
+    if (c->ServeMs != 0) PlatformSleepMs(c->ServeMs);
     c->LastPass = pass;
     c->Served.fetch_add(1);
     c->InServe = false;
@@ -57,7 +57,7 @@ struct FakeClient {
   // Not served any more (checked over a few periods).
   bool Left() {
     const uint32_t from = Served.load();
-    SleepMs(60);
+    PlatformSleepMs(60);
     return Served.load() == from && !InServe.load();
   }
 };
@@ -198,10 +198,10 @@ TEST(ServicePass, ClientWithABusyMutexIsPassedOverNotWaitedFor) {
   std::atomic<bool> holding{false};
   // Another thread (the movie reading a frame) holds the busy client's mutex.
   std::thread holder([&] {
-    MutexLock(busy.Node.NodeMutex);
+    PlatformMutexLock(busy.Node.NodeMutex);
     holding = true;
-    while (!release.load()) SleepMs(1);
-    MutexUnlock(busy.Node.NodeMutex);
+    while (!release.load()) PlatformSleepMs(1);
+    PlatformMutexUnlock(busy.Node.NodeMutex);
   });
   ASSERT_TRUE(Eventually([&] { return holding.load(); }));
   const uint32_t busyServed = busy.Served.load();

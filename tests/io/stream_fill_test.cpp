@@ -132,25 +132,25 @@ TEST_F(StreamFillTest, SuspendWithWaitReturnsOnlyAfterARunningFillHasFinished) {
   // 10,000 bytes at a simulated 100,000 B/s: the fill holds the reader for 100 ms.
   ASSERT_TRUE(t.OpenFile(MakePatternFile("suspend-wait.bin", 10000), 2, 10000, 100000));
   StreamReader* r = &t.Reader;
-  r->IoNode.NodeMutex = MutexCreate();
+  r->IoNode.NodeMutex = PlatformMutexCreate();
   r->ReaderLock = ReaderLock;
   r->ReaderTryLock = ReaderTryLock;
   r->ReaderUnlock = ReaderUnlock;
   std::atomic<bool> started{false};
   std::atomic<bool> fillDone{false};
   std::thread filler([&] {
-    MutexLock(r->IoNode.NodeMutex);  // the fill's try-lock nests inside this hold
+    PlatformMutexLock(r->IoNode.NodeMutex);  // the fill's try-lock nests inside this hold
     started = true;
     EXPECT_EQ(r->StreamFill(r, 0), 10000u);
     fillDone = true;
-    MutexUnlock(r->IoNode.NodeMutex);
+    PlatformMutexUnlock(r->IoNode.NodeMutex);
   });
-  while (!started.load()) SleepMs(1);
+  while (!started.load()) PlatformSleepMs(1);
   EXPECT_EQ(r->StreamBackground(r, STREAM_BG_SUSPEND | STREAM_BG_WAIT), 1u);
   EXPECT_TRUE(fillDone.load());
   EXPECT_EQ(t.Fill(), 0u);
   filler.join();
-  MutexDestroy(r->IoNode.NodeMutex);
+  PlatformMutexDestroy(r->IoNode.NodeMutex);
   r->IoNode.NodeMutex = nullptr;
 }
 

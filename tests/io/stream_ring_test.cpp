@@ -193,7 +193,7 @@ TEST_F(StreamRingTest, ConcurrentFillsAndFrameReadsDeliverExactBytes) {
   TestReader t;
   ASSERT_TRUE(t.OpenFile(MakePatternFile("race.bin", size), 4, size));
   StreamReader* r = &t.Reader;
-  r->IoNode.NodeMutex = MutexCreate();
+  r->IoNode.NodeMutex = PlatformMutexCreate();
   ASSERT_NE(r->IoNode.NodeMutex, nullptr);
   r->ReaderLock = ReaderLock;
   r->ReaderTryLock = ReaderTryLock;
@@ -203,7 +203,7 @@ TEST_F(StreamRingTest, ConcurrentFillsAndFrameReadsDeliverExactBytes) {
   std::atomic<bool> done{false};
   std::thread filler([&] {
     while (!done.load()) {
-      if (r->StreamFill(r, 0) == 0) SleepMs(0);
+      if (r->StreamFill(r, 0) == 0) PlatformSleepMs(0);
     }
   });
   std::mt19937 engine(12345);
@@ -225,7 +225,7 @@ TEST_F(StreamRingTest, ConcurrentFillsAndFrameReadsDeliverExactBytes) {
   filler.join();
   EXPECT_EQ(mismatches, 0);
   EXPECT_EQ(r->ReadError, 0u);
-  MutexDestroy(r->IoNode.NodeMutex);
+  PlatformMutexDestroy(r->IoNode.NodeMutex);
   r->IoNode.NodeMutex = nullptr;
 }
 

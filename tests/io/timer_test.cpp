@@ -128,7 +128,7 @@ TEST_F(TimerTest, ChoosingASourceRestartsTheClock) {
 TEST(TimerPlatform, RealClockAdvancesAndNeverGoesBackOnAnyThread) {
   TimerUseSource(nullptr);
   const uint32_t start = MovieTimerMs();
-  SleepMs(30);
+  PlatformSleepMs(30);
   EXPECT_GE(MovieTimerMs() - start, 25u);
 
   std::vector<std::thread> threads;

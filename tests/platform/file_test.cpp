@@ -26,7 +26,7 @@
 
 namespace {
 
-// A caller's own open file, in the OS's terms: what FileFromHandle borrows.
+// A caller's own open file, in the OS's terms: what PlatformFileFromHandle borrows.
 class NativeFile {
  public:
   explicit NativeFile(const std::string& name, bool write = false) {
@@ -93,7 +93,7 @@ class PlatformFileTest : public ::testing::Test {
   void SetUp() override {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     dir_ = std::filesystem::temp_directory_path() /
-           ("vexa_platform_" + std::to_string(CounterNow()) + "_" + test->name());
+           ("vexa_platform_" + std::to_string(PlatformCounterNow()) + "_" + test->name());
     std::filesystem::create_directories(dir_);
     name_ = (dir_ / "movie.bin").string();
     std::ofstream out(name_, std::ios::binary);
@@ -111,7 +111,7 @@ class PlatformFileTest : public ::testing::Test {
   }
   static std::vector<uint8_t> Read(PlatformFile* f, uint32_t size) {
     std::vector<uint8_t> bytes(size);
-    bytes.resize(FileRead(f, bytes.data(), size));
+    bytes.resize(PlatformFileRead(f, bytes.data(), size));
     return bytes;
   }
 
@@ -120,50 +120,50 @@ class PlatformFileTest : public ::testing::Test {
 };
 
 TEST_F(PlatformFileTest, ReadsSeeksAndStopsShortAtTheEnd) {
-  PlatformFile* f = FileOpenRead(name_.c_str());
+  PlatformFile* f = PlatformFileOpenRead(name_.c_str());
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(FileSize(f), kSize);
-  EXPECT_EQ(FileTell(f), 0);
+  EXPECT_EQ(PlatformFileSize(f), kSize);
+  EXPECT_EQ(PlatformFileTell(f), 0);
 
   auto bytes = Read(f, 1000);
   ASSERT_EQ(bytes.size(), 1000u);
   ExpectContent(bytes, 0);
-  EXPECT_EQ(FileTell(f), 1000);
+  EXPECT_EQ(PlatformFileTell(f), 1000);
 
-  ASSERT_EQ(FileSeek(f, 54321), 1);
-  EXPECT_EQ(FileTell(f), 54321);
+  ASSERT_EQ(PlatformFileSeek(f, 54321), 1);
+  EXPECT_EQ(PlatformFileTell(f), 54321);
   bytes = Read(f, 17);
   ASSERT_EQ(bytes.size(), 17u);
   ExpectContent(bytes, 54321);
 
-  ASSERT_EQ(FileSeek(f, kSize - 10), 1);
+  ASSERT_EQ(PlatformFileSeek(f, kSize - 10), 1);
   bytes = Read(f, 100);
   ASSERT_EQ(bytes.size(), 10u);  // short at the end
   ExpectContent(bytes, kSize - 10);
   EXPECT_EQ(Read(f, 100).size(), 0u);
-  EXPECT_EQ(FileTell(f), kSize);
+  EXPECT_EQ(PlatformFileTell(f), kSize);
 
-  ASSERT_EQ(FileSeek(f, 0), 1);
+  ASSERT_EQ(PlatformFileSeek(f, 0), 1);
   bytes = Read(f, kSize);  // all in one call
   ASSERT_EQ(bytes.size(), kSize);
   ExpectContent(bytes, 0);
-  FileClose(f);
+  PlatformFileClose(f);
 }
 
 TEST_F(PlatformFileTest, SeeksPastTheEndReadNothing) {
-  PlatformFile* f = FileOpenRead(name_.c_str());
+  PlatformFile* f = PlatformFileOpenRead(name_.c_str());
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(FileSeek(f, int64_t{kSize} + 5000), 1);
+  EXPECT_EQ(PlatformFileSeek(f, int64_t{kSize} + 5000), 1);
   EXPECT_EQ(Read(f, 10).size(), 0u);
-  EXPECT_EQ(FileSeek(f, -1), 0);
-  FileClose(f);
+  EXPECT_EQ(PlatformFileSeek(f, -1), 0);
+  PlatformFileClose(f);
 }
 
 TEST_F(PlatformFileTest, RefusesMissingFilesAndDirectories) {
-  EXPECT_EQ(FileOpenRead((dir_ / "missing.vxa").string().c_str()), nullptr);
-  EXPECT_EQ(FileOpenRead(dir_.string().c_str()), nullptr);
-  EXPECT_EQ(FileOpenRead(""), nullptr);
-  EXPECT_EQ(FileOpenRead(nullptr), nullptr);
+  EXPECT_EQ(PlatformFileOpenRead((dir_ / "missing.vxa").string().c_str()), nullptr);
+  EXPECT_EQ(PlatformFileOpenRead(dir_.string().c_str()), nullptr);
+  EXPECT_EQ(PlatformFileOpenRead(""), nullptr);
+  EXPECT_EQ(PlatformFileOpenRead(nullptr), nullptr);
 }
 
 TEST_F(PlatformFileTest, BorrowedHandleKeepsItsPositionAndStaysOpen) {
@@ -171,14 +171,14 @@ TEST_F(PlatformFileTest, BorrowedHandleKeepsItsPositionAndStaysOpen) {
   ASSERT_TRUE(native.IsOpen());
   ASSERT_EQ(native.Read(10).size(), 10u);
 
-  PlatformFile* f = FileFromHandle(native.Handle());
+  PlatformFile* f = PlatformFileFromHandle(native.Handle());
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(FileTell(f), 10);
-  EXPECT_EQ(FileSize(f), kSize);
+  EXPECT_EQ(PlatformFileTell(f), 10);
+  EXPECT_EQ(PlatformFileSize(f), kSize);
   auto bytes = Read(f, 5);
   ASSERT_EQ(bytes.size(), 5u);
   ExpectContent(bytes, 10);
-  FileClose(f);
+  PlatformFileClose(f);
 
   // The caller's handle is still open, and at the position the borrowed reads left.
   bytes = native.Read(5);
@@ -190,27 +190,27 @@ TEST_F(PlatformFileTest, BorrowedHandleKeepsItsPositionAndStaysOpen) {
 TEST_F(PlatformFileTest, OpensAFileSomeoneIsWriting) {
   NativeFile writer(name_, true);
   ASSERT_TRUE(writer.IsOpen());
-  PlatformFile* f = FileOpenRead(name_.c_str());
+  PlatformFile* f = PlatformFileOpenRead(name_.c_str());
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(FileSize(f), kSize);
+  EXPECT_EQ(PlatformFileSize(f), kSize);
   ExpectContent(Read(f, 64), 0);
-  FileClose(f);
+  PlatformFileClose(f);
 }
 
 TEST_F(PlatformFileTest, TwoReadersHaveTheirOwnPositions) {
-  PlatformFile* a = FileOpenRead(name_.c_str());
-  PlatformFile* b = FileOpenRead(name_.c_str());
+  PlatformFile* a = PlatformFileOpenRead(name_.c_str());
+  PlatformFile* b = PlatformFileOpenRead(name_.c_str());
   ASSERT_NE(a, nullptr);
   ASSERT_NE(b, nullptr);
-  ASSERT_EQ(FileSeek(a, 500), 1);
+  ASSERT_EQ(PlatformFileSeek(a, 500), 1);
   ExpectContent(Read(b, 8), 0);
   ExpectContent(Read(a, 8), 500);
-  FileClose(a);
-  FileClose(b);
+  PlatformFileClose(a);
+  PlatformFileClose(b);
 }
 
-// A pipe delivers what was written in pieces: one FileRead still gathers all that was asked for,
-// and then stops at the end.
+// A pipe delivers what was written in pieces: one PlatformFileRead still gathers all that was asked
+// for, and then stops at the end.
 TEST(PlatformFilePipe, ReadGathersPiecesUntilTheEnd) {
   constexpr uint32_t kPiece = 1000;
   constexpr int kPieces = 3;
@@ -239,21 +239,22 @@ TEST(PlatformFilePipe, ReadGathersPiecesUntilTheEnd) {
   std::thread writer([&] {
     for (int i = 0; i < kPieces; ++i) {
       writePiece(i);
-      SleepMs(20);
+      PlatformSleepMs(20);
     }
     closeWriter();
   });
-  PlatformFile* f = FileFromHandle(handle);
+  PlatformFile* f = PlatformFileFromHandle(handle);
   ASSERT_NE(f, nullptr);
   std::vector<uint8_t> bytes(written.size() + 10);
-  EXPECT_EQ(FileRead(f, bytes.data(), static_cast<uint32_t>(written.size())), written.size());
+  EXPECT_EQ(PlatformFileRead(f, bytes.data(), static_cast<uint32_t>(written.size())),
+            written.size());
   bytes.resize(written.size());
   EXPECT_EQ(bytes, written);
   uint8_t more[10];
-  EXPECT_EQ(FileRead(f, more, sizeof more), 0u);  // the writer has gone
-  FileClose(f);
+  EXPECT_EQ(PlatformFileRead(f, more, sizeof more), 0u);  // the writer has gone
+  PlatformFileClose(f);
   writer.join();
-  EXPECT_TRUE(closeReader());  // still open after FileClose
+  EXPECT_TRUE(closeReader());  // still open after PlatformFileClose
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ using namespace platform_test;
 
 int TryLockElsewhere(PlatformMutex* m) {
   return OnOtherThread([m] {
-    const int got = MutexTryLock(m);
-    if (got) MutexUnlock(m);
+    const int got = PlatformMutexTryLock(m);
+    if (got) PlatformMutexUnlock(m);
     return got;
   });
 }
@@ -23,33 +23,33 @@ int TryLockElsewhere(PlatformMutex* m) {
 TEST(PlatformMutex, IsRecursiveAndHeldUntilTheLastUnlock) {
   Mutex mutex;
   ASSERT_NE(mutex.m, nullptr);
-  MutexLock(mutex.m);
-  ASSERT_EQ(MutexTryLock(mutex.m), 1);  // again, by the owner
-  MutexLock(mutex.m);                   // and a third time
+  PlatformMutexLock(mutex.m);
+  ASSERT_EQ(PlatformMutexTryLock(mutex.m), 1);  // again, by the owner
+  PlatformMutexLock(mutex.m);                   // and a third time
   EXPECT_EQ(TryLockElsewhere(mutex.m), 0);
-  MutexUnlock(mutex.m);
-  MutexUnlock(mutex.m);
+  PlatformMutexUnlock(mutex.m);
+  PlatformMutexUnlock(mutex.m);
   EXPECT_EQ(TryLockElsewhere(mutex.m), 0);
-  MutexUnlock(mutex.m);
+  PlatformMutexUnlock(mutex.m);
   EXPECT_EQ(TryLockElsewhere(mutex.m), 1);
 }
 
 TEST(PlatformMutex, LockWaitsForTheOwnersRelease) {
   Mutex mutex;
   std::atomic<bool> started{false}, acquired{false}, released{false}, sawRelease{false};
-  MutexLock(mutex.m);
+  PlatformMutexLock(mutex.m);
   std::thread waiter([&] {
     started = true;
-    MutexLock(mutex.m);
+    PlatformMutexLock(mutex.m);
     acquired = true;
     sawRelease = released.load();
-    MutexUnlock(mutex.m);
+    PlatformMutexUnlock(mutex.m);
   });
   ASSERT_TRUE(Eventually([&] { return started.load(); }));
-  SleepMs(50);
+  PlatformSleepMs(50);
   EXPECT_FALSE(acquired);
   released = true;
-  MutexUnlock(mutex.m);
+  PlatformMutexUnlock(mutex.m);
   waiter.join();
   EXPECT_TRUE(acquired);
   EXPECT_TRUE(sawRelease);
@@ -57,67 +57,67 @@ TEST(PlatformMutex, LockWaitsForTheOwnersRelease) {
 
 TEST(PlatformMutex, OnlyTheOwnerCanUnlock) {
   Mutex mutex;
-  MutexLock(mutex.m);
+  PlatformMutexLock(mutex.m);
   const int stolen = OnOtherThread([&] {
-    MutexUnlock(mutex.m);  // refused: not the owner's
-    const int got = MutexTryLock(mutex.m);
-    if (got) MutexUnlock(mutex.m);
+    PlatformMutexUnlock(mutex.m);  // refused: not the owner's
+    const int got = PlatformMutexTryLock(mutex.m);
+    if (got) PlatformMutexUnlock(mutex.m);
     return got;
   });
   EXPECT_EQ(stolen, 0);
-  MutexUnlock(mutex.m);
+  PlatformMutexUnlock(mutex.m);
 }
 
 TEST(PlatformMutex, AbandonedByAnEndedThreadCanBeTaken) {
   Mutex mutex;
   std::thread([&] {
-    MutexLock(mutex.m);
-    MutexLock(mutex.m);
+    PlatformMutexLock(mutex.m);
+    PlatformMutexLock(mutex.m);
   }).join();  // ends still owning it, twice
-  ASSERT_EQ(MutexTryLock(mutex.m), 1);
+  ASSERT_EQ(PlatformMutexTryLock(mutex.m), 1);
   EXPECT_EQ(TryLockElsewhere(mutex.m), 0);  // and now it is this thread's, once
-  MutexUnlock(mutex.m);
+  PlatformMutexUnlock(mutex.m);
   EXPECT_EQ(TryLockElsewhere(mutex.m), 1);
 }
 
 TEST(PlatformEvent, StartsClearAndResetsWhenTaken) {
   Event event;
   ASSERT_NE(event.e, nullptr);
-  EXPECT_EQ(EventWait(event.e, 0), 0);
-  EventSignal(event.e);
-  EXPECT_EQ(EventWait(event.e, 0), 1);
-  EXPECT_EQ(EventWait(event.e, 0), 0);
+  EXPECT_EQ(PlatformEventWait(event.e, 0), 0);
+  PlatformEventSignal(event.e);
+  EXPECT_EQ(PlatformEventWait(event.e, 0), 1);
+  EXPECT_EQ(PlatformEventWait(event.e, 0), 0);
 }
 
 TEST(PlatformEvent, SignalsDoNotAccumulate) {
   Event event;
-  EventSignal(event.e);
-  EventSignal(event.e);
-  EXPECT_EQ(EventWait(event.e, 0), 1);
-  EXPECT_EQ(EventWait(event.e, 0), 0);
+  PlatformEventSignal(event.e);
+  PlatformEventSignal(event.e);
+  EXPECT_EQ(PlatformEventWait(event.e, 0), 1);
+  EXPECT_EQ(PlatformEventWait(event.e, 0), 0);
 }
 
 TEST(PlatformEvent, StaysSetUntilAWaiterComes) {
   Event event;
-  EventSignal(event.e);
-  SleepMs(20);
-  EXPECT_EQ(OnOtherThread([&] { return EventWait(event.e, 0); }), 1);
-  EXPECT_EQ(EventWait(event.e, 0), 0);
+  PlatformEventSignal(event.e);
+  PlatformSleepMs(20);
+  EXPECT_EQ(OnOtherThread([&] { return PlatformEventWait(event.e, 0); }), 1);
+  EXPECT_EQ(PlatformEventWait(event.e, 0), 0);
 }
 
 TEST(PlatformEvent, WaitTimesOutAfterItsLimit) {
   Event event;
   const auto start = Clock::now();
-  EXPECT_EQ(EventWait(event.e, 60), 0);
+  EXPECT_EQ(PlatformEventWait(event.e, 60), 0);
   EXPECT_GE(MsSince(start), 60 - kWaitSlackMs);
 }
 
 TEST(PlatformEvent, SignalWakesAWaiterOnAnotherThread) {
   Event event;
   std::atomic<int> result{-1};
-  std::thread waiter([&] { result = EventWait(event.e, kMustMs); });
-  SleepMs(30);
-  EventSignal(event.e);
+  std::thread waiter([&] { result = PlatformEventWait(event.e, kMustMs); });
+  PlatformSleepMs(30);
+  PlatformEventSignal(event.e);
   waiter.join();
   EXPECT_EQ(result, 1);
 }
@@ -129,39 +129,39 @@ TEST(PlatformEvent, EachSignalReleasesExactlyOneWaiter) {
   std::vector<std::thread> waiters;
   for (int i = 0; i < kWaiters; ++i) {
     waiters.emplace_back([&] {
-      if (EventWait(event.e, kMustMs)) ++woken;
+      if (PlatformEventWait(event.e, kMustMs)) ++woken;
     });
   }
-  SleepMs(50);  // let them block (a signal before that still releases only one)
+  PlatformSleepMs(50);  // let them block (a signal before that still releases only one)
   for (int released = 1; released <= kWaiters; ++released) {
-    EventSignal(event.e);
+    PlatformEventSignal(event.e);
     ASSERT_TRUE(Eventually([&] { return woken.load() >= released; }));
-    SleepMs(50);
+    PlatformSleepMs(50);
     EXPECT_EQ(woken.load(), released);
   }
   for (auto& waiter : waiters) waiter.join();
-  EXPECT_EQ(EventWait(event.e, 0), 0);
+  EXPECT_EQ(PlatformEventWait(event.e, 0), 0);
 }
 
 TEST(PlatformSemaphore, CountsUpToItsMaximum) {
   Semaphore sem(2, 3);
   ASSERT_NE(sem.s, nullptr);
-  EXPECT_EQ(SemaphoreWait(sem.s, 0), 1);
-  EXPECT_EQ(SemaphoreWait(sem.s, 0), 1);
-  EXPECT_EQ(SemaphoreWait(sem.s, 0), 0);
+  EXPECT_EQ(PlatformSemaphoreWait(sem.s, 0), 1);
+  EXPECT_EQ(PlatformSemaphoreWait(sem.s, 0), 1);
+  EXPECT_EQ(PlatformSemaphoreWait(sem.s, 0), 0);
 
-  EXPECT_EQ(SemaphoreRelease(sem.s, 1), 1);  // 1
-  EXPECT_EQ(SemaphoreRelease(sem.s, 3), 0);  // would be 4: refused, count unchanged
-  EXPECT_EQ(SemaphoreRelease(sem.s, 2), 1);  // 3
-  EXPECT_EQ(SemaphoreRelease(sem.s, 1), 0);  // would be 4
-  EXPECT_EQ(SemaphoreRelease(sem.s, 0), 0);  // releasing nothing is refused too
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(SemaphoreWait(sem.s, 0), 1) << i;
-  EXPECT_EQ(SemaphoreWait(sem.s, 0), 0);
+  EXPECT_EQ(PlatformSemaphoreRelease(sem.s, 1), 1);  // 1
+  EXPECT_EQ(PlatformSemaphoreRelease(sem.s, 3), 0);  // would be 4: refused, count unchanged
+  EXPECT_EQ(PlatformSemaphoreRelease(sem.s, 2), 1);  // 3
+  EXPECT_EQ(PlatformSemaphoreRelease(sem.s, 1), 0);  // would be 4
+  EXPECT_EQ(PlatformSemaphoreRelease(sem.s, 0), 0);  // releasing nothing is refused too
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(PlatformSemaphoreWait(sem.s, 0), 1) << i;
+  EXPECT_EQ(PlatformSemaphoreWait(sem.s, 0), 0);
 }
 
 TEST(PlatformSemaphore, RefusesImpossibleCounts) {
-  EXPECT_EQ(SemaphoreCreate(4, 3), nullptr);
-  EXPECT_EQ(SemaphoreCreate(0, 0), nullptr);
+  EXPECT_EQ(PlatformSemaphoreCreate(4, 3), nullptr);
+  EXPECT_EQ(PlatformSemaphoreCreate(0, 0), nullptr);
   Semaphore ok(0, 1);
   EXPECT_NE(ok.s, nullptr);
 }
@@ -169,7 +169,7 @@ TEST(PlatformSemaphore, RefusesImpossibleCounts) {
 TEST(PlatformSemaphore, WaitTimesOutAfterItsLimit) {
   Semaphore sem(0, 16);
   const auto start = Clock::now();
-  EXPECT_EQ(SemaphoreWait(sem.s, 60), 0);
+  EXPECT_EQ(PlatformSemaphoreWait(sem.s, 60), 0);
   EXPECT_GE(MsSince(start), 60 - kWaitSlackMs);
 }
 
@@ -180,27 +180,27 @@ TEST(PlatformSemaphore, ReleaseWakesAsManyWaitersAsItsCount) {
   std::vector<std::thread> waiters;
   for (int i = 0; i < kWaiters; ++i) {
     waiters.emplace_back([&] {
-      if (SemaphoreWait(sem.s, kMustMs)) ++woken;
+      if (PlatformSemaphoreWait(sem.s, kMustMs)) ++woken;
     });
   }
-  SleepMs(50);
-  ASSERT_EQ(SemaphoreRelease(sem.s, 2), 1);
+  PlatformSleepMs(50);
+  ASSERT_EQ(PlatformSemaphoreRelease(sem.s, 2), 1);
   ASSERT_TRUE(Eventually([&] { return woken.load() >= 2; }));
-  SleepMs(50);
+  PlatformSleepMs(50);
   EXPECT_EQ(woken.load(), 2);
-  ASSERT_EQ(SemaphoreRelease(sem.s, 1), 1);
+  ASSERT_EQ(PlatformSemaphoreRelease(sem.s, 1), 1);
   for (auto& waiter : waiters) waiter.join();
   EXPECT_EQ(woken.load(), 3);
-  EXPECT_EQ(SemaphoreWait(sem.s, 0), 0);
+  EXPECT_EQ(PlatformSemaphoreWait(sem.s, 0), 0);
 }
 
 TEST(PlatformObjects, ClosingNullIsHarmless) {
-  MutexDestroy(nullptr);
-  EventDestroy(nullptr);
-  SemaphoreDestroy(nullptr);
-  ThreadClose(nullptr);
-  FileClose(nullptr);
-  HeapRelease(nullptr);
+  PlatformMutexDestroy(nullptr);
+  PlatformEventDestroy(nullptr);
+  PlatformSemaphoreDestroy(nullptr);
+  PlatformThreadClose(nullptr);
+  PlatformFileClose(nullptr);
+  PlatformHeapRelease(nullptr);
 }
 
 }  // namespace

@@ -52,27 +52,27 @@ auto OnOtherThread(Fn fn) {
 
 // Owners that destroy the objects at the end of a test, whatever happens.
 struct Mutex {
-  PlatformMutex* m = MutexCreate();
+  PlatformMutex* m = PlatformMutexCreate();
   Mutex() = default;
   Mutex(const Mutex&) = delete;
   Mutex& operator=(const Mutex&) = delete;
-  ~Mutex() { MutexDestroy(m); }
+  ~Mutex() { PlatformMutexDestroy(m); }
 };
 
 struct Event {
-  PlatformEvent* e = EventCreate();
+  PlatformEvent* e = PlatformEventCreate();
   Event() = default;
   Event(const Event&) = delete;
   Event& operator=(const Event&) = delete;
-  ~Event() { EventDestroy(e); }
+  ~Event() { PlatformEventDestroy(e); }
 };
 
 struct Semaphore {
   PlatformSemaphore* s;
-  Semaphore(uint32_t initial, uint32_t maximum) : s(SemaphoreCreate(initial, maximum)) {}
+  Semaphore(uint32_t initial, uint32_t maximum) : s(PlatformSemaphoreCreate(initial, maximum)) {}
   Semaphore(const Semaphore&) = delete;
   Semaphore& operator=(const Semaphore&) = delete;
-  ~Semaphore() { SemaphoreDestroy(s); }
+  ~Semaphore() { PlatformSemaphoreDestroy(s); }
 };
 
 // Holds a mutex on another thread from construction until Release.
@@ -80,10 +80,10 @@ class MutexHolder {
  public:
   explicit MutexHolder(PlatformMutex* m)
       : thread_([this, m] {
-          MutexLock(m);
+          PlatformMutexLock(m);
           locked_ = true;
           while (!release_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-          MutexUnlock(m);
+          PlatformMutexUnlock(m);
         }) {
     Eventually([this] { return locked_.load(); });
   }

@@ -19,81 +19,81 @@ struct Flag {
 
 uint32_t MarkRan(void* arg) {
   auto* flag = static_cast<Flag*>(arg);
-  flag->id = ThreadCurrentId();
+  flag->id = PlatformThreadCurrentId();
   ++flag->ran;
   return 0;
 }
 
 uint32_t WaitForEvent(void* arg) {
-  EventWait(static_cast<PlatformEvent*>(arg), PlatformWaitForever);
+  PlatformEventWait(static_cast<PlatformEvent*>(arg), PlatformWaitForever);
   return 0;
 }
 
 TEST(PlatformThread, RunsAndIsJoined) {
   Flag flag;
-  PlatformThread* thread = ThreadCreate(MarkRan, &flag, 0, 0);
+  PlatformThread* thread = PlatformThreadCreate(MarkRan, &flag, 0, 0);
   ASSERT_NE(thread, nullptr);
-  ASSERT_EQ(ThreadJoin(thread, kMustMs), 1);
-  EXPECT_EQ(ThreadJoin(thread, PlatformWaitForever), 1);
+  ASSERT_EQ(PlatformThreadJoin(thread, kMustMs), 1);
+  EXPECT_EQ(PlatformThreadJoin(thread, PlatformWaitForever), 1);
   EXPECT_EQ(flag.ran, 1);
-  EXPECT_EQ(ThreadJoin(thread, 0), 1);  // still ended
-  ThreadClose(thread);
+  EXPECT_EQ(PlatformThreadJoin(thread, 0), 1);  // still ended
+  PlatformThreadClose(thread);
 }
 
 TEST(PlatformThread, CreatedSuspendedRunsOnlyAfterResume) {
   Flag flag;
-  PlatformThread* thread = ThreadCreate(MarkRan, &flag, 32768, 1);
+  PlatformThread* thread = PlatformThreadCreate(MarkRan, &flag, 32768, 1);
   ASSERT_NE(thread, nullptr);
-  SleepMs(100);
+  PlatformSleepMs(100);
   EXPECT_EQ(flag.ran, 0);
-  EXPECT_EQ(ThreadJoin(thread, 0), 0);
-  ThreadResume(thread);
-  EXPECT_EQ(ThreadJoin(thread, kMustMs), 1);
+  EXPECT_EQ(PlatformThreadJoin(thread, 0), 0);
+  PlatformThreadResume(thread);
+  EXPECT_EQ(PlatformThreadJoin(thread, kMustMs), 1);
   EXPECT_EQ(flag.ran, 1);
-  ThreadClose(thread);
+  PlatformThreadClose(thread);
 }
 
 TEST(PlatformThread, PrioritiesCanBeSetBeforeAndAfterTheStart) {
   Flag flag;
-  PlatformThread* thread = ThreadCreate(MarkRan, &flag, 32768, 1);
+  PlatformThread* thread = PlatformThreadCreate(MarkRan, &flag, 32768, 1);
   ASSERT_NE(thread, nullptr);
-  ThreadSetPriority(thread, PriorityBelowNormal);
-  ThreadResume(thread);
-  EXPECT_EQ(ThreadJoin(thread, kMustMs), 1);
+  PlatformThreadSetPriority(thread, PlatformPriorityBelowNormal);
+  PlatformThreadResume(thread);
+  EXPECT_EQ(PlatformThreadJoin(thread, kMustMs), 1);
   EXPECT_EQ(flag.ran, 1);
-  ThreadClose(thread);
+  PlatformThreadClose(thread);
 
   Event go;
-  thread = ThreadCreate(WaitForEvent, go.e, 0, 0);
+  thread = PlatformThreadCreate(WaitForEvent, go.e, 0, 0);
   ASSERT_NE(thread, nullptr);
-  ThreadSetPriority(thread, PriorityTimeCritical);
-  ThreadSetPriority(thread, PriorityNormal);
-  EventSignal(go.e);
-  EXPECT_EQ(ThreadJoin(thread, kMustMs), 1);
-  ThreadClose(thread);
+  PlatformThreadSetPriority(thread, PlatformPriorityTimeCritical);
+  PlatformThreadSetPriority(thread, PlatformPriorityNormal);
+  PlatformEventSignal(go.e);
+  EXPECT_EQ(PlatformThreadJoin(thread, kMustMs), 1);
+  PlatformThreadClose(thread);
 }
 
 TEST(PlatformThread, JoinTimesOutWhileTheThreadRuns) {
   Event go;
-  PlatformThread* thread = ThreadCreate(WaitForEvent, go.e, 0, 0);
+  PlatformThread* thread = PlatformThreadCreate(WaitForEvent, go.e, 0, 0);
   ASSERT_NE(thread, nullptr);
   const auto start = Clock::now();
-  EXPECT_EQ(ThreadJoin(thread, 60), 0);
+  EXPECT_EQ(PlatformThreadJoin(thread, 60), 0);
   EXPECT_GE(MsSince(start), 60 - kWaitSlackMs);
-  EventSignal(go.e);
-  EXPECT_EQ(ThreadJoin(thread, kMustMs), 1);
-  ThreadClose(thread);
+  PlatformEventSignal(go.e);
+  EXPECT_EQ(PlatformThreadJoin(thread, kMustMs), 1);
+  PlatformThreadClose(thread);
 }
 
 TEST(PlatformThread, IdsAreStableAndDistinct) {
-  const uint32_t self = ThreadCurrentId();
+  const uint32_t self = PlatformThreadCurrentId();
   EXPECT_NE(self, 0u);
-  EXPECT_EQ(ThreadCurrentId(), self);
+  EXPECT_EQ(PlatformThreadCurrentId(), self);
   Flag flag;
-  PlatformThread* thread = ThreadCreate(MarkRan, &flag, 0, 0);
+  PlatformThread* thread = PlatformThreadCreate(MarkRan, &flag, 0, 0);
   ASSERT_NE(thread, nullptr);
-  ASSERT_EQ(ThreadJoin(thread, kMustMs), 1);
-  ThreadClose(thread);
+  ASSERT_EQ(PlatformThreadJoin(thread, kMustMs), 1);
+  PlatformThreadClose(thread);
   EXPECT_NE(flag.id, 0u);
   EXPECT_NE(flag.id, self);
 }
@@ -109,10 +109,10 @@ uint32_t UseStack(void* arg) {
 
 TEST(PlatformThread, ASmallStackRequestStillGivesAUsableStack) {
   unsigned sum = 0;
-  PlatformThread* thread = ThreadCreate(UseStack, &sum, 32768, 0);
+  PlatformThread* thread = PlatformThreadCreate(UseStack, &sum, 32768, 0);
   ASSERT_NE(thread, nullptr);
-  ASSERT_EQ(ThreadJoin(thread, kMustMs), 1);
-  ThreadClose(thread);
+  ASSERT_EQ(PlatformThreadJoin(thread, kMustMs), 1);
+  PlatformThreadClose(thread);
   EXPECT_EQ(sum, 16384u * 0x5A);
 }
 
@@ -125,20 +125,21 @@ TEST(PlatformThread, ManyRunAtOnce) {
   std::atomic<int> count{0};
   std::vector<PlatformThread*> threads;
   for (int i = 0; i < 32; ++i) {
-    PlatformThread* thread = ThreadCreate(Count, &count, 32768, i % 2);
+    PlatformThread* thread = PlatformThreadCreate(Count, &count, 32768, i % 2);
     ASSERT_NE(thread, nullptr);
     threads.push_back(thread);
   }
-  for (PlatformThread* thread : threads) ThreadResume(thread);  // harmless when not suspended
+  for (PlatformThread* thread : threads)
+    PlatformThreadResume(thread);  // harmless when not suspended
   for (PlatformThread* thread : threads) {
-    EXPECT_EQ(ThreadJoin(thread, kMustMs), 1);
-    ThreadClose(thread);
+    EXPECT_EQ(PlatformThreadJoin(thread, kMustMs), 1);
+    PlatformThreadClose(thread);
   }
   EXPECT_EQ(count, 32);
 }
 
 TEST(PlatformThread, RefusesNoProcedure) {
-  EXPECT_EQ(ThreadCreate(nullptr, nullptr, 0, 0), nullptr);
+  EXPECT_EQ(PlatformThreadCreate(nullptr, nullptr, 0, 0), nullptr);
 }
 
 }  // namespace

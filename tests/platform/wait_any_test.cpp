@@ -14,8 +14,8 @@ using namespace platform_test;
 
 int TryLockElsewhere(PlatformMutex* m) {
   return OnOtherThread([m] {
-    const int got = MutexTryLock(m);
-    if (got) MutexUnlock(m);
+    const int got = PlatformMutexTryLock(m);
+    if (got) PlatformMutexUnlock(m);
     return got;
   });
 }
@@ -23,9 +23,9 @@ int TryLockElsewhere(PlatformMutex* m) {
 TEST(PlatformWaitAny, TakesOnlyTheLowestObtainableObject) {
   Event clear, set;
   Semaphore sem(1, 4);
-  EventSignal(set.e);
-  const PlatformWaitable objects[] = {WaitableEvent(clear.e), WaitableEvent(set.e),
-                                      WaitableSemaphore(sem.s)};
+  PlatformEventSignal(set.e);
+  const PlatformWaitable objects[] = {PlatformWaitableEvent(clear.e), PlatformWaitableEvent(set.e),
+                                      PlatformWaitableSemaphore(sem.s)};
   EXPECT_EQ(PlatformWaitAny(objects, 3, 0), 1);  // the event, now reset; the count is left
   EXPECT_EQ(PlatformWaitAny(objects, 3, 0), 2);  // the semaphore's one count
   EXPECT_EQ(PlatformWaitAny(objects, 3, 0), PlatformWaitTimeout);
@@ -34,21 +34,22 @@ TEST(PlatformWaitAny, TakesOnlyTheLowestObtainableObject) {
 TEST(PlatformWaitAny, AnObtainedMutexBelongsToTheCaller) {
   Mutex mutex;
   Event event;
-  const PlatformWaitable objects[] = {WaitableEvent(event.e), WaitableMutex(mutex.m)};
+  const PlatformWaitable objects[] = {PlatformWaitableEvent(event.e),
+                                      PlatformWaitableMutex(mutex.m)};
   ASSERT_EQ(PlatformWaitAny(objects, 2, 0), 1);
   EXPECT_EQ(TryLockElsewhere(mutex.m), 0);
-  MutexUnlock(mutex.m);
+  PlatformMutexUnlock(mutex.m);
   EXPECT_EQ(TryLockElsewhere(mutex.m), 1);
 }
 
 TEST(PlatformWaitAny, TakesAMutexTheCallerHoldsOnceMore) {
   Mutex mutex;
-  MutexLock(mutex.m);
-  const PlatformWaitable object = WaitableMutex(mutex.m);
+  PlatformMutexLock(mutex.m);
+  const PlatformWaitable object = PlatformWaitableMutex(mutex.m);
   ASSERT_EQ(PlatformWaitAny(&object, 1, 0), 0);
-  MutexUnlock(mutex.m);
+  PlatformMutexUnlock(mutex.m);
   EXPECT_EQ(TryLockElsewhere(mutex.m), 0);
-  MutexUnlock(mutex.m);
+  PlatformMutexUnlock(mutex.m);
   EXPECT_EQ(TryLockElsewhere(mutex.m), 1);
 }
 
@@ -56,13 +57,14 @@ TEST(PlatformWaitAny, PassesOverAMutexHeldElsewhere) {
   Mutex mutex;
   Event event;
   MutexHolder holder(mutex.m);
-  const PlatformWaitable objects[] = {WaitableMutex(mutex.m), WaitableEvent(event.e)};
+  const PlatformWaitable objects[] = {PlatformWaitableMutex(mutex.m),
+                                      PlatformWaitableEvent(event.e)};
   EXPECT_EQ(PlatformWaitAny(objects, 2, 0), PlatformWaitTimeout);
-  EventSignal(event.e);
+  PlatformEventSignal(event.e);
   EXPECT_EQ(PlatformWaitAny(objects, 2, 0), 1);
   holder.Release();
   EXPECT_EQ(PlatformWaitAny(objects, 2, kMustMs), 0);
-  MutexUnlock(mutex.m);
+  PlatformMutexUnlock(mutex.m);
 }
 
 TEST(PlatformWaitAny, WakesWhenAMutexIsReleasedElsewhere) {
@@ -70,29 +72,31 @@ TEST(PlatformWaitAny, WakesWhenAMutexIsReleasedElsewhere) {
   Event event;
   MutexHolder holder(mutex.m);
   std::thread releaser([&] {
-    SleepMs(50);
+    PlatformSleepMs(50);
     holder.Release();
   });
-  const PlatformWaitable objects[] = {WaitableEvent(event.e), WaitableMutex(mutex.m)};
+  const PlatformWaitable objects[] = {PlatformWaitableEvent(event.e),
+                                      PlatformWaitableMutex(mutex.m)};
   const auto start = Clock::now();
   EXPECT_EQ(PlatformWaitAny(objects, 2, kMustMs), 1);
   EXPECT_GE(MsSince(start), 50 - kWaitSlackMs);
   releaser.join();
   EXPECT_EQ(TryLockElsewhere(mutex.m), 0);
-  MutexUnlock(mutex.m);
+  PlatformMutexUnlock(mutex.m);
 }
 
 TEST(PlatformWaitAny, WakesWhenASemaphoreIsReleasedElsewhere) {
   Event event;
   Semaphore sem(0, 1);
   std::thread releaser([&] {
-    SleepMs(30);
-    SemaphoreRelease(sem.s, 1);
+    PlatformSleepMs(30);
+    PlatformSemaphoreRelease(sem.s, 1);
   });
-  const PlatformWaitable objects[] = {WaitableEvent(event.e), WaitableSemaphore(sem.s)};
+  const PlatformWaitable objects[] = {PlatformWaitableEvent(event.e),
+                                      PlatformWaitableSemaphore(sem.s)};
   EXPECT_EQ(PlatformWaitAny(objects, 2, kMustMs), 1);
   releaser.join();
-  EXPECT_EQ(SemaphoreWait(sem.s, 0), 0);
+  EXPECT_EQ(PlatformSemaphoreWait(sem.s, 0), 0);
 }
 
 TEST(PlatformWaitAny, TimesOutAfterItsLimit) {
@@ -100,8 +104,9 @@ TEST(PlatformWaitAny, TimesOutAfterItsLimit) {
   Event event;
   Semaphore sem(0, 1);
   MutexHolder holder(mutex.m);
-  const PlatformWaitable objects[] = {WaitableEvent(event.e), WaitableSemaphore(sem.s),
-                                      WaitableMutex(mutex.m)};
+  const PlatformWaitable objects[] = {PlatformWaitableEvent(event.e),
+                                      PlatformWaitableSemaphore(sem.s),
+                                      PlatformWaitableMutex(mutex.m)};
   auto start = Clock::now();
   EXPECT_EQ(PlatformWaitAny(objects, 3, 80), PlatformWaitTimeout);
   EXPECT_GE(MsSince(start), 80 - kWaitSlackMs);
@@ -112,41 +117,43 @@ TEST(PlatformWaitAny, TimesOutAfterItsLimit) {
 }
 
 uint32_t WaitForEvent(void* arg) {
-  EventWait(static_cast<PlatformEvent*>(arg), PlatformWaitForever);
+  PlatformEventWait(static_cast<PlatformEvent*>(arg), PlatformWaitForever);
   return 7;
 }
 
 TEST(PlatformWaitAny, SeesAThreadsEndAndKeepsSeeingIt) {
   Event go, other;
-  PlatformThread* thread = ThreadCreate(WaitForEvent, go.e, 0, 0);
+  PlatformThread* thread = PlatformThreadCreate(WaitForEvent, go.e, 0, 0);
   ASSERT_NE(thread, nullptr);
-  const PlatformWaitable objects[] = {WaitableEvent(other.e), WaitableThread(thread)};
+  const PlatformWaitable objects[] = {PlatformWaitableEvent(other.e),
+                                      PlatformWaitableThread(thread)};
   EXPECT_EQ(PlatformWaitAny(objects, 2, 30), PlatformWaitTimeout);
-  EventSignal(go.e);
+  PlatformEventSignal(go.e);
   ASSERT_EQ(PlatformWaitAny(objects, 2, kMustMs), 1);
   EXPECT_EQ(PlatformWaitAny(objects, 2, PlatformWaitForever), 1);
   EXPECT_EQ(PlatformWaitAny(objects, 2, 0), 1);  // an end is not used up by waiting
-  ThreadClose(thread);
+  PlatformThreadClose(thread);
 }
 
 TEST(PlatformWaitAny, ObtainsAMutexAbandonedByAnEndedThread) {
   Mutex mutex;
   Event event;
-  std::thread([&] { MutexLock(mutex.m); }).join();
-  const PlatformWaitable objects[] = {WaitableEvent(event.e), WaitableMutex(mutex.m)};
+  std::thread([&] { PlatformMutexLock(mutex.m); }).join();
+  const PlatformWaitable objects[] = {PlatformWaitableEvent(event.e),
+                                      PlatformWaitableMutex(mutex.m)};
   EXPECT_EQ(PlatformWaitAny(objects, 2, 0), 1);
   EXPECT_EQ(TryLockElsewhere(mutex.m), 0);
-  MutexUnlock(mutex.m);
+  PlatformMutexUnlock(mutex.m);
 }
 
 TEST(PlatformWaitAny, WaitsForSixtyFourObjects) {
   std::deque<Semaphore> sems;
   for (int i = 0; i < 64; ++i) sems.emplace_back(0, 1);
   PlatformWaitable objects[64];
-  for (int i = 0; i < 64; ++i) objects[i] = WaitableSemaphore(sems[i].s);
+  for (int i = 0; i < 64; ++i) objects[i] = PlatformWaitableSemaphore(sems[i].s);
   std::thread releaser([&] {
-    SleepMs(20);
-    SemaphoreRelease(sems[63].s, 1);
+    PlatformSleepMs(20);
+    PlatformSemaphoreRelease(sems[63].s, 1);
   });
   EXPECT_EQ(PlatformWaitAny(objects, 64, kMustMs), 63);
   releaser.join();
@@ -154,12 +161,12 @@ TEST(PlatformWaitAny, WaitsForSixtyFourObjects) {
 
 TEST(PlatformWaitAny, RefusesBadCountsAtOnce) {
   Event event;
-  EventSignal(event.e);
+  PlatformEventSignal(event.e);
   PlatformWaitable objects[65];
-  for (auto& object : objects) object = WaitableEvent(event.e);
+  for (auto& object : objects) object = PlatformWaitableEvent(event.e);
   EXPECT_EQ(PlatformWaitAny(objects, 0, PlatformWaitForever), PlatformWaitTimeout);
   EXPECT_EQ(PlatformWaitAny(objects, 65, PlatformWaitForever), PlatformWaitTimeout);
-  EXPECT_EQ(EventWait(event.e, 0), 1);  // untouched
+  EXPECT_EQ(PlatformEventWait(event.e, 0), 1);  // untouched
 }
 
 }  // namespace
