@@ -1,7 +1,7 @@
 // MovieClose: leaves the service threads first, then frees every block of the movie.
 #include <cstring>
 
-#include "core/mem.h"
+#include "platform/mem.h"
 #include "core/movie_internal.h"
 #include "core/movie_pending.h"
 #include "core/movie_timing.h"
@@ -12,7 +12,7 @@ void MovieClose(Movie* m) {
   MoviePause(m, 1);
   if (MovieCloseHookFunc hook = MoviePending()->CloseHook) hook(m);
 
-  ServiceLeaveMovie(m);
+  ServiceLeave(&m->Reader.IoNode, &m->SoundNode);
   MovieCloseTracks(m);
 
   if (!m->Preloaded) {

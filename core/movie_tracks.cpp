@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "audio/audio_decoder.h"
-#include "core/mem.h"
+#include "platform/mem.h"
 #include "core/movie_internal.h"
 #include "core/movie_pending.h"
 #include "core/sound_pump.h"

@@ -9,10 +9,12 @@
 #include <atomic>
 #include <mutex>
 
+#include "platform/atomic.h"
 #include "platform/platform.h"
+#include "vexa/movie.h"
 
-ServiceThread* IoService = nullptr;
-ServiceThread* SoundService = nullptr;
+ServiceThread* ServiceIo = nullptr;
+ServiceThread* ServiceSound = nullptr;
 
 namespace {
 
@@ -21,25 +23,17 @@ std::recursive_mutex gServiceLock;
 ServiceThread gPool[kServicePoolSize];
 bool gPoolInUse[kServicePoolSize];
 
-std::atomic_ref<uint32_t> ServiceStateOf(ServiceThread* s) {
-  return std::atomic_ref<uint32_t>(s->State);
-}
-std::atomic_ref<ServiceNode*> ServiceLink(ServiceNode*& link) {
-  return std::atomic_ref<ServiceNode*>(link);
-}
-
 uint32_t ServiceThreadProc(void* arg) {
   ServiceThread* s = static_cast<ServiceThread*>(arg);
-  std::atomic_ref<uint32_t>(s->ThreadId).store(PlatformThreadCurrentId());
   for (;;) {
     if (PlatformEventWait(s->WakeEvent, s->PeriodMs)) return 0;
     PlatformMutexLock(s->Mutex);
-    const uint32_t state = ServiceStateOf(s).load();
+    const uint32_t state = PlatformShared(s->State).load();
     if (state == ServiceQuitting) {
       PlatformMutexUnlock(s->Mutex);
       return 0;
     }
-    if (state == ServiceRunning && ServiceLink(s->Clients).load(std::memory_order_acquire)) {
+    if (state == ServiceRunning && PlatformShared(s->Clients).load(std::memory_order_acquire)) {
       ServicePass(s);
     }
     PlatformMutexUnlock(s->Mutex);
@@ -50,8 +44,8 @@ uint32_t ServiceThreadProc(void* arg) {
 // client goes before those already listed with the same need.
 ServiceNode* ServiceSortByNeed(ServiceThread* s) {
   ServiceNode* head = nullptr;
-  for (ServiceNode* node = ServiceLink(s->Clients).load(std::memory_order_acquire);
-       node != nullptr; node = ServiceLink(node->Next).load(std::memory_order_acquire)) {
+  for (ServiceNode* node = PlatformShared(s->Clients).load(std::memory_order_acquire);
+       node != nullptr; node = PlatformShared(node->Next).load(std::memory_order_acquire)) {
     const uint32_t need = node->NeedFn != nullptr ? node->NeedFn(node, s->Pass) : 0;
     node->Need = need;
     if (need == 0) continue;
@@ -79,10 +73,9 @@ void ServiceDestroyObjects(ServiceThread* s) {
 // First half of a stop: tells the thread to end and lets it run to its end.
 void ServiceSignalStop(ServiceThread* s) {
   PlatformEventSignal(s->WakeEvent);
-  const uint32_t was = ServiceStateOf(s).exchange(ServiceQuitting);
+  const uint32_t was = PlatformShared(s->State).exchange(ServiceQuitting);
   PlatformThreadSetPriority(s->Thread, PlatformPriorityTimeCritical);
   if (was == ServiceCreated) PlatformThreadResume(s->Thread);
-  if (was == ServiceHeld) PlatformMutexUnlock(s->Mutex);  // the calling controller holds it
 }
 
 // Second half: once the thread has ended (or is known to end), releases everything.
@@ -91,14 +84,14 @@ void ServiceFinishStop(ServiceThread* s) {
   PlatformThreadClose(s->Thread);
   s->Thread = nullptr;
   ServiceDestroyObjects(s);
-  if (IoService == s) IoService = nullptr;
-  if (SoundService == s) SoundService = nullptr;
+  if (ServiceIo == s) ServiceIo = nullptr;
+  if (ServiceSound == s) ServiceSound = nullptr;
   ServiceFreeSlot(s);
   PlatformTimerPeriodEnd();
 }
 
 bool ServiceHasNode(ServiceThread* s, const ServiceNode* node) {
-  for (ServiceNode* n = ServiceLink(s->Clients).load(); n != nullptr; n = ServiceLink(n->Next).load()) {
+  for (ServiceNode* n = PlatformShared(s->Clients).load(); n != nullptr; n = PlatformShared(n->Next).load()) {
     if (n == node) return true;
   }
   return false;
@@ -108,7 +101,7 @@ bool ServiceHasNode(ServiceThread* s, const ServiceNode* node) {
 bool ServiceUnlink(ServiceThread* s, ServiceNode* node) {
   for (ServiceNode** link = &s->Clients; *link != nullptr; link = &(*link)->Next) {
     if (*link == node) {
-      ServiceLink(*link).store(node->Next, std::memory_order_release);
+      PlatformShared(*link).store(node->Next, std::memory_order_release);
       return true;
     }
   }
@@ -135,7 +128,7 @@ void ServiceWaitAll(PlatformWaitable* objects, int count) {
 }
 
 void ServiceDestroyNodeMutex(ServiceNode* node) {
-  PlatformMutex* mutex = std::atomic_ref<PlatformMutex*>(node->NodeMutex).exchange(nullptr);
+  PlatformMutex* mutex = PlatformShared(node->NodeMutex).exchange(nullptr);
   if (mutex != nullptr) PlatformMutexDestroy(mutex);
   node->SortNext = nullptr;
 }
@@ -172,7 +165,7 @@ void ServicePass(ServiceThread* s) {
   ++s->Pass;
   const uint32_t start = MovieTimerMs();
   for (;;) {
-    if (ServiceStateOf(s).load() != ServiceRunning) return;
+    if (PlatformShared(s->State).load() != ServiceRunning) return;
     ServiceNode* list = ServiceSortByNeed(s);
     PlatformWaitable waits[kServiceWaitClients];
     ServiceNode* nodes[kServiceWaitClients];
@@ -213,16 +206,16 @@ int ServiceJoin(ServiceThread** service, int32_t rate, ServiceNode* node, Servic
     return 0;
   }
   *service = s;
-  std::atomic_ref<PlatformMutex*>(node->NodeMutex).store(mutex, std::memory_order_release);
+  PlatformShared(node->NodeMutex).store(mutex, std::memory_order_release);
   node->NeedFn = need;
   node->ServeFn = serve;
   node->SortNext = nullptr;
   node->Need = 0;
   node->Next = s->Clients;
-  ServiceLink(s->Clients).store(node, std::memory_order_release);
+  PlatformShared(s->Clients).store(node, std::memory_order_release);
   ++s->NumClients;
   if (created) {
-    ServiceStateOf(s).store(ServiceRunning);
+    PlatformShared(s->State).store(ServiceRunning);
     PlatformThreadResume(s->Thread);
   }
   return 1;
@@ -256,7 +249,7 @@ uint32_t ServiceUnregister(ServiceThread* ioService, ServiceNode* ioNode,
       ServiceSignalStop(s);
       waits[count++] = PlatformWaitableThread(s->Thread);
     } else {
-      ServiceStateOf(s).store(ServiceHolding);
+      PlatformShared(s->State).store(ServiceHolding);
       waits[count++] = PlatformWaitableMutex(s->Mutex);
     }
   }
@@ -267,7 +260,7 @@ uint32_t ServiceUnregister(ServiceThread* ioService, ServiceNode* ioNode,
     if (stopping[i]) {
       ServiceFinishStop(s);
     } else {
-      ServiceStateOf(s).store(ServiceRunning);
+      PlatformShared(s->State).store(ServiceRunning);
       PlatformMutexUnlock(s->Mutex);
     }
   }
@@ -292,16 +285,15 @@ void ServiceStop(ServiceThread* service) {
 }
 
 int ServiceJoinIo(ServiceNode* node, ServiceNeedFunc need, ServiceServeFunc serve) {
-  return ServiceJoin(&IoService, kIoServiceRate, node, need, serve);
+  return ServiceJoin(&ServiceIo, kIoServiceRate, node, need, serve);
 }
 
 int ServiceJoinSound(ServiceNode* node, ServiceNeedFunc need, ServiceServeFunc serve) {
-  return ServiceJoin(&SoundService, kSoundServiceRate, node, need, serve);
+  return ServiceJoin(&ServiceSound, kSoundServiceRate, node, need, serve);
 }
 
-void ServiceLeaveMovie(Movie* movie) {
-  if (movie == nullptr) return;
+void ServiceLeave(ServiceNode* ioNode, ServiceNode* soundNode) {
   std::lock_guard<std::recursive_mutex> hold(gServiceLock);
-  // ServiceFinishStop clears IoService and SoundService when it stops them.
-  ServiceUnregister(IoService, &movie->Reader.IoNode, SoundService, &movie->SoundNode);
+  // ServiceFinishStop clears ServiceIo and ServiceSound when it stops them.
+  ServiceUnregister(ServiceIo, ioNode, ServiceSound, soundNode);
 }

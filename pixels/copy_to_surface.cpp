@@ -2,7 +2,7 @@
 // the whole picture and only its changed areas.
 #include <atomic>
 
-#include "core/mem.h"
+#include "platform/mem.h"
 #include "pixels/copy_job.h"
 #include "vexa/copy.h"
 

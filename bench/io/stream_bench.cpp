@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "io/read_ahead.h"
+#include "core/movie_service.h"
 #include "io/service.h"
 #include "io/stream_file.h"
 #include "platform/platform.h"
@@ -142,14 +142,14 @@ void BM_StreamServiceThread(benchmark::State& state) {
     uint32_t direct = 0;
     for (uint32_t offset = 0; offset < kFileBytes; offset += frameBytes) {
       const uint32_t n = std::min(frameBytes, kFileBytes - offset);
-      const uint32_t ringHeld = std::min(StreamShared(b.R->Used).load(), n);
+      const uint32_t ringHeld = std::min(PlatformShared(b.R->Used).load(), n);
       b.R->StreamReadFrame(b.R, 0, offset == 0 ? 0 : STREAM_CONTINUE, frame.data(), n);
       direct += n - std::min(ringHeld, n);
     }
     fromRing += kFileBytes - std::min<uint64_t>(direct, kFileBytes);
     benchmark::DoNotOptimize(frame.data());
   }
-  ServiceLeaveMovie(b.Record.get());
+  ServiceLeave(&b.R->IoNode, nullptr);
   CountBytes(state, kFileBytes);
   state.counters["ring_share"] =
       double(fromRing) / double(uint64_t(state.iterations()) * kFileBytes);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "audio/audio_decoder.h"
-#include "core/mem.h"
+#include "platform/mem.h"
 
 // Packs fields least-significant bit first into little-endian 32-bit words.
 struct TestBitWriter {

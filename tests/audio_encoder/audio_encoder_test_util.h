@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "core/mem.h"
+#include "platform/mem.h"
 #include "encoder/audio_encoder.h"
 
 // Speech-like sound: a voiced source with a gliding pitch, shaped by three moving formants,

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/mem.h"
+#include "platform/mem.h"
 #include "core/movie_internal.h"
 #include "core/sound_pump.h"
 #include "encoder/audio_encoder.h"

@@ -1,11 +1,11 @@
 // The library's allocator. One MemAlloc call makes one raw allocation that holds the caller's block
 // followed by every sub-block planned with MemPlan since the last call; each sub-block's start is
 // shifted within a 1024-byte period so that parallel planes do not alias in the cache.
-#include "core/mem.h"
+#include "platform/mem.h"
 
 #include <cstring>
 
-#include "core/mem_hook.h"
+#include "platform/mem_hook.h"
 #include "platform/platform.h"
 
 namespace {
