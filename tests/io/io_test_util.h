@@ -29,17 +29,13 @@ inline std::string PatternFile(uint32_t size) {
 
 inline std::atomic<uint32_t> gReads{0}, gSeeks{0};
 inline std::atomic<int64_t> gFailAt{-1};  // reads deliver nothing at or past this file offset
-inline uint32_t CountingRead(PlatformFile* file, void* dest, uint32_t size) {
-  ++gReads;
-  const int64_t at = PlatformFileTell(file), failAt = gFailAt.load();
-  if (failAt >= 0 && at + size > failAt) size = at >= failAt ? 0 : uint32_t(failAt - at);
-  return PlatformFileRead(file, dest, size);
-}
-inline int CountingSeek(PlatformFile* file, int64_t offset) {
-  ++gSeeks;
-  return PlatformFileSeek(file, offset);
-}
-inline const StreamFileOps kCountingOps = {CountingRead, CountingSeek};
+inline const StreamFileOps kCountingOps = {
+    [](PlatformFile* file, void* dest, uint32_t size) {
+      const int64_t at = PlatformFileTell(file), failAt = (++gReads, gFailAt.load());
+      if (failAt >= 0 && at + size > failAt) size = at >= failAt ? 0 : uint32_t(failAt - at);
+      return PlatformFileRead(file, dest, size);
+    },
+    [](PlatformFile* file, int64_t offset) { return ++gSeeks, PlatformFileSeek(file, offset); }};
 
 // Installs the counting file layer for the life of a test.
 struct CountingFiles : ::testing::Test {

@@ -49,26 +49,13 @@ TEST(Service, PoolHoldsEightThreadsAndAFullPoolFailsAJoinCleanly) {
   for (ServiceThread* t : threads) ServiceStop(t);
 }
 
-TEST(Service, LeavingWaitsForARunningServeAndTheLastClientsStopTheThreads) {
+// A busy client (its movie holds its mutex for many periods) is passed over, the others are still
+// served; leaving waits for a running serve; the last clients stop both threads.
+TEST(Service, BusyClientsArePassedOverAndLeavingWaitsForARunningServe) {
   ServiceThread *io = nullptr, *sound = nullptr;
-  FakeClient slow, other, pump;
+  FakeClient slow, busy, pump;
   slow.ServeMs = 30;
-  ASSERT_TRUE(slow.Join(&io) && other.Join(&io) && pump.Join(&sound, -13));
-  ASSERT_TRUE(Eventually([&] { return slow.InServe == 1; }));
-  EXPECT_EQ(ServiceUnregister(io, &slow.Node, nullptr, nullptr), 0u);
-  const uint32_t served = slow.Served;
-  EXPECT_EQ(slow.InServe, 0u);
-  EXPECT_TRUE(other.ServedAgain());
-  EXPECT_EQ(slow.Served, served);
-  EXPECT_EQ(ServiceUnregister(io, &other.Node, sound, &pump.Node),
-            kServiceStoppedIo | kServiceStoppedSound);
-}
-
-// A client's mutex is held by its movie for many periods: the other is still served every pass.
-TEST(Service, ClientWithABusyMutexIsPassedOverNotWaitedFor) {
-  ServiceThread* service = nullptr;
-  FakeClient busy, free;
-  ASSERT_TRUE(busy.Join(&service) && free.Join(&service));
+  ASSERT_TRUE(slow.Join(&io) && busy.Join(&io) && pump.Join(&sound, -13));
   std::atomic<bool> holding{false}, release{false};
   std::thread holder([&] {
     PlatformMutexLock(busy.Node.NodeMutex);
@@ -77,13 +64,19 @@ TEST(Service, ClientWithABusyMutexIsPassedOverNotWaitedFor) {
     PlatformMutexUnlock(busy.Node.NodeMutex);
   });
   ASSERT_TRUE(Eventually([&] { return holding.load(); }));
-  const uint32_t served = busy.Served;
-  EXPECT_TRUE(free.ServedAgain());
-  EXPECT_EQ(busy.Served, served);
+  const uint32_t busyServed = busy.Served;
+  EXPECT_TRUE(slow.ServedAgain());
+  EXPECT_EQ(busy.Served, busyServed);
   release = true;
   holder.join();
   EXPECT_TRUE(busy.ServedAgain());
-  EXPECT_EQ(ServiceUnregister(service, &busy.Node, service, &free.Node),
+  ASSERT_TRUE(Eventually([&] { return slow.InServe == 1; }));
+  EXPECT_EQ(ServiceUnregister(io, &slow.Node, nullptr, nullptr), 0u);
+  EXPECT_EQ(slow.InServe, 0u);
+  const uint32_t slowServed = slow.Served;
+  EXPECT_TRUE(busy.ServedAgain());
+  EXPECT_EQ(slow.Served, slowServed);
+  EXPECT_EQ(ServiceUnregister(io, &busy.Node, sound, &pump.Node),
             kServiceStoppedIo | kServiceStoppedSound);
 }
 

@@ -17,16 +17,13 @@ struct FakeClock {
 const TimerSource kFakeSource = {[] { return gClock.Frequency; }, [] { return gClock.Counter; },
                                  [] { return gClock.Tick; }, [] { return gClock.Multimedia; }};
 
+// Counter ticks and tick-count (and multimedia) milliseconds passed, and the reading expected.
 struct Step {
-  int64_t counter;  // counter ticks passed
-  int32_t tick;     // tick-count (and multimedia) milliseconds passed
-  uint32_t expected;
-  constexpr Step(int64_t c, int64_t t, int64_t e)
-      : counter(c), tick(int32_t(t)), expected(uint32_t(e)) {}
+  int64_t counter, tick, expected;
 };
 struct Case {
   const char* trace;
-  uint64_t frequency;  // 0: no counter, steps move the multimedia time
+  uint64_t frequency;  // 0: no counter
   std::vector<Step> steps;
 };
 
@@ -53,7 +50,7 @@ TEST(MovieTimer, ReadingsFollowTheCounterAndTheTickCount) {
       gClock.Counter += uint64_t(step.counter);
       gClock.Tick += uint32_t(step.tick);
       gClock.Multimedia += uint32_t(step.tick);
-      EXPECT_EQ(MovieTimerMs(), step.expected);
+      EXPECT_EQ(MovieTimerMs(), uint32_t(step.expected));
     }
   }
   TimerUseSource(nullptr);
