@@ -20,30 +20,23 @@ TEST(PlatformWait, TimedWaitsEndAfterTheirLimit) {
   MutexHolder holder(m);
   const PlatformWaitable all[] = {PlatformWaitableEvent(e), PlatformWaitableSemaphore(s),
                                   PlatformWaitableMutex(m), PlatformWaitableThread(t)};
-  const struct {
-    const char* trace;
-    uint32_t ms;
-    std::function<int()> wait;  // 1 when it (wrongly) obtained something
-  } cases[] = {
-      {"event", 60, [&] { return PlatformEventWait(e, 60); }},
-      {"semaphore", 60, [&] { return PlatformSemaphoreWait(s, 60); }},
-      {"thread end", 60, [&] { return PlatformThreadJoin(t, 60); }},
-      {"any of four", 80, [&] { return int(PlatformWaitAny(all, 4, 80) != PlatformWaitTimeout); }},
-      {"any, 1 ms", 1, [&] { return int(PlatformWaitAny(all, 4, 1) != PlatformWaitTimeout); }},
-      {"any, no wait", 0, [&] { return int(PlatformWaitAny(all, 4, 0) != PlatformWaitTimeout); }},
-  };
-  for (const auto& c : cases) {
-    const auto start = Clock::now();
-    EXPECT_EQ(c.wait(), 0) << c.trace;
-    EXPECT_GE(MsSince(start), c.ms - kWaitSlackMs) << c.trace;
+  const std::function<int(uint32_t)> waits[] = {  // 1 when the wait (wrongly) obtained something
+      [&](uint32_t ms) { return PlatformEventWait(e, ms); },
+      [&](uint32_t ms) { return PlatformSemaphoreWait(s, ms); },
+      [&](uint32_t ms) { return PlatformThreadJoin(t, ms); },
+      [&](uint32_t ms) { return int(PlatformWaitAny(all, 4, ms) != PlatformWaitTimeout); }};
+  for (uint32_t ms : {0u, 1u, 60u}) {
+    for (size_t kind = 0; kind < 4; ++kind) {  // event, semaphore, thread, any of the four
+      const auto start = Clock::now();
+      EXPECT_EQ(waits[kind](ms), 0) << kind << ", " << ms << " ms";
+      EXPECT_GE(MsSince(start), ms - kWaitSlackMs) << kind << ", " << ms << " ms";
+    }
   }
   PlatformEventSignal(e);
   EXPECT_EQ(PlatformThreadJoin(t, kMustMs), 1);
   holder.Release();
-  PlatformThreadClose(t);
-  PlatformSemaphoreDestroy(s);
-  PlatformEventDestroy(e);
-  PlatformMutexDestroy(m);
+  PlatformThreadClose(t), PlatformSemaphoreDestroy(s);
+  PlatformEventDestroy(e), PlatformMutexDestroy(m);
 }
 
 // Objects made obtainable in turn: the lowest obtainable index is taken, and only it.
@@ -69,10 +62,8 @@ TEST(PlatformWaitAny, TakesOnlyTheLowestObtainableObject) {
   std::thread([m] { PlatformMutexLock(m); }).join();  // abandoned
   EXPECT_EQ(PlatformWaitAny(objects, 4, 0), 3);
   PlatformMutexUnlock(m);
-  PlatformMutexDestroy(m);
-  PlatformSemaphoreDestroy(s);
-  PlatformEventDestroy(set);
-  PlatformEventDestroy(clear);
+  PlatformMutexDestroy(m), PlatformSemaphoreDestroy(s);
+  PlatformEventDestroy(set), PlatformEventDestroy(clear);
 }
 
 // A blocked wait for 64 objects wakes for whatever another thread makes the last one: a mutex's
@@ -106,11 +97,11 @@ TEST(PlatformWaitAny, WakesWhenAnotherThreadMakesAnObjectObtainable) {
   EXPECT_EQ(TryLockElsewhere(m), 0);               // the wait took the mutex
   PlatformMutexUnlock(m);
   EXPECT_EQ(PlatformWaitAny(objects, 0, 0), PlatformWaitTimeout);  // refused at once
-  PlatformThreadClose(t);
-  PlatformEventDestroy(go);
-  PlatformMutexDestroy(m);
-  for (int i = 0; i < 63; ++i) PlatformSemaphoreDestroy(static_cast<PlatformSemaphore*>(objects[i].object));
-  PlatformSemaphoreDestroy(last);
+  objects[63] = PlatformWaitableSemaphore(last);
+  for (PlatformWaitable& o : objects) {
+    PlatformSemaphoreDestroy(static_cast<PlatformSemaphore*>(o.object));
+  }
+  PlatformThreadClose(t), PlatformEventDestroy(go), PlatformMutexDestroy(m);
 }
 
 }  // namespace
