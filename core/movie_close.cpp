@@ -1,11 +1,11 @@
 // MovieClose: leaves the service threads first, then frees every block of the movie.
 #include <cstring>
 
-#include "platform/mem.h"
 #include "core/movie_internal.h"
 #include "core/movie_pending.h"
 #include "core/movie_timing.h"
 #include "io/service.h"
+#include "platform/mem.h"
 
 void MovieClose(Movie* m) {
   if (!m) return;

@@ -91,7 +91,8 @@ void ServiceFinishStop(ServiceThread* s) {
 }
 
 bool ServiceHasNode(ServiceThread* s, const ServiceNode* node) {
-  for (ServiceNode* n = PlatformShared(s->Clients).load(); n != nullptr; n = PlatformShared(n->Next).load()) {
+  for (ServiceNode* n = PlatformShared(s->Clients).load(); n != nullptr;
+       n = PlatformShared(n->Next).load()) {
     if (n == node) return true;
   }
   return false;

@@ -11,10 +11,10 @@ struct PlatformMutex;
 struct PlatformThread;
 
 enum ServiceState : uint32_t {
-  ServiceCreated = 0,   // thread made, still suspended
+  ServiceCreated = 0,  // thread made, still suspended
   ServiceRunning = 1,
   ServiceQuitting = 3,
-  ServiceHolding = 4,   // a controller waits for Mutex
+  ServiceHolding = 4,  // a controller waits for Mutex
 };
 
 constexpr uint32_t kServicePoolSize = 8;

@@ -127,7 +127,9 @@ uint32_t StreamReadFrame(StreamReader* r, uint32_t, uint32_t offset, void* dest,
 }
 
 uint32_t StreamFill(StreamReader* r, uint32_t) {
-  if (PlatformShared(r->ReadError).load() != 0 || PlatformShared(r->Suspended).load() != 0) return 0;
+  if (PlatformShared(r->ReadError).load() != 0 || PlatformShared(r->Suspended).load() != 0) {
+    return 0;
+  }
   if (!StreamTryLock(r)) {
     if (r->ReaderYield != nullptr) r->ReaderYield(r);
     return STREAM_FILL_BUSY;
@@ -160,7 +162,8 @@ uint32_t StreamFill(StreamReader* r, uint32_t) {
     r->WritePtr += STREAM_CHUNK_BYTES;
     if (r->WritePtr >= r->RingEnd) r->WritePtr = r->RingStart;
     PlatformShared(r->Free).fetch_sub(got);
-    const uint32_t nowUsed = PlatformShared(r->Used).fetch_add(got, std::memory_order_release) + got;
+    const uint32_t nowUsed =
+        PlatformShared(r->Used).fetch_add(got, std::memory_order_release) + got;
     if (nowUsed > PlatformShared(r->HighUsed).load()) PlatformShared(r->HighUsed).store(nowUsed);
     StreamSimulateDelay(r, got, start);
     StreamCountFillTime(r, start, busyAtStart);
