@@ -29,7 +29,9 @@ struct FakeClient {
     FakeClient* c = static_cast<FakeClient*>(n->Owner);
     c->InServe = 1, PlatformSleepMs(c->ServeMs), c->LastPass = pass, ++c->Served, c->InServe = 0;
   }
-  int Join(ServiceThread** s, int32_t rate = 60) { return ServiceJoin(s, rate, &Node, Need, Serve); }
+  int Join(ServiceThread** service, int32_t rate = 60) {
+    return ServiceJoin(service, rate, &Node, Need, Serve);
+  }
   bool ServedAgain() {
     const uint32_t from = Served;
     return Eventually([&] { return Served >= from + 2; });
