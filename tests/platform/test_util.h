@@ -28,6 +28,16 @@ constexpr double kWaitSlackMs = 0.0;
 // A limit for waits that must succeed: a broken wait then fails the test instead of hanging it.
 constexpr uint32_t kMustMs = 20000;
 
+// Waits until done() holds, for things that must happen soon; false after a generous limit.
+template <typename Done>
+bool Eventually(Done done) {
+  for (const auto limit = Clock::now() + std::chrono::seconds(20); !done();) {
+    if (Clock::now() > limit) return false;
+    PlatformSleepMs(1);
+  }
+  return true;
+}
+
 // Runs fn on a new thread and returns its result.
 template <typename Fn>
 auto OnOtherThread(Fn fn) {

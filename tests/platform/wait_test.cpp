@@ -87,8 +87,8 @@ TEST(PlatformWaitAny, WakesWhenAnotherThreadMakesAnObjectObtainable) {
   };
   for (const auto& c : cases) {
     objects[63] = c.object;
-    std::thread actor([&] { PlatformSleepMs(30), c.act(); });
     const auto start = Clock::now();
+    std::thread actor([&] { PlatformSleepMs(30), c.act(); });
     EXPECT_EQ(PlatformWaitAny(objects, 64, kMustMs), 63) << c.trace;
     EXPECT_GE(MsSince(start), 30 - kWaitSlackMs) << c.trace;
     actor.join();
