@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "audio/audio_decoder.h"
-#include "core/mem.h"
+#include "platform/mem.h"
 
 namespace {
 

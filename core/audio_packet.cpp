@@ -87,7 +87,7 @@ uint32_t MovieSoundOnOff(Movie* m, uint32_t on) {
   for (uint32_t k = 0; k < m->NumOpenTracks; ++k) {
     AudioTrack* t = &m->Tracks[k];
     if (!t->Ops.SoundOnOff) continue;
-    if (mutex && !locked) MutexLock(mutex), locked = true;
+    if (mutex && !locked) PlatformMutexLock(mutex), locked = true;
     if (t->Ops.SoundOnOff(t, int(on))) {
       anyOn = 1;
     } else if (wasOn) {
@@ -103,6 +103,6 @@ uint32_t MovieSoundOnOff(Movie* m, uint32_t on) {
   } else if (!anyOn && wasOn) {
     m->SoundOn = 0;
   }
-  if (locked) MutexUnlock(mutex);
+  if (locked) PlatformMutexUnlock(mutex);
   return anyOn;
 }

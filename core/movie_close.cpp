@@ -1,18 +1,18 @@
 // MovieClose: leaves the service threads first, then frees every block of the movie.
 #include <cstring>
 
-#include "core/mem.h"
 #include "core/movie_internal.h"
 #include "core/movie_pending.h"
 #include "core/movie_timing.h"
 #include "io/service.h"
+#include "platform/mem.h"
 
 void MovieClose(Movie* m) {
   if (!m) return;
   MoviePause(m, 1);
   if (MovieCloseHookFunc hook = MoviePending()->CloseHook) hook(m);
 
-  ServiceLeaveMovie(m);
+  ServiceLeave(&m->Reader.IoNode, &m->SoundNode);
   MovieCloseTracks(m);
 
   if (!m->Preloaded) {

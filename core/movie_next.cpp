@@ -25,14 +25,14 @@ bool SoundRanDry(Movie* m) {
 // Takes whichever of the two mutexes is free first, then the other; a missing one is skipped.
 void LockBoth(PlatformMutex* a, PlatformMutex* b) {
   if (a && b) {
-    PlatformWaitable both[2] = {WaitableMutex(a), WaitableMutex(b)};
+    PlatformWaitable both[2] = {PlatformWaitableMutex(a), PlatformWaitableMutex(b)};
     int first = PlatformWaitAny(both, 2, PlatformWaitForever);
-    MutexLock(first == 0 ? b : a);
-    if (first != 0 && first != 1) MutexLock(b);  // cannot happen without a time limit
+    PlatformMutexLock(first == 0 ? b : a);
+    if (first != 0 && first != 1) PlatformMutexLock(b);  // cannot happen without a time limit
     return;
   }
-  if (a) MutexLock(a);
-  if (b) MutexLock(b);
+  if (a) PlatformMutexLock(a);
+  if (b) PlatformMutexLock(b);
 }
 
 // Sound off, the read-ahead ring refilled to 29/32 of its target, a new timing run, sound on.
@@ -51,8 +51,8 @@ void Resynchronise(Movie* m) {
   m->TimerBase = 0;
   m->PausedOffset = 0;
   MovieSoundOnOff(m, 1);
-  if (sound) MutexUnlock(sound);
-  if (io) MutexUnlock(io);
+  if (sound) PlatformMutexUnlock(sound);
+  if (io) PlatformMutexUnlock(io);
 }
 
 // Uses a wait for reading ahead: one chunk when the ring is low and the IO mutex is free.
@@ -62,9 +62,9 @@ void ReadAheadWhileWaiting(Movie* m) {
   uint32_t target = m->PeakSecondBytes < r->FillTarget ? m->PeakSecondBytes : r->FillTarget;
   if (!(m->OpenFlags & OpenNoIoThread) && r->Used >= target / 2) return;
   PlatformMutex* io = IoMutex(m);
-  if (io && !MutexTryLock(io)) return;
+  if (io && !PlatformMutexTryLock(io)) return;
   r->StreamFill(r, 0);
-  if (io) MutexUnlock(io);
+  if (io) PlatformMutexUnlock(io);
 }
 
 }  // namespace

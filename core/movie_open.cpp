@@ -2,12 +2,13 @@
 // few blocks, loads frame 1's packet, opens the chosen sound tracks and joins the service threads.
 #include <cstring>
 
-#include "core/mem.h"
 #include "core/movie_header.h"
 #include "core/movie_internal.h"
 #include "core/movie_pending.h"
 #include "core/movie_planes.h"
+#include "core/movie_service.h"
 #include "io/read_ahead.h"
+#include "platform/mem.h"
 #include "video/video_decoder.h"
 
 namespace {
@@ -294,7 +295,7 @@ Movie* MovieOpen(const void* name, uint32_t openFlags) {
   MovieSelectTracks(m);
   MovieOpenTracks(m);
   if (!(m->OpenFlags & OpenNoIoThread) && !m->Preloaded) MovieJoinIoService(m);
-  else MovieInstallReaderLocks(m);
+  else StreamInstallLocks(&m->Reader);
   if (!m->Preloaded && !(m->OpenFlags & OpenNoFillIo)) FillReadBuffer(m);
   return m;
 }

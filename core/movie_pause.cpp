@@ -7,12 +7,12 @@
 
 static void PauseChannels(Movie* m, uint32_t on) {
   PlatformMutex* mutex = MovieSoundMutex(m);
-  if (mutex) MutexLock(mutex);
+  if (mutex) PlatformMutexLock(mutex);
   for (uint32_t i = 0; i < m->NumOpenTracks; ++i) {
     AudioTrack* t = &m->Tracks[i];
     if (t->Ops.SoundPause) t->Ops.SoundPause(t, int(on));
   }
-  if (mutex) MutexUnlock(mutex);
+  if (mutex) PlatformMutexUnlock(mutex);
 }
 
 uint32_t MoviePause(Movie* m, uint32_t on) {

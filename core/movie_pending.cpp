@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/mem_hook.h"
+#include "platform/mem_hook.h"
 
 namespace {
 PendingOpenValues gPending;

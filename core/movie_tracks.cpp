@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "audio/audio_decoder.h"
-#include "core/mem.h"
 #include "core/movie_internal.h"
 #include "core/movie_pending.h"
 #include "core/sound_pump.h"
 #include "io/service.h"
+#include "platform/mem.h"
 
 namespace {
 

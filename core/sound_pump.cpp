@@ -60,12 +60,12 @@ void SoundPump(Movie* m) {
   if (m->NumOpenTracks == 0 || m->FramesPlayed == 0) return;
   if (!m->Tracks[m->NumOpenTracks - 1].Ops.SoundReady) return;
   PlatformMutex* mutex = MovieSoundMutex(m);
-  if (mutex && !MutexTryLock(mutex)) return;
+  if (mutex && !PlatformMutexTryLock(mutex)) return;
   for (uint32_t i = 0; i < m->NumOpenTracks; ++i) {
     AudioTrack* t = &m->Tracks[i];
     if (t->Ops.SoundReady && t->Ops.SoundLock && t->Ops.SoundUnlock) PumpTrack(m, t);
   }
-  if (mutex) MutexUnlock(mutex);
+  if (mutex) PlatformMutexUnlock(mutex);
 }
 
 uint32_t SoundNodeNeed(ServiceNode* node, uint32_t pass) {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "core/mem.h"
+#include "platform/mem.h"
 #include "vexa/movie.h"
 
 namespace {

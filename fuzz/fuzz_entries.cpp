@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "audio/audio_decoder.h"
-#include "core/mem.h"
+#include "platform/mem.h"
 #include "video/bundles.h"
 #include "video/plane_decoder.h"
 #include "vexa/copy.h"

@@ -9,10 +9,12 @@
 #include <atomic>
 #include <mutex>
 
+#include "platform/atomic.h"
 #include "platform/platform.h"
+#include "vexa/movie.h"
 
-ServiceThread* IoService = nullptr;
-ServiceThread* SoundService = nullptr;
+ServiceThread* ServiceIo = nullptr;
+ServiceThread* ServiceSound = nullptr;
 
 namespace {
 
@@ -21,28 +23,20 @@ std::recursive_mutex gServiceLock;
 ServiceThread gPool[kServicePoolSize];
 bool gPoolInUse[kServicePoolSize];
 
-std::atomic_ref<uint32_t> ServiceStateOf(ServiceThread* s) {
-  return std::atomic_ref<uint32_t>(s->State);
-}
-std::atomic_ref<ServiceNode*> ServiceLink(ServiceNode*& link) {
-  return std::atomic_ref<ServiceNode*>(link);
-}
-
 uint32_t ServiceThreadProc(void* arg) {
   ServiceThread* s = static_cast<ServiceThread*>(arg);
-  std::atomic_ref<uint32_t>(s->ThreadId).store(ThreadCurrentId());
   for (;;) {
-    if (EventWait(s->WakeEvent, s->PeriodMs)) return 0;
-    MutexLock(s->Mutex);
-    const uint32_t state = ServiceStateOf(s).load();
+    if (PlatformEventWait(s->WakeEvent, s->PeriodMs)) return 0;
+    PlatformMutexLock(s->Mutex);
+    const uint32_t state = PlatformShared(s->State).load();
     if (state == ServiceQuitting) {
-      MutexUnlock(s->Mutex);
+      PlatformMutexUnlock(s->Mutex);
       return 0;
     }
-    if (state == ServiceRunning && ServiceLink(s->Clients).load(std::memory_order_acquire)) {
+    if (state == ServiceRunning && PlatformShared(s->Clients).load(std::memory_order_acquire)) {
       ServicePass(s);
     }
-    MutexUnlock(s->Mutex);
+    PlatformMutexUnlock(s->Mutex);
   }
 }
 
@@ -50,8 +44,8 @@ uint32_t ServiceThreadProc(void* arg) {
 // client goes before those already listed with the same need.
 ServiceNode* ServiceSortByNeed(ServiceThread* s) {
   ServiceNode* head = nullptr;
-  for (ServiceNode* node = ServiceLink(s->Clients).load(std::memory_order_acquire);
-       node != nullptr; node = ServiceLink(node->Next).load(std::memory_order_acquire)) {
+  for (ServiceNode* node = PlatformShared(s->Clients).load(std::memory_order_acquire);
+       node != nullptr; node = PlatformShared(node->Next).load(std::memory_order_acquire)) {
     const uint32_t need = node->NeedFn != nullptr ? node->NeedFn(node, s->Pass) : 0;
     node->Need = need;
     if (need == 0) continue;
@@ -70,35 +64,35 @@ void ServiceFreeSlot(ServiceThread* s) {
 }
 
 void ServiceDestroyObjects(ServiceThread* s) {
-  if (s->Mutex != nullptr) MutexDestroy(s->Mutex);
-  if (s->WakeEvent != nullptr) EventDestroy(s->WakeEvent);
+  if (s->Mutex != nullptr) PlatformMutexDestroy(s->Mutex);
+  if (s->WakeEvent != nullptr) PlatformEventDestroy(s->WakeEvent);
   s->Mutex = nullptr;
   s->WakeEvent = nullptr;
 }
 
 // First half of a stop: tells the thread to end and lets it run to its end.
 void ServiceSignalStop(ServiceThread* s) {
-  EventSignal(s->WakeEvent);
-  const uint32_t was = ServiceStateOf(s).exchange(ServiceQuitting);
-  ThreadSetPriority(s->Thread, PriorityTimeCritical);
-  if (was == ServiceCreated) ThreadResume(s->Thread);
-  if (was == ServiceHeld) MutexUnlock(s->Mutex);  // the calling controller holds it
+  PlatformEventSignal(s->WakeEvent);
+  const uint32_t was = PlatformShared(s->State).exchange(ServiceQuitting);
+  PlatformThreadSetPriority(s->Thread, PlatformPriorityTimeCritical);
+  if (was == ServiceCreated) PlatformThreadResume(s->Thread);
 }
 
 // Second half: once the thread has ended (or is known to end), releases everything.
 void ServiceFinishStop(ServiceThread* s) {
-  ThreadJoin(s->Thread, PlatformWaitForever);
-  ThreadClose(s->Thread);
+  PlatformThreadJoin(s->Thread, PlatformWaitForever);
+  PlatformThreadClose(s->Thread);
   s->Thread = nullptr;
   ServiceDestroyObjects(s);
-  if (IoService == s) IoService = nullptr;
-  if (SoundService == s) SoundService = nullptr;
+  if (ServiceIo == s) ServiceIo = nullptr;
+  if (ServiceSound == s) ServiceSound = nullptr;
   ServiceFreeSlot(s);
-  TimerPeriodEnd();
+  PlatformTimerPeriodEnd();
 }
 
 bool ServiceHasNode(ServiceThread* s, const ServiceNode* node) {
-  for (ServiceNode* n = ServiceLink(s->Clients).load(); n != nullptr; n = ServiceLink(n->Next).load()) {
+  for (ServiceNode* n = PlatformShared(s->Clients).load(); n != nullptr;
+       n = PlatformShared(n->Next).load()) {
     if (n == node) return true;
   }
   return false;
@@ -108,7 +102,7 @@ bool ServiceHasNode(ServiceThread* s, const ServiceNode* node) {
 bool ServiceUnlink(ServiceThread* s, ServiceNode* node) {
   for (ServiceNode** link = &s->Clients; *link != nullptr; link = &(*link)->Next) {
     if (*link == node) {
-      ServiceLink(*link).store(node->Next, std::memory_order_release);
+      PlatformShared(*link).store(node->Next, std::memory_order_release);
       return true;
     }
   }
@@ -127,16 +121,16 @@ void ServiceWaitAll(PlatformWaitable* objects, int count) {
   // Only a failing wait gets here with objects left: obtain them one by one.
   for (int i = 0; i < count; ++i) {
     if (objects[i].kind == PlatformWaitable::Thread) {
-      ThreadJoin(static_cast<PlatformThread*>(objects[i].object), PlatformWaitForever);
+      PlatformThreadJoin(static_cast<PlatformThread*>(objects[i].object), PlatformWaitForever);
     } else {
-      MutexLock(static_cast<PlatformMutex*>(objects[i].object));
+      PlatformMutexLock(static_cast<PlatformMutex*>(objects[i].object));
     }
   }
 }
 
 void ServiceDestroyNodeMutex(ServiceNode* node) {
-  PlatformMutex* mutex = std::atomic_ref<PlatformMutex*>(node->NodeMutex).exchange(nullptr);
-  if (mutex != nullptr) MutexDestroy(mutex);
+  PlatformMutex* mutex = PlatformShared(node->NodeMutex).exchange(nullptr);
+  if (mutex != nullptr) PlatformMutexDestroy(mutex);
   node->SortNext = nullptr;
 }
 
@@ -153,17 +147,17 @@ ServiceThread* ServiceCreate(int32_t rate) {
   const int64_t perSecond = rate < 0 ? -int64_t{rate} : int64_t{rate};
   s->PeriodMs = perSecond >= 1000 ? 1u : static_cast<uint32_t>(1000 / perSecond);
   s->Pass = 1;
-  s->Mutex = MutexCreate();
-  s->WakeEvent = EventCreate();
+  s->Mutex = PlatformMutexCreate();
+  s->WakeEvent = PlatformEventCreate();
   if (s->Mutex != nullptr && s->WakeEvent != nullptr) {
-    s->Thread = ThreadCreate(ServiceThreadProc, s, kServiceStackBytes, 1);
+    s->Thread = PlatformThreadCreate(ServiceThreadProc, s, kServiceStackBytes, 1);
   }
   if (s->Thread == nullptr) {
     ServiceDestroyObjects(s);
     return nullptr;
   }
-  if (rate < 0) ThreadSetPriority(s->Thread, PriorityBelowNormal);
-  TimerPeriodBegin();
+  if (rate < 0) PlatformThreadSetPriority(s->Thread, PlatformPriorityBelowNormal);
+  PlatformTimerPeriodBegin();
   gPoolInUse[slot] = true;
   return s;
 }
@@ -172,7 +166,7 @@ void ServicePass(ServiceThread* s) {
   ++s->Pass;
   const uint32_t start = MovieTimerMs();
   for (;;) {
-    if (ServiceStateOf(s).load() != ServiceRunning) return;
+    if (PlatformShared(s->State).load() != ServiceRunning) return;
     ServiceNode* list = ServiceSortByNeed(s);
     PlatformWaitable waits[kServiceWaitClients];
     ServiceNode* nodes[kServiceWaitClients];
@@ -180,7 +174,7 @@ void ServicePass(ServiceThread* s) {
     for (ServiceNode* node = list; node != nullptr && count < kServiceWaitClients;
          node = node->SortNext) {
       if (node->NodeMutex == nullptr) continue;
-      waits[count] = WaitableMutex(node->NodeMutex);
+      waits[count] = PlatformWaitableMutex(node->NodeMutex);
       nodes[count++] = node;
     }
     if (count == 0) return;
@@ -194,7 +188,7 @@ void ServicePass(ServiceThread* s) {
     }
     ServiceNode* node = nodes[index];
     if (node->ServeFn != nullptr) node->ServeFn(node, s->Pass);
-    MutexUnlock(node->NodeMutex);
+    PlatformMutexUnlock(node->NodeMutex);
   }
 }
 
@@ -207,23 +201,23 @@ int ServiceJoin(ServiceThread** service, int32_t rate, ServiceNode* node, Servic
   const bool created = s == nullptr;
   if (created) s = ServiceCreate(rate);
   if (s == nullptr) return 0;
-  PlatformMutex* mutex = MutexCreate();
+  PlatformMutex* mutex = PlatformMutexCreate();
   if (mutex == nullptr) {
     if (created) ServiceStop(s);
     return 0;
   }
   *service = s;
-  std::atomic_ref<PlatformMutex*>(node->NodeMutex).store(mutex, std::memory_order_release);
+  PlatformShared(node->NodeMutex).store(mutex, std::memory_order_release);
   node->NeedFn = need;
   node->ServeFn = serve;
   node->SortNext = nullptr;
   node->Need = 0;
   node->Next = s->Clients;
-  ServiceLink(s->Clients).store(node, std::memory_order_release);
+  PlatformShared(s->Clients).store(node, std::memory_order_release);
   ++s->NumClients;
   if (created) {
-    ServiceStateOf(s).store(ServiceRunning);
-    ThreadResume(s->Thread);
+    PlatformShared(s->State).store(ServiceRunning);
+    PlatformThreadResume(s->Thread);
   }
   return 1;
 }
@@ -254,10 +248,10 @@ uint32_t ServiceUnregister(ServiceThread* ioService, ServiceNode* ioNode,
     stopping[i] = s->NumClients == 0;
     if (stopping[i]) {
       ServiceSignalStop(s);
-      waits[count++] = WaitableThread(s->Thread);
+      waits[count++] = PlatformWaitableThread(s->Thread);
     } else {
-      ServiceStateOf(s).store(ServiceHolding);
-      waits[count++] = WaitableMutex(s->Mutex);
+      PlatformShared(s->State).store(ServiceHolding);
+      waits[count++] = PlatformWaitableMutex(s->Mutex);
     }
   }
   ServiceWaitAll(waits, count);
@@ -267,8 +261,8 @@ uint32_t ServiceUnregister(ServiceThread* ioService, ServiceNode* ioNode,
     if (stopping[i]) {
       ServiceFinishStop(s);
     } else {
-      ServiceStateOf(s).store(ServiceRunning);
-      MutexUnlock(s->Mutex);
+      PlatformShared(s->State).store(ServiceRunning);
+      PlatformMutexUnlock(s->Mutex);
     }
   }
   for (ServiceNode* node : removed) {
@@ -292,16 +286,15 @@ void ServiceStop(ServiceThread* service) {
 }
 
 int ServiceJoinIo(ServiceNode* node, ServiceNeedFunc need, ServiceServeFunc serve) {
-  return ServiceJoin(&IoService, kIoServiceRate, node, need, serve);
+  return ServiceJoin(&ServiceIo, kIoServiceRate, node, need, serve);
 }
 
 int ServiceJoinSound(ServiceNode* node, ServiceNeedFunc need, ServiceServeFunc serve) {
-  return ServiceJoin(&SoundService, kSoundServiceRate, node, need, serve);
+  return ServiceJoin(&ServiceSound, kSoundServiceRate, node, need, serve);
 }
 
-void ServiceLeaveMovie(Movie* movie) {
-  if (movie == nullptr) return;
+void ServiceLeave(ServiceNode* ioNode, ServiceNode* soundNode) {
   std::lock_guard<std::recursive_mutex> hold(gServiceLock);
-  // ServiceFinishStop clears IoService and SoundService when it stops them.
-  ServiceUnregister(IoService, &movie->Reader.IoNode, SoundService, &movie->SoundNode);
+  // ServiceFinishStop clears ServiceIo and ServiceSound when it stops them.
+  ServiceUnregister(ServiceIo, ioNode, ServiceSound, soundNode);
 }

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "vexa/movie.h"
 #include "vexa/stream.h"
 
 struct PlatformEvent;
@@ -12,11 +11,10 @@ struct PlatformMutex;
 struct PlatformThread;
 
 enum ServiceState : uint32_t {
-  ServiceCreated = 0,   // thread made, still suspended
+  ServiceCreated = 0,  // thread made, still suspended
   ServiceRunning = 1,
-  ServiceHeld = 2,      // a controller owns Mutex
   ServiceQuitting = 3,
-  ServiceHolding = 4,   // a controller waits for Mutex
+  ServiceHolding = 4,  // a controller waits for Mutex
 };
 
 constexpr uint32_t kServicePoolSize = 8;
@@ -31,7 +29,6 @@ struct ServiceThread {
   uint32_t PeriodMs;         // 1000 / |rate|
   PlatformEvent* WakeEvent;  // signalled = quit
   PlatformThread* Thread;
-  uint32_t ThreadId;
   PlatformMutex* Mutex;      // held by the thread during a pass, or by a controller
   ServiceNode* Clients;      // newest first
   uint32_t Pass;             // pass counter, starts at 1
@@ -68,14 +65,14 @@ uint32_t ServiceUnregister(ServiceThread* ioService, ServiceNode* ioNode,
 void ServiceStop(ServiceThread* service);
 
 // The process-wide read-ahead and sound threads; none while no movie needs them.
-extern ServiceThread* IoService;
-extern ServiceThread* SoundService;
+extern ServiceThread* ServiceIo;
+extern ServiceThread* ServiceSound;
 
-// Joins IoService or SoundService (created on first need) under the service lock.
+// Joins ServiceIo or ServiceSound (created on first need) under the service lock.
 int ServiceJoinIo(ServiceNode* node, ServiceNeedFunc need, ServiceServeFunc serve);
 int ServiceJoinSound(ServiceNode* node, ServiceNeedFunc need, ServiceServeFunc serve);
 
-// Takes the movie's IO node out of IoService and its sound node out of SoundService (a node that
+// Takes a movie's IO node out of ServiceIo and its sound node out of ServiceSound (a node that
 // never joined is left alone) and forgets the threads that stopped. The movie's close calls it
 // before it frees anything the service functions touch.
-void ServiceLeaveMovie(Movie* movie);
+void ServiceLeave(ServiceNode* ioNode, ServiceNode* soundNode);

@@ -9,22 +9,20 @@
 
 namespace {
 
-const StreamFileOps kPlatformFileOps = {FileRead, FileSeek};
+const StreamFileOps kPlatformFileOps = {PlatformFileRead, PlatformFileSeek};
 std::atomic<const StreamFileOps*> gFileOps{&kPlatformFileOps};
-
-PlatformFile* StreamFileOf(const StreamReader* r) { return static_cast<PlatformFile*>(r->File); }
 
 // Opens the file a handle or a name refers to. A handle's current position becomes the movie's
 // offset 0; the handle stays the caller's.
 PlatformFile* StreamOpenSource(StreamReader* r, const void* name, uint32_t openFlags) {
   if ((openFlags & OpenFromHandle) == 0) {
-    return name != nullptr ? FileOpenRead(static_cast<const char*>(name)) : nullptr;
+    return name != nullptr ? PlatformFileOpenRead(static_cast<const char*>(name)) : nullptr;
   }
-  PlatformFile* file = FileFromHandle(name);
+  PlatformFile* file = PlatformFileFromHandle(name);
   if (file == nullptr) return nullptr;
-  const int64_t position = FileTell(file);
+  const int64_t position = PlatformFileTell(file);
   if (position < 0 || position > static_cast<int64_t>(UINT32_MAX)) {
-    FileClose(file);  // leaves the caller's handle open
+    PlatformFileClose(file);  // leaves the caller's handle open
     return nullptr;
   }
   r->DontClose = 1;
@@ -67,8 +65,8 @@ int StreamSeekFile(StreamReader* r, uint32_t offset) {
 }
 
 void StreamEmptyRing(StreamReader* r) {
-  StreamShared(r->Used).store(0);
-  StreamShared(r->Free).store(r->BufSize);
+  PlatformShared(r->Used).store(0);
+  PlatformShared(r->Free).store(r->BufSize);
   r->ReadPtr = r->RingStart;
   r->WritePtr = r->RingStart;
 }
@@ -78,21 +76,21 @@ uint32_t StreamReadAt(StreamReader* r, uint32_t offset, void* dest, uint32_t siz
   uint32_t got = 0;
   if (r->File == nullptr ||
       (offset != STREAM_CONTINUE && offset != r->FilePos && !StreamSeekFile(r, offset))) {
-    StreamShared(r->ReadError).store(1);
+    PlatformShared(r->ReadError).store(1);
   } else {
     if (offset != STREAM_CONTINUE) r->FilePos = offset;
     // Offsets are 32-bit: a read that would run past 4 GB is cut short there.
     const uint32_t room = UINT32_MAX - r->FilePos;
     const uint32_t want = size < room ? size : room;
     if (want > 0) got = StreamFileAccess()->Read(StreamFileOf(r), dest, want);
-    if (got < size) StreamShared(r->ReadError).store(1);
+    if (got < size) PlatformShared(r->ReadError).store(1);
     r->FilePos += got;
   }
   // The file position moved past whatever the ring held: it restarts from here.
   r->ConsumerPos = r->FilePos;
   StreamEmptyRing(r);
   const uint32_t left = StreamBytesLeft(r, r->ConsumerPos);
-  StreamShared(r->FillTarget).store(left < r->BufSize ? left : r->BufSize);
+  PlatformShared(r->FillTarget).store(left < r->BufSize ? left : r->BufSize);
   StreamUnlock(r);
   return got;
 }
@@ -132,8 +130,8 @@ void StreamSetBuffer(StreamReader* r, void* buffer, uint32_t size, uint32_t file
 
 void StreamClose(StreamReader* r) {
   StreamLock(r);
-  // FileClose leaves a borrowed handle (DontClose) open and frees only our record of it.
-  if (r->File != nullptr) FileClose(StreamFileOf(r));
+  // PlatformFileClose leaves a borrowed handle (DontClose) open and frees only our record of it.
+  if (r->File != nullptr) PlatformFileClose(StreamFileOf(r));
   r->File = nullptr;
   StreamUnlock(r);
 }
@@ -141,17 +139,17 @@ void StreamClose(StreamReader* r) {
 uint32_t StreamBackground(StreamReader* r, uint32_t op) {
   const bool wait = (op & STREAM_BG_WAIT) != 0;
   if (op & STREAM_BG_SUSPEND) {
-    StreamShared(r->Suspended).store(1);
+    PlatformShared(r->Suspended).store(1);
     if (wait) {
       // A running fill holds the lock; without lock operations watch its Reading flag.
       StreamLock(r);
       StreamUnlock(r);
-      while (StreamShared(r->Reading).load() != 0) SleepMs(1);
+      while (PlatformShared(r->Reading).load() != 0) PlatformSleepMs(1);
     }
   }
   if (op & STREAM_BG_RESUME) {
-    StreamShared(r->Suspended).store(0);
+    PlatformShared(r->Suspended).store(0);
     if (wait) StreamFill(r, 0);
   }
-  return StreamShared(r->Suspended).load();
+  return PlatformShared(r->Suspended).load();
 }

@@ -2,9 +2,9 @@
 // StreamOpenFile (declared in vexa/movie.h) fills a StreamReader's operation table with these.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
+#include "platform/atomic.h"
 #include "vexa/stream.h"
 
 struct PlatformFile;
@@ -46,9 +46,9 @@ inline void StreamUnlock(StreamReader* r) {
   if (r->ReaderUnlock != nullptr) r->ReaderUnlock(r);
 }
 
-// Fields that other threads read or change outside the lock.
-inline std::atomic_ref<uint32_t> StreamShared(uint32_t& field) {
-  return std::atomic_ref<uint32_t>(field);
+// The opener's file object.
+inline PlatformFile* StreamFileOf(const StreamReader* r) {
+  return static_cast<PlatformFile*>(r->File);
 }
 
 // Bytes of the movie from pos to its end (0 at or past the end).

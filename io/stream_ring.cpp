@@ -12,11 +12,9 @@
 
 namespace {
 
-PlatformFile* StreamFileOf(const StreamReader* r) { return static_cast<PlatformFile*>(r->File); }
-
 // Copies up to want bytes out of the ring; returns how many.
 uint32_t StreamTakeFromRing(StreamReader* r, uint8_t* dest, uint32_t want) {
-  const uint32_t used = StreamShared(r->Used).load(std::memory_order_acquire);
+  const uint32_t used = PlatformShared(r->Used).load(std::memory_order_acquire);
   const uint32_t n = used < want ? used : want;
   uint32_t copied = 0;
   while (copied < n) {
@@ -27,8 +25,8 @@ uint32_t StreamTakeFromRing(StreamReader* r, uint8_t* dest, uint32_t want) {
     if (r->ReadPtr >= r->RingEnd) r->ReadPtr = r->RingStart;
     r->ConsumerPos += piece;
     copied += piece;
-    StreamShared(r->Used).fetch_sub(piece, std::memory_order_release);
-    StreamShared(r->Free).fetch_add(piece, std::memory_order_release);
+    PlatformShared(r->Used).fetch_sub(piece, std::memory_order_release);
+    PlatformShared(r->Free).fetch_add(piece, std::memory_order_release);
   }
   return n;
 }
@@ -36,15 +34,15 @@ uint32_t StreamTakeFromRing(StreamReader* r, uint8_t* dest, uint32_t want) {
 // Moves the consumer to offset (lock held): a step forward over bytes the ring holds only
 // skips them; anything else empties the ring and seeks the file. 0 = the seek failed.
 int StreamJump(StreamReader* r, uint32_t offset) {
-  const uint32_t used = StreamShared(r->Used).load();
+  const uint32_t used = PlatformShared(r->Used).load();
   if (offset > r->ConsumerPos && offset <= r->FilePos && offset - r->ConsumerPos <= used) {
     const uint32_t skip = offset - r->ConsumerPos;
     r->ConsumerPos = offset;
     uint32_t at = static_cast<uint32_t>(r->ReadPtr - r->RingStart) + skip;
     if (at >= r->BufSize) at -= r->BufSize;
     r->ReadPtr = r->RingStart + at;
-    StreamShared(r->Used).fetch_sub(skip);
-    StreamShared(r->Free).fetch_add(skip);
+    PlatformShared(r->Used).fetch_sub(skip);
+    PlatformShared(r->Free).fetch_add(skip);
     return 1;
   }
   StreamEmptyRing(r);
@@ -58,14 +56,14 @@ int StreamJump(StreamReader* r, uint32_t offset) {
 // the movie's end: what lies beyond it is a short read.
 uint32_t StreamReadDirect(StreamReader* r, uint8_t* dest, uint32_t want) {
   if (r->File == nullptr) {
-    StreamShared(r->ReadError).store(1);
+    PlatformShared(r->ReadError).store(1);
     return 0;
   }
   const uint32_t start = MovieTimerMs();
   const uint32_t left = StreamBytesLeft(r, r->FilePos);
   const uint32_t ask = want < left ? want : left;
   const uint32_t got = ask > 0 ? StreamFileAccess()->Read(StreamFileOf(r), dest, ask) : 0;
-  if (got < want) StreamShared(r->ReadError).store(1);
+  if (got < want) PlatformShared(r->ReadError).store(1);
   r->FilePos += got;
   r->ConsumerPos += got;
   r->BytesRead += got;
@@ -78,7 +76,7 @@ uint32_t StreamReadDirect(StreamReader* r, uint8_t* dest, uint32_t want) {
 void StreamCountFillTime(StreamReader* r, uint32_t start, uint32_t busyAtStart) {
   const uint32_t duration = MovieTimerMs() - start;
   r->ReadTime += duration;
-  if (busyAtStart == 0 && StreamShared(r->Busy).load() == 0) {
+  if (busyAtStart == 0 && PlatformShared(r->Busy).load() == 0) {
     r->IdleTime += duration;
   } else {
     r->BackgroundTime += duration;
@@ -90,13 +88,13 @@ void StreamCountFillTime(StreamReader* r, uint32_t start, uint32_t busyAtStart) 
 void StreamUpdateFillTarget(StreamReader* r) {
   const uint32_t left = StreamBytesLeft(r, r->ConsumerPos);
   uint32_t target = left < r->BufSize ? left : r->BufSize;
-  const uint32_t used = StreamShared(r->Used).load();
+  const uint32_t used = PlatformShared(r->Used).load();
   if (uint64_t{used} + STREAM_CHUNK_BYTES > target) target = used;
-  StreamShared(r->FillTarget).store(target);
+  PlatformShared(r->FillTarget).store(target);
 }
 
 uint32_t StreamReadFrame(StreamReader* r, uint32_t, uint32_t offset, void* dest, uint32_t size) {
-  if (StreamShared(r->ReadError).load() != 0) return 0;
+  if (PlatformShared(r->ReadError).load() != 0) return 0;
   const uint32_t start = MovieTimerMs();
   uint8_t* out = static_cast<uint8_t*>(dest);
   uint32_t done = 0;
@@ -105,7 +103,7 @@ uint32_t StreamReadFrame(StreamReader* r, uint32_t, uint32_t offset, void* dest,
     StreamLock(r);
     locked = true;
     if (!StreamJump(r, offset)) {
-      StreamShared(r->ReadError).store(1);
+      PlatformShared(r->ReadError).store(1);
       StreamUnlock(r);
       return 0;
     }
@@ -129,17 +127,19 @@ uint32_t StreamReadFrame(StreamReader* r, uint32_t, uint32_t offset, void* dest,
 }
 
 uint32_t StreamFill(StreamReader* r, uint32_t) {
-  if (StreamShared(r->ReadError).load() != 0 || StreamShared(r->Suspended).load() != 0) return 0;
+  if (PlatformShared(r->ReadError).load() != 0 || PlatformShared(r->Suspended).load() != 0) {
+    return 0;
+  }
   if (!StreamTryLock(r)) {
     if (r->ReaderYield != nullptr) r->ReaderYield(r);
     return STREAM_FILL_BUSY;
   }
   const uint32_t start = MovieTimerMs();
-  const uint32_t busyAtStart = StreamShared(r->Busy).load();
+  const uint32_t busyAtStart = PlatformShared(r->Busy).load();
   const uint32_t left = StreamBytesLeft(r, r->FilePos);
-  const uint32_t used = StreamShared(r->Used).load(std::memory_order_acquire);
-  if (StreamShared(r->Free).load() < STREAM_CHUNK_BYTES || left == 0 || r->File == nullptr) {
-    StreamShared(r->FillTarget).store(used);
+  const uint32_t used = PlatformShared(r->Used).load(std::memory_order_acquire);
+  if (PlatformShared(r->Free).load() < STREAM_CHUNK_BYTES || left == 0 || r->File == nullptr) {
+    PlatformShared(r->FillTarget).store(used);
     StreamUnlock(r);
     return 0;
   }
@@ -151,19 +151,20 @@ uint32_t StreamFill(StreamReader* r, uint32_t) {
   // An empty ring delivers from where this fill writes.
   if (used == 0) r->ReadPtr = r->WritePtr + skip;
 
-  StreamShared(r->Reading).store(1);
+  PlatformShared(r->Reading).store(1);
   const uint32_t want = chunk - skip;
   const uint32_t got = StreamFileAccess()->Read(StreamFileOf(r), r->WritePtr + skip, want);
-  StreamShared(r->Reading).store(0);
-  if (got < want) StreamShared(r->ReadError).store(1);
+  PlatformShared(r->Reading).store(0);
+  if (got < want) PlatformShared(r->ReadError).store(1);
   if (got > 0) {
     r->BytesRead += got;
     r->FilePos += got;
     r->WritePtr += STREAM_CHUNK_BYTES;
     if (r->WritePtr >= r->RingEnd) r->WritePtr = r->RingStart;
-    StreamShared(r->Free).fetch_sub(got);
-    const uint32_t nowUsed = StreamShared(r->Used).fetch_add(got, std::memory_order_release) + got;
-    if (nowUsed > StreamShared(r->HighUsed).load()) StreamShared(r->HighUsed).store(nowUsed);
+    PlatformShared(r->Free).fetch_sub(got);
+    const uint32_t nowUsed =
+        PlatformShared(r->Used).fetch_add(got, std::memory_order_release) + got;
+    if (nowUsed > PlatformShared(r->HighUsed).load()) PlatformShared(r->HighUsed).store(nowUsed);
     StreamSimulateDelay(r, got, start);
     StreamCountFillTime(r, start, busyAtStart);
   }

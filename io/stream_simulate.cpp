@@ -25,6 +25,6 @@ void StreamSimulateDelay(StreamReader* r, uint32_t bytes, uint32_t start) {
     }
     // Sleep through most of what is owed; yield for the last millisecond to end on time.
     const uint32_t remaining = static_cast<uint32_t>(r->SimDebt) - elapsed;
-    SleepMs(remaining > 1 ? remaining - 1 : 0);
+    PlatformSleepMs(remaining > 1 ? remaining - 1 : 0);
   }
 }

@@ -9,7 +9,8 @@
 
 namespace {
 
-const TimerSource kPlatformSource = {CounterFrequency, CounterNow, TickCountMs, MultimediaTimeMs};
+const TimerSource kPlatformSource = {PlatformCounterFrequency, PlatformCounterNow,
+                                     PlatformTickCountMs, PlatformMultimediaTimeMs};
 
 // Larger than this difference between the counter's and the tick's elapsed time (ms), the
 // counter is taken to have jumped and is corrected by the difference.

@@ -2,8 +2,8 @@
 // the whole picture and only its changed areas.
 #include <atomic>
 
-#include "core/mem.h"
 #include "core/movie_timing.h"
+#include "platform/mem.h"
 #include "pixels/copy_job.h"
 #include "vexa/copy.h"
 

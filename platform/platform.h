@@ -9,19 +9,26 @@ struct PlatformEvent;      // auto-reset event, usable in PlatformWaitAny
 struct PlatformSemaphore;  // counting semaphore, usable in PlatformWaitAny
 struct PlatformThread;     // a thread; its end is usable in PlatformWaitAny
 struct PlatformFile;       // a file opened for reading, or a borrowed caller's handle
-// MutexDestroy, EventDestroy, SemaphoreDestroy, ThreadClose, FileClose and HeapRelease accept null.
+// PlatformMutexDestroy, PlatformEventDestroy, PlatformSemaphoreDestroy, PlatformThreadClose,
+// PlatformFileClose and PlatformHeapRelease accept null.
 
 // Something PlatformWaitAny can wait for. Build one with the Waitable* helpers.
 struct PlatformWaitable {
   enum Kind : uint32_t { Mutex, Event, Semaphore, Thread } kind;
   void* object;
 };
-inline PlatformWaitable WaitableMutex(PlatformMutex* m) { return {PlatformWaitable::Mutex, m}; }
-inline PlatformWaitable WaitableEvent(PlatformEvent* e) { return {PlatformWaitable::Event, e}; }
-inline PlatformWaitable WaitableSemaphore(PlatformSemaphore* s) {
+inline PlatformWaitable PlatformWaitableMutex(PlatformMutex* m) {
+  return {PlatformWaitable::Mutex, m};
+}
+inline PlatformWaitable PlatformWaitableEvent(PlatformEvent* e) {
+  return {PlatformWaitable::Event, e};
+}
+inline PlatformWaitable PlatformWaitableSemaphore(PlatformSemaphore* s) {
   return {PlatformWaitable::Semaphore, s};
 }
-inline PlatformWaitable WaitableThread(PlatformThread* t) { return {PlatformWaitable::Thread, t}; }
+inline PlatformWaitable PlatformWaitableThread(PlatformThread* t) {
+  return {PlatformWaitable::Thread, t};
+}
 
 constexpr uint32_t PlatformWaitForever = 0xFFFFFFFFu;
 constexpr int PlatformWaitTimeout = -1;
@@ -36,63 +43,63 @@ int PlatformWaitAny(const PlatformWaitable* objects, int count, uint32_t timeout
 
 // Recursive mutexes. Only the owner's unlock counts; the mutex is free after as many unlocks as
 // locks.
-PlatformMutex* MutexCreate();
-void MutexDestroy(PlatformMutex* m);
-void MutexLock(PlatformMutex* m);
-int MutexTryLock(PlatformMutex* m);  // 1 = obtained (or already held by this thread)
-void MutexUnlock(PlatformMutex* m);
+PlatformMutex* PlatformMutexCreate();
+void PlatformMutexDestroy(PlatformMutex* m);
+void PlatformMutexLock(PlatformMutex* m);
+int PlatformMutexTryLock(PlatformMutex* m);  // 1 = obtained (or already held by this thread)
+void PlatformMutexUnlock(PlatformMutex* m);
 
 // Auto-reset events: a signal releases exactly one waiter, or stays set until one comes.
-PlatformEvent* EventCreate();
-void EventDestroy(PlatformEvent* e);
-void EventSignal(PlatformEvent* e);
-int EventWait(PlatformEvent* e, uint32_t timeoutMs);  // 1 = signalled, 0 = timed out
+PlatformEvent* PlatformEventCreate();
+void PlatformEventDestroy(PlatformEvent* e);
+void PlatformEventSignal(PlatformEvent* e);
+int PlatformEventWait(PlatformEvent* e, uint32_t timeoutMs);  // 1 = signalled, 0 = timed out
 
 // Counting semaphores. Null unless 0 < maximum <= 2^31 - 1 and initial <= maximum.
-PlatformSemaphore* SemaphoreCreate(uint32_t initial, uint32_t maximum);
-void SemaphoreDestroy(PlatformSemaphore* s);
-int SemaphoreRelease(PlatformSemaphore* s, uint32_t count);   // 0 when it would pass the maximum
-                                                              // (or count is 0); nothing released
-int SemaphoreWait(PlatformSemaphore* s, uint32_t timeoutMs);  // 1 = taken, 0 = timed out
+PlatformSemaphore* PlatformSemaphoreCreate(uint32_t initial, uint32_t maximum);
+void PlatformSemaphoreDestroy(PlatformSemaphore* s);
+// 0 when the count would pass the maximum (or count is 0): then nothing is released.
+int PlatformSemaphoreRelease(PlatformSemaphore* s, uint32_t count);
+int PlatformSemaphoreWait(PlatformSemaphore* s, uint32_t timeoutMs);  // 1 = taken, 0 = timed out
 
-// Threads. A thread created suspended runs only after ThreadResume. stackBytes is a minimum
+// Threads. A thread created suspended runs only after PlatformThreadResume. stackBytes is a minimum
 // (0: the default); the system may give more.
 enum PlatformPriority : int {
-  PriorityBelowNormal = -1,
-  PriorityNormal = 0,
-  PriorityTimeCritical = 15,
+  PlatformPriorityBelowNormal = -1,
+  PlatformPriorityNormal = 0,
+  PlatformPriorityTimeCritical = 15,
 };
 typedef uint32_t (*PlatformThreadProc)(void* arg);
-PlatformThread* ThreadCreate(PlatformThreadProc proc, void* arg, uint32_t stackBytes,
-                             int suspended);
-void ThreadResume(PlatformThread* t);
-void ThreadSetPriority(PlatformThread* t, PlatformPriority priority);  // best effort
-int ThreadJoin(PlatformThread* t, uint32_t timeoutMs);                 // 1 = the thread has ended
-void ThreadClose(PlatformThread* t);                                   // after it has ended
-uint32_t ThreadCurrentId();
+PlatformThread* PlatformThreadCreate(PlatformThreadProc proc, void* arg, uint32_t stackBytes,
+                                     int suspended);
+void PlatformThreadResume(PlatformThread* t);
+void PlatformThreadSetPriority(PlatformThread* t, PlatformPriority priority);  // best effort
+int PlatformThreadJoin(PlatformThread* t, uint32_t timeoutMs);  // 1 = the thread has ended
+void PlatformThreadClose(PlatformThread* t);                    // after it has ended
+uint32_t PlatformThreadCurrentId();
 
-// Files. FileOpenRead refuses directories and missing files (null). FileFromHandle borrows a
-// caller's open handle (a HANDLE on Windows, a descriptor cast to a pointer elsewhere) and reads
-// from its current position: FileClose leaves it open. FileRead returns fewer bytes than asked
-// only at the end of the data (or on an error).
-PlatformFile* FileOpenRead(const char* name);
-PlatformFile* FileFromHandle(const void* handle);
-int64_t FileTell(PlatformFile* f);                              // -1 on failure
-int FileSeek(PlatformFile* f, int64_t offset);                  // absolute; 1 = done
-uint32_t FileRead(PlatformFile* f, void* dest, uint32_t size);  // bytes read (short at end)
-int64_t FileSize(PlatformFile* f);                              // -1 when unknown
-void FileClose(PlatformFile* f);
+// Files. PlatformFileOpenRead refuses directories and missing files (null). PlatformFileFromHandle
+// borrows a caller's open handle (a HANDLE on Windows, a descriptor cast to a pointer elsewhere)
+// and reads from its current position: PlatformFileClose leaves it open. PlatformFileRead returns
+// fewer bytes than asked only at the end of the data (or on an error).
+PlatformFile* PlatformFileOpenRead(const char* name);
+PlatformFile* PlatformFileFromHandle(const void* handle);
+int64_t PlatformFileTell(PlatformFile* f);                              // -1 on failure
+int PlatformFileSeek(PlatformFile* f, int64_t offset);                  // absolute; 1 = done
+uint32_t PlatformFileRead(PlatformFile* f, void* dest, uint32_t size);  // bytes read (short at end)
+int64_t PlatformFileSize(PlatformFile* f);                              // -1 when unknown
+void PlatformFileClose(PlatformFile* f);
 
 // The library's private heap (created on first use, growable).
-void* HeapAllocate(uint64_t bytes);  // null on failure
-void HeapRelease(void* block);
+void* PlatformHeapAllocate(uint64_t bytes);  // null on failure
+void PlatformHeapRelease(void* block);
 
-// Clocks. CounterFrequency returns 0 when there is no high-resolution counter.
-uint64_t CounterFrequency();
-uint64_t CounterNow();
-uint32_t TickCountMs();       // milliseconds since some start, wraps at 2^32
-uint32_t MultimediaTimeMs();  // the multimedia timer (timeGetTime)
-void SleepMs(uint32_t ms);    // 0 yields the processor
-uint32_t ProcessorCount();
-void TimerPeriodBegin();  // 1 ms timer resolution while held (counted)
-void TimerPeriodEnd();
+// Clocks. PlatformCounterFrequency returns 0 when there is no high-resolution counter.
+uint64_t PlatformCounterFrequency();
+uint64_t PlatformCounterNow();
+uint32_t PlatformTickCountMs();       // milliseconds since some start, wraps at 2^32
+uint32_t PlatformMultimediaTimeMs();  // the multimedia timer (timeGetTime)
+void PlatformSleepMs(uint32_t ms);    // 0 yields the processor
+uint32_t PlatformProcessorCount();
+void PlatformTimerPeriodBegin();  // 1 ms timer resolution while held (counted)
+void PlatformTimerPeriodEnd();

@@ -3,7 +3,7 @@
 // empty sizes (a file cut short is still a valid, if empty, WAV file) and is completed at close.
 #include <cstring>
 
-#include "core/mem.h"
+#include "platform/mem.h"
 #include "sound/wav_header.h"
 #include "vexa/movie.h"
 #include "vexa/sound.h"

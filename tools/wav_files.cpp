@@ -23,7 +23,7 @@ int FileWriteAt(void* user, uint64_t offset, const uint8_t* bytes, uint32_t coun
   return 1;
 }
 
-void FileClose(void* user, int complete) {
+void PlatformFileClose(void* user, int complete) {
   WavFile* f = static_cast<WavFile*>(user);
   if (std::fclose(f->File) != 0 || !complete) f->Owner->Failed.push_back(f->Path);
   delete f;
@@ -38,7 +38,7 @@ int ChooseFile(void* user, Movie* movie, uint32_t fileIndex, WavSink* sink) {
     files->Failed.push_back(path);
     return 0;
   }
-  *sink = WavSink{FileWriteAt, FileClose, new WavFile{f, 0, path, files}};
+  *sink = WavSink{FileWriteAt, PlatformFileClose, new WavFile{f, 0, path, files}};
   return 1;
 }
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "audio/audio_decoder.h"
-#include "core/mem.h"
+#include "platform/mem.h"
 #include "tests/audio_encoder/audio_encoder_test_util.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "io/read_ahead.h"
+#include "core/movie_service.h"
 #include "io/service.h"
 #include "io/stream_file.h"
 #include "platform/platform.h"
@@ -27,8 +27,8 @@ struct BenchFile {
   std::string Path;
   BenchFile() {
     Dir = std::filesystem::temp_directory_path() /
-          ("vexa-io-bench-" + std::to_string(ThreadCurrentId()) + "-" +
-           std::to_string(CounterNow()));
+          ("vexa-io-bench-" + std::to_string(PlatformThreadCurrentId()) + "-" +
+           std::to_string(PlatformCounterNow()));
     std::filesystem::create_directories(Dir);
     Path = (Dir / "stream.bin").string();
     std::FILE* f = std::fopen(Path.c_str(), "wb");
@@ -60,11 +60,11 @@ void CountBytes(benchmark::State& state, uint64_t perIteration) {
 void BM_PlainSequentialRead(benchmark::State& state) {
   std::vector<uint8_t> buffer(STREAM_CHUNK_BYTES);
   for (auto _ : state) {
-    PlatformFile* f = FileOpenRead(FilePath().c_str());
+    PlatformFile* f = PlatformFileOpenRead(FilePath().c_str());
     if (f == nullptr) return state.SkipWithError("cannot open the test file");
     uint64_t total = 0;
-    while (uint32_t got = FileRead(f, buffer.data(), STREAM_CHUNK_BYTES)) total += got;
-    FileClose(f);
+    while (uint32_t got = PlatformFileRead(f, buffer.data(), STREAM_CHUNK_BYTES)) total += got;
+    PlatformFileClose(f);
     benchmark::DoNotOptimize(total);
   }
   CountBytes(state, kFileBytes);
@@ -142,14 +142,14 @@ void BM_StreamServiceThread(benchmark::State& state) {
     uint32_t direct = 0;
     for (uint32_t offset = 0; offset < kFileBytes; offset += frameBytes) {
       const uint32_t n = std::min(frameBytes, kFileBytes - offset);
-      const uint32_t ringHeld = std::min(StreamShared(b.R->Used).load(), n);
+      const uint32_t ringHeld = std::min(PlatformShared(b.R->Used).load(), n);
       b.R->StreamReadFrame(b.R, 0, offset == 0 ? 0 : STREAM_CONTINUE, frame.data(), n);
       direct += n - std::min(ringHeld, n);
     }
     fromRing += kFileBytes - std::min<uint64_t>(direct, kFileBytes);
     benchmark::DoNotOptimize(frame.data());
   }
-  ServiceLeaveMovie(b.Record.get());
+  ServiceLeave(&b.R->IoNode, nullptr);
   CountBytes(state, kFileBytes);
   state.counters["ring_share"] =
       double(fromRing) / double(uint64_t(state.iterations()) * kFileBytes);

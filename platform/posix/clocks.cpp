@@ -18,15 +18,15 @@ uint64_t MonotonicNs() {
 
 }  // namespace
 
-uint64_t CounterFrequency() { return 1000000000u; }
+uint64_t PlatformCounterFrequency() { return 1000000000u; }
 
-uint64_t CounterNow() { return MonotonicNs(); }
+uint64_t PlatformCounterNow() { return MonotonicNs(); }
 
-uint32_t TickCountMs() { return static_cast<uint32_t>(MonotonicNs() / 1000000u); }
+uint32_t PlatformTickCountMs() { return static_cast<uint32_t>(MonotonicNs() / 1000000u); }
 
-uint32_t MultimediaTimeMs() { return static_cast<uint32_t>(MonotonicNs() / 1000000u); }
+uint32_t PlatformMultimediaTimeMs() { return static_cast<uint32_t>(MonotonicNs() / 1000000u); }
 
-void SleepMs(uint32_t ms) {
+void PlatformSleepMs(uint32_t ms) {
   if (ms == 0) {
     sched_yield();
     return;
@@ -36,11 +36,11 @@ void SleepMs(uint32_t ms) {
   }
 }
 
-uint32_t ProcessorCount() {
+uint32_t PlatformProcessorCount() {
   const long count = sysconf(_SC_NPROCESSORS_ONLN);
   return count < 1 ? 1u : static_cast<uint32_t>(count);
 }
 
 // Sleeps and waits here already have fine resolution: nothing to raise.
-void TimerPeriodBegin() {}
-void TimerPeriodEnd() {}
+void PlatformTimerPeriodBegin() {}
+void PlatformTimerPeriodEnd() {}

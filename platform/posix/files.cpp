@@ -23,7 +23,7 @@ bool IsDirectory(int fd) {
 
 }  // namespace
 
-PlatformFile* FileOpenRead(const char* name) {
+PlatformFile* PlatformFileOpenRead(const char* name) {
   if (name == nullptr) return nullptr;
   // Non-blocking only for the open itself, so that a FIFO without a writer cannot hang it.
   const int fd = open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -41,7 +41,7 @@ PlatformFile* FileOpenRead(const char* name) {
   return f;
 }
 
-PlatformFile* FileFromHandle(const void* handle) {
+PlatformFile* PlatformFileFromHandle(const void* handle) {
   // The descriptor travels as the pointer's value (descriptor 0 is a null pointer, and valid).
   const intptr_t value = reinterpret_cast<intptr_t>(handle);
   if (value < 0 || value > INT32_MAX) return nullptr;
@@ -50,17 +50,17 @@ PlatformFile* FileFromHandle(const void* handle) {
   return new (std::nothrow) PlatformFile{fd, false};
 }
 
-int64_t FileTell(PlatformFile* f) {
+int64_t PlatformFileTell(PlatformFile* f) {
   const off_t position = lseek(f->fd, 0, SEEK_CUR);
   return position < 0 ? -1 : static_cast<int64_t>(position);
 }
 
-int FileSeek(PlatformFile* f, int64_t offset) {
+int PlatformFileSeek(PlatformFile* f, int64_t offset) {
   if (offset < 0) return 0;
   return lseek(f->fd, static_cast<off_t>(offset), SEEK_SET) < 0 ? 0 : 1;
 }
 
-uint32_t FileRead(PlatformFile* f, void* dest, uint32_t size) {
+uint32_t PlatformFileRead(PlatformFile* f, void* dest, uint32_t size) {
   auto* out = static_cast<unsigned char*>(dest);
   uint32_t done = 0;
   while (done < size) {
@@ -72,13 +72,13 @@ uint32_t FileRead(PlatformFile* f, void* dest, uint32_t size) {
   return done;
 }
 
-int64_t FileSize(PlatformFile* f) {
+int64_t PlatformFileSize(PlatformFile* f) {
   struct stat info;
   if (fstat(f->fd, &info) != 0 || !S_ISREG(info.st_mode)) return -1;
   return static_cast<int64_t>(info.st_size);
 }
 
-void FileClose(PlatformFile* f) {
+void PlatformFileClose(PlatformFile* f) {
   if (f == nullptr) return;
   if (f->owned) close(f->fd);
   delete f;

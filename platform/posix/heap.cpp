@@ -5,11 +5,11 @@
 
 #include "platform/platform.h"
 
-void* HeapAllocate(uint64_t bytes) {
+void* PlatformHeapAllocate(uint64_t bytes) {
   // Refused before malloc sees it: no allocator can serve it, and some (sanitizers) abort instead
   // of returning null.
   if (bytes > static_cast<uint64_t>(PTRDIFF_MAX)) return nullptr;
   return std::malloc(bytes == 0 ? 1 : static_cast<size_t>(bytes));
 }
 
-void HeapRelease(void* block) { std::free(block); }
+void PlatformHeapRelease(void* block) { std::free(block); }

@@ -7,7 +7,7 @@
 #include "platform/posix/sync.h"
 
 struct PlatformMutex {
-  uint32_t owner = 0;             // ThreadCurrentId of the owner; 0 when free
+  uint32_t owner = 0;             // PlatformThreadCurrentId of the owner; 0 when free
   uint32_t depth = 0;             // how many times the owner holds it
   PlatformMutex* prev = nullptr;  // every live mutex, for the abandonment scan
   PlatformMutex* next = nullptr;
@@ -35,7 +35,7 @@ thread_local Holdings tHoldings;
 namespace platform_posix {
 
 bool MutexTryObtainLocked(PlatformMutex* m) {
-  const uint32_t self = ThreadCurrentId();
+  const uint32_t self = PlatformThreadCurrentId();
   if (m->owner == 0) {
     m->owner = self;
     m->depth = 1;
@@ -51,7 +51,7 @@ void MutexReleaseAbandoned() {
   if (tHoldings.count == 0) return;
   SyncState& state = Sync();
   std::lock_guard<std::mutex> lock(state.lock);
-  const uint32_t self = ThreadCurrentId();
+  const uint32_t self = PlatformThreadCurrentId();
   for (PlatformMutex* m = gAllMutexes; m != nullptr; m = m->next) {
     if (m->owner == self) {
       m->owner = 0;
@@ -64,7 +64,7 @@ void MutexReleaseAbandoned() {
 
 }  // namespace platform_posix
 
-PlatformMutex* MutexCreate() {
+PlatformMutex* PlatformMutexCreate() {
   auto* m = new (std::nothrow) PlatformMutex;
   if (m == nullptr) return nullptr;
   std::lock_guard<std::mutex> lock(Sync().lock);
@@ -74,32 +74,32 @@ PlatformMutex* MutexCreate() {
   return m;
 }
 
-void MutexDestroy(PlatformMutex* m) {
+void PlatformMutexDestroy(PlatformMutex* m) {
   if (m == nullptr) return;
   {
     std::lock_guard<std::mutex> lock(Sync().lock);
     if (m->prev != nullptr) m->prev->next = m->next;
     if (m->next != nullptr) m->next->prev = m->prev;
     if (gAllMutexes == m) gAllMutexes = m->next;
-    if (m->owner == ThreadCurrentId()) --tHoldings.count;
+    if (m->owner == PlatformThreadCurrentId()) --tHoldings.count;
   }
   delete m;
 }
 
-void MutexLock(PlatformMutex* m) {
-  const PlatformWaitable w = WaitableMutex(m);
+void PlatformMutexLock(PlatformMutex* m) {
+  const PlatformWaitable w = PlatformWaitableMutex(m);
   PlatformWaitAny(&w, 1, PlatformWaitForever);
 }
 
-int MutexTryLock(PlatformMutex* m) {
-  const PlatformWaitable w = WaitableMutex(m);
+int PlatformMutexTryLock(PlatformMutex* m) {
+  const PlatformWaitable w = PlatformWaitableMutex(m);
   return PlatformWaitAny(&w, 1, 0) == 0 ? 1 : 0;
 }
 
-void MutexUnlock(PlatformMutex* m) {
+void PlatformMutexUnlock(PlatformMutex* m) {
   SyncState& state = Sync();
   std::lock_guard<std::mutex> lock(state.lock);
-  if (m->owner != ThreadCurrentId()) return;  // not ours: refused, as ReleaseMutex does
+  if (m->owner != PlatformThreadCurrentId()) return;  // not ours: refused, as ReleaseMutex does
   if (--m->depth != 0) return;
   m->owner = 0;
   --tHoldings.count;

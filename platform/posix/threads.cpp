@@ -1,5 +1,6 @@
-// Threads on pthreads. Each runs detached; its record lives until both ThreadClose and the thread's
-// end have happened. A thread created suspended waits at a start gate until ThreadResume.
+// Threads on pthreads. Each runs detached; its record lives until both PlatformThreadClose and the
+// thread's end have happened. A thread created suspended waits at a start gate until
+// PlatformThreadResume.
 #include <pthread.h>
 #include <unistd.h>
 
@@ -20,9 +21,9 @@ struct PlatformThread {
   void* arg;
   bool resumed;         // the start gate is open
   bool ended = false;   // proc has returned (the waitable state)
-  bool closed = false;  // ThreadClose has come before the end: the thread frees the record
-  PlatformPriority priority = PriorityNormal;
-  uint32_t id = 0;  // ThreadCurrentId of the thread once it runs
+  bool closed = false;  // PlatformThreadClose has come before the end: the thread frees the record
+  PlatformPriority priority = PlatformPriorityNormal;
+  uint32_t id = 0;  // PlatformThreadCurrentId of the thread once it runs
 };
 
 namespace {
@@ -34,8 +35,8 @@ using namespace platform_posix;
 void ApplyPriority(const PlatformThread* t) {
 #if defined(__linux__)
   int step = 0;
-  if (t->priority < PriorityNormal) step = 2;
-  if (t->priority > PriorityNormal) step = -10;
+  if (t->priority < PlatformPriorityNormal) step = 2;
+  if (t->priority > PlatformPriorityNormal) step = -10;
   const int base = getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
   setpriority(PRIO_PROCESS, static_cast<id_t>(t->id), base + step);
 #else
@@ -48,8 +49,8 @@ void* ThreadStart(void* arg) {
   SyncState& state = Sync();
   {
     std::unique_lock<std::mutex> lock(state.lock);
-    t->id = ThreadCurrentId();
-    if (t->priority != PriorityNormal) ApplyPriority(t);
+    t->id = PlatformThreadCurrentId();
+    if (t->priority != PlatformPriorityNormal) ApplyPriority(t);
     while (!t->resumed) Block(lock, true, {});
   }
   t->proc(t->arg);
@@ -70,8 +71,8 @@ bool ThreadEndedLocked(const PlatformThread* t) { return t->ended; }
 
 }  // namespace platform_posix
 
-PlatformThread* ThreadCreate(PlatformThreadProc proc, void* arg, uint32_t stackBytes,
-                             int suspended) {
+PlatformThread* PlatformThreadCreate(PlatformThreadProc proc, void* arg, uint32_t stackBytes,
+                                     int suspended) {
   if (proc == nullptr) return nullptr;
   auto* t = new (std::nothrow) PlatformThread{proc, arg, suspended == 0};
   if (t == nullptr) return nullptr;
@@ -100,25 +101,25 @@ PlatformThread* ThreadCreate(PlatformThreadProc proc, void* arg, uint32_t stackB
   return t;
 }
 
-void ThreadResume(PlatformThread* t) {
+void PlatformThreadResume(PlatformThread* t) {
   SyncState& state = Sync();
   std::lock_guard<std::mutex> lock(state.lock);
   t->resumed = true;
   WakeAll(state);
 }
 
-void ThreadSetPriority(PlatformThread* t, PlatformPriority priority) {
+void PlatformThreadSetPriority(PlatformThread* t, PlatformPriority priority) {
   std::lock_guard<std::mutex> lock(Sync().lock);
   t->priority = priority;
   if (t->id != 0 && !t->ended) ApplyPriority(t);  // else the thread applies it when it starts
 }
 
-int ThreadJoin(PlatformThread* t, uint32_t timeoutMs) {
-  const PlatformWaitable w = WaitableThread(t);
+int PlatformThreadJoin(PlatformThread* t, uint32_t timeoutMs) {
+  const PlatformWaitable w = PlatformWaitableThread(t);
   return PlatformWaitAny(&w, 1, timeoutMs) == 0 ? 1 : 0;
 }
 
-void ThreadClose(PlatformThread* t) {
+void PlatformThreadClose(PlatformThread* t) {
   if (t == nullptr) return;
   std::lock_guard<std::mutex> lock(Sync().lock);
   if (t->ended) {
@@ -128,7 +129,7 @@ void ThreadClose(PlatformThread* t) {
   }
 }
 
-uint32_t ThreadCurrentId() {
+uint32_t PlatformThreadCurrentId() {
 #if defined(__linux__)
   // The kernel's thread id, as debuggers and top show it.
   thread_local const uint32_t id = static_cast<uint32_t>(syscall(SYS_gettid));

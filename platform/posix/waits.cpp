@@ -94,31 +94,31 @@ int PlatformWaitAny(const PlatformWaitable* objects, int count, uint32_t timeout
   }
 }
 
-PlatformEvent* EventCreate() { return new (std::nothrow) PlatformEvent; }
+PlatformEvent* PlatformEventCreate() { return new (std::nothrow) PlatformEvent; }
 
-void EventDestroy(PlatformEvent* e) { delete e; }
+void PlatformEventDestroy(PlatformEvent* e) { delete e; }
 
-void EventSignal(PlatformEvent* e) {
+void PlatformEventSignal(PlatformEvent* e) {
   SyncState& state = Sync();
   std::lock_guard<std::mutex> lock(state.lock);
   e->signalled = true;
   WakeAll(state);
 }
 
-int EventWait(PlatformEvent* e, uint32_t timeoutMs) {
-  const PlatformWaitable w = WaitableEvent(e);
+int PlatformEventWait(PlatformEvent* e, uint32_t timeoutMs) {
+  const PlatformWaitable w = PlatformWaitableEvent(e);
   return PlatformWaitAny(&w, 1, timeoutMs) == 0 ? 1 : 0;
 }
 
-PlatformSemaphore* SemaphoreCreate(uint32_t initial, uint32_t maximum) {
+PlatformSemaphore* PlatformSemaphoreCreate(uint32_t initial, uint32_t maximum) {
   // The same limits as Windows, whose counts are signed 32-bit.
   if (maximum == 0 || maximum > INT32_MAX || initial > maximum) return nullptr;
   return new (std::nothrow) PlatformSemaphore{initial, maximum};
 }
 
-void SemaphoreDestroy(PlatformSemaphore* s) { delete s; }
+void PlatformSemaphoreDestroy(PlatformSemaphore* s) { delete s; }
 
-int SemaphoreRelease(PlatformSemaphore* s, uint32_t count) {
+int PlatformSemaphoreRelease(PlatformSemaphore* s, uint32_t count) {
   SyncState& state = Sync();
   std::lock_guard<std::mutex> lock(state.lock);
   if (count == 0 || count > s->maximum - s->count) return 0;
@@ -127,7 +127,7 @@ int SemaphoreRelease(PlatformSemaphore* s, uint32_t count) {
   return 1;
 }
 
-int SemaphoreWait(PlatformSemaphore* s, uint32_t timeoutMs) {
-  const PlatformWaitable w = WaitableSemaphore(s);
+int PlatformSemaphoreWait(PlatformSemaphore* s, uint32_t timeoutMs) {
+  const PlatformWaitable w = PlatformWaitableSemaphore(s);
   return PlatformWaitAny(&w, 1, timeoutMs) == 0 ? 1 : 0;
 }

@@ -9,7 +9,7 @@ struct PlatformFile {
   bool owned;  // opened here, so closed here
 };
 
-PlatformFile* FileOpenRead(const char* name) {
+PlatformFile* PlatformFileOpenRead(const char* name) {
   if (name == nullptr) return nullptr;
   const DWORD attributes = GetFileAttributesA(name);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -29,12 +29,12 @@ PlatformFile* FileOpenRead(const char* name) {
   return f;
 }
 
-PlatformFile* FileFromHandle(const void* handle) {
+PlatformFile* PlatformFileFromHandle(const void* handle) {
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return nullptr;
   return new (std::nothrow) PlatformFile{const_cast<HANDLE>(handle), false};
 }
 
-int64_t FileTell(PlatformFile* f) {
+int64_t PlatformFileTell(PlatformFile* f) {
   LARGE_INTEGER position;
   LARGE_INTEGER zero;
   zero.QuadPart = 0;
@@ -42,14 +42,14 @@ int64_t FileTell(PlatformFile* f) {
   return position.QuadPart;
 }
 
-int FileSeek(PlatformFile* f, int64_t offset) {
+int PlatformFileSeek(PlatformFile* f, int64_t offset) {
   if (offset < 0) return 0;
   LARGE_INTEGER target;
   target.QuadPart = offset;
   return SetFilePointerEx(f->handle, target, nullptr, FILE_BEGIN) ? 1 : 0;
 }
 
-uint32_t FileRead(PlatformFile* f, void* dest, uint32_t size) {
+uint32_t PlatformFileRead(PlatformFile* f, void* dest, uint32_t size) {
   auto* out = static_cast<unsigned char*>(dest);
   uint32_t done = 0;
   while (done < size) {
@@ -60,13 +60,13 @@ uint32_t FileRead(PlatformFile* f, void* dest, uint32_t size) {
   return done;
 }
 
-int64_t FileSize(PlatformFile* f) {
+int64_t PlatformFileSize(PlatformFile* f) {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(f->handle, &size)) return -1;
   return size.QuadPart;
 }
 
-void FileClose(PlatformFile* f) {
+void PlatformFileClose(PlatformFile* f) {
   if (f == nullptr) return;
   if (f->owned) CloseHandle(f->handle);
   delete f;

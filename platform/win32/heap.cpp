@@ -23,12 +23,12 @@ HANDLE Heap() {
 
 }  // namespace
 
-void* HeapAllocate(uint64_t bytes) {
+void* PlatformHeapAllocate(uint64_t bytes) {
   if (bytes > static_cast<uint64_t>(PTRDIFF_MAX)) return nullptr;
   HANDLE heap = Heap();
   return heap == nullptr ? nullptr : HeapAlloc(heap, 0, static_cast<SIZE_T>(bytes));
 }
 
-void HeapRelease(void* block) {
+void PlatformHeapRelease(void* block) {
   if (block != nullptr) HeapFree(gHeap.load(std::memory_order_acquire), 0, block);
 }

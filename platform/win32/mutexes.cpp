@@ -3,16 +3,16 @@
 
 using namespace platform_win32;
 
-PlatformMutex* MutexCreate() {
+PlatformMutex* PlatformMutexCreate() {
   return FromHandle<PlatformMutex>(CreateMutexA(nullptr, FALSE, nullptr));
 }
 
-void MutexDestroy(PlatformMutex* m) {
+void PlatformMutexDestroy(PlatformMutex* m) {
   if (m != nullptr) CloseHandle(AsHandle(m));
 }
 
-void MutexLock(PlatformMutex* m) { WaitForSingleObject(AsHandle(m), INFINITE); }
+void PlatformMutexLock(PlatformMutex* m) { WaitForSingleObject(AsHandle(m), INFINITE); }
 
-int MutexTryLock(PlatformMutex* m) { return Obtained(WaitForSingleObject(AsHandle(m), 0)); }
+int PlatformMutexTryLock(PlatformMutex* m) { return Obtained(WaitForSingleObject(AsHandle(m), 0)); }
 
-void MutexUnlock(PlatformMutex* m) { ReleaseMutex(AsHandle(m)); }
+void PlatformMutexUnlock(PlatformMutex* m) { ReleaseMutex(AsHandle(m)); }

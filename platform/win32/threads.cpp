@@ -25,8 +25,8 @@ HANDLE ThreadHandle(const PlatformThread* t) { return t->handle; }
 
 }  // namespace platform_win32
 
-PlatformThread* ThreadCreate(PlatformThreadProc proc, void* arg, uint32_t stackBytes,
-                             int suspended) {
+PlatformThread* PlatformThreadCreate(PlatformThreadProc proc, void* arg, uint32_t stackBytes,
+                                     int suspended) {
   if (proc == nullptr) return nullptr;
   auto* t = new (std::nothrow) PlatformThread{nullptr, proc, arg};
   if (t == nullptr) return nullptr;
@@ -39,21 +39,21 @@ PlatformThread* ThreadCreate(PlatformThreadProc proc, void* arg, uint32_t stackB
   return t;
 }
 
-void ThreadResume(PlatformThread* t) { ResumeThread(t->handle); }
+void PlatformThreadResume(PlatformThread* t) { ResumeThread(t->handle); }
 
-void ThreadSetPriority(PlatformThread* t, PlatformPriority priority) {
+void PlatformThreadSetPriority(PlatformThread* t, PlatformPriority priority) {
   // The values are THREAD_PRIORITY_BELOW_NORMAL, _NORMAL and _TIME_CRITICAL.
   SetThreadPriority(t->handle, static_cast<int>(priority));
 }
 
-int ThreadJoin(PlatformThread* t, uint32_t timeoutMs) {
+int PlatformThreadJoin(PlatformThread* t, uint32_t timeoutMs) {
   return WaitForSingleObject(t->handle, timeoutMs) == WAIT_OBJECT_0 ? 1 : 0;
 }
 
-void ThreadClose(PlatformThread* t) {
+void PlatformThreadClose(PlatformThread* t) {
   if (t == nullptr) return;
   CloseHandle(t->handle);
   delete t;
 }
 
-uint32_t ThreadCurrentId() { return GetCurrentThreadId(); }
+uint32_t PlatformThreadCurrentId() { return GetCurrentThreadId(); }

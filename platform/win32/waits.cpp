@@ -27,36 +27,36 @@ int PlatformWaitAny(const PlatformWaitable* objects, int count, uint32_t timeout
   return PlatformWaitTimeout;
 }
 
-PlatformEvent* EventCreate() {
+PlatformEvent* PlatformEventCreate() {
   return FromHandle<PlatformEvent>(CreateEventA(nullptr, FALSE, FALSE, nullptr));
 }
 
-void EventDestroy(PlatformEvent* e) {
+void PlatformEventDestroy(PlatformEvent* e) {
   if (e != nullptr) CloseHandle(AsHandle(e));
 }
 
-void EventSignal(PlatformEvent* e) { SetEvent(AsHandle(e)); }
+void PlatformEventSignal(PlatformEvent* e) { SetEvent(AsHandle(e)); }
 
-int EventWait(PlatformEvent* e, uint32_t timeoutMs) {
+int PlatformEventWait(PlatformEvent* e, uint32_t timeoutMs) {
   return WaitForSingleObject(AsHandle(e), timeoutMs) == WAIT_OBJECT_0 ? 1 : 0;
 }
 
-PlatformSemaphore* SemaphoreCreate(uint32_t initial, uint32_t maximum) {
+PlatformSemaphore* PlatformSemaphoreCreate(uint32_t initial, uint32_t maximum) {
   // The kernel's counts are signed 32-bit.
   if (maximum == 0 || maximum > INT32_MAX || initial > maximum) return nullptr;
   return FromHandle<PlatformSemaphore>(
       CreateSemaphoreA(nullptr, static_cast<LONG>(initial), static_cast<LONG>(maximum), nullptr));
 }
 
-void SemaphoreDestroy(PlatformSemaphore* s) {
+void PlatformSemaphoreDestroy(PlatformSemaphore* s) {
   if (s != nullptr) CloseHandle(AsHandle(s));
 }
 
-int SemaphoreRelease(PlatformSemaphore* s, uint32_t count) {
+int PlatformSemaphoreRelease(PlatformSemaphore* s, uint32_t count) {
   if (count == 0 || count > INT32_MAX) return 0;
   return ReleaseSemaphore(AsHandle(s), static_cast<LONG>(count), nullptr) ? 1 : 0;
 }
 
-int SemaphoreWait(PlatformSemaphore* s, uint32_t timeoutMs) {
+int PlatformSemaphoreWait(PlatformSemaphore* s, uint32_t timeoutMs) {
   return WaitForSingleObject(AsHandle(s), timeoutMs) == WAIT_OBJECT_0 ? 1 : 0;
 }

@@ -9,7 +9,7 @@
 
 #include "audio/audio_block.h"
 #include "audio/audio_decoder.h"
-#include "core/mem.h"
+#include "platform/mem.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/mem.h"
+#include "platform/mem.h"
 #include "encoder/audio_encoder.h"
 
 // Chords of harmonic notes that change every quarter second and decay, over a bass line; the

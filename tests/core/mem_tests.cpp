@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/mem.h"
+#include "platform/mem.h"
 #include "vexa/movie.h"
 
 namespace {

@@ -179,38 +179,38 @@ TEST_F(MovieServices, TwoMoviesShareTheThreadsAndTheLastCloseStopsThem) {
   std::string a = StreamingMovie("share_a.vxa", true), b = StreamingMovie("share_b.vxa", true);
   Movie* first = MovieOpen(a.c_str(), 0);
   ASSERT_NE(first, nullptr) << MovieGetError();
-  ServiceThread* io = IoService;
-  ServiceThread* sound = SoundService;
+  ServiceThread* io = ServiceIo;
+  ServiceThread* sound = ServiceSound;
   ASSERT_NE(io, nullptr);
   ASSERT_NE(sound, nullptr);
   EXPECT_NE(first->Reader.IoNode.NodeMutex, nullptr);
   EXPECT_NE(first->SoundNode.NodeMutex, nullptr);
   Movie* second = MovieOpen(b.c_str(), 0);
   ASSERT_NE(second, nullptr);
-  EXPECT_EQ(IoService, io);
-  EXPECT_EQ(SoundService, sound);
+  EXPECT_EQ(ServiceIo, io);
+  EXPECT_EQ(ServiceSound, sound);
   MovieClose(first);
-  EXPECT_EQ(IoService, io);
-  EXPECT_EQ(SoundService, sound);
+  EXPECT_EQ(ServiceIo, io);
+  EXPECT_EQ(ServiceSound, sound);
   MovieClose(second);
-  EXPECT_EQ(IoService, nullptr);
-  EXPECT_EQ(SoundService, nullptr);
+  EXPECT_EQ(ServiceIo, nullptr);
+  EXPECT_EQ(ServiceSound, nullptr);
 }
 
 TEST_F(MovieServices, NoIoThreadAndPreloadedMoviesNeverJoinTheReader) {
   std::string path = StreamingMovie("no_io.vxa", true);
   Movie* m = MovieOpen(path.c_str(), OpenNoIoThread);
   ASSERT_NE(m, nullptr);
-  EXPECT_EQ(IoService, nullptr);
+  EXPECT_EQ(ServiceIo, nullptr);
   EXPECT_EQ(m->Reader.IoNode.NodeMutex, nullptr);
-  EXPECT_NE(SoundService, nullptr);  // its sound still joins
+  EXPECT_NE(ServiceSound, nullptr);  // its sound still joins
   MovieClose(m);
-  EXPECT_EQ(SoundService, nullptr);
+  EXPECT_EQ(ServiceSound, nullptr);
 
   m = MovieOpen(path.c_str(), OpenPreload);
   ASSERT_NE(m, nullptr);
-  EXPECT_EQ(IoService, nullptr);
-  EXPECT_NE(SoundService, nullptr);
+  EXPECT_EQ(ServiceIo, nullptr);
+  EXPECT_NE(ServiceSound, nullptr);
   MovieClose(m);
 }
 

@@ -1,259 +1,90 @@
-// Files: reading, seeking, the end, refusals, borrowed handles, files others are writing.
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <filesystem>
+// Files: reading and seeking to the end and past it, refusals, files others are writing, and
+// reads that gather a pipe's pieces (borrowed handles are tested with the movie open).
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "platform/platform.h"
 #include "test_util.h"
+#include "tests/support/test_support.h"
 
 #if defined(_WIN32)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #else
-#include <fcntl.h>
 #include <unistd.h>
 #endif
 
 namespace {
 
-// A caller's own open file, in the OS's terms: what FileFromHandle borrows.
-class NativeFile {
- public:
-  explicit NativeFile(const std::string& name, bool write = false) {
-#if defined(_WIN32)
-    handle_ = CreateFileA(name.c_str(), write ? GENERIC_WRITE : GENERIC_READ,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    open_ = handle_ != INVALID_HANDLE_VALUE;
-#else
-    fd_ = open(name.c_str(), write ? O_WRONLY : O_RDONLY);
-    open_ = fd_ >= 0;
-#endif
-  }
-  NativeFile(const NativeFile&) = delete;
-  NativeFile& operator=(const NativeFile&) = delete;
-  ~NativeFile() { Close(); }
+using namespace platform_test;
 
-  bool IsOpen() const { return open_; }
-  const void* Handle() const {
-#if defined(_WIN32)
-    return handle_;
-#else
-    return reinterpret_cast<const void*>(static_cast<intptr_t>(fd_));
-#endif
-  }
-  std::vector<uint8_t> Read(uint32_t size) {
-    std::vector<uint8_t> bytes(size);
-#if defined(_WIN32)
-    DWORD got = 0;
-    if (!ReadFile(handle_, bytes.data(), size, &got, nullptr)) got = 0;
-#else
-    ssize_t got = read(fd_, bytes.data(), size);
-    if (got < 0) got = 0;
-#endif
-    bytes.resize(static_cast<size_t>(got));
-    return bytes;
-  }
-  // True when the handle was still open, so that closing it worked.
-  bool Close() {
-    if (!open_) return false;
-    open_ = false;
-#if defined(_WIN32)
-    return CloseHandle(handle_) != 0;
-#else
-    return close(fd_) == 0;
-#endif
-  }
+std::vector<uint8_t> Bytes(size_t from, size_t count) {
+  std::vector<uint8_t> bytes(count);
+  for (size_t i = 0; i < count; ++i) bytes[i] = uint8_t((from + i) * 7 + (from + i) / 251);
+  return bytes;
+}
 
- private:
-  bool open_ = false;
-#if defined(_WIN32)
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
-#else
-  int fd_ = -1;
-#endif
-};
+std::vector<uint8_t> Read(PlatformFile* f, uint32_t size) {
+  std::vector<uint8_t> bytes(size);
+  bytes.resize(PlatformFileRead(f, bytes.data(), size));
+  return bytes;
+}
 
-uint8_t ByteAt(size_t i) { return static_cast<uint8_t>(i * 7 + i / 251); }
+constexpr uint32_t kSize = 100000;
 
-class PlatformFileTest : public ::testing::Test {
- protected:
-  static constexpr uint32_t kSize = 100000;
-
-  void SetUp() override {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("vexa_platform_" + std::to_string(CounterNow()) + "_" + test->name());
-    std::filesystem::create_directories(dir_);
-    name_ = (dir_ / "movie.bin").string();
-    std::ofstream out(name_, std::ios::binary);
-    for (size_t i = 0; i < kSize; ++i) out.put(static_cast<char>(ByteAt(i)));
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
-  static void ExpectContent(const std::vector<uint8_t>& bytes, size_t from) {
-    for (size_t i = 0; i < bytes.size(); ++i) {
-      ASSERT_EQ(bytes[i], ByteAt(from + i)) << "at byte " << from + i;
-    }
-  }
-  static std::vector<uint8_t> Read(PlatformFile* f, uint32_t size) {
-    std::vector<uint8_t> bytes(size);
-    bytes.resize(FileRead(f, bytes.data(), size));
-    return bytes;
-  }
-
-  std::filesystem::path dir_;
-  std::string name_;
-};
-
-TEST_F(PlatformFileTest, ReadsSeeksAndStopsShortAtTheEnd) {
-  PlatformFile* f = FileOpenRead(name_.c_str());
+TEST(PlatformFile, ReadsFromWhereItSeeksAndStopsShortAtTheEnd) {
+  const std::string name = TestWriteFile("file.bin", Bytes(0, kSize));
+  std::ofstream writer(name, std::ios::app);  // someone still writing does not stop the reader
+  PlatformFile* f = PlatformFileOpenRead(name.c_str());
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(FileSize(f), kSize);
-  EXPECT_EQ(FileTell(f), 0);
-
-  auto bytes = Read(f, 1000);
-  ASSERT_EQ(bytes.size(), 1000u);
-  ExpectContent(bytes, 0);
-  EXPECT_EQ(FileTell(f), 1000);
-
-  ASSERT_EQ(FileSeek(f, 54321), 1);
-  EXPECT_EQ(FileTell(f), 54321);
-  bytes = Read(f, 17);
-  ASSERT_EQ(bytes.size(), 17u);
-  ExpectContent(bytes, 54321);
-
-  ASSERT_EQ(FileSeek(f, kSize - 10), 1);
-  bytes = Read(f, 100);
-  ASSERT_EQ(bytes.size(), 10u);  // short at the end
-  ExpectContent(bytes, kSize - 10);
-  EXPECT_EQ(Read(f, 100).size(), 0u);
-  EXPECT_EQ(FileTell(f), kSize);
-
-  ASSERT_EQ(FileSeek(f, 0), 1);
-  bytes = Read(f, kSize);  // all in one call
-  ASSERT_EQ(bytes.size(), kSize);
-  ExpectContent(bytes, 0);
-  FileClose(f);
+  EXPECT_EQ(PlatformFileSize(f), kSize);
+  const struct {
+    int64_t seek;  // -1: read on
+    uint32_t ask, got;
+  } cases[] = {{-1, 1000, 1000}, {-1, 17, 17},      {54321, kSize, kSize - 54321}, {-1, 100, 0},
+               {0, kSize, kSize}, {kSize - 10, 100, 10}, {kSize + 5000, 10, 0}};
+  int64_t at = 0;
+  for (const auto& c : cases) {
+    if (c.seek >= 0) at = c.seek * PlatformFileSeek(f, c.seek);  // 0 if the seek failed
+    EXPECT_EQ(Read(f, c.ask), Bytes(size_t(at), c.got)) << c.seek << " " << c.ask;
+    at += c.got;
+    EXPECT_EQ(PlatformFileTell(f), at);
+  }
+  EXPECT_EQ(PlatformFileSeek(f, -1), 0);
+  PlatformFileClose(f);
+  for (const std::string& bad : {TestTempDir() + "/missing.vxa", TestTempDir(), std::string()}) {
+    EXPECT_EQ(PlatformFileOpenRead(bad.c_str()), nullptr) << bad;
+  }
+  EXPECT_EQ(PlatformFileOpenRead(nullptr), nullptr);
 }
 
-TEST_F(PlatformFileTest, SeeksPastTheEndReadNothing) {
-  PlatformFile* f = FileOpenRead(name_.c_str());
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(FileSeek(f, int64_t{kSize} + 5000), 1);
-  EXPECT_EQ(Read(f, 10).size(), 0u);
-  EXPECT_EQ(FileSeek(f, -1), 0);
-  FileClose(f);
-}
-
-TEST_F(PlatformFileTest, RefusesMissingFilesAndDirectories) {
-  EXPECT_EQ(FileOpenRead((dir_ / "missing.vxa").string().c_str()), nullptr);
-  EXPECT_EQ(FileOpenRead(dir_.string().c_str()), nullptr);
-  EXPECT_EQ(FileOpenRead(""), nullptr);
-  EXPECT_EQ(FileOpenRead(nullptr), nullptr);
-}
-
-TEST_F(PlatformFileTest, BorrowedHandleKeepsItsPositionAndStaysOpen) {
-  NativeFile native(name_);
-  ASSERT_TRUE(native.IsOpen());
-  ASSERT_EQ(native.Read(10).size(), 10u);
-
-  PlatformFile* f = FileFromHandle(native.Handle());
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(FileTell(f), 10);
-  EXPECT_EQ(FileSize(f), kSize);
-  auto bytes = Read(f, 5);
-  ASSERT_EQ(bytes.size(), 5u);
-  ExpectContent(bytes, 10);
-  FileClose(f);
-
-  // The caller's handle is still open, and at the position the borrowed reads left.
-  bytes = native.Read(5);
-  ASSERT_EQ(bytes.size(), 5u);
-  ExpectContent(bytes, 15);
-  EXPECT_TRUE(native.Close());
-}
-
-TEST_F(PlatformFileTest, OpensAFileSomeoneIsWriting) {
-  NativeFile writer(name_, true);
-  ASSERT_TRUE(writer.IsOpen());
-  PlatformFile* f = FileOpenRead(name_.c_str());
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(FileSize(f), kSize);
-  ExpectContent(Read(f, 64), 0);
-  FileClose(f);
-}
-
-TEST_F(PlatformFileTest, TwoReadersHaveTheirOwnPositions) {
-  PlatformFile* a = FileOpenRead(name_.c_str());
-  PlatformFile* b = FileOpenRead(name_.c_str());
-  ASSERT_NE(a, nullptr);
-  ASSERT_NE(b, nullptr);
-  ASSERT_EQ(FileSeek(a, 500), 1);
-  ExpectContent(Read(b, 8), 0);
-  ExpectContent(Read(a, 8), 500);
-  FileClose(a);
-  FileClose(b);
-}
-
-// A pipe delivers what was written in pieces: one FileRead still gathers all that was asked for,
-// and then stops at the end.
-TEST(PlatformFilePipe, ReadGathersPiecesUntilTheEnd) {
-  constexpr uint32_t kPiece = 1000;
-  constexpr int kPieces = 3;
-  std::vector<uint8_t> written(kPiece * kPieces);
-  for (size_t i = 0; i < written.size(); ++i) written[i] = ByteAt(i);
+// A pipe delivers what was written in pieces: one read still gathers all that was asked for, and
+// then stops at the end.
+TEST(PlatformFile, ReadGathersAPipesPiecesUntilTheEnd) {
+  const std::vector<uint8_t> written = Bytes(0, 3000);
 #if defined(_WIN32)
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
-  const void* handle = readEnd;
-  auto writePiece = [&](int i) {
+  HANDLE ends[2];
+  ASSERT_TRUE(CreatePipe(&ends[0], &ends[1], nullptr, 0));
+  auto put = [&](size_t at) {
     DWORD done = 0;
-    WriteFile(writeEnd, written.data() + i * kPiece, kPiece, &done, nullptr);
+    EXPECT_TRUE(WriteFile(ends[1], &written[at], 1000, &done, nullptr));
   };
-  auto closeWriter = [&] { CloseHandle(writeEnd); };
-  auto closeReader = [&] { return CloseHandle(readEnd) != 0; };
+  auto close = [](HANDLE h) { CloseHandle(h); };
 #else
   int ends[2];
   ASSERT_EQ(pipe(ends), 0);
-  const void* handle = reinterpret_cast<const void*>(static_cast<intptr_t>(ends[0]));
-  auto writePiece = [&](int i) {
-    ASSERT_EQ(write(ends[1], written.data() + i * kPiece, kPiece), static_cast<ssize_t>(kPiece));
-  };
-  auto closeWriter = [&] { close(ends[1]); };
-  auto closeReader = [&] { return close(ends[0]) == 0; };
+  auto put = [&](size_t at) { EXPECT_EQ(write(ends[1], &written[at], 1000), 1000); };
 #endif
   std::thread writer([&] {
-    for (int i = 0; i < kPieces; ++i) {
-      writePiece(i);
-      SleepMs(20);
-    }
-    closeWriter();
+    for (size_t at = 0; at < written.size(); at += 1000) put(at), PlatformSleepMs(20);
+    close(ends[1]);
   });
-  PlatformFile* f = FileFromHandle(handle);
+  PlatformFile* f = PlatformFileFromHandle(reinterpret_cast<const void*>(intptr_t(ends[0])));
   ASSERT_NE(f, nullptr);
-  std::vector<uint8_t> bytes(written.size() + 10);
-  EXPECT_EQ(FileRead(f, bytes.data(), static_cast<uint32_t>(written.size())), written.size());
-  bytes.resize(written.size());
-  EXPECT_EQ(bytes, written);
-  uint8_t more[10];
-  EXPECT_EQ(FileRead(f, more, sizeof more), 0u);  // the writer has gone
-  FileClose(f);
+  EXPECT_EQ(Read(f, 3000), written);
+  EXPECT_EQ(Read(f, 10).size(), 0u);
+  PlatformFileClose(f);
   writer.join();
-  EXPECT_TRUE(closeReader());  // still open after FileClose
+  close(ends[0]);
 }
 
 }  // namespace

@@ -1,206 +1,110 @@
-// Recursive mutexes, auto-reset events and counting semaphores.
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
+// Recursive mutexes (with abandonment), auto-reset events, counting semaphores, threads, and the
+// refusals of impossible requests.
 #include <vector>
 
-#include "platform/platform.h"
 #include "test_util.h"
 
 namespace {
 
 using namespace platform_test;
 
-int TryLockElsewhere(PlatformMutex* m) {
-  return OnOtherThread([m] {
-    const int got = MutexTryLock(m);
-    if (got) MutexUnlock(m);
-    return got;
-  });
+TEST(PlatformMutex, IsRecursiveOnlyTheOwnerUnlocksAndAnEndedOwnerAbandonsIt) {
+  PlatformMutex* m = PlatformMutexCreate();
+  PlatformMutexLock(m);
+  ASSERT_EQ(PlatformMutexTryLock(m), 1);
+  EXPECT_EQ(OnOtherThread([m] { return PlatformMutexUnlock(m), PlatformMutexTryLock(m); }), 0);
+  PlatformMutexUnlock(m);
+  EXPECT_EQ(TryLockElsewhere(m), 0);
+  PlatformMutexUnlock(m);
+  EXPECT_EQ(TryLockElsewhere(m), 1);
+  // A thread that ends holding it (twice) leaves it to the next taker, held once.
+  std::thread([m] { PlatformMutexLock(m), PlatformMutexLock(m); }).join();
+  ASSERT_EQ(PlatformMutexTryLock(m), 1);
+  EXPECT_EQ(TryLockElsewhere(m), 0);
+  PlatformMutexUnlock(m);
+  EXPECT_EQ(TryLockElsewhere(m), 1);
+  PlatformMutexDestroy(m);
 }
 
-TEST(PlatformMutex, IsRecursiveAndHeldUntilTheLastUnlock) {
-  Mutex mutex;
-  ASSERT_NE(mutex.m, nullptr);
-  MutexLock(mutex.m);
-  ASSERT_EQ(MutexTryLock(mutex.m), 1);  // again, by the owner
-  MutexLock(mutex.m);                   // and a third time
-  EXPECT_EQ(TryLockElsewhere(mutex.m), 0);
-  MutexUnlock(mutex.m);
-  MutexUnlock(mutex.m);
-  EXPECT_EQ(TryLockElsewhere(mutex.m), 0);
-  MutexUnlock(mutex.m);
-  EXPECT_EQ(TryLockElsewhere(mutex.m), 1);
+TEST(PlatformEvent, AutoResetsAndStaysSetUntilAWaiterComes) {
+  PlatformEvent* e = PlatformEventCreate();
+  EXPECT_EQ(PlatformEventWait(e, 0), 0);
+  PlatformEventSignal(e);
+  PlatformEventSignal(e);  // signals do not accumulate
+  EXPECT_EQ(OnOtherThread([e] { return PlatformEventWait(e, 0); }), 1);
+  EXPECT_EQ(PlatformEventWait(e, 0), 0);
+  PlatformEventDestroy(e);
 }
 
-TEST(PlatformMutex, LockWaitsForTheOwnersRelease) {
-  Mutex mutex;
-  std::atomic<bool> started{false}, acquired{false}, released{false}, sawRelease{false};
-  MutexLock(mutex.m);
-  std::thread waiter([&] {
-    started = true;
-    MutexLock(mutex.m);
-    acquired = true;
-    sawRelease = released.load();
-    MutexUnlock(mutex.m);
-  });
-  ASSERT_TRUE(Eventually([&] { return started.load(); }));
-  SleepMs(50);
-  EXPECT_FALSE(acquired);
-  released = true;
-  MutexUnlock(mutex.m);
-  waiter.join();
-  EXPECT_TRUE(acquired);
-  EXPECT_TRUE(sawRelease);
+TEST(PlatformSemaphore, CountsUpToItsMaximumAndRefusesToPassIt) {
+  PlatformSemaphore* s = PlatformSemaphoreCreate(2, 3);
+  EXPECT_EQ(PlatformSemaphoreWait(s, 0) + PlatformSemaphoreWait(s, 0), 2);
+  EXPECT_EQ(PlatformSemaphoreWait(s, 0), 0);
+  EXPECT_EQ(PlatformSemaphoreRelease(s, 1), 1);
+  EXPECT_EQ(PlatformSemaphoreRelease(s, 3), 0);  // would be 4: nothing released
+  EXPECT_EQ(PlatformSemaphoreRelease(s, 2), 1);
+  EXPECT_EQ(PlatformSemaphoreRelease(s, 0), 0);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(PlatformSemaphoreWait(s, 0), 1) << i;
+  EXPECT_EQ(PlatformSemaphoreWait(s, 0), 0);
+  PlatformSemaphoreDestroy(s);
 }
 
-TEST(PlatformMutex, OnlyTheOwnerCanUnlock) {
-  Mutex mutex;
-  MutexLock(mutex.m);
-  const int stolen = OnOtherThread([&] {
-    MutexUnlock(mutex.m);  // refused: not the owner's
-    const int got = MutexTryLock(mutex.m);
-    if (got) MutexUnlock(mutex.m);
-    return got;
-  });
-  EXPECT_EQ(stolen, 0);
-  MutexUnlock(mutex.m);
-}
-
-TEST(PlatformMutex, AbandonedByAnEndedThreadCanBeTaken) {
-  Mutex mutex;
-  std::thread([&] {
-    MutexLock(mutex.m);
-    MutexLock(mutex.m);
-  }).join();  // ends still owning it, twice
-  ASSERT_EQ(MutexTryLock(mutex.m), 1);
-  EXPECT_EQ(TryLockElsewhere(mutex.m), 0);  // and now it is this thread's, once
-  MutexUnlock(mutex.m);
-  EXPECT_EQ(TryLockElsewhere(mutex.m), 1);
-}
-
-TEST(PlatformEvent, StartsClearAndResetsWhenTaken) {
-  Event event;
-  ASSERT_NE(event.e, nullptr);
-  EXPECT_EQ(EventWait(event.e, 0), 0);
-  EventSignal(event.e);
-  EXPECT_EQ(EventWait(event.e, 0), 1);
-  EXPECT_EQ(EventWait(event.e, 0), 0);
-}
-
-TEST(PlatformEvent, SignalsDoNotAccumulate) {
-  Event event;
-  EventSignal(event.e);
-  EventSignal(event.e);
-  EXPECT_EQ(EventWait(event.e, 0), 1);
-  EXPECT_EQ(EventWait(event.e, 0), 0);
-}
-
-TEST(PlatformEvent, StaysSetUntilAWaiterComes) {
-  Event event;
-  EventSignal(event.e);
-  SleepMs(20);
-  EXPECT_EQ(OnOtherThread([&] { return EventWait(event.e, 0); }), 1);
-  EXPECT_EQ(EventWait(event.e, 0), 0);
-}
-
-TEST(PlatformEvent, WaitTimesOutAfterItsLimit) {
-  Event event;
-  const auto start = Clock::now();
-  EXPECT_EQ(EventWait(event.e, 60), 0);
-  EXPECT_GE(MsSince(start), 60 - kWaitSlackMs);
-}
-
-TEST(PlatformEvent, SignalWakesAWaiterOnAnotherThread) {
-  Event event;
-  std::atomic<int> result{-1};
-  std::thread waiter([&] { result = EventWait(event.e, kMustMs); });
-  SleepMs(30);
-  EventSignal(event.e);
-  waiter.join();
-  EXPECT_EQ(result, 1);
-}
-
-TEST(PlatformEvent, EachSignalReleasesExactlyOneWaiter) {
-  Event event;
-  constexpr int kWaiters = 3;
-  std::atomic<int> woken{0};
-  std::vector<std::thread> waiters;
-  for (int i = 0; i < kWaiters; ++i) {
-    waiters.emplace_back([&] {
-      if (EventWait(event.e, kMustMs)) ++woken;
-    });
+// Three blocked waiters: an event signal releases one, a semaphore release of 2 releases two.
+TEST(PlatformSync, ReleasesWakeExactlyAsManyWaitersAsTheyCount) {
+  PlatformEvent* e = PlatformEventCreate();
+  PlatformSemaphore* s = PlatformSemaphoreCreate(0, 16);
+  const PlatformWaitable objects[] = {PlatformWaitableEvent(e), PlatformWaitableSemaphore(s)};
+  for (const PlatformWaitable& object : objects) {
+    std::atomic<int> woken{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 3; ++i) {
+      waiters.emplace_back([&] { woken += PlatformWaitAny(&object, 1, kMustMs) == 0; });
+    }
+    PlatformSleepMs(50);  // let them block
+    const bool event = object.kind == PlatformWaitable::Event;
+    for (int round : {1, 2}) {
+      event ? PlatformEventSignal(e) : void(PlatformSemaphoreRelease(s, 2));
+      const int expected = event ? round : std::min(3, 2 * round);
+      EXPECT_TRUE(Eventually([&] { return woken >= expected; }));
+      PlatformSleepMs(50);  // and no more
+      EXPECT_EQ(woken, expected) << round;
+    }
+    PlatformEventSignal(e);  // the last event waiter
+    for (std::thread& waiter : waiters) waiter.join();
   }
-  SleepMs(50);  // let them block (a signal before that still releases only one)
-  for (int released = 1; released <= kWaiters; ++released) {
-    EventSignal(event.e);
-    ASSERT_TRUE(Eventually([&] { return woken.load() >= released; }));
-    SleepMs(50);
-    EXPECT_EQ(woken.load(), released);
-  }
-  for (auto& waiter : waiters) waiter.join();
-  EXPECT_EQ(EventWait(event.e, 0), 0);
+  PlatformEventDestroy(e), PlatformSemaphoreDestroy(s);
 }
 
-TEST(PlatformSemaphore, CountsUpToItsMaximum) {
-  Semaphore sem(2, 3);
-  ASSERT_NE(sem.s, nullptr);
-  EXPECT_EQ(SemaphoreWait(sem.s, 0), 1);
-  EXPECT_EQ(SemaphoreWait(sem.s, 0), 1);
-  EXPECT_EQ(SemaphoreWait(sem.s, 0), 0);
-
-  EXPECT_EQ(SemaphoreRelease(sem.s, 1), 1);  // 1
-  EXPECT_EQ(SemaphoreRelease(sem.s, 3), 0);  // would be 4: refused, count unchanged
-  EXPECT_EQ(SemaphoreRelease(sem.s, 2), 1);  // 3
-  EXPECT_EQ(SemaphoreRelease(sem.s, 1), 0);  // would be 4
-  EXPECT_EQ(SemaphoreRelease(sem.s, 0), 0);  // releasing nothing is refused too
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(SemaphoreWait(sem.s, 0), 1) << i;
-  EXPECT_EQ(SemaphoreWait(sem.s, 0), 0);
+uint32_t StoreId(void* arg) {
+  *static_cast<std::atomic<uint32_t>*>(arg) = PlatformThreadCurrentId();
+  volatile unsigned char stack[16384] = {1};  // a small stack request still gives a usable one
+  return stack[0];
 }
 
-TEST(PlatformSemaphore, RefusesImpossibleCounts) {
-  EXPECT_EQ(SemaphoreCreate(4, 3), nullptr);
-  EXPECT_EQ(SemaphoreCreate(0, 0), nullptr);
-  Semaphore ok(0, 1);
-  EXPECT_NE(ok.s, nullptr);
+TEST(PlatformThread, SuspendedThreadRunsOnlyAfterResumeAndHasItsOwnId) {
+  std::atomic<uint32_t> id{0};
+  PlatformThread* t = PlatformThreadCreate(StoreId, &id, 32768, 1);
+  ASSERT_NE(t, nullptr);
+  PlatformSleepMs(50);
+  EXPECT_EQ(id, 0u);
+  EXPECT_EQ(PlatformThreadJoin(t, 0), 0);
+  PlatformThreadSetPriority(t, PlatformPriorityBelowNormal);
+  PlatformThreadResume(t);
+  EXPECT_EQ(PlatformThreadJoin(t, kMustMs), 1);
+  EXPECT_EQ(PlatformThreadJoin(t, 0), 1);
+  EXPECT_NE(id, 0u);
+  EXPECT_NE(id, PlatformThreadCurrentId());
+  PlatformThreadClose(t);
 }
 
-TEST(PlatformSemaphore, WaitTimesOutAfterItsLimit) {
-  Semaphore sem(0, 16);
-  const auto start = Clock::now();
-  EXPECT_EQ(SemaphoreWait(sem.s, 60), 0);
-  EXPECT_GE(MsSince(start), 60 - kWaitSlackMs);
-}
-
-TEST(PlatformSemaphore, ReleaseWakesAsManyWaitersAsItsCount) {
-  Semaphore sem(0, 16);
-  constexpr int kWaiters = 3;
-  std::atomic<int> woken{0};
-  std::vector<std::thread> waiters;
-  for (int i = 0; i < kWaiters; ++i) {
-    waiters.emplace_back([&] {
-      if (SemaphoreWait(sem.s, kMustMs)) ++woken;
-    });
-  }
-  SleepMs(50);
-  ASSERT_EQ(SemaphoreRelease(sem.s, 2), 1);
-  ASSERT_TRUE(Eventually([&] { return woken.load() >= 2; }));
-  SleepMs(50);
-  EXPECT_EQ(woken.load(), 2);
-  ASSERT_EQ(SemaphoreRelease(sem.s, 1), 1);
-  for (auto& waiter : waiters) waiter.join();
-  EXPECT_EQ(woken.load(), 3);
-  EXPECT_EQ(SemaphoreWait(sem.s, 0), 0);
-}
-
-TEST(PlatformObjects, ClosingNullIsHarmless) {
-  MutexDestroy(nullptr);
-  EventDestroy(nullptr);
-  SemaphoreDestroy(nullptr);
-  ThreadClose(nullptr);
-  FileClose(nullptr);
-  HeapRelease(nullptr);
+TEST(PlatformObjects, ImpossibleRequestsAreRefusedAndNullIsClosedHarmlessly) {
+  EXPECT_EQ(PlatformSemaphoreCreate(4, 3), nullptr);
+  EXPECT_EQ(PlatformSemaphoreCreate(0, 0), nullptr);
+  EXPECT_EQ(PlatformThreadCreate(nullptr, nullptr, 0, 0), nullptr);
+  EXPECT_EQ(PlatformHeapAllocate(UINT64_MAX), nullptr);  // before any allocator sees it
+  PlatformThreadClose(nullptr);  // records behind the pointer: null must not be followed
+  PlatformFileClose(nullptr);
+  PlatformHeapRelease(nullptr);
 }
 
 }  // namespace

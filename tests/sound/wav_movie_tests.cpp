@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/mem.h"
+#include "platform/mem.h"
 #include "core/movie_internal.h"
 #include "core/sound_pump.h"
 #include "encoder/audio_encoder.h"
@@ -56,7 +56,7 @@ struct WavMovies : ::testing::Test {
   void PumpSamples(const std::vector<int16_t>& samples, uint32_t offset) {
     AudioTrack* t = &m->Tracks[0];
     PlatformMutex* mutex = MovieSoundMutex(m);  // keeps the sound service thread out
-    if (mutex) MutexLock(mutex);
+    if (mutex) PlatformMutexLock(mutex);
     t->PcmRead = t->PcmWrite = t->PcmRing + offset;
     for (int16_t s : samples) {
       std::memcpy(t->PcmWrite, &s, 2);
@@ -67,7 +67,7 @@ struct WavMovies : ::testing::Test {
     m->FrameNum = m->Frames;
     SoundPump(m);
     EXPECT_EQ(SoundRingUsed(t), 0u);
-    if (mutex) MutexUnlock(mutex);
+    if (mutex) PlatformMutexUnlock(mutex);
   }
   std::vector<uint8_t> CloseAndRead(uint32_t id) {
     MovieClose(m);

@@ -1,11 +1,11 @@
 // The library's allocator. One MemAlloc call makes one raw allocation that holds the caller's block
 // followed by every sub-block planned with MemPlan since the last call; each sub-block's start is
 // shifted within a 1024-byte period so that parallel planes do not alias in the cache.
-#include "core/mem.h"
+#include "platform/mem.h"
 
 #include <cstring>
 
-#include "core/mem_hook.h"
+#include "platform/mem_hook.h"
 #include "platform/platform.h"
 
 namespace {
@@ -37,7 +37,7 @@ MemFreeHookFunc gFreeHook = nullptr;
 uint32_t RoundUp32(uint32_t n) { return (n + (kAlign - 1)) & ~(kAlign - 1); }
 
 void ClearPlan() {
-  if (tPlan.entries != tPlan.fixed) HeapRelease(tPlan.entries);
+  if (tPlan.entries != tPlan.fixed) PlatformHeapRelease(tPlan.entries);
   tPlan.entries = tPlan.fixed;
   tPlan.capacity = 32;
   tPlan.count = 0;
@@ -47,10 +47,10 @@ void ClearPlan() {
 
 int GrowPlan() {
   uint64_t bytes = uint64_t(tPlan.capacity) * 2 * sizeof(Plan);
-  Plan* grown = static_cast<Plan*>(HeapAllocate(bytes));
+  Plan* grown = static_cast<Plan*>(PlatformHeapAllocate(bytes));
   if (!grown) return 0;
   std::memcpy(grown, tPlan.entries, tPlan.count * sizeof(Plan));
-  if (tPlan.entries != tPlan.fixed) HeapRelease(tPlan.entries);
+  if (tPlan.entries != tPlan.fixed) PlatformHeapRelease(tPlan.entries);
   tPlan.entries = grown;
   tPlan.capacity *= 2;
   return 1;
@@ -69,7 +69,7 @@ uint8_t* RawAllocate(uint64_t bytes, uint8_t* kind, MemFreeHookFunc* release) {
   }
   *kind = kKindHeap;
   *release = nullptr;
-  return static_cast<uint8_t*>(HeapAllocate(bytes));
+  return static_cast<uint8_t*>(PlatformHeapAllocate(bytes));
 }
 
 }  // namespace
@@ -137,7 +137,7 @@ void MemFree(void* block) {
     if (release) release(raw);
     return;
   }
-  HeapRelease(raw);
+  PlatformHeapRelease(raw);
 }
 
 void MemSetHooks(MemAllocHookFunc alloc, MemFreeHookFunc release) {
