@@ -1,5 +1,6 @@
 #include "tests/sound/wav_test_support.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -8,13 +9,12 @@ int ChooseMemoryFile(void* user, Movie* movie, uint32_t fileIndex, WavSink* sink
   TestWavFiles* files = static_cast<TestWavFiles*>(user);
   files->FileIndices.push_back(fileIndex);
   if (files->Refuse) return 0;
-  const uint32_t id = fileIndex == WAV_NO_TRACK ? WAV_NO_TRACK : movie->TrackIds[fileIndex];
   auto file = std::make_unique<TestWavFile>();
   file->Buffer.resize(files->Capacity);
   file->Memory.Data = file->Buffer.data();
   file->Memory.Capacity = files->Capacity;
   WavMemorySink(&file->Memory, sink);
-  files->Files[id] = std::move(file);
+  files->Files[fileIndex == WAV_NO_TRACK ? WAV_NO_TRACK : movie->TrackIds[fileIndex]] = std::move(file);
   return 1;
 }
 
@@ -32,25 +32,16 @@ TestWavFiles::TestWavFiles(uint64_t capacity) : Capacity(capacity) {
 
 TestWavFiles::~TestWavFiles() { WavSetSinkChooser(nullptr, nullptr); }
 
-TestWavHeader TestReadWavHeader(const std::vector<uint8_t>& f) {
-  TestWavHeader h;
-  if (f.size() < 44) return h;
-  h.Canonical = std::memcmp(f.data(), "RIFF", 4) == 0 && std::memcmp(&f[8], "WAVEfmt ", 8) == 0 &&
-                Le(f, 16, 4) == 16 && std::memcmp(&f[36], "data", 4) == 0;
-  h.RiffBytes = Le(f, 4, 4);
-  h.Format = Le(f, 20, 2);
-  h.Channels = Le(f, 22, 2);
-  h.Rate = Le(f, 24, 4);
-  h.ByteRate = Le(f, 28, 4);
-  h.BlockAlign = Le(f, 32, 2);
-  h.Bits = Le(f, 34, 2);
-  h.DataBytes = Le(f, 40, 4);
-  return h;
+std::vector<uint32_t> TestWavFields(const std::vector<uint8_t>& f) {
+  if (f.size() < 44 || std::memcmp(f.data(), "RIFF", 4) || std::memcmp(&f[8], "WAVEfmt ", 8) ||
+      Le(f, 16, 4) != 16 || std::memcmp(&f[36], "data", 4))
+    return {};
+  return {Le(f, 4, 4),  Le(f, 20, 2), Le(f, 22, 2), Le(f, 24, 4),
+          Le(f, 28, 4), Le(f, 32, 2), Le(f, 34, 2), Le(f, 40, 4)};
 }
 
 std::vector<uint8_t> TestWavData(const std::vector<uint8_t>& f) {
   if (f.size() < 44) return {};
-  size_t end = 44 + size_t(TestReadWavHeader(f).DataBytes);
-  if (end > f.size()) end = f.size();
-  return std::vector<uint8_t>(f.begin() + 44, f.begin() + long(end));
+  const size_t end = 44 + size_t(Le(f, 40, 4));
+  return std::vector<uint8_t>(f.begin() + 44, f.begin() + long(std::min(end, f.size())));
 }
