@@ -1,5 +1,5 @@
 // A sound back end for the core's tests: it opens every channel (unless told to refuse) and
-// records what the core asks of it; when taking, it takes regions of 4096 bytes and keeps them.
+// records the core's calls; while taking, it takes regions of 4096 bytes and keeps them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,46 +11,38 @@
 
 struct FakeSound {
   bool refuse = false, taking = false;
-  std::vector<uint32_t> rates;  // per channel opened
   std::vector<int> onOff, pauses;
   std::vector<uint8_t> taken;
-  int closes = 0;
   uint8_t region[4096];
 };
 inline FakeSound gSound;
-
-inline int FakeReady(AudioTrack* t) { return gSound.taking && t->IsOn; }
-inline int FakeLock(AudioTrack*, uint8_t** region, uint32_t* size) {
-  *region = gSound.region, *size = sizeof gSound.region;
-  return 1;
-}
-inline int FakeUnlock(AudioTrack*, uint32_t n) {
-  gSound.taken.insert(gSound.taken.end(), gSound.region, gSound.region + n);
-  return 1;
-}
-inline int FakeOnOff(AudioTrack* t, int on) {
-  gSound.onOff.push_back(on);
-  return int(t->IsOn = uint32_t(on));
-}
-inline int FakePause(AudioTrack*, int on) {
-  gSound.pauses.push_back(on);
-  return on;
-}
-inline void FakeClose(AudioTrack*) { ++gSound.closes; }
 
 inline int FakeOpen(AudioTrack* t, uint32_t rate, uint32_t bits, uint32_t channels, uint32_t,
                     Movie*) {
   *t = AudioTrack{};
   if (gSound.refuse) return 0;
-  t->Rate = rate, t->Bits = bits, t->Channels = channels, t->IsOn = 1;
-  t->ChunkBytes = bits == 8 ? 8192 : 4096;
-  t->Ops.SoundReady = FakeReady, t->Ops.SoundLock = FakeLock, t->Ops.SoundUnlock = FakeUnlock;
-  t->Ops.SoundPause = FakePause, t->Ops.SoundOnOff = FakeOnOff, t->Ops.SoundClose = FakeClose;
-  gSound.rates.push_back(rate);
+  t->Rate = rate, t->Bits = bits, t->Channels = channels, t->IsOn = 1, t->ChunkBytes = 4096;
+  t->Ops.SoundReady = [](AudioTrack* c) { return int(gSound.taking && c->IsOn); };
+  t->Ops.SoundLock = [](AudioTrack*, uint8_t** region, uint32_t* size) {
+    *region = gSound.region, *size = sizeof gSound.region;
+    return 1;
+  };
+  t->Ops.SoundUnlock = [](AudioTrack*, uint32_t n) {
+    gSound.taken.insert(gSound.taken.end(), gSound.region, gSound.region + n);
+    return 1;
+  };
+  t->Ops.SoundOnOff = [](AudioTrack* c, int on) {
+    gSound.onOff.push_back(on);
+    return int(c->IsOn = uint32_t(on));
+  };
+  t->Ops.SoundPause = [](AudioTrack*, int on) {
+    gSound.pauses.push_back(on);
+    return on;
+  };
   return 1;
 }
 
-// Installs the fake back end (and the hand-driven clock) for each test of a suite.
+// Installs the fake back end and the hand-driven clock for each test of a suite.
 struct WithFakeSound : ::testing::Test {
   void SetUp() override {
     gSound = {};
@@ -63,7 +55,7 @@ struct WithFakeSound : ::testing::Test {
   }
 };
 
-// Opens a movie image from memory (the quickest way to the record).
+// Opens a movie image from memory, the quickest way to the record.
 inline Movie* TestOpenImage(const std::vector<uint8_t>& image, uint32_t flags = 0) {
   MovieSetPendingImageSize(uint32_t(image.size()));
   return MovieOpen(image.data(), flags | OpenFromMemory);
