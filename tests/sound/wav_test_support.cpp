@@ -9,12 +9,11 @@ int ChooseMemoryFile(void* user, Movie* movie, uint32_t fileIndex, WavSink* sink
   TestWavFiles* files = static_cast<TestWavFiles*>(user);
   files->FileIndices.push_back(fileIndex);
   if (files->Refuse) return 0;
-  auto file = std::make_unique<TestWavFile>();
-  file->Buffer.resize(files->Capacity);
-  file->Memory.Data = file->Buffer.data();
-  file->Memory.Capacity = files->Capacity;
-  WavMemorySink(&file->Memory, sink);
-  files->Files[fileIndex == WAV_NO_TRACK ? WAV_NO_TRACK : movie->TrackIds[fileIndex]] = std::move(file);
+  const uint32_t id = fileIndex == WAV_NO_TRACK ? WAV_NO_TRACK : movie->TrackIds[fileIndex];
+  auto& [buffer, memory] = files->Files[id];
+  buffer.assign(files->Capacity, 0);
+  memory = {buffer.data(), files->Capacity, 0, 0, 0};
+  WavMemorySink(&memory, sink);
   return 1;
 }
 
@@ -30,7 +29,10 @@ TestWavFiles::TestWavFiles(uint64_t capacity) : Capacity(capacity) {
   WavSetSinkChooser(ChooseMemoryFile, this);
 }
 
-TestWavFiles::~TestWavFiles() { WavSetSinkChooser(nullptr, nullptr); }
+std::vector<uint8_t> TestWavFiles::Bytes(uint32_t id) const {
+  const auto& [buffer, memory] = Files.at(id);
+  return {buffer.begin(), buffer.begin() + long(memory.Size)};
+}
 
 std::vector<uint32_t> TestWavFields(const std::vector<uint8_t>& f) {
   if (f.size() < 44 || std::memcmp(f.data(), "RIFF", 4) || std::memcmp(&f[8], "WAVEfmt ", 8) ||
@@ -42,6 +44,6 @@ std::vector<uint32_t> TestWavFields(const std::vector<uint8_t>& f) {
 
 std::vector<uint8_t> TestWavData(const std::vector<uint8_t>& f) {
   if (f.size() < 44) return {};
-  const size_t end = 44 + size_t(Le(f, 40, 4));
-  return std::vector<uint8_t>(f.begin() + 44, f.begin() + long(std::min(end, f.size())));
+  const size_t end = std::min(f.size(), 44 + size_t(Le(f, 40, 4)));
+  return std::vector<uint8_t>(f.begin() + 44, f.begin() + long(end));
 }

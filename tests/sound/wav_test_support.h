@@ -3,27 +3,20 @@
 
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <vector>
 
 #include "vexa/vexa.h"
 
-// One memory sink's buffer and record.
-struct TestWavFile {
-  std::vector<uint8_t> Buffer;
-  WavMemory Memory = {};
-  std::vector<uint8_t> Bytes() const { return {Buffer.begin(), Buffer.begin() + long(Memory.Size)}; }
-};
-
-// Installs a chooser that gives every channel a fresh memory file of `capacity` bytes, keyed
-// by the track's identifier (WAV_NO_TRACK for channels outside a movie); removes it when done.
+// While it lives, gives every channel opened a WAV file in memory of `capacity` bytes, keyed by
+// its track's identifier (WAV_NO_TRACK for channels outside a movie), or declines (Refuse).
 struct TestWavFiles {
   explicit TestWavFiles(uint64_t capacity = 4u << 20);
-  ~TestWavFiles();
+  ~TestWavFiles() { WavSetSinkChooser(nullptr, nullptr); }
+  std::vector<uint8_t> Bytes(uint32_t id) const;  // what the file holds
   uint64_t Capacity;
-  int Refuse = 0;                     // the chooser declines every channel
+  int Refuse = 0;
   std::vector<uint32_t> FileIndices;  // as the chooser saw them, in order
-  std::map<uint32_t, std::unique_ptr<TestWavFile>> Files;
+  std::map<uint32_t, std::pair<std::vector<uint8_t>, WavMemory>> Files;
 };
 
 // The numbers of a canonical 44-byte header (RIFF, WAVE, a 16-byte "fmt " chunk, "data"): RIFF
