@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/test_support.h"
+#include "vexa/vexa.h"
 
 namespace {
 
