@@ -81,7 +81,10 @@ struct ErrorCase {
 const ErrorCase kErrorCases[] = {
     {"repeated index entry", [](auto* i) { TestPutLe32(i, 52, TestGetLe32(*i, 48)); }, kBadSizes},
     {"last frame past the file",  // with frames of any size allowed
-     [](auto* i) { TestPutLe32(i, 84, uint32_t(i->size()) + 2), TestPutLe32(i, 12, TestGetLe32(*i, 4)); },
+     [](auto* i) {
+       TestPutLe32(i, 84, uint32_t(i->size()) + 2);
+       TestPutLe32(i, 12, TestGetLe32(*i, 4));
+     },
      kBadSizes},
     {"frame past the largest", [](auto* i) { TestPutLe32(i, 12, TestGetLe32(*i, 12) - 2); },
      kBadSizes},
