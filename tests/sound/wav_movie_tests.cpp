@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <ostream>
 
 #include "encoder/audio_encoder.h"
 #include "tests/audio_encoder/audio_encoder_test_util.h"
@@ -68,6 +69,9 @@ struct Pace {
   uint32_t bits, frameRate;
   Fields header;
 };
+void PrintTo(const Pace& pace, std::ostream* out) {
+  *out << pace.bits << "bits_" << pace.frameRate << "fps";
+}
 struct EncodedMovie : WavMovies, ::testing::WithParamInterface<Pace> {};
 
 TEST_P(EncodedMovie, EveryDecodedSampleReachesTheFile) {

@@ -20,9 +20,9 @@ struct TempDir {
 };
 
 uint64_t gClockMs = 0;
-uint32_t ClockMs() { return uint32_t(gClockMs); }
 const TimerSource kTestClock = {[]() -> uint64_t { return 1000; }, [] { return gClockMs; },
-                                ClockMs, ClockMs};
+                                [] { return uint32_t(gClockMs); },  // tick count and multimedia
+                                [] { return uint32_t(gClockMs); }};  // time read the same
 
 }  // namespace
 
@@ -54,8 +54,7 @@ std::vector<uint8_t> TestMakeMovie(const TestMovieShape& shape) {
     MovieWriterFrame f;
     f.IsKey = shape.KeyEvery && k % shape.KeyEvery == 0;
     f.Audio.assign(shape.Config.Tracks.size(), std::vector<uint8_t>(shape.AudioBytes, uint8_t(k)));
-    f.Video.resize(shape.VideoBytes);
-    for (auto& b : f.Video) b = uint8_t(rng());
+    for (uint32_t i = 0; i < shape.VideoBytes; ++i) f.Video.push_back(uint8_t(rng()));
     MovieWriterAddFrame(&w, f);
   }
   return MovieWriterImage(&w);
