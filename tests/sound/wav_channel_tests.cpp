@@ -42,9 +42,7 @@ TEST(WavChannel, TheHeaderDescribesTheDataWritten) {
   EXPECT_EQ((Fields{memory.Closes, memory.Complete}), (Fields{1, 1}));
   EXPECT_EQ(TestWavFields(files.Bytes(WAV_NO_TRACK)), (Fields{40, 1, 1, 8000, 8000, 1, 8, 3}));
   const Bytes file = files.Bytes(WAV_NO_TRACK);
-  EXPECT_EQ(TestWavData(file), Pattern(3, 1));
-  EXPECT_EQ(file.size(), 48u);
-  EXPECT_EQ(file.back(), 0);
+  EXPECT_EQ(Bytes(file.begin() + 44, file.end()), (Bytes{1, 8, 15, 0}));  // Pattern(3, 1), pad
 }
 
 TEST(WavChannel, ShapesAWavFileCannotHoldAreRefusedBeforeASinkIsChosen) {
