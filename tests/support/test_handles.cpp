@@ -15,7 +15,8 @@ const void* TestOpenHandle(const std::string& path, uint32_t offset) {
 }
 
 int64_t TestHandlePosition(const void* handle) {
-  LARGE_INTEGER zero{}, at{};
+  LARGE_INTEGER zero, at;
+  zero.QuadPart = 0;
   if (!SetFilePointerEx(const_cast<void*>(handle), zero, &at, FILE_CURRENT)) return -1;
   return at.QuadPart;
 }

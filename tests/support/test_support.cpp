@@ -9,25 +9,19 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-struct TempDir {
-  fs::path path =
-      fs::temp_directory_path() / ("vexa-test-" + std::to_string(std::random_device()()));
-  TempDir() { fs::create_directories(path); }
-  ~TempDir() { fs::remove_all(path, ignored); }
-  std::error_code ignored;
-};
-
-uint64_t gClockMs = 0;
+static uint64_t gClockMs = 0;
 const TimerSource kTestClock = {[]() -> uint64_t { return 1000; }, [] { return gClockMs; },
                                 [] { return uint32_t(gClockMs); },  // tick count and multimedia
                                 [] { return uint32_t(gClockMs); }};  // time read the same
 
-}  // namespace
-
 std::string TestTempDir() {
-  static TempDir dir;
+  static struct TempDir {
+    fs::path path =
+        fs::temp_directory_path() / ("vexa-test-" + std::to_string(std::random_device()()));
+    TempDir() { fs::create_directories(path); }
+    ~TempDir() { fs::remove_all(path, ignored); }
+    std::error_code ignored;  // a directory that cannot be removed is left to the system
+  } dir;
   return dir.path.string();
 }
 

@@ -20,10 +20,9 @@ struct TestMovieShape {
 };
 std::vector<uint8_t> TestMakeMovie(const TestMovieShape& shape);
 
-// The bytes of frame k's packet in an image made by TestMakeMovie.
+// The bytes of frame k's packet in an image made by TestMakeMovie; a little-endian 32-bit field
+// of an image, overwritten or read.
 std::vector<uint8_t> TestFramePacket(const std::vector<uint8_t>& image, uint32_t frame);
-
-// Overwrites a little-endian 32-bit field of a file image.
 void TestPutLe32(std::vector<uint8_t>* image, size_t offset, uint32_t value);
 uint32_t TestGetLe32(const std::vector<uint8_t>& image, size_t offset);
 
