@@ -1,171 +1,116 @@
 // Header acceptance and the frame index scan: every rule at its limit and one past it.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/movie_header.h"
-#include "tests/support/test_support.h"
 
 namespace {
 
-MovieHeader ValidHeader() {
+const char* const kNotVexa = "Not a Vexa file.";
+const char* const kCorrupt = "The file has a corrupt header.";
+const char* const kNoFrames = "The file doesn't contain any compressed frames yet.";
+
+// One field of a valid header changed: accepted (no error) or refused with the error's text.
+struct HeaderCase {
+  uint32_t MovieHeader::*field;
+  uint32_t value;
+  const char* error;
+};
+const HeaderCase kHeaderCases[] = {
+    {&MovieHeader::Frames, 0, kNoFrames},  // before any limit: the width is out of range too
+    {&MovieHeader::IndexEntries, 1000000, nullptr}, {&MovieHeader::IndexEntries, 1000001, kCorrupt},
+    {&MovieHeader::IndexEntries, 9, kCorrupt},  // fewer than the frames
+    {&MovieHeader::NumTracks, 256, nullptr},        {&MovieHeader::NumTracks, 257, kCorrupt},
+    {&MovieHeader::Width, 32767, nullptr},          {&MovieHeader::Width, 32768, kCorrupt},
+    {&MovieHeader::Height, 32767, nullptr},         {&MovieHeader::Height, 32768, kCorrupt},
+    {&MovieHeader::FrameRate, 0, kCorrupt},         {&MovieHeader::FrameRateDiv, 0, kCorrupt},
+    {&MovieHeader::LargestFrameSize, 100000000, nullptr},  // the file's size
+    {&MovieHeader::LargestFrameSize, 100000001, kCorrupt},
+    // (tracks + 1) x entries x 4 bytes of tables must fit the file: 5 x 10000 x 4.
+    {&MovieHeader::FileSizeLess8, 200000, nullptr}, {&MovieHeader::FileSizeLess8, 199999, kCorrupt},
+};
+
+MovieHeader ValidHeader(char version) {
   MovieHeader h{};
-  h.Magic[0] = 'V', h.Magic[1] = 'X', h.Magic[2] = 'A', h.Version = 'i';
-  h.FileSizeLess8 = 100000000;
-  h.Frames = 10;
-  h.LargestFrameSize = 5000;
-  h.IndexEntries = 10;
-  h.Width = 320;
-  h.Height = 240;
-  h.FrameRate = 25;
-  h.FrameRateDiv = 1;
+  h.Magic[0] = 'V', h.Magic[1] = 'X', h.Magic[2] = 'A', h.Version = version;
+  h.FileSizeLess8 = 100000000, h.LargestFrameSize = 100, h.Frames = 10, h.IndexEntries = 10000;
+  h.NumTracks = 4;
+  h.Width = 320, h.Height = 240, h.FrameRate = 25, h.FrameRateDiv = 1;
   return h;
 }
 
-const char* Check(void (*edit)(MovieHeader*)) {
-  MovieHeader h = ValidHeader();
-  edit(&h);
-  return MovieCheckHeader(&h);
-}
-
-TEST(MovieHeader, AcceptsEveryVersionLetterFromFToI) {
-  for (char v : {'f', 'g', 'h', 'i'}) {
-    MovieHeader h = ValidHeader();
-    h.Version = v;
-    EXPECT_EQ(MovieCheckHeader(&h), nullptr) << v;
+TEST(MovieHeader, LimitsAreAcceptedAndOnePastIsRefused) {
+  for (const HeaderCase& c : kHeaderCases) {
+    MovieHeader h = ValidHeader('i');
+    h.*c.field = c.value;
+    if (c.field == &MovieHeader::Frames) h.Width = 99999;
+    const char* error = MovieCheckHeader(&h);
+    EXPECT_STREQ(error ? error : "", c.error ? c.error : "") << c.value;
   }
-  for (char v : {'e', 'j', 'I', '\0'}) {
-    MovieHeader h = ValidHeader();
-    h.Version = v;
-    EXPECT_STREQ(MovieCheckHeader(&h), "Not a Vexa file.") << int(v);
+  for (char v : {'f', 'i', 'e', 'j', 'I'}) {
+    MovieHeader h = ValidHeader(v);
+    EXPECT_EQ(MovieCheckHeader(&h) == nullptr, v == 'f' || v == 'i') << v;
   }
-  EXPECT_STREQ(Check([](MovieHeader* h) { h->Magic[1] = 'Y'; }), "Not a Vexa file.");
+  MovieHeader h = ValidHeader('i');
+  h.Magic[1] = 'Y';
+  EXPECT_STREQ(MovieCheckHeader(&h), kNotVexa);
 }
 
-TEST(MovieHeader, ZeroFramesIsReportedBeforeAnyLimit) {
-  EXPECT_STREQ(Check([](MovieHeader* h) {
-                 h->Frames = 0;
-                 h->Width = 99999;
-                 h->FrameRate = 0;
-               }),
-               "The file doesn't contain any compressed frames yet.");
-}
-
-TEST(MovieHeader, LimitsAreAcceptedAndOnePastIsCorrupt) {
-  const char* corrupt = "The file has a corrupt header.";
-  EXPECT_EQ(Check([](MovieHeader* h) { h->IndexEntries = 1000000; }), nullptr);
-  EXPECT_STREQ(Check([](MovieHeader* h) { h->IndexEntries = 1000001; }), corrupt);
-  EXPECT_EQ(Check([](MovieHeader* h) { h->NumTracks = 256; }), nullptr);
-  EXPECT_STREQ(Check([](MovieHeader* h) { h->NumTracks = 257; }), corrupt);
-  EXPECT_EQ(Check([](MovieHeader* h) { h->Width = 32767; }), nullptr);
-  EXPECT_STREQ(Check([](MovieHeader* h) { h->Width = 32768; }), corrupt);
-  EXPECT_EQ(Check([](MovieHeader* h) { h->Height = 32767; }), nullptr);
-  EXPECT_STREQ(Check([](MovieHeader* h) { h->Height = 32768; }), corrupt);
-  EXPECT_STREQ(Check([](MovieHeader* h) { h->IndexEntries = 9; }), corrupt);
-  EXPECT_STREQ(Check([](MovieHeader* h) { h->FrameRate = 0; }), corrupt);
-  EXPECT_STREQ(Check([](MovieHeader* h) { h->FrameRateDiv = 0; }), corrupt);
-  EXPECT_EQ(Check([](MovieHeader* h) { h->LargestFrameSize = h->FileSizeLess8; }), nullptr);
-  EXPECT_STREQ(Check([](MovieHeader* h) { h->LargestFrameSize = h->FileSizeLess8 + 1; }), corrupt);
-}
-
-TEST(MovieHeader, TablesMustFitTheFileSize) {
-  // (tracks + 1) x entries x 4 <= FileSizeLess8, at the limit and one byte short of it.
-  EXPECT_EQ(Check([](MovieHeader* h) {
-              h->NumTracks = 3;
-              h->IndexEntries = 1000;
-              h->FileSizeLess8 = 16000;
-              h->LargestFrameSize = 100;
-            }),
-            nullptr);
-  EXPECT_STREQ(Check([](MovieHeader* h) {
-                 h->NumTracks = 3;
-                 h->IndexEntries = 1000;
-                 h->FileSizeLess8 = 15999;
-                 h->LargestFrameSize = 100;
-               }),
-               "The file has a corrupt header.");
-}
-
-TEST(MovieHeader, VersionLettersSetTheDecoderFlags) {
+TEST(MovieHeader, VersionFlagsAndRoundedFramesPerSecond) {
   EXPECT_EQ(MovieVersionFlags('f'), MovieFlagPreI | MovieFlagSwapUV);
   EXPECT_EQ(MovieVersionFlags('g'), MovieFlagPreI | MovieFlagSwapUV);
   EXPECT_EQ(MovieVersionFlags('h'), MovieFlagPreI);
   EXPECT_EQ(MovieVersionFlags('i'), 0u);
-}
-
-TEST(MovieHeader, RoundedFramesPerSecondIsAtLeastOne) {
   EXPECT_EQ(MovieRoundedFps(30000, 1001), 30u);
   EXPECT_EQ(MovieRoundedFps(25, 2), 13u);  // 12.5 rounds up
-  EXPECT_EQ(MovieRoundedFps(1, 10), 1u);
+  EXPECT_EQ(MovieRoundedFps(1, 10), 1u);   // at least one
   EXPECT_EQ(MovieRoundedFps(0xFFFFFFFFu, 1), 0xFFFFFFFFu);
 }
 
-struct Index {
-  std::vector<uint32_t> e;
-  FrameIndexScan scan{};
-  int Scan(uint32_t frames, uint32_t window, uint64_t length = 1u << 30, uint32_t largest = 1u << 30) {
-    return MovieScanFrameIndex(e.data(), frames, window, length, largest, &scan);
-  }
+// Index entries are frame offsets with the key bit in bit 0; slots past the frames are unchecked.
+// A window's bytes are the difference of its entries; a movie shorter than the window counts by
+// proportion. Expected: peak window bytes, its first frame, all key frames; none when refused.
+constexpr uint32_t kAny = 1u << 30;
+struct IndexCase {
+  const char* what;
+  std::vector<uint32_t> entries;
+  uint32_t frames, window, length, largest;
+  std::vector<uint32_t> scan;
+};
+const IndexCase kIndexCases[] = {
+    {"repeated offset", {1000, 2000, 2000, 3000}, 3, 1, kAny, kAny, {}},
+    {"backwards", {5000, 4000, 6000}, 2, 1, kAny, kAny, {}},
+    {"only the key bit differs", {1000, 1001, 3000}, 2, 25, kAny, kAny, {25000, 0, 0}},
+    {"spare slots", {100, 200, 300, 0, 0}, 2, 1, kAny, kAny, {100, 0, 0}},
+    {"window longer than the movie", {1000, 11000, 21000}, 2, 25, kAny, kAny, {250000, 0, 0}},
+    {"first of equal peaks", {0, 10, 60, 70, 120, 130, 140}, 6, 2, 140, 50, {60, 0, 0}},
+    {"later peak", {0, 10, 20, 90, 100, 110}, 5, 2, 110, 70, {80, 1, 0}},
+    {"all key frames", {1, 11, 21, 30}, 3, 1, 30, 10, {10, 0, 1}},
+    {"not all key frames", {1, 10, 21, 30}, 3, 1, 30, 11, {11, 1, 0}},
+    {"end at the file's end", {100, 200, 300}, 2, 1, 300, 100, {100, 0, 0}},
+    {"end past the file", {100, 200, 300}, 2, 1, 299, 100, {}},
+    {"frame past the largest", {100, 200, 300}, 2, 1, 300, 99, {}},
 };
 
-TEST(MovieFrameIndex, EntriesMustIncreaseIncludingTheKeyBit) {
-  Index ix{{1000, 2000, 2000, 3000}};
-  EXPECT_EQ(ix.Scan(3, 1), 0);
-  Index keyOnly{{1000, 1001, 3000}};  // 1000 -> 1001 differs only by the key bit
-  EXPECT_EQ(keyOnly.Scan(2, 1), 1);   // the empty frame passes: only the order is checked
-  Index backwards{{5000, 4000, 6000}};
-  EXPECT_EQ(backwards.Scan(2, 1), 0);
-}
-
-TEST(MovieFrameIndex, SlotsAfterTheStoredFramesAreNotChecked) {
-  Index ix{{100, 200, 300, 0, 0}};
-  EXPECT_EQ(ix.Scan(2, 1), 1);
-}
-
-TEST(MovieFrameIndex, PeakByProportionWhenFewerFramesThanOneSecond) {
-  Index ix;
-  for (uint32_t k = 0; k <= 10; ++k) ix.e.push_back(1000 + k * 10000);
-  ASSERT_EQ(ix.Scan(10, 25), 1);
-  EXPECT_EQ(ix.scan.PeakSecondBytes, 250000u);
-  EXPECT_EQ(ix.scan.PeakSecondFrame, 0u);
-}
-
-TEST(MovieFrameIndex, PeakWindowKeepsTheFirstLargest) {
-  // Frame sizes 10, 50, 10, 50, 10, 10 with a two-frame window: windows 60, 60, 60, 60, 20.
-  Index ix{{0, 10, 60, 70, 120, 130, 140}};
-  ASSERT_EQ(ix.Scan(6, 2), 1);
-  EXPECT_EQ(ix.scan.PeakSecondBytes, 60u);
-  EXPECT_EQ(ix.scan.PeakSecondFrame, 0u);
-  Index later{{0, 10, 20, 90, 100, 110}};  // windows 20, 80, 80: the first 80 starts at frame 1
-  ASSERT_EQ(later.Scan(5, 2), 1);
-  EXPECT_EQ(later.scan.PeakSecondBytes, 80u);
-  EXPECT_EQ(later.scan.PeakSecondFrame, 1u);
-}
-
-TEST(MovieFrameIndex, AllKeyFramesIsTheAndOfTheStoredFramesKeyBits) {
-  Index all{{1, 11, 21, 30}};
-  ASSERT_EQ(all.Scan(3, 1), 1);
-  EXPECT_EQ(all.scan.AllKeyFrames, 1u);
-  Index some{{1, 10, 21, 30}};
-  ASSERT_EQ(some.Scan(3, 1), 1);
-  EXPECT_EQ(some.scan.AllKeyFrames, 0u);
-}
-
-TEST(MovieFrameIndex, RefusesFramesBeyondTheFileOrLargerThanTheLargestFrame) {
-  Index ix{{100, 200, 300}};
-  EXPECT_EQ(ix.Scan(2, 1, 300, 100), 1);
-  EXPECT_EQ(ix.Scan(2, 1, 299, 100), 0);  // the last frame ends past the file
-  EXPECT_EQ(ix.Scan(2, 1, 300, 99), 0);   // a frame larger than the frame buffer
+TEST(MovieFrameIndex, ScanChecksOrderAndSizesAndFindsThePeakSecond) {
+  for (const IndexCase& c : kIndexCases) {
+    FrameIndexScan s{};
+    std::vector<uint32_t> scan;
+    if (MovieScanFrameIndex(c.entries.data(), c.frames, c.window, c.length, c.largest, &s))
+      scan = {s.PeakSecondBytes, s.PeakSecondFrame, s.AllKeyFrames};
+    EXPECT_EQ(scan, c.scan) << c.what;
+  }
 }
 
 TEST(MovieFrameIndex, LocatesFramesOneBasedWithZeroAsOne) {
-  std::vector<uint32_t> e = {101, 200, 351};
-  FrameLocation first = MovieLocateFrame(e.data(), 0);
-  EXPECT_EQ(first.Offset, 100u);
-  EXPECT_EQ(first.Bytes, 100u);
-  EXPECT_EQ(first.IsKey, 1u);
-  FrameLocation second = MovieLocateFrame(e.data(), 2);
-  EXPECT_EQ(second.Offset, 200u);
-  EXPECT_EQ(second.Bytes, 150u);
-  EXPECT_EQ(second.IsKey, 0u);
+  const uint32_t e[] = {101, 200, 351};
+  auto fields = [&](uint32_t frame) {
+    FrameLocation at = MovieLocateFrame(e, frame);
+    return std::vector<uint32_t>{at.Offset, at.Bytes, at.IsKey};
+  };
+  EXPECT_EQ(fields(0), (std::vector<uint32_t>{100, 100, 1}));
+  EXPECT_EQ(fields(2), (std::vector<uint32_t>{200, 150, 0}));
 }
 
 }  // namespace

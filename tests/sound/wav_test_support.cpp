@@ -1,5 +1,6 @@
 #include "tests/sound/wav_test_support.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -9,12 +10,10 @@ int ChooseMemoryFile(void* user, Movie* movie, uint32_t fileIndex, WavSink* sink
   files->FileIndices.push_back(fileIndex);
   if (files->Refuse) return 0;
   const uint32_t id = fileIndex == WAV_NO_TRACK ? WAV_NO_TRACK : movie->TrackIds[fileIndex];
-  auto file = std::make_unique<TestWavFile>();
-  file->Buffer.resize(files->Capacity);
-  file->Memory.Data = file->Buffer.data();
-  file->Memory.Capacity = files->Capacity;
-  WavMemorySink(&file->Memory, sink);
-  files->Files[id] = std::move(file);
+  auto& [buffer, memory] = files->Files[id];
+  buffer.assign(files->Capacity, 0);
+  memory = {buffer.data(), files->Capacity, 0, 0, 0};
+  WavMemorySink(&memory, sink);
   return 1;
 }
 
@@ -30,27 +29,21 @@ TestWavFiles::TestWavFiles(uint64_t capacity) : Capacity(capacity) {
   WavSetSinkChooser(ChooseMemoryFile, this);
 }
 
-TestWavFiles::~TestWavFiles() { WavSetSinkChooser(nullptr, nullptr); }
+std::vector<uint8_t> TestWavFiles::Bytes(uint32_t id) const {
+  const auto& [buffer, memory] = Files.at(id);
+  return {buffer.begin(), buffer.begin() + long(memory.Size)};
+}
 
-TestWavHeader TestReadWavHeader(const std::vector<uint8_t>& f) {
-  TestWavHeader h;
-  if (f.size() < 44) return h;
-  h.Canonical = std::memcmp(f.data(), "RIFF", 4) == 0 && std::memcmp(&f[8], "WAVEfmt ", 8) == 0 &&
-                Le(f, 16, 4) == 16 && std::memcmp(&f[36], "data", 4) == 0;
-  h.RiffBytes = Le(f, 4, 4);
-  h.Format = Le(f, 20, 2);
-  h.Channels = Le(f, 22, 2);
-  h.Rate = Le(f, 24, 4);
-  h.ByteRate = Le(f, 28, 4);
-  h.BlockAlign = Le(f, 32, 2);
-  h.Bits = Le(f, 34, 2);
-  h.DataBytes = Le(f, 40, 4);
-  return h;
+std::vector<uint32_t> TestWavFields(const std::vector<uint8_t>& f) {
+  if (f.size() < 44 || std::memcmp(f.data(), "RIFF", 4) || std::memcmp(&f[8], "WAVEfmt ", 8) ||
+      Le(f, 16, 4) != 16 || std::memcmp(&f[36], "data", 4))
+    return {};
+  return {Le(f, 4, 4),  Le(f, 20, 2), Le(f, 22, 2), Le(f, 24, 4),
+          Le(f, 28, 4), Le(f, 32, 2), Le(f, 34, 2), Le(f, 40, 4)};
 }
 
 std::vector<uint8_t> TestWavData(const std::vector<uint8_t>& f) {
   if (f.size() < 44) return {};
-  size_t end = 44 + size_t(TestReadWavHeader(f).DataBytes);
-  if (end > f.size()) end = f.size();
+  const size_t end = std::min(f.size(), 44 + size_t(Le(f, 40, 4)));
   return std::vector<uint8_t>(f.begin() + 44, f.begin() + long(end));
 }

@@ -1,40 +1,42 @@
 #include "tests/support/test_support.h"
 
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <random>
+
+#include "io/timer.h"
+#include "vexa/vexa.h"
 
 namespace fs = std::filesystem;
 
-namespace {
-
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    std::random_device rd;
-    path = fs::temp_directory_path() / ("vexa-test-" + std::to_string(rd()));
-    fs::create_directories(path);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-};
-
-}  // namespace
+static uint64_t gClockMs = 0;
+const TimerSource kTestClock = {[]() -> uint64_t { return 1000; }, [] { return gClockMs; },
+                                [] { return uint32_t(gClockMs); },  // tick count and multimedia
+                                [] { return uint32_t(gClockMs); }};  // time read the same
 
 std::string TestTempDir() {
-  static TempDir dir;
+  static struct TempDir {
+    fs::path path =
+        fs::temp_directory_path() / ("vexa-test-" + std::to_string(std::random_device()()));
+    TempDir() { fs::create_directories(path); }
+    ~TempDir() { fs::remove_all(path, ignored); }
+    std::error_code ignored;  // a directory that cannot be removed is left to the system
+  } dir;
   return dir.path.string();
 }
 
+void TestClockUse(bool use) {
+  TimerUseSource(use ? &kTestClock : nullptr);
+  if (use) MovieTimerMs();  // the first reading is 0, which a run would take for "no run"
+  gClockMs += 1000;
+}
+
+void TestClockAdvance(uint32_t ms) { gClockMs += ms; }
+
 std::string TestWriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
   std::string path = (fs::path(TestTempDir()) / name).string();
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (f) {
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-  }
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   return path;
 }
 
@@ -45,10 +47,8 @@ std::vector<uint8_t> TestMakeMovie(const TestMovieShape& shape) {
   for (uint32_t k = 0; k < shape.Frames; ++k) {
     MovieWriterFrame f;
     f.IsKey = shape.KeyEvery && k % shape.KeyEvery == 0;
-    f.Audio.resize(shape.Config.Tracks.size());
-    for (auto& a : f.Audio) a.assign(shape.AudioBytes, uint8_t(k));
-    f.Video.resize(shape.VideoBytes);
-    for (auto& b : f.Video) b = uint8_t(rng());
+    f.Audio.assign(shape.Config.Tracks.size(), std::vector<uint8_t>(shape.AudioBytes, uint8_t(k)));
+    for (uint32_t i = 0; i < shape.VideoBytes; ++i) f.Video.push_back(uint8_t(rng()));
     MovieWriterAddFrame(&w, f);
   }
   return MovieWriterImage(&w);
@@ -60,13 +60,11 @@ uint32_t TestGetLe32(const std::vector<uint8_t>& image, size_t offset) {
 }
 
 void TestPutLe32(std::vector<uint8_t>* image, size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i) (*image)[offset + i] = uint8_t(value >> (8 * i));
+  for (int i = 0; i < 4; ++i) image->at(offset + i) = uint8_t(value >> (8 * i));
 }
 
 std::vector<uint8_t> TestFramePacket(const std::vector<uint8_t>& image, uint32_t frame) {
-  uint32_t tracks = TestGetLe32(image, 40);
-  size_t index = 44 + 12 * size_t(tracks);
-  uint32_t start = TestGetLe32(image, index + 4 * frame) & ~1u;
-  uint32_t end = TestGetLe32(image, index + 4 * (frame + 1)) & ~1u;
+  size_t entry = 44 + 12 * size_t(TestGetLe32(image, 40)) + 4 * size_t(frame);
+  uint32_t start = TestGetLe32(image, entry) & ~1u, end = TestGetLe32(image, entry + 4) & ~1u;
   return std::vector<uint8_t>(image.begin() + start, image.begin() + end);
 }
