@@ -110,6 +110,19 @@ std::string OpenOutputs(const DecodeOptions& o, DecodeOutputs* out) {
   return MakeOutputDirectory(o.pngDir);
 }
 
+// Refuses a surface too large to write from the header alone, before the open sets up planes
+// for the picture the header claims.
+std::string CheckSurfaceSize(const DecodeOptions& o) {
+  if (o.surfaceType < 0 || o.output.empty()) return "";
+  MovieSetPendingIoBufferSize(0);
+  Movie* m = MovieOpen(o.input.c_str(), OpenNoFrameBuffers | OpenNoIoThread | OpenNoFillIo |
+                                            OpenIoBufferSize | (o.scale << OpenScaleShift));
+  if (!m) return "";  // the decoding open says why
+  std::string error = SurfaceSizeError(m->Width, m->Height, uint32_t(o.surfaceType));
+  MovieClose(m);
+  return error;
+}
+
 void DecodeOneFrame(Movie* m, uint32_t threads) {
   if (threads == 2) {
     std::thread luma([m] { MovieDecodeFrame(m, DecodeLuma); });
@@ -167,7 +180,8 @@ int CommandDecode(int argc, char** argv) {
   // Sound tracks go to WAV files: all of them (or the one asked for) are opened.
   WavFiles wav{o.wavDir, {}};
   uint32_t trackFlags = 0;
-  if (error = MakeOutputDirectory(o.wavDir); !error.empty()) {
+  if (error = CheckSurfaceSize(o); error.empty()) error = MakeOutputDirectory(o.wavDir);
+  if (!error.empty()) {
     std::fprintf(stderr, "vexa decode: %s\n", error.c_str());
     return 1;
   }

@@ -38,20 +38,11 @@ bool WriteI420(DecodeOutputs* out, const Movie* m) {
   return WriteCropped(out->Video, u, cw, ch) && WriteCropped(out->Video, v, cw, ch);
 }
 
-// Surfaces are written whole; one that needs more than this is refused (a 32767 x 32767 picture
-// at four bytes a pixel still fits).
-constexpr uint64_t kMaxSurfaceBytes = uint64_t{1} << 32;
-
 // Converts the current picture with the given copy flags into the scratch buffer (pitch: the
 // displayed width in pixels of the type).
 int CopyPicture(DecodeOutputs* out, Movie* m, uint32_t flags, std::string* error) {
   const uint64_t pitch = uint64_t(m->Width) * SurfaceBytesPerPixel(flags & CopySurfaceTypeMask);
-  if (pitch * m->Height > kMaxSurfaceBytes || pitch > INT32_MAX) {
-    *error = "the " + std::to_string(m->Width) + " x " + std::to_string(m->Height) +
-             " surface needs " + std::to_string(pitch * m->Height) +
-             " bytes, more than the 4 GiB that vexa decode writes at a time";
-    return 0;
-  }
+  if (*error = SurfaceSizeError(m->Width, m->Height, flags); !error->empty()) return 0;
   out->Buffer.assign(size_t(pitch * m->Height), 0);
   if (pitch)
     MovieCopyToSurface(m, out->Buffer.data(), int32_t(pitch), m->Height, 0, 0, 0, 0, m->Width,
@@ -71,6 +62,14 @@ int WritePng(DecodeOutputs* out, Movie* m, uint32_t frame, std::string* error) {
 }  // namespace
 
 uint32_t SurfaceBytesPerPixel(uint32_t type) { return kBytesPerPixel[type & 15]; }
+
+std::string SurfaceSizeError(uint32_t width, uint32_t height, uint32_t type) {
+  // Surfaces are written whole; a 32767 x 32767 picture at four bytes a pixel still fits.
+  const uint64_t bytes = uint64_t(width) * SurfaceBytesPerPixel(type) * height;
+  if (bytes <= uint64_t{1} << 32) return "";
+  return "the " + std::to_string(width) + " x " + std::to_string(height) + " surface needs " +
+         std::to_string(bytes) + " bytes, more than the 4 GiB that vexa decode writes at a time";
+}
 
 int DecodeWriteHeader(DecodeOutputs* out, const Movie* m) {
   if (!out->Video || !out->Y4m) return 1;
