@@ -50,8 +50,8 @@ int PngRead(const std::string& path, PngImage* out, std::string* error) {
   const uint64_t bytes = uint64_t(image.width) * image.height * 4;
   out->Rgba.reset(bytes <= SIZE_MAX ? new (std::nothrow) uint8_t[size_t(bytes)] : nullptr);
   if (!out->Rgba) {
-    *error = "out of memory for the " + std::to_string(image.width) + " x " +
-             std::to_string(image.height) + " picture " + path;
+    *error = "cannot read " + path + ": out of memory for its " + std::to_string(image.width) +
+             " x " + std::to_string(image.height) + " picture";
     png_image_free(&image);
     return 0;
   }
