@@ -40,7 +40,8 @@ int AudioTrackStart(AudioTrackEncoder* t, uint32_t flags, uint32_t quality, uint
 
 std::vector<uint8_t> AudioTrackPacket(AudioTrackEncoder* t, uint32_t k, uint32_t rateNum,
                                       uint32_t rateDen) {
-  uint64_t end = (uint64_t(k) + 1) * t->Sound.Rate * rateDen / rateNum;
+  // 128-bit product: a frame rate such as 4000000000/4000000000 must not wrap.
+  uint64_t end = uint64_t((unsigned __int128)(uint64_t(k) + 1) * t->Sound.Rate * rateDen / rateNum);
   if (end > t->Sound.Frames()) end = t->Sound.Frames();
   uint32_t n = end > t->FramesTaken ? uint32_t(end - t->FramesTaken) : 0;
   const int16_t* pcm = t->Sound.Samples.data() + t->FramesTaken * t->Sound.Channels;
