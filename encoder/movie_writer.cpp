@@ -62,6 +62,31 @@ std::vector<uint8_t> MovieWriterImage(const MovieWriter* w) {
   return out;
 }
 
+static std::string TrackCheck(const MovieWriterTrack& t) {
+  const uint64_t rate = t.Format & TrackRateMask, channels = (t.Format & TrackStereo) ? 2 : 1;
+  const uint64_t bits = (t.Format & Track16Bit) ? 16 : 8;
+  if (!(t.Format & (TrackAudio | TrackDct))) return "";
+  // The player sizes a track's ring at 5/4 of MaxBytes in whole 256-byte steps and refuses a
+  // ring larger than two seconds of the track's sound at its output sample size.
+  const uint64_t ring = (uint64_t(t.MaxBytes) * 5 / 4 + 255) & ~uint64_t(255);
+  const uint64_t twoSeconds = channels * bits * rate * 2 / 8;
+  if (rate != 0 && ring <= twoSeconds) return "";
+  return "sound track " + std::to_string(t.Id) + ": one frame's sound needs a " +
+         std::to_string(ring) + "-byte buffer, more than the player's two seconds (" +
+         std::to_string(twoSeconds) + " bytes at " + std::to_string(rate) +
+         " Hz); raise the frame rate or the sample rate";
+}
+
+std::string MovieWriterCheck(const MovieWriterConfig& c) {
+  const uint64_t num = c.FrameRate, den = c.FrameRateDiv;
+  if (num == 0 || den == 0 || num > 1000 * den || 3600 * num < den)
+    return "the frame rate " + std::to_string(num) + "/" + std::to_string(den) +
+           " is outside what the player plays: one frame an hour to 1000 frames a second";
+  for (const MovieWriterTrack& t : c.Tracks)
+    if (std::string problem = TrackCheck(t); !problem.empty()) return problem;
+  return "";
+}
+
 int MovieWriterSave(const MovieWriter* w, const std::string& path, std::string* error) {
   std::vector<uint8_t> image = MovieWriterImage(w);
   FILE* f = std::fopen(path.c_str(), "wb");

@@ -41,6 +41,11 @@ void MovieWriterInit(MovieWriter* w, const MovieWriterConfig& config);
 int MovieWriterAddFrame(MovieWriter* w, const MovieWriterFrame& frame);
 // Lays out the whole file in memory.
 std::vector<uint8_t> MovieWriterImage(const MovieWriter* w);
+// Why the player could not play the movie as configured, or "" when it can: the frame rate
+// must lie between one frame an hour and 1000 frames a second (the player's clock counts
+// milliseconds), and each sound track's MaxBytes must fit the sound buffer the player allows a
+// track, two seconds of its sound (a larger track would be dropped without a word).
+std::string MovieWriterCheck(const MovieWriterConfig& config);
 // Writes the file; 0 with a message in *error on failure.
 int MovieWriterSave(const MovieWriter* w, const std::string& path, std::string* error);
 

@@ -32,6 +32,8 @@
 #include <string>
 #include <vector>
 
+#include "vexa/movie.h"
+
 // Planes of a picture, by these indices (the order of the input, not of the packet).
 enum : uint32_t {
   VideoEncoderPlaneY = 0,
@@ -42,8 +44,8 @@ enum : uint32_t {
 };
 
 // Movie flags the encoder understands (the header's video flags).
-constexpr uint32_t VideoEncoderAlpha = 0x00100000u;      // the movie has an alpha plane
-constexpr uint32_t VideoEncoderGrayscale = 0x00020000u;  // the movie carries no chroma
+constexpr uint32_t VideoEncoderAlpha = VideoFlagAlpha;          // the movie has an alpha plane
+constexpr uint32_t VideoEncoderGrayscale = VideoFlagGrayscale;  // the movie carries no chroma
 
 // Block types, for VideoEncoderConfig::OnlyBlockType.
 enum : int32_t {

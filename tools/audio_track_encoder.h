@@ -15,10 +15,13 @@ struct AudioTrackEncoder {
   AudioEncoder Encoder{};
   bool Ready = false;
   uint64_t FramesTaken = 0;  // sample frames handed to the encoder so far
+  uint32_t Largest = 0;      // the largest count of decoded bytes of any packet made so far
 };
 
 // Starts encoding t->Sound with the given variant flags and quality; fills the track's table
-// entry (id, format with 16- or 8-bit output, the largest packet) for a movie at rateNum/rateDen.
+// entry (id, format with 16- or 8-bit output, and the largest packet one frame's sound makes, for
+// checking the track before encoding) for a movie at rateNum/rateDen. Once every packet is made,
+// Largest is the exact value for the entry's MaxBytes.
 int AudioTrackStart(AudioTrackEncoder* t, uint32_t flags, uint32_t quality, uint32_t id,
                     uint32_t bits, uint32_t rateNum, uint32_t rateDen, MovieWriterTrack* entry,
                     std::string* error);

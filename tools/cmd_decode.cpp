@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "tools/commands.h"
 #include "tools/decode_outputs.h"
+#include "tools/parse_number.h"
 #include "tools/png_io.h"
 #include "tools/wav_files.h"
 #include "vexa/copy.h"
@@ -41,14 +43,6 @@ struct DecodeOptions {
   bool gray = false, swapAlpha = false, quiet = false;
 };
 
-bool ParseNumber(const char* text, uint32_t low, uint32_t high, uint32_t* value) {
-  char* end = nullptr;
-  unsigned long v = std::strtoul(text, &end, 10);
-  if (!*text || *end || v < low || v > high) return false;
-  *value = uint32_t(v);
-  return true;
-}
-
 // Parses the arguments; returns an error text, or an empty string.
 std::string ParseDecodeArgs(int argc, char** argv, DecodeOptions* o) {
   for (int i = 0; i < argc; ++i) {
@@ -60,16 +54,16 @@ std::string ParseDecodeArgs(int argc, char** argv, DecodeOptions* o) {
     else if (a == "--alpha" && (v = next())) o->alpha = v;
     else if (a == "--png" && (v = next())) o->pngDir = v;
     else if (a == "--wav-dir" && (v = next())) o->wavDir = v;
-    else if (a == "--track" && (v = next()) && ParseNumber(v, 0, 0xFFFFFFFFu, &n)) o->track = n;
-    else if (a == "--surface" && (v = next()) && ParseNumber(v, 0, 15, &n)) o->surfaceType = int(n);
-    else if (a == "--scale" && (v = next()) && ParseNumber(v, 0, 7, &n)) o->scale = n;
-    else if (a == "--frames" && (v = next()) && ParseNumber(v, 1, 0xFFFFFFFFu, &n)) o->frames = n;
-    else if (a == "--threads" && (v = next()) && ParseNumber(v, 1, 2, &n)) o->threads = n;
+    else if (a == "--track" && (v = next()) && ParseWholeNumber(v, 0, 0xFFFFFFFFu, &n)) o->track = n;
+    else if (a == "--surface" && (v = next()) && ParseWholeNumber(v, 0, 15, &n)) o->surfaceType = int(n);
+    else if (a == "--scale" && (v = next()) && ParseWholeNumber(v, 0, 7, &n)) o->scale = n;
+    else if (a == "--frames" && (v = next()) && ParseWholeNumber(v, 1, 0xFFFFFFFFu, &n)) o->frames = n;
+    else if (a == "--threads" && (v = next()) && ParseWholeNumber(v, 1, 2, &n)) o->threads = n;
     else if (a == "--gray") o->gray = true;
     else if (a == "--swap-alpha") o->swapAlpha = true;
     else if (a == "-q") o->quiet = true;
     else if (a[0] != '-' && o->input.empty()) o->input = a;
-    else return "bad option or value: " + a;
+    else return "bad option or value: " + a + (v ? std::string(" ") + v : std::string());
   }
   if (o->input.empty()) return "no input movie";
   if (o->output.empty() && o->alpha.empty() && o->pngDir.empty() && o->wavDir.empty())
@@ -81,6 +75,14 @@ std::string ParseDecodeArgs(int argc, char** argv, DecodeOptions* o) {
 bool EndsWith(const std::string& s, const char* suffix) {
   size_t n = std::strlen(suffix);
   return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
+}
+
+// Creates an output directory (and its parents) unless it exists; returns an error text or "".
+std::string MakeOutputDirectory(const std::string& dir) {
+  std::error_code ec;
+  if (dir.empty() || std::filesystem::is_directory(dir, ec)) return "";
+  std::filesystem::create_directories(dir, ec);
+  return ec ? "cannot create the directory " + dir + ": " + ec.message() : "";
 }
 
 std::string OpenOutputs(const DecodeOptions& o, DecodeOutputs* out) {
@@ -105,7 +107,20 @@ std::string OpenOutputs(const DecodeOptions& o, DecodeOutputs* out) {
     if (!PngAvailable()) return "this build of vexa has no PNG support";
     out->PngDir = o.pngDir;
   }
-  return "";
+  return MakeOutputDirectory(o.pngDir);
+}
+
+// Refuses a surface too large to write from the header alone, before the open sets up planes
+// for the picture the header claims.
+std::string CheckSurfaceSize(const DecodeOptions& o) {
+  if (o.surfaceType < 0 || o.output.empty()) return "";
+  MovieSetPendingIoBufferSize(0);
+  Movie* m = MovieOpen(o.input.c_str(), OpenNoFrameBuffers | OpenNoIoThread | OpenNoFillIo |
+                                            OpenIoBufferSize | (o.scale << OpenScaleShift));
+  if (!m) return "";  // the decoding open says why
+  std::string error = SurfaceSizeError(m->Width, m->Height, uint32_t(o.surfaceType));
+  MovieClose(m);
+  return error;
 }
 
 void DecodeOneFrame(Movie* m, uint32_t threads) {
@@ -165,6 +180,11 @@ int CommandDecode(int argc, char** argv) {
   // Sound tracks go to WAV files: all of them (or the one asked for) are opened.
   WavFiles wav{o.wavDir, {}};
   uint32_t trackFlags = 0;
+  if (error = CheckSurfaceSize(o); error.empty()) error = MakeOutputDirectory(o.wavDir);
+  if (!error.empty()) {
+    std::fprintf(stderr, "vexa decode: %s\n", error.c_str());
+    return 1;
+  }
   if (!o.wavDir.empty()) {
     std::vector<uint32_t> ids;
     if (o.track >= 0) ids.push_back(uint32_t(o.track));
@@ -181,7 +201,7 @@ int CommandDecode(int argc, char** argv) {
   Movie* m = MovieOpen(o.input.c_str(), OpenAlpha | OpenFrameRate | OpenNeverSkip | trackFlags |
                                             (o.scale << OpenScaleShift));
   if (!m) {
-    std::fprintf(stderr, "%s\n", MovieGetError());
+    std::fprintf(stderr, "vexa decode: %s: %s\n", o.input.c_str(), MovieGetError());
     WavFilesRelease();
     return 1;
   }

@@ -2,7 +2,6 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "tools/commands.h"
 #include "tools/encode_input.h"
 #include "tools/audio_track_encoder.h"
+#include "tools/parse_number.h"
 #include "vexa/movie.h"
 
 namespace {
@@ -23,7 +23,8 @@ const char kUsage[] =
     "directory of PNG pictures (in name order) or a pattern such as frames/%04d.png.\n"
     "  --quality Q          0 (smallest) to 100 (finest); default 75\n"
     "  --keyint N           a key frame every N frames (0: only the first); default 250\n"
-    "  --fps N/D            frame rate (default: the Y4M's, or 25/1 for PNG pictures)\n"
+    "  --fps N/D            frame rate, from one frame an hour to 1000 a second (default: the\n"
+    "                       Y4M's, or 25/1 for PNG pictures)\n"
     "  --version V          format version letter f, g, h or i (default i)\n"
     "  --alpha-input A.y4m  alpha planes: the luma of another Y4M stream of the same size\n"
     "  --png-alpha          keep the PNG pictures' alpha channel as the alpha plane\n"
@@ -52,53 +53,61 @@ struct EncodeOptions {
   bool pngAlpha = false, gray = false, quiet = false;
 };
 
-bool ParseNumber(const char* text, uint32_t high, uint32_t* value) {
-  char* end = nullptr;
-  unsigned long v = std::strtoul(text, &end, 10);
-  if (!*text || *end || v > high) return false;
-  *value = uint32_t(v);
-  return true;
+bool TakesValue(const std::string& option) {
+  for (const char* o : {"-i", "-o", "--alpha-input", "--quality", "--keyint", "--fps", "--version",
+                        "--audio", "--audio-id", "--audio-variant", "--audio-bits", "--audio-quality"})
+    if (option == o) return true;
+  return false;
 }
 
-bool ParseRate(const char* text, uint32_t* num, uint32_t* den) {
-  unsigned long n = 0, d = 1;
-  int got = std::sscanf(text, "%lu/%lu", &n, &d);
-  if (got < 1 || n == 0 || d == 0 || n > 0xFFFFFFFFu || d > 0xFFFFFFFFu) return false;
-  *num = uint32_t(n), *den = uint32_t(d);
-  return true;
+// Sets one option from its value; returns what is wrong with it, or "".
+std::string SetOption(const std::string& a, const std::string& v, EncodeOptions* o) {
+  auto bad = [&](const char* allowed) { return a + " takes " + allowed + ", not '" + v + "'"; };
+  if (a == "-i") o->input = v;
+  else if (a == "-o") o->output = v;
+  else if (a == "--alpha-input") o->alphaInput = v;
+  else if (a == "--quality") {
+    if (!ParseWholeNumber(v, 0, 100, &o->quality)) return bad("0 to 100");
+  } else if (a == "--keyint") {
+    if (!ParseWholeNumber(v, 0, 0xFFFFFFFFu, &o->keyint)) return bad("0 to 4294967295");
+  } else if (a == "--fps") {
+    if (!ParseRatio(v, '/', true, &o->fpsNum, &o->fpsDen)) return bad("N or N/D, whole numbers from 1");
+  } else if (a == "--version") {
+    if (v.size() != 1 || v[0] < 'f' || v[0] > 'i') return bad("f, g, h or i");
+    o->version = v[0];
+  } else if (a == "--audio") {
+    o->audio.push_back({v, uint32_t(o->audio.size())});
+  } else if (o->audio.empty()) {
+    return a + " must follow the --audio it applies to";
+  } else {
+    AudioTrackOptions& t = o->audio.back();
+    if (a == "--audio-id" && !ParseWholeNumber(v, 0, 0xFFFFFFFFu, &t.id)) return bad("0 to 4294967295");
+    if (a == "--audio-variant" && v != "dft" && v != "dct") return bad("dft or dct");
+    if (a == "--audio-bits" && v != "8" && v != "16") return bad("8 or 16");
+    if (a == "--audio-quality" && !ParseWholeNumber(v, 1, 100, &t.quality)) return bad("1 to 100");
+    if (a == "--audio-variant") t.dct = v == "dct";
+    if (a == "--audio-bits") t.bits = v == "8" ? 8 : 16;
+  }
+  return "";
 }
 
 std::string ParseEncodeArgs(int argc, char** argv, EncodeOptions* o) {
   for (int i = 0; i < argc; ++i) {
-    std::string a = argv[i];
-    auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-    const char* v = nullptr;
-    if (a == "-i" && (v = next())) o->input = v;
-    else if (a == "-o" && (v = next())) o->output = v;
-    else if (a == "--alpha-input" && (v = next())) o->alphaInput = v;
-    else if (a == "--quality" && (v = next()) && ParseNumber(v, 100, &o->quality)) {}
-    else if (a == "--keyint" && (v = next()) && ParseNumber(v, 0xFFFFFFFFu, &o->keyint)) {}
-    else if (a == "--fps" && (v = next()) && ParseRate(v, &o->fpsNum, &o->fpsDen)) {}
-    else if (a == "--version" && (v = next()) && std::strlen(v) == 1 && v[0] >= 'f' && v[0] <= 'i')
-      o->version = v[0];
-    else if (a == "--audio" && (v = next())) {
-      o->audio.push_back({v, uint32_t(o->audio.size())});
-    } else if (a.rfind("--audio-", 0) == 0 && !o->audio.empty() && (v = next())) {
-      AudioTrackOptions& t = o->audio.back();
-      std::string value = v;
-      bool ok = (a == "--audio-id" && ParseNumber(v, 0xFFFFFFFFu, &t.id)) ||
-                (a == "--audio-variant" && (value == "dft" || value == "dct")) ||
-                (a == "--audio-bits" && (value == "8" || value == "16")) ||
-                (a == "--audio-quality" && ParseNumber(v, 100, &t.quality) && t.quality > 0);
-      if (!ok) return "bad option or value: " + a + " " + value;
-      if (a == "--audio-variant") t.dct = value == "dct";
-      if (a == "--audio-bits") t.bits = value == "8" ? 8 : 16;
-    } else if (a == "--png-alpha") o->pngAlpha = true;
+    const std::string a = argv[i];
+    if (a == "--png-alpha") o->pngAlpha = true;
     else if (a == "--gray") o->gray = true;
     else if (a == "-q") o->quiet = true;
-    else return "bad option or value: " + a;
+    else if (!TakesValue(a)) return "unknown option: " + a;
+    else if (i + 1 >= argc) return a + " needs a value";
+    else if (std::string problem = SetOption(a, argv[++i], o); !problem.empty()) return problem;
   }
   if (o->input.empty() || o->output.empty()) return "give the input with -i and the movie with -o";
+  // The player and --wav-dir tell tracks apart by identifier.
+  for (size_t i = 0; i < o->audio.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (o->audio[i].id == o->audio[j].id)
+        return "two sound tracks have the identifier " + std::to_string(o->audio[i].id) +
+               " (give each --audio its own --audio-id)";
   return "";
 }
 
@@ -143,7 +152,8 @@ int ReadAlpha(Y4mReader* alphaIn, const YuvPicture& picture, std::vector<uint8_t
               std::string* error) {
   YuvPicture a;
   if (!Y4mReadFrame(alphaIn, &a, error)) {
-    if (error->empty()) *error = "the alpha input has fewer frames than the pictures";
+    *error = error->empty() ? "the alpha input has fewer frames than the pictures"
+                            : "alpha input: " + *error;
     return 0;
   }
   if (a.Width != picture.Width || a.Height != picture.Height) {
@@ -154,18 +164,18 @@ int ReadAlpha(Y4mReader* alphaIn, const YuvPicture& picture, std::vector<uint8_t
   return 1;
 }
 
-int EncodeFrames(const EncodeOptions& o, EncodeInput* in, Y4mReader* alphaIn, VideoEncoder* e,
+// Encodes the picture already read and every one after it.
+int EncodeFrames(const EncodeOptions& o, EncodeInput* in, YuvPicture picture,
+                 std::vector<uint8_t> alpha, Y4mReader* alphaIn, VideoEncoder* e,
                  std::vector<AudioTrackEncoder>* audio, MovieWriter* w, EncodeTotals* totals,
                  std::string* error) {
-  YuvPicture picture;
-  std::vector<uint8_t> alpha;
   const bool wantAlpha = (e->Config.Flags & VideoEncoderAlpha) != 0;
   const uint32_t rateNum = w->Config.FrameRate, rateDen = w->Config.FrameRateDiv;
   // Each frame is written when the next one exists: the last one also takes the sound that the
   // audio encoders still hold.
   MovieWriterFrame pending;
   bool havePending = false;
-  while (EncodeInputRead(in, &picture, &alpha, error)) {
+  do {
     if (alphaIn && !ReadAlpha(alphaIn, picture, &alpha, error)) return 0;
     if (wantAlpha && alpha.empty()) alpha.assign(picture.Y.size(), 255);
     const uint32_t cw = (picture.Width + 1) / 2;
@@ -194,13 +204,14 @@ int EncodeFrames(const EncodeOptions& o, EncodeInput* in, Y4mReader* alphaIn, Vi
       std::fprintf(stderr, "\rencoding: frame %" PRIu32, totals->frames);
     else if (o.quiet)
       ++totals->frames;
-  }
+  } while (EncodeInputRead(in, &picture, &alpha, error));
   if (!error->empty()) return 0;
-  if (!havePending) {
-    *error = "the input holds no pictures";
-    return 0;
+  for (size_t t = 0; t < audio->size(); ++t) {
+    AudioTrackFinish(&(*audio)[t], &pending.Audio[t]);
+    w->Config.Tracks[t].MaxBytes = (*audio)[t].Largest;  // exact: it holds for every packet
   }
-  for (size_t t = 0; t < audio->size(); ++t) AudioTrackFinish(&(*audio)[t], &pending.Audio[t]);
+  // The sizes are now exact; a track that would still be dropped is refused.
+  if (*error = MovieWriterCheck(w->Config); !error->empty()) return 0;
   if (!MovieWriterAddFrame(w, pending)) {
     *error = "the movie would pass the format's 4 GB limit";
     return 0;
@@ -218,8 +229,15 @@ int RunEncode(const EncodeOptions& o) {
   EncodeTotals totals;
   MovieWriter w;
   std::vector<AudioTrackEncoder> audio;
+  YuvPicture first;
+  std::vector<uint8_t> firstAlpha;
   int ok = EncodeInputOpen(&in, o.input, o.pngAlpha, &error);
-  if (ok && !o.alphaInput.empty()) ok = haveAlphaIn = Y4mOpen(&alphaIn, o.alphaInput, &error);
+  if (ok && !o.alphaInput.empty() && !(ok = haveAlphaIn = Y4mOpen(&alphaIn, o.alphaInput, &error)))
+    error = "alpha input: " + error;
+  // The first picture is read before the encoder is set up for its size, so that a header
+  // claiming a picture the file does not hold costs no more memory than the file.
+  if (ok && !(ok = EncodeInputRead(&in, &first, &firstAlpha, &error)) && error.empty())
+    error = "the input holds no pictures";
   if (ok) {
     VideoEncoderConfig config;
     config.Version = o.version;
@@ -239,15 +257,18 @@ int RunEncode(const EncodeOptions& o) {
     movie.FrameRateDiv = o.fpsNum ? o.fpsDen : in.RateDen;
     movie.VideoFlags = VideoEncoderVideoFlags(&config);
     if (ok) ok = OpenAudioTracks(o, movie.FrameRate, movie.FrameRateDiv, &audio, &movie, &error);
+    // Refused before encoding when even one frame's sound would not fit the player's buffer.
+    if (ok) ok = (error = MovieWriterCheck(movie)).empty();
     MovieWriterInit(&w, movie);
   }
   if (ok)
-    ok = EncodeFrames(o, &in, haveAlphaIn ? &alphaIn : nullptr, &e, &audio, &w, &totals, &error);
+    ok = EncodeFrames(o, &in, std::move(first), std::move(firstAlpha),
+                      haveAlphaIn ? &alphaIn : nullptr, &e, &audio, &w, &totals, &error);
   if (ok) ok = MovieWriterSave(&w, o.output, &error);
   if (ok) PrintSummary(o, totals, e.Config.Flags);
   if (encoderReady) VideoEncoderFree(&e);
   for (AudioTrackEncoder& t : audio) AudioTrackFree(&t);
-  if (haveAlphaIn) Y4mClose(&alphaIn);
+  Y4mClose(&alphaIn);
   EncodeInputClose(&in);
   if (ok) return 0;
   std::fprintf(stderr, "%svexa encode: %s\n", o.quiet ? "" : "\n", error.c_str());

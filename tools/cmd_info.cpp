@@ -14,7 +14,8 @@ const char kUsage[] =
     "usage: vexa info FILE\n"
     "Prints the movie's header (version, picture size, frames, frame rate, flags), each sound\n"
     "track, the key frames, the largest frame and the average and peak data rates.\n"
-    "Exit status 1 when the movie cannot be opened (the library's error text goes to stderr).\n";
+    "Exit status 1 when the movie cannot be opened (the file's name and the library's error\n"
+    "text go to stderr).\n";
 
 void PrintFlags(const Movie* m) {
   std::string flags;
@@ -105,7 +106,7 @@ int CommandInfo(int argc, char** argv) {
   Movie* m = MovieOpen(argv[0], OpenNoFrameBuffers | OpenNoIoThread | OpenNoFillIo |
                                     OpenIoBufferSize);
   if (!m) {
-    std::fprintf(stderr, "%s\n", MovieGetError());
+    std::fprintf(stderr, "vexa info: %s: %s\n", argv[0], MovieGetError());
     return 1;
   }
   PrintMovie(argv[0], m, VersionLetter(argv[0]));

@@ -1,5 +1,6 @@
 #include "tools/decode_outputs.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "tools/png_io.h"
@@ -39,17 +40,19 @@ bool WriteI420(DecodeOutputs* out, const Movie* m) {
 
 // Converts the current picture with the given copy flags into the scratch buffer (pitch: the
 // displayed width in pixels of the type).
-void CopyPicture(DecodeOutputs* out, Movie* m, uint32_t flags) {
-  uint32_t pitch = m->Width * SurfaceBytesPerPixel(flags & CopySurfaceTypeMask);
-  out->Buffer.assign(size_t(pitch) * m->Height, 0);
+int CopyPicture(DecodeOutputs* out, Movie* m, uint32_t flags, std::string* error) {
+  const uint64_t pitch = uint64_t(m->Width) * SurfaceBytesPerPixel(flags & CopySurfaceTypeMask);
+  if (*error = SurfaceSizeError(m->Width, m->Height, flags); !error->empty()) return 0;
+  out->Buffer.assign(size_t(pitch * m->Height), 0);
   if (pitch)
     MovieCopyToSurface(m, out->Buffer.data(), int32_t(pitch), m->Height, 0, 0, 0, 0, m->Width,
                        m->Height, flags | CopyAll | OpenNeverSkip);
+  return 1;
 }
 
 int WritePng(DecodeOutputs* out, Movie* m, uint32_t frame, std::string* error) {
   const bool alpha = (m->OpenFlags & OpenAlpha) != 0;
-  CopyPicture(out, m, alpha ? SurfaceRGBA32 : SurfaceRGB24);
+  if (!CopyPicture(out, m, alpha ? SurfaceRGBA32 : SurfaceRGB24, error)) return 0;
   char name[32];
   std::snprintf(name, sizeof name, "/frame%06u.png", unsigned(frame));
   return PngWrite(out->PngDir + name, out->Buffer.data(), m->Width, m->Height, alpha ? 4 : 3,
@@ -59,6 +62,14 @@ int WritePng(DecodeOutputs* out, Movie* m, uint32_t frame, std::string* error) {
 }  // namespace
 
 uint32_t SurfaceBytesPerPixel(uint32_t type) { return kBytesPerPixel[type & 15]; }
+
+std::string SurfaceSizeError(uint32_t width, uint32_t height, uint32_t type) {
+  // Surfaces are written whole; a 32767 x 32767 picture at four bytes a pixel still fits.
+  const uint64_t bytes = uint64_t(width) * SurfaceBytesPerPixel(type) * height;
+  if (bytes <= uint64_t{1} << 32) return "";
+  return "the " + std::to_string(width) + " x " + std::to_string(height) + " surface needs " +
+         std::to_string(bytes) + " bytes, more than the 4 GiB that vexa decode writes at a time";
+}
 
 int DecodeWriteHeader(DecodeOutputs* out, const Movie* m) {
   if (!out->Video || !out->Y4m) return 1;
@@ -78,7 +89,7 @@ int DecodeWriteFrame(DecodeOutputs* out, Movie* m, uint32_t frame, std::string* 
     ok &= WriteCropped(out->Alpha, p->Sets[p->Current][PlaneA], m->FileWidth, m->FileHeight);
   }
   if (out->Surface) {
-    CopyPicture(out, m, out->SurfaceFlags);
+    if (!CopyPicture(out, m, out->SurfaceFlags, error)) return 0;
     ok &= WriteAll(out->Surface, out->Buffer.data(), out->Buffer.size());
   }
   if (!ok) {

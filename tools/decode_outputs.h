@@ -21,6 +21,8 @@ struct DecodeOutputs {
 
 // Bytes per pixel of a surface type (0 for the type without a converter).
 uint32_t SurfaceBytesPerPixel(uint32_t type);
+// Why a width x height surface of the type is too large to write, or "".
+std::string SurfaceSizeError(uint32_t width, uint32_t height, uint32_t type);
 
 // Writes the stream header (Y4M only).
 int DecodeWriteHeader(DecodeOutputs* out, const Movie* movie);

@@ -31,13 +31,14 @@ void PixelToYuv(const uint8_t* rgb, double* y, double* u, double* v) {
   *v = (r - aY) / (2.0 * kChromaV);
 }
 
-std::vector<std::string> PngsInDirectory(const std::string& dir) {
-  std::vector<std::string> files;
+// The file-system calls take error codes: a name too long, a permission refused or a symbolic
+// link loop is reported, never thrown.
+std::string PngsInDirectory(const std::string& dir, std::vector<std::string>* files) {
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(dir, ec))
-    if (entry.path().extension() == ".png") files.push_back(entry.path().string());
-  std::sort(files.begin(), files.end());
-  return files;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+    if (it->path().extension() == ".png") files->push_back(it->path().string());
+  std::sort(files->begin(), files->end());
+  return ec ? "cannot list " + dir + ": " + ec.message() : "";
 }
 
 // Expands the one %d (optionally %0Nd) of a file-name pattern; "%%" is a percent sign. Returns
@@ -69,15 +70,16 @@ bool ExpandPattern(const std::string& pattern, int number, std::string* name) {
   return conversions == 1;
 }
 
-std::vector<std::string> PngsFromPattern(const std::string& pattern) {
-  std::vector<std::string> files;
+std::string PngsFromPattern(const std::string& pattern, std::vector<std::string>* files) {
   std::string name;
+  std::error_code ec;
   for (int first : {0, 1}) {
-    for (int k = first; ExpandPattern(pattern, k, &name) && fs::exists(name); ++k)
-      files.push_back(name);
-    if (!files.empty()) break;
+    for (int k = first; ExpandPattern(pattern, k, &name) && fs::exists(name, ec); ++k)
+      files->push_back(name);
+    if (ec) return "cannot read " + name + ": " + ec.message();
+    if (!files->empty()) break;
   }
-  return files;
+  return "";
 }
 
 int ReadPng(EncodeInput* in, YuvPicture* picture, std::vector<uint8_t>* alpha, std::string* error) {
@@ -92,10 +94,12 @@ int ReadPng(EncodeInput* in, YuvPicture* picture, std::vector<uint8_t>* alpha, s
              std::to_string(in->Height);
     return 0;
   }
-  RgbaToYuv(image.Rgba.data(), image.Width, image.Height, picture);
+  RgbaToYuv(image.Rgba.get(), image.Width, image.Height, picture);
   alpha->clear();
-  if (in->PngAlpha)
-    for (size_t i = 3; i < image.Rgba.size(); i += 4) alpha->push_back(image.Rgba[i]);
+  if (in->PngAlpha) {
+    alpha->resize(picture->Y.size());
+    for (size_t i = 0; i < alpha->size(); ++i) (*alpha)[i] = image.Rgba[4 * i + 3];
+  }
   return 1;
 }
 
@@ -105,12 +109,6 @@ void RgbaToYuv(const uint8_t* rgba, uint32_t width, uint32_t height, YuvPicture*
   const uint32_t cw = (width + 1) / 2, ch = (height + 1) / 2;
   p->Width = width, p->Height = height;
   p->Y.assign(size_t(width) * height, 0);
-  std::vector<double> u(p->Y.size()), v(p->Y.size());
-  for (size_t i = 0; i < p->Y.size(); ++i) {
-    double y;
-    PixelToYuv(rgba + 4 * i, &y, &u[i], &v[i]);
-    p->Y[i] = Clamp(y);
-  }
   // Chroma: the average over each 2x2 square (edge squares use the pixels they have).
   p->U.assign(size_t(cw) * ch, 128);
   p->V.assign(size_t(cw) * ch, 128);
@@ -120,8 +118,12 @@ void RgbaToYuv(const uint8_t* rgba, uint32_t width, uint32_t height, YuvPicture*
       int n = 0;
       for (uint32_t y = 2 * cy; y < std::min(2 * cy + 2, height); ++y)
         for (uint32_t x = 2 * cx; x < std::min(2 * cx + 2, width); ++x, ++n) {
-          su += u[size_t(y) * width + x];
-          sv += v[size_t(y) * width + x];
+          const size_t i = size_t(y) * width + x;
+          double luma, u, v;
+          PixelToYuv(rgba + 4 * i, &luma, &u, &v);
+          p->Y[i] = Clamp(luma);
+          su += u;
+          sv += v;
         }
       p->U[size_t(cy) * cw + cx] = Clamp(su / n);
       p->V[size_t(cy) * cw + cx] = Clamp(sv / n);
@@ -132,9 +134,13 @@ int EncodeInputOpen(EncodeInput* in, const std::string& source, bool pngAlpha,
                     std::string* error) {
   *in = EncodeInput{};
   in->PngAlpha = pngAlpha;
+  // A directory holds PNG pictures; a name that is no file but a pattern names them; anything
+  // else is a Y4M stream (whatever its name holds, '%' included).
   std::error_code ec;
-  const bool isDir = fs::is_directory(source, ec);
-  if (!isDir && source.find('%') == std::string::npos) {
+  const fs::file_status status = fs::status(source, ec);
+  std::string name;
+  const bool isDir = fs::is_directory(status);
+  if (!isDir && (fs::exists(status) || !ExpandPattern(source, 0, &name))) {
     if (!Y4mOpen(&in->Y4m, source, error)) return 0;
     in->Width = in->Y4m.Width, in->Height = in->Y4m.Height;
     in->RateNum = in->Y4m.RateNum, in->RateDen = in->Y4m.RateDen;
@@ -145,15 +151,14 @@ int EncodeInputOpen(EncodeInput* in, const std::string& source, bool pngAlpha,
     return 0;
   }
   in->Png = true;
-  in->PngFiles = isDir ? PngsInDirectory(source) : PngsFromPattern(source);
+  *error = isDir ? PngsInDirectory(source, &in->PngFiles) : PngsFromPattern(source, &in->PngFiles);
+  if (!error->empty()) return 0;
   if (in->PngFiles.empty()) {
     *error = "no PNG pictures found at " + source;
     return 0;
   }
-  // The size comes from the first picture, read ahead here and again as frame 1.
-  PngImage first;
-  if (!PngRead(in->PngFiles[0], &first, error)) return 0;
-  in->Width = first.Width, in->Height = first.Height;
+  // The size comes from the first picture's header; its pixels are read as frame 1.
+  if (!PngReadSize(in->PngFiles[0], &in->Width, &in->Height, error)) return 0;
   if (in->Width > 32767 || in->Height > 32767) {
     *error = "pictures larger than 32767 x 32767 cannot be stored";
     return 0;

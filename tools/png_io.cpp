@@ -1,6 +1,8 @@
 #include "tools/png_io.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <new>
 
 #ifdef VEXA_HAVE_PNG
 #include <png.h>
@@ -22,18 +24,38 @@ int PngWrite(const std::string& path, const uint8_t* pixels, uint32_t width, uin
   return 1;
 }
 
+static int PngBegin(const std::string& path, png_image* image, std::string* error) {
+  *image = png_image{};
+  image->version = PNG_IMAGE_VERSION;
+  if (png_image_begin_read_from_file(image, path.c_str())) return 1;
+  *error = "cannot read " + path + ": " + image->message;
+  return 0;
+}
+
+int PngReadSize(const std::string& path, uint32_t* width, uint32_t* height, std::string* error) {
+  png_image image;
+  if (!PngBegin(path, &image, error)) return 0;
+  *width = image.width;
+  *height = image.height;
+  png_image_free(&image);
+  return 1;
+}
+
 int PngRead(const std::string& path, PngImage* out, std::string* error) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) {
-    *error = "cannot read " + path + ": " + image.message;
-    return 0;
-  }
+  png_image image;
+  if (!PngBegin(path, &image, error)) return 0;
   image.format = PNG_FORMAT_RGBA;
   out->Width = image.width;
   out->Height = image.height;
-  out->Rgba.assign(size_t(PNG_IMAGE_SIZE(image)), 0);
-  if (!png_image_finish_read(&image, nullptr, out->Rgba.data(), 0, nullptr)) {
+  const uint64_t bytes = uint64_t(image.width) * image.height * 4;
+  out->Rgba.reset(bytes <= SIZE_MAX ? new (std::nothrow) uint8_t[size_t(bytes)] : nullptr);
+  if (!out->Rgba) {
+    *error = "cannot read " + path + ": out of memory for its " + std::to_string(image.width) +
+             " x " + std::to_string(image.height) + " picture";
+    png_image_free(&image);
+    return 0;
+  }
+  if (!png_image_finish_read(&image, nullptr, out->Rgba.get(), 0, nullptr)) {
     *error = "cannot read " + path + ": " + image.message;
     png_image_free(&image);
     return 0;
@@ -51,6 +73,11 @@ int PngWrite(const std::string&, const uint8_t*, uint32_t, uint32_t, uint32_t, s
 }
 
 int PngRead(const std::string&, PngImage*, std::string* error) {
+  *error = "this build of vexa has no PNG support";
+  return 0;
+}
+
+int PngReadSize(const std::string&, uint32_t*, uint32_t*, std::string* error) {
   *error = "this build of vexa has no PNG support";
   return 0;
 }

@@ -74,10 +74,13 @@ int WavRead(const std::string& path, WavSound* sound, std::string* error) {
   Format f;
   const uint8_t* data = nullptr;
   size_t dataBytes = 0;
-  for (size_t at = 12; at + 8 <= b.size();) {
+  std::string problem;
+  for (size_t at = 12; at + 8 <= b.size() && problem.empty() && !data;) {
     size_t size = Le(&b[at + 4], 4), body = at + 8;
     size_t avail = b.size() - body < size ? b.size() - body : size;  // a cut file keeps what it has
-    if (!std::memcmp(&b[at], "fmt ", 4) && avail >= 16) {
+    if (!std::memcmp(&b[at], "fmt ", 4) && avail < 16) {
+      problem = "the format chunk holds " + std::to_string(avail) + " bytes, fewer than 16";
+    } else if (!std::memcmp(&b[at], "fmt ", 4)) {
       f.code = uint16_t(Le(&b[body], 2));
       f.channels = uint16_t(Le(&b[body + 2], 2));
       f.rate = Le(&b[body + 4], 4);
@@ -89,8 +92,9 @@ int WavRead(const std::string& path, WavSound* sound, std::string* error) {
     }
     at = body + avail + (avail & 1);
   }
-  std::string problem = data ? CheckFormat(f) : "no sound data";
-  if (f.code == 0 && data) problem = "no format chunk before the sound";
+  // The sound is read with the format that comes before it, as a streaming reader must.
+  if (problem.empty())
+    problem = !data ? "no sound data" : f.code == 0 ? "no format chunk before the sound" : CheckFormat(f);
   if (!problem.empty()) {
     *error = path + ": " + problem;
     return 0;

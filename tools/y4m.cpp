@@ -1,48 +1,79 @@
 #include "tools/y4m.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
+
+#include "tools/parse_number.h"
 
 namespace {
 
-// Reads one line (up to the newline, which is dropped); false at the end of the file.
-bool ReadLine(FILE* f, std::string* line) {
+constexpr size_t kMaxHeaderLine = 4096;
+
+enum class Line { Read, End, TooLong };
+
+// Reads one line (up to the newline, which is dropped), keeping at most 4096 bytes of it. A
+// longer header line is an error; a longer frame line is read over (its parameters are unused).
+Line ReadLine(FILE* f, std::string* line, bool frameLine) {
   line->clear();
+  bool tooLong = false;
   int c;
   while ((c = std::fgetc(f)) != EOF && c != '\n') {
-    if (line->size() > 4096) return false;  // no header is that long
-    line->push_back(char(c));
+    if (line->size() < kMaxHeaderLine) line->push_back(char(c));
+    else tooLong = true;
   }
-  return c == '\n' || !line->empty();
+  if (c == EOF && line->empty()) return Line::End;
+  return tooLong && !frameLine ? Line::TooLong : Line::Read;
+}
+
+// Reads n bytes into *out, growing it with what arrives, so that a header that claims more than
+// the stream holds costs no more memory than the data that is really there.
+bool ReadExactly(FILE* f, size_t n, std::vector<uint8_t>* out) {
+  out->clear();
+  while (out->size() < n) {
+    const size_t at = out->size(), want = std::min(n - at, std::max<size_t>(at, size_t{1} << 20));
+    out->resize(at + want);
+    const size_t got = std::fread(out->data() + at, 1, want, f);
+    out->resize(at + got);
+    if (got < want) return false;
+  }
+  return true;
+}
+
+bool ParseSize(const std::string& value, uint32_t* size) {
+  return ParseWholeNumber(value, 1, 32767, size);
+}
+
+// The 8-bit colour spaces; the 4:2:0 ones differ only in where chroma is sited.
+bool ParseSampling(const std::string& value, Y4mReader::Chroma* sampling) {
+  if (value == "420" || value == "420jpeg" || value == "420paldv" || value == "420mpeg2")
+    *sampling = Y4mReader::C420;
+  else if (value == "422") *sampling = Y4mReader::C422;
+  else if (value == "444") *sampling = Y4mReader::C444;
+  else if (value == "mono") *sampling = Y4mReader::Mono;
+  else return false;
+  return true;
 }
 
 bool ParseTag(Y4mReader* r, const std::string& tag, std::string* error) {
   const char kind = tag[0];
   const std::string value = tag.substr(1);
-  if (kind == 'W') r->Width = uint32_t(std::strtoul(value.c_str(), nullptr, 10));
-  if (kind == 'H') r->Height = uint32_t(std::strtoul(value.c_str(), nullptr, 10));
-  if (kind == 'F') {
-    unsigned long num = 0, den = 0;
-    if (std::sscanf(value.c_str(), "%lu:%lu", &num, &den) != 2 || !num || !den ||
-        num > 0xFFFFFFFFu || den > 0xFFFFFFFFu) {
-      *error = "bad frame rate in the Y4M header: " + value;
-      return false;
-    }
-    r->RateNum = uint32_t(num), r->RateDen = uint32_t(den);
+  bool ok = true;
+  if (kind == 'W') ok = ParseSize(value, &r->Width);
+  if (kind == 'H') ok = ParseSize(value, &r->Height);
+  if (kind == 'F') ok = ParseRatio(value, ':', false, &r->RateNum, &r->RateDen);
+  if (!ok) {
+    *error = "bad " + std::string(kind == 'F' ? "frame rate" : "picture size") +
+             " in the Y4M header of " + r->Path + ": " + tag +
+             (kind == 'F' ? " (give N:D, whole numbers from 1)" : " (1 to 32767)");
+    return false;
   }
   if (kind == 'I' && value != "p" && value != "?") {
     *error = "interlaced Y4M input is not supported";
     return false;
   }
-  if (kind == 'C') {
-    if (value.rfind("420", 0) == 0) r->Sampling = Y4mReader::C420;
-    else if (value == "422") r->Sampling = Y4mReader::C422;
-    else if (value == "444") r->Sampling = Y4mReader::C444;
-    else if (value == "mono") r->Sampling = Y4mReader::Mono;
-    else {
-      *error = "unsupported Y4M colour space: C" + value + " (use 420, 422, 444 or mono, 8-bit)";
-      return false;
-    }
+  if (kind == 'C' && !ParseSampling(value, &r->Sampling)) {
+    *error = "unsupported Y4M colour space: C" + value + " (use 420, 422, 444 or mono, 8-bit)";
+    return false;
   }
   return true;
 }
@@ -75,7 +106,12 @@ int Y4mOpen(Y4mReader* r, const std::string& path, std::string* error) {
     return 0;
   }
   std::string header;
-  if (!ReadLine(r->File, &header) || header.rfind("YUV4MPEG2", 0) != 0) {
+  const Line line = ReadLine(r->File, &header, false);
+  if (line == Line::TooLong) {
+    *error = "the Y4M header of " + path + " is longer than 4096 bytes";
+    return 0;
+  }
+  if (line != Line::Read || header.rfind("YUV4MPEG2", 0) != 0) {
     *error = path + " is not a YUV4MPEG2 stream";
     return 0;
   }
@@ -87,8 +123,8 @@ int Y4mOpen(Y4mReader* r, const std::string& path, std::string* error) {
     if (!tag.empty() && !ParseTag(r, tag, error)) return 0;
     at = end;
   }
-  if (r->Width == 0 || r->Height == 0 || r->Width > 32767 || r->Height > 32767) {
-    *error = "bad picture size in the Y4M header of " + path;
+  if (r->Width == 0 || r->Height == 0) {
+    *error = "no picture size in the Y4M header of " + path;
     return 0;
   }
   return 1;
@@ -97,7 +133,7 @@ int Y4mOpen(Y4mReader* r, const std::string& path, std::string* error) {
 int Y4mReadFrame(Y4mReader* r, YuvPicture* p, std::string* error) {
   error->clear();
   std::string line;
-  if (!ReadLine(r->File, &line)) return 0;
+  if (ReadLine(r->File, &line, true) == Line::End) return 0;
   if (line.rfind("FRAME", 0) != 0) {
     *error = "damaged Y4M frame header in " + r->Path;
     return 0;
@@ -108,8 +144,7 @@ int Y4mReadFrame(Y4mReader* r, YuvPicture* p, std::string* error) {
   if (r->Sampling == Y4mReader::C422) cw = Half(w);
   const size_t lumaBytes = size_t(w) * h;
   const size_t chromaBytes = r->Sampling == Y4mReader::Mono ? 0 : size_t(cw) * ch;
-  r->Raw.resize(lumaBytes + 2 * chromaBytes);
-  if (std::fread(r->Raw.data(), 1, r->Raw.size(), r->File) != r->Raw.size()) {
+  if (!ReadExactly(r->File, lumaBytes + 2 * chromaBytes, &r->Raw)) {
     *error = "truncated Y4M frame in " + r->Path;
     return 0;
   }

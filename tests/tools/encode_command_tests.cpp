@@ -1,72 +1,13 @@
 // vexa encode end to end: Y4M, PNG and WAV input through our encoders, back through the decoder.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "audio/audio_decoder.h"
-#include "tests/support/test_support.h"
+#include "tests/tools/tool_tests.h"
 #include "tools/audio_track_encoder.h"
-#include "tools/commands.h"
 #include "tools/png_io.h"
 
 namespace {
-
-int Encode(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  return CommandEncode(int(argv.size()), argv.data());
-}
-
-int Decode(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  return CommandDecode(int(argv.size()), argv.data());
-}
-
-std::vector<uint8_t> Slurp(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(uint8_t(c));
-    std::fclose(f);
-  }
-  return bytes;
-}
-
-// A moving gradient with a bright square: `frames` pictures of w x h as planar Y, U, V planes
-// with the chroma of the given Y4M sampling (420, 422 or 444).
-struct Clip {
-  uint32_t w, h, frames;
-  std::string sampling = "420";
-  uint32_t ChromaW() const { return sampling == "444" ? w : (w + 1) / 2; }
-  uint32_t ChromaH() const { return sampling == "420" ? (h + 1) / 2 : h; }
-  uint8_t Luma(uint32_t f, uint32_t x, uint32_t y) const {
-    bool square = x >= 4 + 2 * f && x < 14 + 2 * f && y >= 6 && y < 16;
-    return square ? 220 : uint8_t(40 + (x * 3 + y * 2 + f * 4) % 150);
-  }
-  uint8_t ChromaU(uint32_t x, uint32_t) const { return uint8_t(100 + x % 40); }
-  uint8_t ChromaV(uint32_t, uint32_t y) const { return uint8_t(150 - y % 30); }
-};
-
-std::string WriteY4m(const char* name, const Clip& c) {
-  std::vector<uint8_t> out;
-  std::string header = "YUV4MPEG2 W" + std::to_string(c.w) + " H" + std::to_string(c.h) +
-                       " F30000:1001 Ip A1:1 C" + c.sampling + "\n";
-  out.insert(out.end(), header.begin(), header.end());
-  for (uint32_t f = 0; f < c.frames; ++f) {
-    for (char ch : std::string("FRAME\n")) out.push_back(uint8_t(ch));
-    for (uint32_t y = 0; y < c.h; ++y)
-      for (uint32_t x = 0; x < c.w; ++x) out.push_back(c.Luma(f, x, y));
-    for (uint32_t y = 0; y < c.ChromaH(); ++y)
-      for (uint32_t x = 0; x < c.ChromaW(); ++x) out.push_back(c.ChromaU(x, y));
-    for (uint32_t y = 0; y < c.ChromaH(); ++y)
-      for (uint32_t x = 0; x < c.ChromaW(); ++x) out.push_back(c.ChromaV(x, y));
-  }
-  return TestWriteFile(name, out);
-}
 
 double LumaPsnr(const Clip& c, const std::vector<uint8_t>& i420) {
   const size_t frameBytes = size_t(c.w) * c.h + 2 * size_t((c.w + 1) / 2) * ((c.h + 1) / 2);
@@ -83,101 +24,153 @@ double LumaPsnr(const Clip& c, const std::vector<uint8_t>& i420) {
 }
 
 TEST(VexaEncode, Y4mRoundTripKeepsThePictureAndTheRate) {
-  for (const char* sampling : {"420", "422", "444"}) {
-    Clip clip{45, 27, 6, sampling};
-    std::string in = WriteY4m("clip.y4m", clip), movie = TestTempDir() + "/clip.vxa";
-    ASSERT_EQ(Encode({"-i", in, "-o", movie, "--quality", "90", "-q"}), 0) << sampling;
-    std::string out = TestTempDir() + "/clip.yuv";
-    ASSERT_EQ(Decode({movie, "-o", out, "-q"}), 0);
-    EXPECT_GT(LumaPsnr(clip, Slurp(out)), 30.0) << sampling;
-    std::vector<uint8_t> file = Slurp(movie);
+  const struct { const char* sampling; bool grey; } rows[] = {{"420", false}, {"422", false}, {"444", false}, {"420", true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.sampling) + (row.grey ? " grey" : ""));
+    const Clip clip{45, 27, 6, row.sampling};
+    std::string in = WriteY4m("clip.y4m", clip), movie = TestTempDir() + "/clip.vxa", out = movie + ".yuv";
+    std::vector<std::string> args = {"encode", "-i", in, "-o", movie, "--quality", "90", "-q"};
+    if (row.grey) args.insert(args.end(), {"--gray", "--version", "h"});
+    ASSERT_EQ(Vexa(args), 0);
+    ASSERT_EQ(Vexa({"decode", movie, "-o", out, "-q"}), 0);
+    const std::vector<uint8_t> yuv = Slurp(out), file = Slurp(movie);
+    EXPECT_GT(LumaPsnr(clip, yuv), 30.0);
     EXPECT_EQ(TestGetLe32(file, 28), 30000u);  // the Y4M's frame rate
     EXPECT_EQ(TestGetLe32(file, 32), 1001u);
+    const long luma = 45 * 27, chroma = 2 * 23 * 14;  // a grey movie's chroma is neutral
+    EXPECT_EQ(row.grey ? std::count(yuv.begin() + luma, yuv.begin() + luma + chroma, 128) : chroma, chroma);
   }
 }
 
-TEST(VexaEncode, GreyMoviesDecodeToNeutralChroma) {
-  Clip clip{32, 16, 2};
-  std::string in = WriteY4m("grey.y4m", clip), movie = TestTempDir() + "/grey.vxa";
-  ASSERT_EQ(Encode({"-i", in, "-o", movie, "--gray", "--version", "h", "-q"}), 0);
-  std::string out = TestTempDir() + "/grey.yuv";
-  ASSERT_EQ(Decode({movie, "-o", out, "-q"}), 0);
-  std::vector<uint8_t> yuv = Slurp(out);
-  ASSERT_EQ(yuv.size(), 2u * (32 * 16 + 2 * 16 * 8));
-  for (size_t i = 32 * 16; i < 32 * 16 + 2 * 16 * 8; ++i) ASSERT_EQ(yuv[i], 128) << i;
+struct Outcome {
+  const char* trace;
+  std::vector<std::string> args;  // after "encode -o OUT -q"
+  int status;
+  std::string message;  // a part of what goes to stderr
+  uint32_t frames = 0;  // when not 0: the frames the movie holds, and its sound plays
+};
+
+// The first track's largest packet in the track table holds for each of its packets.
+void ExpectTrackSizesHold(const std::vector<uint8_t>& movie, uint32_t frames) {
+  for (uint32_t k = 0, tracks = TestGetLe32(movie, 40); tracks && k < frames; ++k) {
+    const uint32_t packet = TestGetLe32(movie, 44 + 12 * tracks + 4 * k) & ~1u;
+    ASSERT_LE(packet + 8u, movie.size());
+    EXPECT_LE(TestGetLe32(movie, packet) ? TestGetLe32(movie, packet + 4) : 0u, TestGetLe32(movie, 44)) << k;
+  }
 }
 
-TEST(VexaEncode, ClearErrorsForBadInput) {
-  std::string movie = TestTempDir() + "/bad.vxa";
-  EXPECT_EQ(Encode({"-i", TestTempDir() + "/missing.y4m", "-o", movie, "-q"}), 1);
-  EXPECT_EQ(Encode({"-i", TestWriteFile("text.y4m", {'h', 'i', '\n'}), "-o", movie, "-q"}), 1);
-  std::string cut = WriteY4m("cut.y4m", Clip{16, 16, 1});
-  std::vector<uint8_t> bytes = Slurp(cut);
-  bytes.resize(bytes.size() - 10);
-  EXPECT_EQ(Encode({"-i", TestWriteFile("cut.y4m", bytes), "-o", movie, "-q"}), 1);
-  EXPECT_EQ(Encode({"-i", cut, "-o", movie, "--version", "e"}), 2);
-  EXPECT_EQ(Encode({"-i", cut}), 2);
+// Runs each row in a child process with little memory to spare: claims that the input does not
+// hold cost no more than the input, and nothing ends in an abort.
+void ExpectOutcomes(const std::vector<Outcome>& rows) {
+  const std::string out = TestTempDir() + "/outcome.vxa", wavDir = TestTempDir() + "/outcome";
+  for (const Outcome& row : rows) {
+    SCOPED_TRACE(row.trace);
+    std::vector<std::string> args = {"encode", "-o", out, "-q"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    std::remove(out.c_str());
+    std::string err;
+    EXPECT_EQ(VexaInChild(args, &err), row.status) << err;
+    EXPECT_NE(err.find(row.message), std::string::npos) << err;
+    if (!row.frames) continue;
+    const std::vector<uint8_t> movie = Slurp(out);
+    if (movie.size() < 12) continue;  // the status check has failed
+    EXPECT_EQ(TestGetLe32(movie, 8), row.frames);
+    ExpectTrackSizesHold(movie, row.frames);
+    std::filesystem::remove_all(wavDir);
+    EXPECT_EQ(Vexa({"decode", out, "--wav-dir", wavDir, "-q"}), 0);
+    if (std::find(args.begin(), args.end(), "--audio") != args.end()) {
+      EXPECT_GT(Slurp(wavDir + "/t0.wav").size(), 44u + 1000);  // the player kept the track
+    }
+  }
 }
 
-TEST(VexaEncode, PngSequencesBecomeMoviesAndSizesMustAgree) {
-  if (!PngAvailable()) GTEST_SKIP() << "no PNG support in this build";
-  std::string dir = TestTempDir() + "/pngs";
-  std::vector<uint8_t> rgb(24 * 16 * 3);
+std::string Text(const char* name, const std::string& text) {
+  return TestWriteFile(name, {text.begin(), text.end()});
+}
+
+TEST(VexaEncode, EveryInputGetsAClearAnswer) {
+  const std::string y4m = WriteY4m("two.y4m", Clip{16, 16, 2}), percent = TestTempDir() + "/50%d.y4m";
+  std::filesystem::copy_file(y4m, percent, std::filesystem::copy_options::overwrite_existing);
+  std::string longLines = "YUV4MPEG2 W16 H16\n";  // frame lines with 5000 bytes of parameters
+  for (int f = 0; f < 2; ++f) longLines += "FRAME X" + std::string(5000, 'x') + "\n" + std::string(384, 'd');
+  const std::string wav8k = WriteWav("8k.wav", 8000, 1, 16000);
+  ExpectOutcomes({
+      {"claims 32767x32767, holds nothing", {"-i", Text("big.y4m", "YUV4MPEG2 W32767 H32767 C444\nFRAME\n")},
+       1, "truncated Y4M frame in"},
+      {"10-bit 4:2:0", {"-i", Text("p10.y4m", "YUV4MPEG2 W16 H16 C420p10\n")}, 1, "colour space: C420p10"},
+      {"width past 32 bits", {"-i", Text("wrap.y4m", "YUV4MPEG2 W4294967297 H16\n")}, 1, ": W4294967297 (1 to"},
+      {"width with text", {"-i", Text("abc.y4m", "YUV4MPEG2 W16abc H16\n")}, 1, ": W16abc (1 to 32767)"},
+      {"frame lines of 5000 bytes", {"-i", Text("long.y4m", longLines)}, 0, "", 2},
+      {"'%' in a Y4M file's name", {"-i", percent}, 0, "", 2},
+      {"broken alpha input", {"-i", y4m, "--alpha-input", Text("a.y4m", "YUV4MPEG2 W16 H16\nFRAME\nxx")},
+       1, "alpha input: truncated Y4M frame in"},
+      {"frame rate above 1000", {"-i", y4m, "--fps", "4294967295/1"}, 1, "the frame rate 4294967295/1 is outside"},
+      {"--fps 25x", {"-i", y4m, "--fps", "25x"}, 2, "--fps takes N or N/D, whole numbers from 1, not '25x'"},
+      {"--fps 25/", {"-i", y4m, "--fps", "25/"}, 2, "--fps takes N or N/D, whole numbers from 1, not '25/'"},
+      {"--quality 101", {"-i", y4m, "--quality", "101"}, 2, "--quality takes 0 to 100, not '101'"},
+      {"--keyint -1", {"-i", y4m, "--keyint", "-1"}, 2, "--keyint takes 0 to 4294967295, not '-1'"},
+      {"--version e", {"-i", y4m, "--version", "e"}, 2, "--version takes f, g, h or i, not 'e'"},
+      {"--version missing", {"-i", y4m, "--version"}, 2, "--version needs a value"},
+      {"300 Hz sound", {"-i", y4m, "--audio", WriteWav("300.wav", 300, 1, 600)}, 1,
+       "sound track 0: one frame's sound needs a 1280-byte buffer, more than the player's two seconds"},
+      {"8 kHz 8-bit at 1 fps", {"-i", y4m, "--fps", "1", "--audio", wav8k, "--audio-bits", "8"}, 1,
+       "sound track 0: one frame's sound needs"},
+      {"8 kHz 16-bit at 1 fps", {"-i", y4m, "--fps", "1", "--audio", wav8k}, 0, "", 2},
+      {"8 kHz at 40 fps, the last packet larger", {"-i", WriteY4m("44.y4m", Clip{16, 16, 44}), "--fps", "40",
+       "--audio", WriteWav("8800.wav", 8000, 1, 8800)}, 0, "", 44},
+      {"12-byte fmt chunk", {"-i", y4m, "--audio", WriteWav("fmt12.wav", 8000, 1, 99, 12)}, 1,
+       "fmt12.wav: the format chunk holds 12 bytes, fewer than 16"},
+      {"fmt chunk after the sound", {"-i", y4m, "--audio", WriteWav("late.wav", 8000, 1, 99, 16, true)}, 1,
+       "late.wav: no format chunk before the sound"},
+      {"one id twice", {"-i", y4m, "--audio", wav8k, "--audio", wav8k, "--audio-id", "0"}, 2,
+       "two sound tracks have the identifier 0"},
+  });
+}
+
+uint32_t Crc32(const uint8_t* p, size_t n) {
+  uint32_t c = ~0u;
+  while (n--)
+    for (int k = 0, byte = *p++; k < 8; ++k, byte >>= 1) c = (c >> 1) ^ (0xEDB88320u & (0u - ((c ^ byte) & 1)));
+  return ~c;
+}
+
+void PutBe32(std::vector<uint8_t>* out, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) (*out)[at + i] = uint8_t(v >> (24 - 8 * i));
+}
+
+void WritePng(const std::string& path, uint32_t w, uint32_t h) {
+  std::vector<uint8_t> rgb(size_t(w) * h * 3);
   for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 7);
   std::string error;
+  ASSERT_TRUE(PngWrite(path, rgb.data(), w, h, 3, &error)) << error;
+}
+
+TEST(VexaEncode, PngSequencesBecomeMoviesAndEveryOtherGetsAClearAnswer) {
+  if (!PngAvailable()) GTEST_SKIP() << "no PNG support in this build";
+  const std::string dir = TestTempDir() + "/pngs/", claim = TestTempDir() + "/claim/";
   std::filesystem::create_directories(dir);
-  ASSERT_TRUE(PngWrite(dir + "/a.png", rgb.data(), 24, 16, 3, &error)) << error;
-  ASSERT_TRUE(PngWrite(dir + "/b.png", rgb.data(), 24, 16, 3, &error)) << error;
-  std::string movie = TestTempDir() + "/png.vxa";
-  ASSERT_EQ(Encode({"-i", dir, "-o", movie, "-q"}), 0);
-  EXPECT_EQ(TestGetLe32(Slurp(movie), 8), 2u);  // two frames
-  ASSERT_TRUE(PngWrite(dir + "/c.png", rgb.data(), 16, 24, 3, &error));
-  EXPECT_EQ(Encode({"-i", dir, "-o", movie, "-q"}), 1);
+  std::filesystem::create_directories(claim);
+  WritePng(dir + "a.png", 24, 16);
+  WritePng(dir + "b.png", 24, 16);
+  // A picture of one row whose header claims 20000 x 20000.
+  WritePng(claim + "0.png", 20000, 1);
+  std::vector<uint8_t> png = Slurp(claim + "0.png");
+  PutBe32(&png, 20, 20000);
+  PutBe32(&png, 29, Crc32(&png[12], 17));  // the header chunk's checksum
+  TestWriteFile("claim/0.png", png);
+  const std::string tooLong = TestTempDir() + "/" + std::string(300, 'p');
+  ExpectOutcomes({{"a directory", {"-i", dir}, 0, "", 2}});
+  const std::string pngOut = TestTempDir() + "/new/png";  // made by the command
+  EXPECT_EQ(Vexa({"decode", TestTempDir() + "/outcome.vxa", "--png", pngOut, "-q"}), 0);
+  EXPECT_FALSE(Slurp(pngOut + "/frame000002.png").empty());
+  ExpectOutcomes({
+      {"a 300-character pattern", {"-i", tooLong + "%d.png"}, 1,
+       "vexa encode: cannot read " + tooLong + "0.png: File name too long"},
+      {"claims 20000x20000, holds one row", {"-i", claim}, 1, "cannot read " + claim + "0.png: "},
+  });
+  WritePng(dir + "c.png", 16, 24);
+  ExpectOutcomes({{"sizes differ", {"-i", dir}, 1, dir + "c.png is 16 x 24, the first picture 24 x 16"}});
 }
-
-void PutLe(std::vector<uint8_t>* out, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out->push_back(uint8_t(v >> (8 * i)));
-}
-
-std::string WriteWav(const char* name, uint32_t rate, uint32_t channels, uint32_t frames) {
-  std::vector<uint8_t> w;
-  uint32_t data = frames * channels * 2;
-  for (char c : std::string("RIFF")) w.push_back(uint8_t(c));
-  PutLe(&w, 36 + data, 4);
-  for (char c : std::string("WAVEfmt ")) w.push_back(uint8_t(c));
-  PutLe(&w, 16, 4), PutLe(&w, 1, 2), PutLe(&w, channels, 2), PutLe(&w, rate, 4);
-  PutLe(&w, rate * channels * 2, 4), PutLe(&w, channels * 2, 2), PutLe(&w, 16, 2);
-  for (char c : std::string("data")) w.push_back(uint8_t(c));
-  PutLe(&w, data, 4);
-  for (uint32_t i = 0; i < frames * channels; ++i)
-    PutLe(&w, uint32_t(int32_t(8000 * std::sin(i * 0.03))), 2);
-  return TestWriteFile(name, w);
-}
-
-TEST(VexaEncode, SoundTracksKeepPaceWithThePictures) {
-  Clip clip{32, 32, 75};  // 2.5 s at 29.97 fps
-  std::string video = WriteY4m("long.y4m", clip);
-  std::string music = WriteWav("music.wav", 44100, 2, 44100 * 3);
-  std::string speech = WriteWav("speech.wav", 16000, 1, 16000 * 3);
-  std::string movie = TestTempDir() + "/sound.vxa";
-  ASSERT_EQ(Encode({"-i", video, "-o", movie, "--fps", "25", "--audio", music, "--audio", speech,
-                    "--audio-id", "7", "--audio-variant", "dct", "--audio-bits", "8", "-q"}),
-            0);
-  std::string dir = TestTempDir() + "/sound";
-  std::filesystem::create_directories(dir);
-  ASSERT_EQ(Decode({movie, "--wav-dir", dir, "-q"}), 0);
-  // 75 frames at 25 fps are 3 s: all of each file's sound, to within one transform block.
-  std::vector<uint8_t> t0 = Slurp(dir + "/t0.wav"), t7 = Slurp(dir + "/t7.wav");
-  ASSERT_GT(t0.size(), 44u);
-  ASSERT_GT(t7.size(), 44u);
-  EXPECT_NEAR(double(t0.size() - 44) / 4, 44100.0 * 3, 2048);
-  EXPECT_NEAR(double(t7.size() - 44), 16000.0 * 3, 1024);  // 8-bit mono: a byte a sample
-  EXPECT_EQ(t7[34], 8);                                      // bits per sample
-}
-
-}  // namespace
-
-namespace {
 
 // Over a long movie at an awkward frame rate the packets' sound stays within one block of the
 // pictures' time: after N frames the counts add up to N x rate / fps give or take a block.
@@ -197,7 +190,6 @@ TEST(AudioTrackEncoding, SoundKeepsPaceOverALongMovie) {
     uint64_t decoded = 0;
     for (uint32_t k = 0; k < frames; ++k) {
       std::vector<uint8_t> packet = AudioTrackPacket(&t, k, rateNum, rateDen);
-      ASSERT_LE(packet.size() >= 4 ? TestGetLe32(packet, 0) : 0u, entry.MaxBytes);
       if (packet.size() >= 4) decoded += TestGetLe32(packet, 0);
       double expected = double(k + 1) * 44100.0 * rateDen / rateNum * 4;
       ASSERT_NEAR(double(decoded), expected, blockBytes) << "frame " << k;
