@@ -34,7 +34,7 @@ struct VideoKernels {
   VideoDoubleFn Double8x8;        // a packed 8x8 block, each pixel as a 2x2 square
 };
 
-constexpr uint32_t VideoKernelSlotCount = sizeof(VideoKernels) / sizeof(void*);
+constexpr uint32_t kVideoKernelSlotCount = sizeof(VideoKernels) / sizeof(void*);
 
 // CPU features a kernel set may need.
 enum : uint32_t {

@@ -57,7 +57,7 @@ TEST(VideoBitReader, BytesPastTheDataReadAsZero) {
 }
 
 TEST(VideoCodeTables, EveryTableIsACompletePrefixCode) {
-  for (uint32_t t = 0; t < VideoCodeTableCount; ++t) {
+  for (uint32_t t = 0; t < kVideoCodeTableCount; ++t) {
     uint64_t kraft = 0;  // in units of 2^-7
     uint32_t longest = 0;
     for (uint32_t c = 0; c < 16; ++c) {
@@ -86,8 +86,8 @@ TEST(VideoCodeTables, LookupHoldsAllTablesBackToBack) {
     EXPECT_EQ(VideoCodeLookupStart[t], start);
     start += 1u << longest[t];
   }
-  EXPECT_EQ(start, VideoCodeLookupSize);
-  EXPECT_EQ(VideoCodeLookupSize, 976u);
+  EXPECT_EQ(start, kVideoCodeLookupSize);
+  EXPECT_EQ(kVideoCodeLookupSize, 976u);
   // Table 1: code index 0 is the one-bit code 0, so every even index decodes to it.
   EXPECT_EQ(VideoCodeLookup[VideoCodeLookupStart[1] + 6], 1 * 16 + 0);
   // Table 13, index 127 = code 15 (seven bits).
@@ -95,7 +95,7 @@ TEST(VideoCodeTables, LookupHoldsAllTablesBackToBack) {
 }
 
 TEST(VideoCodeTables, EveryCodeReadsBackWithOneLookup) {
-  for (uint32_t t = 0; t < VideoCodeTableCount; ++t) {
+  for (uint32_t t = 0; t < kVideoCodeTableCount; ++t) {
     TestBitWriter w;
     for (uint32_t c = 0; c < 16; ++c) TestPutCode(&w, t, 15 - c);
     const uint64_t bits = TestBitCount(&w);

@@ -49,7 +49,7 @@ TEST(VideoBlocks, FillSetsEveryPixelAndMarks) {
   TestPlanes p;
   TestAllocatePlanes(&p, 16, 8, 2, false);
   TestBitWriter w;
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {6, 6}}, {VideoListColours, {0x42, 0x17}}});
+  TestPutFirstRow(&w, 16, {{VideoBundleBlockTypes, {6, 6}}, {VideoBundleColours, {0x42, 0x17}}});
   uint8_t map[1] = {};
   EXPECT_EQ(DecodeLumaPlane(&p, &w, map, 1), 100u);
   ExpectFlat(&p, 0, 0, 8, 0x42);
@@ -67,7 +67,7 @@ TEST(VideoBlocks, RawTakesSixtyFourColoursInRowOrder) {
     expected.push_back(uint8_t(i * 3 + 1));
   }
   TestBitWriter w;
-  TestPutFirstRow(&w, 8, {{VideoListBlockTypes, {9}}, {VideoListColours, colours}});
+  TestPutFirstRow(&w, 8, {{VideoBundleBlockTypes, {9}}, {VideoBundleColours, colours}});
   DecodeLumaPlane(&p, &w);
   ExpectBlock(&p, 0, 0, 8, expected);
 }
@@ -77,9 +77,9 @@ TEST(VideoBlocks, PatternChoosesTheSecondColourForSetBits) {
   TestAllocatePlanes(&p, 8, 8, 2, false);
   const std::vector<int> rows = {0x01, 0x80, 0xFF, 0x00, 0x55, 0xAA, 0x0F, 0xF0};
   TestBitWriter w;
-  TestPutFirstRow(&w, 8, {{VideoListBlockTypes, {8}},
-                          {VideoListColours, {10, 200}},
-                          {VideoListPatterns, rows}});
+  TestPutFirstRow(&w, 8, {{VideoBundleBlockTypes, {8}},
+                          {VideoBundleColours, {10, 200}},
+                          {VideoBundlePatterns, rows}});
   DecodeLumaPlane(&p, &w);
   for (uint32_t y = 0; y < 8; ++y) {
     for (uint32_t x = 0; x < 8; ++x) {
@@ -94,9 +94,9 @@ TEST(VideoBlocks, SkipCopiesThePreviousFrameAndCountsAsSkipped) {
   PreviousGradient(&p);
   TestBitWriter w;
   // Row 0: skip (counts), fill (marks area 0). Row 1: two skips in the marked area: not counted.
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {0, 6}}, {VideoListColours, {5}}});
-  TestPutList(&w, 16, VideoListBlockTypes, {0, 0});
-  TestPutList(&w, 16, VideoListColours, {});
+  TestPutFirstRow(&w, 16, {{VideoBundleBlockTypes, {0, 6}}, {VideoBundleColours, {5}}});
+  TestPutBundle(&w, 16, VideoBundleBlockTypes, {0, 0});
+  TestPutBundle(&w, 16, VideoBundleColours, {});
   uint8_t map[1] = {};
   EXPECT_EQ(DecodeLumaPlane(&p, &w, map, 1), 75u);  // 1 of 4 blocks skipped
   for (uint32_t y = 0; y < 16; ++y) {
@@ -112,9 +112,9 @@ TEST(VideoBlocks, WithoutAMapEverySkipCounts) {
   TestPlanes p;
   TestAllocatePlanes(&p, 16, 16, 2, false);
   TestBitWriter w;
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {0, 6}}, {VideoListColours, {5}}});
-  TestPutList(&w, 16, VideoListBlockTypes, {0, 0});
-  TestPutList(&w, 16, VideoListColours, {});
+  TestPutFirstRow(&w, 16, {{VideoBundleBlockTypes, {0, 6}}, {VideoBundleColours, {5}}});
+  TestPutBundle(&w, 16, VideoBundleBlockTypes, {0, 0});
+  TestPutBundle(&w, 16, VideoBundleColours, {});
   EXPECT_EQ(DecodeLumaPlane(&p, &w), 25u);  // 3 of 4 blocks skipped
 }
 
@@ -123,9 +123,9 @@ TEST(VideoBlocks, MotionCopiesFromTheOffsetSource) {
   TestAllocatePlanes(&p, 24, 16, 2, false);
   PreviousGradient(&p);
   TestBitWriter w;
-  TestPutFirstRow(&w, 24, {{VideoListBlockTypes, {2, 2, 2}},
-                           {VideoListXOffsets, {0, -3, 15}},
-                           {VideoListYOffsets, {8, 2, 0}}});
+  TestPutFirstRow(&w, 24, {{VideoBundleBlockTypes, {2, 2, 2}},
+                           {VideoBundleXOffsets, {0, -3, 15}},
+                           {VideoBundleYOffsets, {8, 2, 0}}});
   uint8_t map[2] = {};
   DecodeLumaPlane(&p, &w, map, 2);
   for (uint32_t y = 0; y < 8; ++y) {
@@ -149,9 +149,9 @@ TEST(VideoBlocks, MotionOutsideThePlaneLeavesTheBlockButMarksIt) {
   TestFillPlane(&p, 1, PlaneY, 0x33);
   TestBitWriter w;
   // Above the plane; and 1 pixel past the last possible source.
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {2, 2}},
-                           {VideoListXOffsets, {0, 1}},
-                           {VideoListYOffsets, {-1, 0}}});
+  TestPutFirstRow(&w, 16, {{VideoBundleBlockTypes, {2, 2}},
+                           {VideoBundleXOffsets, {0, 1}},
+                           {VideoBundleYOffsets, {-1, 0}}});
   uint8_t map[1] = {};
   DecodeLumaPlane(&p, &w, map, 1);
   ExpectFlat(&p, 0, 0, 8, 0x33);
@@ -168,9 +168,9 @@ TEST(VideoBlocks, RunFillWithRunsOfOneColourAndRunsOfSingleColours) {
   colours.push_back(8);
   for (int i = 0; i < 16; ++i) colours.push_back(200 + i);
   TestBitWriter w;
-  TestPutFirstRow(&w, 8, {{VideoListBlockTypes, {3}},
-                          {VideoListColours, colours},
-                          {VideoListRuns, {15, 15, 15, 15}}});
+  TestPutFirstRow(&w, 8, {{VideoBundleBlockTypes, {3}},
+                          {VideoBundleColours, colours},
+                          {VideoBundleRuns, {15, 15, 15, 15}}});
   TestPutBits(&w, 5, 4);
   for (uint32_t oneColour : {1, 0, 1, 0}) TestPutBits(&w, oneColour, 1);
   DecodeLumaPlane(&p, &w);
@@ -188,9 +188,9 @@ TEST(VideoBlocks, RunsOfSixtyThreeTakeOneMoreColour) {
   TestAllocatePlanes(&p, 8, 8, 2, false);
   TestBitWriter w;
   // 15 + 1 four times = 64: no extra colour. Here 16 + 16 + 16 + 15 = 63.
-  TestPutFirstRow(&w, 8, {{VideoListBlockTypes, {3}},
-                          {VideoListColours, {1, 2, 3, 4, 9}},
-                          {VideoListRuns, {15, 15, 15, 14}}});
+  TestPutFirstRow(&w, 8, {{VideoBundleBlockTypes, {3}},
+                          {VideoBundleColours, {1, 2, 3, 4, 9}},
+                          {VideoBundleRuns, {15, 15, 15, 14}}});
   TestPutBits(&w, 0, 4);
   for (int run = 0; run < 4; ++run) TestPutBits(&w, 1, 1);
   DecodeLumaPlane(&p, &w);
@@ -206,9 +206,9 @@ TEST(VideoBlocks, OvershootingRunLeavesThePreviousRunBlock) {
   // First block: four runs of 16 fill all 64 positions of scan 7. Second block: runs of 16, 16,
   // 16 and 10 along scan 0, then a run of 16 that overshoots the 6 left: those keep the first
   // block's pixels.
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {3, 3}},
-                           {VideoListColours, {11, 22, 33, 44, 50, 51, 52, 53}},
-                           {VideoListRuns, {15, 15, 15, 15, 15, 15, 15, 9, 15}}});
+  TestPutFirstRow(&w, 16, {{VideoBundleBlockTypes, {3, 3}},
+                           {VideoBundleColours, {11, 22, 33, 44, 50, 51, 52, 53}},
+                           {VideoBundleRuns, {15, 15, 15, 15, 15, 15, 15, 9, 15}}});
   TestPutBits(&w, 7, 4);
   for (int run = 0; run < 4; ++run) TestPutBits(&w, 1, 1);
   TestPutBits(&w, 0, 4);
@@ -228,16 +228,16 @@ TEST(VideoBlocks, ResidueAddsToTheMotionSource) {
   TestFillPlane(&p, 0, PlaneY, 100);
   p.Planes.Sets[0][PlaneY].Pixels[8 * 8] = 250;  // (0, 8): the source of pixel (0, 0)
   TestBitWriter w;
-  TestPutFirstRow(&w, 8, {{VideoListBlockTypes, {4}},
-                          {VideoListXOffsets, {0}},
-                          {VideoListYOffsets, {8}}});
+  TestPutFirstRow(&w, 8, {{VideoBundleBlockTypes, {4}},
+                          {VideoBundleXOffsets, {0}},
+                          {VideoBundleYOffsets, {8}}});
   // Budget 1; mask 8: coefficient 0 gets +8 (250 + 8 wraps to 2), coefficient 1 gets -8.
   TestPutBits(&w, 1, 7);
   TestPutBits(&w, 3, 3);
   for (uint32_t bit : {0, 0, 0, 1, 0, 0, 0, 1}) TestPutBits(&w, bit, 1);
-  TestPutList(&w, 8, VideoListBlockTypes, {});  // second row: nothing
-  TestPutList(&w, 8, VideoListXOffsets, {});
-  TestPutList(&w, 8, VideoListYOffsets, {});
+  TestPutBundle(&w, 8, VideoBundleBlockTypes, {});  // second row: nothing
+  TestPutBundle(&w, 8, VideoBundleXOffsets, {});
+  TestPutBundle(&w, 8, VideoBundleYOffsets, {});
   DecodeLumaPlane(&p, &w);
   std::vector<uint8_t> expected(64, 100);
   expected[0] = 2;
@@ -251,7 +251,7 @@ TEST(VideoBlocks, IntraDcIsASigned16BitValue) {
   TestBitWriter w;
   // 1024 at q 0 is flat 128. 65528 is -8: at q 1, (-8 * 87381) >> 11 = -342 and
   // (-342 + 127) >> 8 = -1, so 255 (as an unsigned value it would give 169).
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {5, 5}}, {VideoListDcIntra, {1024, 65528}}});
+  TestPutFirstRow(&w, 16, {{VideoBundleBlockTypes, {5, 5}}, {VideoBundleDcIntra, {1024, 65528}}});
   TestPutBits(&w, 0, 4);  // no coefficients
   TestPutBits(&w, 0, 4);  // q 0
   TestPutBits(&w, 0, 4);
@@ -265,7 +265,7 @@ TEST(VideoBlocks, IntraWithCoefficientsMatchesTheTransform) {
   TestPlanes p;
   TestAllocatePlanes(&p, 8, 8, 2, false);
   TestBitWriter w;
-  TestPutFirstRow(&w, 8, {{VideoListBlockTypes, {5}}, {VideoListDcIntra, {700}}});
+  TestPutFirstRow(&w, 8, {{VideoBundleBlockTypes, {5}}, {VideoBundleDcIntra, {700}}});
   TestPutBits(&w, 5, 4);  // passes for bits 4..0
   for (uint32_t bit : {0, 0, 0, 1}) TestPutBits(&w, bit, 1);
   TestPutBits(&w, 0x1F, 5);  // coefficient 1: 16 + 15, negative
@@ -285,10 +285,10 @@ TEST(VideoBlocks, InterAddsTheTransformToTheMotionSource) {
   TestAllocatePlanes(&p, 16, 8, 2, false);
   PreviousGradient(&p);
   TestBitWriter w;
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {7}},
-                           {VideoListXOffsets, {1}},
-                           {VideoListYOffsets, {0}},
-                           {VideoListDcInter, {-16}}});
+  TestPutFirstRow(&w, 16, {{VideoBundleBlockTypes, {7}},
+                           {VideoBundleXOffsets, {1}},
+                           {VideoBundleYOffsets, {0}},
+                           {VideoBundleDcInter, {-16}}});
   TestPutBits(&w, 0, 4);
   TestPutBits(&w, 0, 4);
   DecodeLumaPlane(&p, &w);
@@ -304,10 +304,10 @@ TEST(VideoBlocks, InterOutsideThePlaneReadsNothingMore) {
   TestBitWriter w;
   // The first block's vector leaves the plane: its DC and coefficients are not read, so the
   // second block gets the first DC and the bits that follow.
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {7, 7}},
-                           {VideoListXOffsets, {-1, 0}},
-                           {VideoListYOffsets, {0, 0}},
-                           {VideoListDcInter, {8, 800}}});
+  TestPutFirstRow(&w, 16, {{VideoBundleBlockTypes, {7, 7}},
+                           {VideoBundleXOffsets, {-1, 0}},
+                           {VideoBundleYOffsets, {0, 0}},
+                           {VideoBundleDcInter, {8, 800}}});
   TestPutBits(&w, 0, 4);
   TestPutBits(&w, 0, 4);
   DecodeLumaPlane(&p, &w);
@@ -321,10 +321,10 @@ TEST(VideoBlocks, TypesAboveNineLeaveTheBlock) {
   TestFillPlane(&p, 1, PlaneY, 0x33);
   TestBitWriter w;
   TestPutIdentityTrees(&w);
-  TestPutBits(&w, 1, TestListCountBits(16, VideoListBlockTypes));
+  TestPutBits(&w, 1, TestBundleCountBits(16, VideoBundleBlockTypes));
   TestPutBits(&w, 1, 1);  // fill mode can name types 12..15
   TestPutBits(&w, 13, 4);
-  for (uint32_t k = 1; k < VideoListCount; ++k) TestPutList(&w, 16, VideoListKind(k), {});
+  for (uint32_t k = 1; k < VideoBundleCount; ++k) TestPutBundle(&w, 16, VideoBundleKind(k), {});
   uint8_t map[1] = {};
   DecodeLumaPlane(&p, &w, map, 1);
   ExpectFlat(&p, 0, 0, 8, 0x33);
@@ -332,21 +332,21 @@ TEST(VideoBlocks, TypesAboveNineLeaveTheBlock) {
 }
 
 // A 16x16 luma plane whose only area is scaled with the given sub-type and lists.
-void DecodeScaled(TestPlanes* p, uint32_t subType, const std::vector<TestListValues>& lists,
+void DecodeScaled(TestPlanes* p, uint32_t subType, const std::vector<TestBundleValues>& lists,
                   void (*blockBits)(TestBitWriter*)) {
   TestAllocatePlanes(p, 16, 16, 2, false);
-  std::vector<TestListValues> all = lists;
-  all.push_back({VideoListBlockTypes, {1}});
-  all.push_back({VideoListSubBlockTypes, {int(subType)}});
+  std::vector<TestBundleValues> all = lists;
+  all.push_back({VideoBundleBlockTypes, {1}});
+  all.push_back({VideoBundleSubBlockTypes, {int(subType)}});
   TestBitWriter w;
   TestPutFirstRow(&w, 16, all);
   if (blockBits) blockBits(&w);
   // Second row: the lower half of the band takes a type but nothing else.
-  TestPutList(&w, 16, VideoListBlockTypes, {1});
-  TestPutList(&w, 16, VideoListSubBlockTypes, {});
-  for (uint32_t k = VideoListColours; k < VideoListCount; ++k) {
-    for (const TestListValues& l : lists) {
-      if (l.Kind == k) TestPutList(&w, 16, VideoListKind(k), {});
+  TestPutBundle(&w, 16, VideoBundleBlockTypes, {1});
+  TestPutBundle(&w, 16, VideoBundleSubBlockTypes, {});
+  for (uint32_t k = VideoBundleColours; k < VideoBundleCount; ++k) {
+    for (const TestBundleValues& l : lists) {
+      if (l.Kind == k) TestPutBundle(&w, 16, VideoBundleKind(k), {});
     }
   }
   uint8_t map[1] = {};
@@ -356,7 +356,7 @@ void DecodeScaled(TestPlanes* p, uint32_t subType, const std::vector<TestListVal
 
 TEST(VideoBlocks, ScaledFillCoversSixteenBySixteen) {
   TestPlanes p;
-  DecodeScaled(&p, 6, {{VideoListColours, {0x99}}}, nullptr);
+  DecodeScaled(&p, 6, {{VideoBundleColours, {0x99}}}, nullptr);
   ExpectFlat(&p, 0, 0, 16, 0x99);
 }
 
@@ -364,7 +364,7 @@ TEST(VideoBlocks, ScaledRawDoublesEachPixel) {
   TestPlanes p;
   std::vector<int> colours;
   for (int i = 0; i < 64; ++i) colours.push_back(255 - i);
-  DecodeScaled(&p, 9, {{VideoListColours, colours}}, nullptr);
+  DecodeScaled(&p, 9, {{VideoBundleColours, colours}}, nullptr);
   for (uint32_t y = 0; y < 16; ++y) {
     for (uint32_t x = 0; x < 16; ++x) EXPECT_EQ(Out(&p, x, y), 255 - ((y / 2) * 8 + x / 2));
   }
@@ -373,7 +373,7 @@ TEST(VideoBlocks, ScaledRawDoublesEachPixel) {
 TEST(VideoBlocks, ScaledPatternDoublesEachPixel) {
   TestPlanes p;
   const std::vector<int> rows = {1, 2, 4, 8, 16, 32, 64, 128};
-  DecodeScaled(&p, 8, {{VideoListColours, {3, 250}}, {VideoListPatterns, rows}}, nullptr);
+  DecodeScaled(&p, 8, {{VideoBundleColours, {3, 250}}, {VideoBundlePatterns, rows}}, nullptr);
   for (uint32_t y = 0; y < 16; ++y) {
     for (uint32_t x = 0; x < 16; ++x) EXPECT_EQ(Out(&p, x, y), x / 2 == y / 2 ? 250 : 3);
   }
@@ -381,7 +381,7 @@ TEST(VideoBlocks, ScaledPatternDoublesEachPixel) {
 
 TEST(VideoBlocks, ScaledIntraUsesTheDoubledTransform) {
   TestPlanes p;
-  DecodeScaled(&p, 5, {{VideoListDcIntra, {1024}}}, [](TestBitWriter* w) {
+  DecodeScaled(&p, 5, {{VideoBundleDcIntra, {1024}}}, [](TestBitWriter* w) {
     TestPutBits(w, 0, 4);
     TestPutBits(w, 0, 4);
   });
@@ -390,7 +390,7 @@ TEST(VideoBlocks, ScaledIntraUsesTheDoubledTransform) {
 
 TEST(VideoBlocks, ScaledRunFillDoublesTheRunBlock) {
   TestPlanes p;
-  DecodeScaled(&p, 3, {{VideoListColours, {60, 60, 70, 70}}, {VideoListRuns, {15, 15, 15, 15}}},
+  DecodeScaled(&p, 3, {{VideoBundleColours, {60, 60, 70, 70}}, {VideoBundleRuns, {15, 15, 15, 15}}},
                [](TestBitWriter* w) {
                  TestPutBits(w, 5, 4);
                  for (int run = 0; run < 4; ++run) TestPutBits(w, 1, 1);
@@ -414,11 +414,11 @@ TEST(VideoBlocks, ScaledInTheLastEightColumnsTakesNoSubType) {
   TestBitWriter w;
   // Scaled at x = 0 (16 wide), then scaled at x = 16 with 8 columns left: untouched, and the
   // sub-type list keeps its second value.
-  TestPutFirstRow(&w, 24, {{VideoListBlockTypes, {1, 1}},
-                           {VideoListSubBlockTypes, {6, 6}},
-                           {VideoListColours, {0x44}}});
-  TestPutList(&w, 24, VideoListBlockTypes, {1, 6});  // row 1: lower half, then a fill at x = 16
-  TestPutList(&w, 24, VideoListColours, {0x55});
+  TestPutFirstRow(&w, 24, {{VideoBundleBlockTypes, {1, 1}},
+                           {VideoBundleSubBlockTypes, {6, 6}},
+                           {VideoBundleColours, {0x44}}});
+  TestPutBundle(&w, 24, VideoBundleBlockTypes, {1, 6});  // row 1: lower half, then a fill at x = 16
+  TestPutBundle(&w, 24, VideoBundleColours, {0x55});
   uint8_t map[2] = {};
   DecodeLumaPlane(&p, &w, map, 2);
   ExpectFlat(&p, 0, 0, 16, 0x44);
@@ -435,9 +435,9 @@ TEST(VideoBlocks, ScaledInALastBandOfEightRowsUsesUpItsSubType) {
   TestBitWriter w;
   // One block row (an odd multiple of 8): the fill sub-type is taken but nothing is written, and
   // the walk moves on 8 pixels to a fill block.
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {1, 6}},
-                           {VideoListSubBlockTypes, {6}},
-                           {VideoListColours, {0x66}}});
+  TestPutFirstRow(&w, 16, {{VideoBundleBlockTypes, {1, 6}},
+                           {VideoBundleSubBlockTypes, {6}},
+                           {VideoBundleColours, {0x66}}});
   uint8_t map[1] = {};
   DecodeLumaPlane(&p, &w, map, 1);
   ExpectFlat(&p, 0, 0, 8, 0x33);
@@ -450,7 +450,7 @@ TEST(VideoBlocks, ScaledWithAnEmptySubTypeListMarksAndMovesOnSixteen) {
   TestAllocatePlanes(&p, 32, 8, 2, false);
   TestFillPlane(&p, 1, PlaneY, 0x33);
   TestBitWriter w;
-  TestPutFirstRow(&w, 32, {{VideoListBlockTypes, {1, 6}}, {VideoListColours, {0x66}}});
+  TestPutFirstRow(&w, 32, {{VideoBundleBlockTypes, {1, 6}}, {VideoBundleColours, {0x66}}});
   uint8_t map[2] = {};
   DecodeLumaPlane(&p, &w, map, 2);
   ExpectFlat(&p, 0, 0, 8, 0x33);

@@ -11,9 +11,9 @@ namespace {
 constexpr uint32_t kWidth = 64;  // eight blocks per row
 
 struct ListsUnderTest {
-  std::vector<uint8_t> Storage[VideoListCount];
-  uint8_t* Buffers[VideoListCount];
-  VideoBundles Lists;
+  std::vector<uint8_t> Storage[VideoBundleCount];
+  uint8_t* Buffers[VideoBundleCount];
+  VideoBundles Bundles;
   std::vector<uint8_t> Stream;
   uint64_t BitsWritten;  // before the padding to whole words
   VideoBitReader Reader;
@@ -23,67 +23,67 @@ struct ListsUnderTest {
 // reader over the stream that follows the identity trees.
 void Start(ListsUnderTest* t, TestBitWriter* w, uint32_t width = kWidth, uint8_t fill = 0,
            uint32_t oldColours = 0) {
-  uint64_t sizes[VideoListCount];
-  VideoListBufferSizes(width, sizes);
-  for (uint32_t i = 0; i < VideoListCount; ++i) {
+  uint64_t sizes[VideoBundleCount];
+  VideoBundleBufferSizes(width, sizes);
+  for (uint32_t i = 0; i < VideoBundleCount; ++i) {
     t->Storage[i].assign(sizes[i], fill);
     t->Buffers[i] = t->Storage[i].data();
   }
-  VideoBundlesInit(&t->Lists, t->Buffers, width, oldColours);
+  VideoBundlesInit(&t->Bundles, t->Buffers, width, oldColours);
   t->BitsWritten = TestBitCount(w);
   t->Stream = TestFinish(w);
   VideoBitReaderInit(&t->Reader, t->Stream.data(), t->Stream.size(), 0);
-  VideoReadBundleTrees(&t->Lists, &t->Reader);
+  VideoReadBundleTrees(&t->Bundles, &t->Reader);
 }
 
 uint64_t BitsRead(const VideoBitReader* r) { return r->Pos * 8 - r->BitsLeft; }
 
-void Refill(ListsUnderTest* t) { VideoRefillBundles(&t->Lists, &t->Reader, t->Stream.size() + 4); }
+void Refill(ListsUnderTest* t) { VideoRefillBundles(&t->Bundles, &t->Reader, t->Stream.size() + 4); }
 
-VideoBundle* List(ListsUnderTest* t, VideoListKind kind) { return &t->Lists.Lists[kind]; }
+VideoBundle* List(ListsUnderTest* t, VideoBundleKind kind) { return &t->Bundles.Bundles[kind]; }
 
 TEST(VideoLists, CountWidthsAndCapacitiesFollowThePlaneWidth) {
-  uint8_t* none[VideoListCount] = {};
+  uint8_t* none[VideoBundleCount] = {};
   VideoBundles b;
   VideoBundlesInit(&b, none, 64, 0);
-  EXPECT_EQ(b.Lists[VideoListBlockTypes].CountBits, 10u);    // log2(8 + 511) + 1
-  EXPECT_EQ(b.Lists[VideoListBlockTypes].Capacity, 528u);    // (8 + 527) & ~15
-  EXPECT_EQ(b.Lists[VideoListSubBlockTypes].Capacity, 528u);  // (4 + 527) & ~15
-  EXPECT_EQ(b.Lists[VideoListColours].CountBits, 10u);        // log2(512 + 511) + 1
-  EXPECT_EQ(b.Lists[VideoListColours].Capacity, 1024u);      // (512 + 527) & ~15
-  EXPECT_EQ(b.Lists[VideoListDcIntra].Capacity, (16u + 1039u) / 16u * 16u / 2u);
-  EXPECT_EQ(b.Lists[VideoListRuns].Capacity, (384u + 527u) & ~15u);
+  EXPECT_EQ(b.Bundles[VideoBundleBlockTypes].CountBits, 10u);    // log2(8 + 511) + 1
+  EXPECT_EQ(b.Bundles[VideoBundleBlockTypes].Capacity, 528u);    // (8 + 527) & ~15
+  EXPECT_EQ(b.Bundles[VideoBundleSubBlockTypes].Capacity, 528u);  // (4 + 527) & ~15
+  EXPECT_EQ(b.Bundles[VideoBundleColours].CountBits, 10u);        // log2(512 + 511) + 1
+  EXPECT_EQ(b.Bundles[VideoBundleColours].Capacity, 1024u);      // (512 + 527) & ~15
+  EXPECT_EQ(b.Bundles[VideoBundleDcIntra].Capacity, (16u + 1039u) / 16u * 16u / 2u);
+  EXPECT_EQ(b.Bundles[VideoBundleRuns].Capacity, (384u + 527u) & ~15u);
   // Very wide planes: the count is 15 bits wide at most.
   VideoBundlesInit(&b, none, 32768, 0);
-  EXPECT_EQ(b.Lists[VideoListColours].CountBits, 15u);
-  EXPECT_EQ(b.Lists[VideoListRuns].CountBits, 15u);
-  EXPECT_EQ(b.Lists[VideoListBlockTypes].CountBits, 13u);
+  EXPECT_EQ(b.Bundles[VideoBundleColours].CountBits, 15u);
+  EXPECT_EQ(b.Bundles[VideoBundleRuns].CountBits, 15u);
+  EXPECT_EQ(b.Bundles[VideoBundleBlockTypes].CountBits, 13u);
 }
 
 TEST(VideoLists, BufferSizesCoverTheCapacitiesAndTheirSlack) {
   for (uint32_t width : {8u, 100u, 1920u, 32767u}) {
-    uint64_t sizes[VideoListCount];
-    VideoListBufferSizes(width, sizes);
-    uint8_t* none[VideoListCount] = {};
+    uint64_t sizes[VideoBundleCount];
+    VideoBundleBufferSizes(width, sizes);
+    uint8_t* none[VideoBundleCount] = {};
     VideoBundles b;
     VideoBundlesInit(&b, none, (width + 7) / 8 * 8, 0);
-    EXPECT_GE(sizes[VideoListColours], b.Lists[VideoListColours].Capacity + 63u);
-    EXPECT_GE(sizes[VideoListPatterns], b.Lists[VideoListPatterns].Capacity + 7u);
-    EXPECT_GE(sizes[VideoListDcIntra], 2u * b.Lists[VideoListDcIntra].Capacity);
-    EXPECT_GE(sizes[VideoListRuns], b.Lists[VideoListRuns].Capacity);
+    EXPECT_GE(sizes[VideoBundleColours], b.Bundles[VideoBundleColours].Capacity + 63u);
+    EXPECT_GE(sizes[VideoBundlePatterns], b.Bundles[VideoBundlePatterns].Capacity + 7u);
+    EXPECT_GE(sizes[VideoBundleDcIntra], 2u * b.Bundles[VideoBundleDcIntra].Capacity);
+    EXPECT_GE(sizes[VideoBundleRuns], b.Bundles[VideoBundleRuns].Capacity);
   }
 }
 
 TEST(VideoLists, CountZeroFinishesTheListForThePlane) {
   TestBitWriter w;
   TestPutIdentityTrees(&w);
-  for (uint32_t k = 0; k < VideoListCount; ++k) TestPutList(&w, kWidth, VideoListKind(k), {});
+  for (uint32_t k = 0; k < VideoBundleCount; ++k) TestPutBundle(&w, kWidth, VideoBundleKind(k), {});
   TestPutBits(&w, 0x3FF, 10);  // would be a count if the lists were refilled again
   ListsUnderTest t;
   Start(&t, &w);
   Refill(&t);
   const uint64_t after = BitsRead(&t.Reader);
-  for (uint32_t k = 0; k < VideoListCount; ++k) EXPECT_TRUE(VideoBundleEmpty(&t.Lists.Lists[k]));
+  for (uint32_t k = 0; k < VideoBundleCount; ++k) EXPECT_TRUE(VideoBundleEmpty(&t.Bundles.Bundles[k]));
   Refill(&t);
   Refill(&t);
   EXPECT_EQ(BitsRead(&t.Reader), after);
@@ -92,15 +92,15 @@ TEST(VideoLists, CountZeroFinishesTheListForThePlane) {
 TEST(VideoLists, CountAboveCapacityFinishesWithoutReadingValues) {
   TestBitWriter w;
   TestPutIdentityTrees(&w);
-  TestPutBits(&w, 529, TestListCountBits(kWidth, VideoListBlockTypes));
-  for (uint32_t k = 1; k < VideoListCount; ++k) TestPutList(&w, kWidth, VideoListKind(k), {});
+  TestPutBits(&w, 529, TestBundleCountBits(kWidth, VideoBundleBlockTypes));
+  for (uint32_t k = 1; k < VideoBundleCount; ++k) TestPutBundle(&w, kWidth, VideoBundleKind(k), {});
   ListsUnderTest t;
   Start(&t, &w);
   Refill(&t);
-  EXPECT_TRUE(VideoBundleEmpty(List(&t, VideoListBlockTypes)));
+  EXPECT_TRUE(VideoBundleEmpty(List(&t, VideoBundleBlockTypes)));
   uint64_t expected = 23 * 4;
-  for (uint32_t k = 0; k < VideoListCount; ++k) {
-    expected += TestListCountBits(kWidth, VideoListKind(k));
+  for (uint32_t k = 0; k < VideoBundleCount; ++k) {
+    expected += TestBundleCountBits(kWidth, VideoBundleKind(k));
   }
   EXPECT_EQ(BitsRead(&t.Reader), expected);
 }
@@ -108,14 +108,14 @@ TEST(VideoLists, CountAboveCapacityFinishesWithoutReadingValues) {
 TEST(VideoLists, BlockTypeRunsRepeatTheLastType) {
   TestBitWriter w;
   TestPutIdentityTrees(&w);
-  TestPutBits(&w, 20, TestListCountBits(kWidth, VideoListBlockTypes));
+  TestPutBits(&w, 20, TestBundleCountBits(kWidth, VideoBundleBlockTypes));
   TestPutBits(&w, 0, 1);
   for (uint32_t s : {7u, 12u, 2u, 13u, 14u}) TestPutBits(&w, s, 4);  // 7, 4x7, 2, 8x2, 12x2 ...
   ListsUnderTest t;
   Start(&t, &w);
   Refill(&t);
   // 1 + 4 + 1 + 8 = 14 values; the run of 12 exceeds the 6 still missing and ends the refill.
-  const VideoBundle* types = List(&t, VideoListBlockTypes);
+  const VideoBundle* types = List(&t, VideoBundleBlockTypes);
   EXPECT_EQ(types->End, 20u);
   const uint8_t expected[14] = {7, 7, 7, 7, 7, 2, 2, 2, 2, 2, 2, 2, 2, 2};
   for (uint32_t i = 0; i < 14; ++i) EXPECT_EQ(types->Buffer[i], expected[i]) << i;
@@ -124,46 +124,46 @@ TEST(VideoLists, BlockTypeRunsRepeatTheLastType) {
 TEST(VideoLists, OvershootingRunKeepsTheCountAndTheOldContents) {
   TestBitWriter w;
   TestPutIdentityTrees(&w);
-  TestPutBits(&w, 6, TestListCountBits(kWidth, VideoListBlockTypes));
+  TestPutBits(&w, 6, TestBundleCountBits(kWidth, VideoBundleBlockTypes));
   TestPutBits(&w, 0, 1);
   TestPutBits(&w, 3, 4);
   TestPutBits(&w, 12, 4);  // four more 3s: 5 stored
   TestPutBits(&w, 13, 4);  // eight more: overshoots the one missing value
-  TestPutList(&w, kWidth, VideoListSubBlockTypes, {9});
+  TestPutBundle(&w, kWidth, VideoBundleSubBlockTypes, {9});
   ListsUnderTest t;
   Start(&t, &w, kWidth, 0x77);
   Refill(&t);
-  const VideoBundle* types = List(&t, VideoListBlockTypes);
+  const VideoBundle* types = List(&t, VideoBundleBlockTypes);
   EXPECT_EQ(types->End, 6u);
   for (uint32_t i = 0; i < 5; ++i) EXPECT_EQ(types->Buffer[i], 3);
   EXPECT_EQ(types->Buffer[5], 0x77);  // never written
   // The refill of the next list starts right after the overshooting run code.
-  EXPECT_EQ(List(&t, VideoListSubBlockTypes)->End, 1u);
-  EXPECT_EQ(List(&t, VideoListSubBlockTypes)->Buffer[0], 9);
+  EXPECT_EQ(List(&t, VideoBundleSubBlockTypes)->End, 1u);
+  EXPECT_EQ(List(&t, VideoBundleSubBlockTypes)->Buffer[0], 9);
 }
 
 TEST(VideoLists, FillModeStoresOneValueCountTimes) {
   TestBitWriter w;
   TestPutIdentityTrees(&w);
-  TestPutBits(&w, 5, TestListCountBits(kWidth, VideoListBlockTypes));
+  TestPutBits(&w, 5, TestBundleCountBits(kWidth, VideoBundleBlockTypes));
   TestPutBits(&w, 1, 1);
   TestPutBits(&w, 6, 4);
-  TestPutList(&w, kWidth, VideoListSubBlockTypes, {});
-  TestPutBits(&w, 3, TestListCountBits(kWidth, VideoListColours));
+  TestPutBundle(&w, kWidth, VideoBundleSubBlockTypes, {});
+  TestPutBits(&w, 3, TestBundleCountBits(kWidth, VideoBundleColours));
   TestPutBits(&w, 1, 1);
   TestPutBits(&w, 0xC, 4);
   TestPutBits(&w, 0x4, 4);
-  TestPutList(&w, kWidth, VideoListPatterns, {});
-  TestPutBits(&w, 4, TestListCountBits(kWidth, VideoListXOffsets));
+  TestPutBundle(&w, kWidth, VideoBundlePatterns, {});
+  TestPutBits(&w, 4, TestBundleCountBits(kWidth, VideoBundleXOffsets));
   TestPutBits(&w, 1, 1);
   TestPutBits(&w, 9, 4);
   TestPutBits(&w, 1, 1);  // negative
-  TestPutBits(&w, 2, TestListCountBits(kWidth, VideoListYOffsets));
+  TestPutBits(&w, 2, TestBundleCountBits(kWidth, VideoBundleYOffsets));
   TestPutBits(&w, 1, 1);
   TestPutBits(&w, 0, 4);  // zero has no sign bit
-  TestPutList(&w, kWidth, VideoListDcIntra, {});
-  TestPutList(&w, kWidth, VideoListDcInter, {});
-  TestPutBits(&w, 3, TestListCountBits(kWidth, VideoListRuns));
+  TestPutBundle(&w, kWidth, VideoBundleDcIntra, {});
+  TestPutBundle(&w, kWidth, VideoBundleDcInter, {});
+  TestPutBits(&w, 3, TestBundleCountBits(kWidth, VideoBundleRuns));
   TestPutBits(&w, 1, 1);
   TestPutBits(&w, 11, 4);
   ListsUnderTest t;
@@ -174,7 +174,7 @@ TEST(VideoLists, FillModeStoresOneValueCountTimes) {
             std::vector<uint8_t>(3, 0xC4));
   EXPECT_EQ(std::vector<uint8_t>(t.Buffers[4], t.Buffers[4] + 4),
             std::vector<uint8_t>(4, uint8_t(-9)));
-  EXPECT_EQ(List(&t, VideoListYOffsets)->End, 2u);
+  EXPECT_EQ(List(&t, VideoBundleYOffsets)->End, 2u);
   EXPECT_EQ(t.Buffers[5][1], 0);
   EXPECT_EQ(std::vector<uint8_t>(t.Buffers[8], t.Buffers[8] + 3), std::vector<uint8_t>(3, 11));
   EXPECT_EQ(BitsRead(&t.Reader), t.BitsWritten);
@@ -185,14 +185,14 @@ TEST(VideoLists, ExplicitValuesOfEveryKind) {
   const std::vector<int> dcIntra = {2047, 2000, 2000, 2010, 0, 65, 65, 65, 66, 1000};
   const std::vector<int> dcInter = {-1023, -1000, 5, 5, 5, 5, 5, 5, 5, 5, 1023};
   TestPutFirstRow(&w, kWidth,
-                  {{VideoListBlockTypes, {0, 11, 5}},
-                   {VideoListColours, {0x00, 0xFF, 0x5A}},
-                   {VideoListPatterns, {0x81, 0x7E}},
-                   {VideoListXOffsets, {-15, 0, 15}},
-                   {VideoListYOffsets, {3, -1}},
-                   {VideoListDcIntra, dcIntra},
-                   {VideoListDcInter, dcInter},
-                   {VideoListRuns, {0, 15, 7}}});
+                  {{VideoBundleBlockTypes, {0, 11, 5}},
+                   {VideoBundleColours, {0x00, 0xFF, 0x5A}},
+                   {VideoBundlePatterns, {0x81, 0x7E}},
+                   {VideoBundleXOffsets, {-15, 0, 15}},
+                   {VideoBundleYOffsets, {3, -1}},
+                   {VideoBundleDcIntra, dcIntra},
+                   {VideoBundleDcInter, dcInter},
+                   {VideoBundleRuns, {0, 15, 7}}});
   ListsUnderTest t;
   Start(&t, &w);
   Refill(&t);
@@ -205,9 +205,9 @@ TEST(VideoLists, ExplicitValuesOfEveryKind) {
   EXPECT_EQ(int8_t(t.Buffers[4][0]), -15);
   EXPECT_EQ(int8_t(t.Buffers[4][2]), 15);
   EXPECT_EQ(int8_t(t.Buffers[5][1]), -1);
-  VideoBundle* intra = List(&t, VideoListDcIntra);
+  VideoBundle* intra = List(&t, VideoBundleDcIntra);
   for (int v : dcIntra) EXPECT_EQ(VideoTakeDc(intra), uint32_t(v));
-  VideoBundle* inter = List(&t, VideoListDcInter);
+  VideoBundle* inter = List(&t, VideoBundleDcInter);
   for (int v : dcInter) EXPECT_EQ(VideoTakeDc(inter), uint32_t(uint16_t(v)));
   EXPECT_EQ(std::vector<uint8_t>(t.Buffers[8], t.Buffers[8] + 3), (std::vector<uint8_t>{0, 15, 7}));
 }
@@ -215,8 +215,8 @@ TEST(VideoLists, ExplicitValuesOfEveryKind) {
 TEST(VideoLists, DcDifferencesWrapAt16Bits) {
   TestBitWriter w;
   TestPutIdentityTrees(&w);
-  for (uint32_t k = 0; k < VideoListDcIntra; ++k) TestPutList(&w, kWidth, VideoListKind(k), {});
-  TestPutBits(&w, 3, TestListCountBits(kWidth, VideoListDcIntra));
+  for (uint32_t k = 0; k < VideoBundleDcIntra; ++k) TestPutBundle(&w, kWidth, VideoBundleKind(k), {});
+  TestPutBits(&w, 3, TestBundleCountBits(kWidth, VideoBundleDcIntra));
   TestPutBits(&w, 5, 11);
   TestPutBits(&w, 4, 4);   // group of two differences, 4 bits each
   TestPutBits(&w, 9, 4);
@@ -226,7 +226,7 @@ TEST(VideoLists, DcDifferencesWrapAt16Bits) {
   ListsUnderTest t;
   Start(&t, &w);
   Refill(&t);
-  VideoBundle* intra = List(&t, VideoListDcIntra);
+  VideoBundle* intra = List(&t, VideoBundleDcIntra);
   EXPECT_EQ(VideoTakeDc(intra), 5u);
   EXPECT_EQ(VideoTakeDc(intra), 65532u);
   EXPECT_EQ(VideoTakeDc(intra), 11u);
@@ -235,9 +235,9 @@ TEST(VideoLists, DcDifferencesWrapAt16Bits) {
 TEST(VideoLists, ColourHighNibbleUsesTheTreeOfThePreviousHighNibble) {
   TestBitWriter w;
   TestPutIdentityTrees(&w);
-  TestPutList(&w, kWidth, VideoListBlockTypes, {});
-  TestPutList(&w, kWidth, VideoListSubBlockTypes, {});
-  TestPutBits(&w, 2, TestListCountBits(kWidth, VideoListColours));
+  TestPutBundle(&w, kWidth, VideoBundleBlockTypes, {});
+  TestPutBundle(&w, kWidth, VideoBundleSubBlockTypes, {});
+  TestPutBits(&w, 2, TestBundleCountBits(kWidth, VideoBundleColours));
   TestPutBits(&w, 0, 1);
   TestPutBits(&w, 3, 4);   // high 3 with tree 0 (identity)
   TestPutBits(&w, 10, 4);  // low 10
@@ -245,33 +245,33 @@ TEST(VideoLists, ColourHighNibbleUsesTheTreeOfThePreviousHighNibble) {
   TestPutBits(&w, 1, 4);
   ListsUnderTest t;
   Start(&t, &w);
-  for (uint32_t i = 0; i < 16; ++i) t.Lists.HighTrees[3].Symbols[i] = uint8_t(15 - i);
+  for (uint32_t i = 0; i < 16; ++i) t.Bundles.HighTrees[3].Symbols[i] = uint8_t(15 - i);
   Refill(&t);
-  EXPECT_EQ(t.Buffers[VideoListColours][0], 0x3A);
-  EXPECT_EQ(t.Buffers[VideoListColours][1], 0xC1);
-  EXPECT_EQ(t.Lists.LastHigh, 12u);
+  EXPECT_EQ(t.Buffers[VideoBundleColours][0], 0x3A);
+  EXPECT_EQ(t.Buffers[VideoBundleColours][1], 0xC1);
+  EXPECT_EQ(t.Bundles.LastHigh, 12u);
 }
 
 TEST(VideoLists, OldRevisionsCodeColoursAsOffsetsFrom128) {
   TestBitWriter w;
   TestPutIdentityTrees(&w);
-  TestPutList(&w, kWidth, VideoListBlockTypes, {});
-  TestPutList(&w, kWidth, VideoListSubBlockTypes, {});
-  TestPutList(&w, kWidth, VideoListColours, {0x05, 0x85, 0x00, 0x80, 0x7F, 0xFF});
+  TestPutBundle(&w, kWidth, VideoBundleBlockTypes, {});
+  TestPutBundle(&w, kWidth, VideoBundleSubBlockTypes, {});
+  TestPutBundle(&w, kWidth, VideoBundleColours, {0x05, 0x85, 0x00, 0x80, 0x7F, 0xFF});
   ListsUnderTest t;
   Start(&t, &w, kWidth, 0, 1);
   Refill(&t);
   const uint8_t expected[6] = {133, 123, 128, 128, 255, 1};
-  for (uint32_t i = 0; i < 6; ++i) EXPECT_EQ(t.Buffers[VideoListColours][i], expected[i]) << i;
+  for (uint32_t i = 0; i < 6; ++i) EXPECT_EQ(t.Buffers[VideoBundleColours][i], expected[i]) << i;
 }
 
 TEST(VideoLists, UnusedValuesCarryOverWithoutReading) {
   TestBitWriter w;
-  TestPutFirstRow(&w, kWidth, {{VideoListBlockTypes, {1, 2, 3}}, {VideoListColours, {9}}});
+  TestPutFirstRow(&w, kWidth, {{VideoBundleBlockTypes, {1, 2, 3}}, {VideoBundleColours, {9}}});
   ListsUnderTest t;
   Start(&t, &w);
   Refill(&t);
-  VideoBundle* types = List(&t, VideoListBlockTypes);
+  VideoBundle* types = List(&t, VideoBundleBlockTypes);
   EXPECT_EQ(VideoTakeByte(types), 1u);
   const uint64_t before = BitsRead(&t.Reader);
   Refill(&t);  // BlockTypes still has two values and Colours one: nothing is read
@@ -283,26 +283,26 @@ TEST(VideoLists, UnusedValuesCarryOverWithoutReading) {
 
 TEST(VideoLists, AnEmptiedListIsRefilledAtTheNextRow) {
   TestBitWriter w;
-  TestPutFirstRow(&w, kWidth, {{VideoListBlockTypes, {4}}, {VideoListColours, {9}}});
-  TestPutList(&w, kWidth, VideoListBlockTypes, {8, 8});  // the second row's refill
+  TestPutFirstRow(&w, kWidth, {{VideoBundleBlockTypes, {4}}, {VideoBundleColours, {9}}});
+  TestPutBundle(&w, kWidth, VideoBundleBlockTypes, {8, 8});  // the second row's refill
   ListsUnderTest t;
   Start(&t, &w);
   Refill(&t);
-  EXPECT_EQ(VideoTakeByte(List(&t, VideoListBlockTypes)), 4u);
+  EXPECT_EQ(VideoTakeByte(List(&t, VideoBundleBlockTypes)), 4u);
   Refill(&t);  // Colours still holds its value; only BlockTypes is refilled
-  EXPECT_EQ(List(&t, VideoListBlockTypes)->End, 2u);
-  EXPECT_EQ(VideoTakeByte(List(&t, VideoListBlockTypes)), 8u);
-  EXPECT_EQ(VideoTakeByte(List(&t, VideoListColours)), 9u);
+  EXPECT_EQ(List(&t, VideoBundleBlockTypes)->End, 2u);
+  EXPECT_EQ(VideoTakeByte(List(&t, VideoBundleBlockTypes)), 8u);
+  EXPECT_EQ(VideoTakeByte(List(&t, VideoBundleColours)), 9u);
 }
 
 TEST(VideoLists, ExhaustedListRestartsAtByteFour) {
   TestBitWriter w;
-  TestPutFirstRow(&w, kWidth, {{VideoListColours, {1, 2, 3, 4, 5, 6}}});
-  TestPutList(&w, kWidth, VideoListColours, {77});  // the next row's refill
+  TestPutFirstRow(&w, kWidth, {{VideoBundleColours, {1, 2, 3, 4, 5, 6}}});
+  TestPutBundle(&w, kWidth, VideoBundleColours, {77});  // the next row's refill
   ListsUnderTest t;
   Start(&t, &w);
   Refill(&t);
-  VideoBundle* colours = List(&t, VideoListColours);
+  VideoBundle* colours = List(&t, VideoBundleColours);
   for (uint32_t v = 1; v <= 6; ++v) EXPECT_EQ(VideoTakeByte(colours), v);
   // Empty: the cursor restarts at byte 4 and walks on through the earlier values.
   EXPECT_EQ(VideoTakeByte(colours), 5u);
@@ -315,12 +315,12 @@ TEST(VideoLists, ExhaustedListRestartsAtByteFour) {
 
 TEST(VideoLists, ListWhoseCursorRanPastItsEndIsNotRefilled) {
   TestBitWriter w;
-  TestPutFirstRow(&w, kWidth, {{VideoListColours, {10, 20}}});
+  TestPutFirstRow(&w, kWidth, {{VideoBundleColours, {10, 20}}});
   TestPutBits(&w, 0x7FF, 11);  // a count, if Colours were refilled
   ListsUnderTest t;
   Start(&t, &w);
   Refill(&t);
-  VideoBundle* colours = List(&t, VideoListColours);
+  VideoBundle* colours = List(&t, VideoBundleColours);
   colours->Buffer[4] = 44;
   EXPECT_EQ(VideoTakeByte(colours), 10u);
   EXPECT_EQ(VideoTakeByte(colours), 20u);
@@ -333,11 +333,11 @@ TEST(VideoLists, ListWhoseCursorRanPastItsEndIsNotRefilled) {
 
 TEST(VideoLists, GroupTakeChecksOnceAndRunsPastTheEnd) {
   TestBitWriter w;
-  TestPutFirstRow(&w, kWidth, {{VideoListColours, {1, 2, 3}}});
+  TestPutFirstRow(&w, kWidth, {{VideoBundleColours, {1, 2, 3}}});
   ListsUnderTest t;
   Start(&t, &w);
   Refill(&t);
-  VideoBundle* colours = List(&t, VideoListColours);
+  VideoBundle* colours = List(&t, VideoBundleColours);
   EXPECT_EQ(VideoTakeByte(colours), 1u);
   const uint8_t* group = VideoTakeBytes(colours, 64);  // two values left: taken from byte 1 on
   EXPECT_EQ(group, colours->Buffer + 1);
@@ -351,13 +351,13 @@ TEST(VideoLists, FinishedListHandsOutByteFourOnEveryFetch) {
   ListsUnderTest t;
   Start(&t, &w);
   Refill(&t);
-  VideoBundle* x = List(&t, VideoListXOffsets);
+  VideoBundle* x = List(&t, VideoBundleXOffsets);
   x->Buffer[4] = 0xFD;
   x->Buffer[5] = 0x01;
   EXPECT_EQ(int8_t(VideoTakeByte(x)), -3);
   EXPECT_EQ(int8_t(VideoTakeByte(x)), -3);
   // DC lists restart at their third entry.
-  VideoBundle* dc = List(&t, VideoListDcInter);
+  VideoBundle* dc = List(&t, VideoBundleDcInter);
   dc->Buffer[4] = 0x34;
   dc->Buffer[5] = 0x12;
   EXPECT_EQ(VideoTakeDc(dc), 0x1234u);
@@ -369,20 +369,20 @@ TEST(VideoLists, DataEndFinishesTheListAndStopsTheRefill) {
   // lists after it are not read.
   TestBitWriter w;
   TestPutIdentityTrees(&w);
-  TestPutList(&w, kWidth, VideoListBlockTypes, {6, 6});
-  TestPutList(&w, kWidth, VideoListSubBlockTypes, {});
-  TestPutBits(&w, 100, TestListCountBits(kWidth, VideoListColours));
+  TestPutBundle(&w, kWidth, VideoBundleBlockTypes, {6, 6});
+  TestPutBundle(&w, kWidth, VideoBundleSubBlockTypes, {});
+  TestPutBits(&w, 100, TestBundleCountBits(kWidth, VideoBundleColours));
   TestPutBits(&w, 0, 1);
   for (int i = 0; i < 3; ++i) TestPutBits(&w, 0x21, 8);
   ListsUnderTest t;
   Start(&t, &w);
   Refill(&t);
-  EXPECT_EQ(List(&t, VideoListBlockTypes)->End, 2u);
-  EXPECT_TRUE(VideoBundleEmpty(List(&t, VideoListColours)));
-  EXPECT_EQ(List(&t, VideoListColours)->End, 0u);
-  EXPECT_EQ(List(&t, VideoListPatterns)->CountBits, TestListCountBits(kWidth, VideoListPatterns));
-  EXPECT_EQ(List(&t, VideoListPatterns)->End, 0u);
-  EXPECT_EQ(List(&t, VideoListPatterns)->Cursor, 0u);  // never reached
+  EXPECT_EQ(List(&t, VideoBundleBlockTypes)->End, 2u);
+  EXPECT_TRUE(VideoBundleEmpty(List(&t, VideoBundleColours)));
+  EXPECT_EQ(List(&t, VideoBundleColours)->End, 0u);
+  EXPECT_EQ(List(&t, VideoBundlePatterns)->CountBits, TestBundleCountBits(kWidth, VideoBundlePatterns));
+  EXPECT_EQ(List(&t, VideoBundlePatterns)->End, 0u);
+  EXPECT_EQ(List(&t, VideoBundlePatterns)->Cursor, 0u);  // never reached
   EXPECT_LE(t.Reader.Pos, t.Stream.size() + 4);
 }
 

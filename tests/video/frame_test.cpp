@@ -16,11 +16,11 @@ namespace {
 std::vector<uint8_t> FillPlane(uint32_t width, uint32_t height, uint8_t colour) {
   TestBitWriter w;
   const uint32_t blocks = width / 8;
-  TestPutFirstRow(&w, width, {{VideoListBlockTypes, std::vector<int>(blocks, 6)},
-                              {VideoListColours, std::vector<int>(blocks, colour)}});
+  TestPutFirstRow(&w, width, {{VideoBundleBlockTypes, std::vector<int>(blocks, 6)},
+                              {VideoBundleColours, std::vector<int>(blocks, colour)}});
   for (uint32_t y = 8; y < height; y += 8) {
-    TestPutList(&w, width, VideoListBlockTypes, std::vector<int>(blocks, 6));
-    TestPutList(&w, width, VideoListColours, std::vector<int>(blocks, colour));
+    TestPutBundle(&w, width, VideoBundleBlockTypes, std::vector<int>(blocks, 6));
+    TestPutBundle(&w, width, VideoBundleColours, std::vector<int>(blocks, colour));
   }
   return TestFinish(&w);
 }
@@ -29,9 +29,9 @@ std::vector<uint8_t> FillPlane(uint32_t width, uint32_t height, uint8_t colour) 
 std::vector<uint8_t> SkipPlane(uint32_t width, uint32_t height) {
   TestBitWriter w;
   const uint32_t blocks = width / 8;
-  TestPutFirstRow(&w, width, {{VideoListBlockTypes, std::vector<int>(blocks, 0)}});
+  TestPutFirstRow(&w, width, {{VideoBundleBlockTypes, std::vector<int>(blocks, 0)}});
   for (uint32_t y = 8; y < height; y += 8) {
-    TestPutList(&w, width, VideoListBlockTypes, std::vector<int>(blocks, 0));
+    TestPutBundle(&w, width, VideoBundleBlockTypes, std::vector<int>(blocks, 0));
   }
   return TestFinish(&w);
 }
@@ -91,15 +91,15 @@ uint64_t LumaEndingWithASymbol(TestBitWriter* w, int motion) {
   TestPutBits(w, 1, 1);
   TestPutBits(w, 0, 3);
   TestPutBits(w, 0, 4);
-  TestPutList(w, 16, VideoListBlockTypes, {6, 6});
-  TestPutList(w, 16, VideoListSubBlockTypes, {});
-  TestPutList(w, 16, VideoListColours, {0x90, 0x90});
-  TestPutList(w, 16, VideoListPatterns, {});
-  TestPutList(w, 16, VideoListXOffsets, std::vector<int>(size_t(motion) + 1, 1));
-  for (uint32_t k = VideoListYOffsets; k < VideoListRuns; ++k) {
-    TestPutList(w, 16, VideoListKind(k), {});
+  TestPutBundle(w, 16, VideoBundleBlockTypes, {6, 6});
+  TestPutBundle(w, 16, VideoBundleSubBlockTypes, {});
+  TestPutBundle(w, 16, VideoBundleColours, {0x90, 0x90});
+  TestPutBundle(w, 16, VideoBundlePatterns, {});
+  TestPutBundle(w, 16, VideoBundleXOffsets, std::vector<int>(size_t(motion) + 1, 1));
+  for (uint32_t k = VideoBundleYOffsets; k < VideoBundleRuns; ++k) {
+    TestPutBundle(w, 16, VideoBundleKind(k), {});
   }
-  TestPutBits(w, 1, TestListCountBits(16, VideoListRuns));
+  TestPutBits(w, 1, TestBundleCountBits(16, VideoBundleRuns));
   TestPutBits(w, 0, 1);  // explicit runs
   const uint64_t before = TestBitCount(w);
   TestPutBits(w, 0, 1);  // the run: code index 0 of table 1, one bit
@@ -134,7 +134,7 @@ TEST(VideoFrame, OldRevisionsDecodeNothingWithoutTheLumaPlane) {
   TestAllocatePlanes(&p, 16, 16, 2, false);
   TestFrameParts parts = ColourFrame(16, 16, 1, 2, 3);
   parts.LumaLength = false;
-  EXPECT_EQ(TestDecodeFrame(&p, TestBuildFrame(parts), MovieFlagPreI | DecodeSkipLuma, 0), 0u);
+  EXPECT_EQ(TestDecodeFrame(&p, TestBuildFrame(parts), MovieFlagPreI | kVideoDecodeSkipLuma, 0), 0u);
   EXPECT_TRUE(PlaneIs(&p, 1, PlaneChroma1, 0));
   EXPECT_TRUE(PlaneIs(&p, 1, PlaneY, 0));
 }
@@ -183,7 +183,7 @@ TEST(VideoFrame, GreyScaleLeavesChromaAndSkipLumaLeavesLuma) {
   EXPECT_TRUE(PlaneIs(&grey, 1, PlaneChroma1, 0));
   TestPlanes chroma;
   TestAllocatePlanes(&chroma, 16, 16, 2, false);
-  TestDecodeFrame(&chroma, frame, DecodeSkipLuma, 0);
+  TestDecodeFrame(&chroma, frame, kVideoDecodeSkipLuma, 0);
   EXPECT_TRUE(PlaneIs(&chroma, 1, PlaneY, 0));
   EXPECT_TRUE(PlaneIs(&chroma, 1, PlaneChroma1, 8));
   EXPECT_TRUE(PlaneIs(&chroma, 1, PlaneChroma2, 9));
@@ -204,7 +204,7 @@ TEST(VideoFrame, KeepCurrentLeavesTheSwitchToTheCaller) {
   TestPlanes p;
   TestAllocatePlanes(&p, 16, 16, 2, false);
   const std::vector<uint8_t> frame = TestBuildFrame(ColourFrame(16, 16, 7, 8, 9));
-  TestDecodeFrame(&p, frame, DecodeKeepCurrent, 0);
+  TestDecodeFrame(&p, frame, kVideoDecodeKeepCurrent, 0);
   EXPECT_EQ(p.Planes.Current, 0u);
   EXPECT_TRUE(PlaneIs(&p, 1, PlaneY, 7));
   // The next frame goes to the other set again, reading set 1 as the previous frame.
@@ -221,10 +221,10 @@ TEST(VideoFrame, OneFrameMovieDecodesInPlaceRowByRow) {
   for (uint32_t row = 0; row < 16; ++row) std::memset(y->Pixels + row * 8, int(row), 8);
   // Row 1 moves from one row up: each row is copied from the row just written above it.
   TestBitWriter w;
-  TestPutFirstRow(&w, 8, {{VideoListBlockTypes, {0}},
-                          {VideoListXOffsets, {0}},
-                          {VideoListYOffsets, {-1}}});
-  TestPutList(&w, 8, VideoListBlockTypes, {2});
+  TestPutFirstRow(&w, 8, {{VideoBundleBlockTypes, {0}},
+                          {VideoBundleXOffsets, {0}},
+                          {VideoBundleYOffsets, {-1}}});
+  TestPutBundle(&w, 8, VideoBundleBlockTypes, {2});
   TestFrameParts parts;
   parts.Luma = TestFinish(&w);
   TestDecodeFrame(&p, TestBuildFrame(parts), OpenGrayscale, 0);
@@ -239,7 +239,7 @@ TEST(VideoFrame, SplitDecodeGivesTheBytesOfAWholeDecode) {
   parts.HasAlpha = true;
   parts.Alpha = FillPlane(48, 32, 0x64);
   const std::vector<uint8_t> frame = TestBuildFrame(parts);
-  const uint32_t flags = OpenAlpha | DecodeKeepCurrent;
+  const uint32_t flags = OpenAlpha | kVideoDecodeKeepCurrent;
 
   TestPlanes whole;
   TestAllocatePlanes(&whole, 48, 32, 2, true);
@@ -255,7 +255,7 @@ TEST(VideoFrame, SplitDecodeGivesTheBytesOfAWholeDecode) {
                                   VideoFlagAlpha, splitMap.data(), 3);
   });
   std::thread rest([&] {
-    restPercent = TestDecodeFrame(&split, frame, flags | DecodeSkipLuma, VideoFlagAlpha,
+    restPercent = TestDecodeFrame(&split, frame, flags | kVideoDecodeSkipLuma, VideoFlagAlpha,
                                   splitMap.data(), 3);
   });
   luma.join();
@@ -288,7 +288,7 @@ TEST(VideoFrame, ChangedPercentTakesTheLeastSkippedPlane) {
 TEST(VideoFrame, ChangedPercentOfPartlySkippedLuma) {
   // 32x8: four luma blocks, two skipped without a map: 50 %.
   TestBitWriter w;
-  TestPutFirstRow(&w, 32, {{VideoListBlockTypes, {0, 6, 0, 6}}, {VideoListColours, {1, 1}}});
+  TestPutFirstRow(&w, 32, {{VideoBundleBlockTypes, {0, 6, 0, 6}}, {VideoBundleColours, {1, 1}}});
   TestFrameParts parts;
   parts.Luma = TestFinish(&w);
   TestPlanes p;
@@ -300,7 +300,7 @@ TEST(VideoFrame, NothingDecodedMeansNothingChanged) {
   TestPlanes p;
   TestAllocatePlanes(&p, 16, 16, 2, false);
   const std::vector<uint8_t> frame = TestBuildFrame(ColourFrame(16, 16, 7, 8, 9));
-  EXPECT_EQ(TestDecodeFrame(&p, frame, OpenGrayscale | DecodeSkipLuma, 0), 0u);
+  EXPECT_EQ(TestDecodeFrame(&p, frame, OpenGrayscale | kVideoDecodeSkipLuma, 0), 0u);
   EXPECT_TRUE(PlaneIs(&p, 1, PlaneY, 0));
 }
 
@@ -308,8 +308,8 @@ TEST(VideoFrame, ChromaBlocksMarkTheirOwnMapByteRowByRow) {
   // 32x32: a 2x2 map. Chroma 16x16: block (1, 1) is a fill, the others skip. The luma plane
   // and the second chroma plane finish all their lists at once: no block is decoded there.
   TestBitWriter w;
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {0, 0}}, {VideoListColours, {50}}});
-  TestPutList(&w, 16, VideoListBlockTypes, {0, 6});
+  TestPutFirstRow(&w, 16, {{VideoBundleBlockTypes, {0, 0}}, {VideoBundleColours, {50}}});
+  TestPutBundle(&w, 16, VideoBundleBlockTypes, {0, 6});
   TestFrameParts parts;
   parts.Chroma1 = TestFinish(&w);
   TestBitWriter none;
@@ -332,14 +332,14 @@ TEST(VideoFrame, UnusableRecordsAndScratchDecodeNothing) {
   const std::vector<uint8_t> frame = TestBuildFrame(ColourFrame(16, 16, 7, 8, 9));
   TestScratch scratch;
   TestAllocateScratch(&scratch, 8);  // sized for a narrower picture: too small
-  scratch.Sizes[VideoListColours] -= 16;
-  EXPECT_EQ(VideoDecodeFrame(&p.Planes, nullptr, 0, frame.data(), 0, frame.data() + frame.size(),
+  scratch.Sizes[VideoBundleColours] -= 16;
+  EXPECT_EQ(VideoDecodeFrame(&p.Planes, nullptr, 0, frame.data(), frame.data() + frame.size(),
                              scratch.Sizes, 0, 0, scratch.Memory.data()),
             0u);
   EXPECT_TRUE(PlaneIs(&p, 1, PlaneY, 0));
   TestAllocateScratch(&scratch, 16);
   p.Planes.Current = 2;
-  EXPECT_EQ(VideoDecodeFrame(&p.Planes, nullptr, 0, frame.data(), 0, frame.data() + frame.size(),
+  EXPECT_EQ(VideoDecodeFrame(&p.Planes, nullptr, 0, frame.data(), frame.data() + frame.size(),
                              scratch.Sizes, 0, 0, scratch.Memory.data()),
             0u);
   EXPECT_TRUE(PlaneIs(&p, 1, PlaneY, 0));

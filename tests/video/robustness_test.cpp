@@ -37,7 +37,7 @@ Outcome Decode(const std::vector<uint8_t>& frame, uint32_t width, uint32_t heigh
   std::unique_ptr<uint8_t[]> copy(new uint8_t[frame.size() + trailer + 1]);
   if (!frame.empty()) std::memcpy(copy.get(), frame.data(), frame.size());
   std::memset(copy.get() + frame.size(), 0xFF, trailer + 1);
-  out.Percent = VideoDecodeFrame(&p.Planes, out.Map.data(), stride, copy.get(), 0,
+  out.Percent = VideoDecodeFrame(&p.Planes, out.Map.data(), stride, copy.get(),
                                  copy.get() + frame.size(), scratch.Sizes, flags, videoFlags,
                                  scratch.Memory.data());
   EXPECT_LE(out.Percent, 100u);
@@ -112,15 +112,15 @@ std::vector<uint8_t> RandomListsPlane(std::mt19937* rng, uint32_t width, uint32_
   };
   TestPutIdentityTrees(&w);
   for (uint32_t y = 0; y < height; y += 8) {
-    TestPutList(&w, width, VideoListBlockTypes, values(int(width / 8), 0, 11));
-    TestPutList(&w, width, VideoListSubBlockTypes, values(int(width / 16) + 1, 0, 11));
-    TestPutList(&w, width, VideoListColours, values(200, 0, 255));
-    TestPutList(&w, width, VideoListPatterns, values(40, 0, 255));
-    TestPutList(&w, width, VideoListXOffsets, values(int(width / 8), -15, 15));
-    TestPutList(&w, width, VideoListYOffsets, values(int(width / 8), -15, 15));
-    TestPutList(&w, width, VideoListDcIntra, values(int(width / 8), 0, 2047));
-    TestPutList(&w, width, VideoListDcInter, values(int(width / 8), -1023, 1023));
-    TestPutList(&w, width, VideoListRuns, values(60, 0, 15));
+    TestPutBundle(&w, width, VideoBundleBlockTypes, values(int(width / 8), 0, 11));
+    TestPutBundle(&w, width, VideoBundleSubBlockTypes, values(int(width / 16) + 1, 0, 11));
+    TestPutBundle(&w, width, VideoBundleColours, values(200, 0, 255));
+    TestPutBundle(&w, width, VideoBundlePatterns, values(40, 0, 255));
+    TestPutBundle(&w, width, VideoBundleXOffsets, values(int(width / 8), -15, 15));
+    TestPutBundle(&w, width, VideoBundleYOffsets, values(int(width / 8), -15, 15));
+    TestPutBundle(&w, width, VideoBundleDcIntra, values(int(width / 8), 0, 2047));
+    TestPutBundle(&w, width, VideoBundleDcInter, values(int(width / 8), -1023, 1023));
+    TestPutBundle(&w, width, VideoBundleRuns, values(60, 0, 15));
     for (uint32_t i = 0; i < width * 2; ++i) TestPutBits(&w, uint32_t((*rng)()), 32);
   }
   return TestFinish(&w);
@@ -148,16 +148,16 @@ TEST(VideoRobustness, RandomWellFormedListsDecodeSafelyAndAlike) {
 TEST(VideoRobustness, EveryTruncationOfAValidFrame) {
   // A frame with every kind of list and block: fills, patterns, motion and transforms.
   TestBitWriter w;
-  TestPutFirstRow(&w, 32, {{VideoListBlockTypes, {6, 8, 2, 5}},
-                           {VideoListColours, {1, 2, 3, 4}},
-                           {VideoListPatterns, {1, 2, 3, 4, 5, 6, 7, 8}},
-                           {VideoListXOffsets, {1}},
-                           {VideoListYOffsets, {2}},
-                           {VideoListDcIntra, {900}}});
+  TestPutFirstRow(&w, 32, {{VideoBundleBlockTypes, {6, 8, 2, 5}},
+                           {VideoBundleColours, {1, 2, 3, 4}},
+                           {VideoBundlePatterns, {1, 2, 3, 4, 5, 6, 7, 8}},
+                           {VideoBundleXOffsets, {1}},
+                           {VideoBundleYOffsets, {2}},
+                           {VideoBundleDcIntra, {900}}});
   TestPutBits(&w, 2, 4);
   TestPutBits(&w, 0x1234567, 28);
-  TestPutList(&w, 32, VideoListBlockTypes, {9, 0, 1, 7});
-  TestPutList(&w, 32, VideoListColours, std::vector<int>(64, 77));
+  TestPutBundle(&w, 32, VideoBundleBlockTypes, {9, 0, 1, 7});
+  TestPutBundle(&w, 32, VideoBundleColours, std::vector<int>(64, 77));
   TestFrameParts parts;
   parts.Luma = TestFinish(&w);
   parts.Chroma1 = parts.Luma;

@@ -33,13 +33,13 @@ std::vector<uint8_t> TestFinish(TestBitWriter* w) {
   return w->Bytes;
 }
 
-uint32_t TestListCountBits(uint32_t planeWidth, VideoListKind kind) {
+uint32_t TestBundleCountBits(uint32_t planeWidth, VideoBundleKind kind) {
   const uint32_t bw = planeWidth / 8;
   uint32_t n = bw;
-  if (kind == VideoListSubBlockTypes) n = planeWidth / 16;
-  if (kind == VideoListColours) n = bw * 64;
-  if (kind == VideoListPatterns) n = bw * 8;
-  if (kind == VideoListRuns) n = bw * 48;
+  if (kind == VideoBundleSubBlockTypes) n = planeWidth / 16;
+  if (kind == VideoBundleColours) n = bw * 64;
+  if (kind == VideoBundlePatterns) n = bw * 8;
+  if (kind == VideoBundleRuns) n = bw * 48;
   const uint32_t bits = uint32_t(std::bit_width(n + 511u));
   return bits < 15 ? bits : 15;
 }
@@ -57,8 +57,8 @@ static void TestPutSignedMagnitude(TestBitWriter* w, int value, uint32_t bits) {
   if (value != 0) TestPutBits(w, value < 0 ? 1 : 0, 1);
 }
 
-static void TestPutDcValues(TestBitWriter* w, VideoListKind kind, const std::vector<int>& values) {
-  if (kind == VideoListDcIntra) {
+static void TestPutDcValues(TestBitWriter* w, VideoBundleKind kind, const std::vector<int>& values) {
+  if (kind == VideoBundleDcIntra) {
     TestPutBits(w, uint32_t(values[0]), 11);
   } else {
     TestPutSignedMagnitude(w, values[0], 10);
@@ -75,27 +75,27 @@ static void TestPutDcValues(TestBitWriter* w, VideoListKind kind, const std::vec
   }
 }
 
-void TestPutList(TestBitWriter* w, uint32_t planeWidth, VideoListKind kind,
+void TestPutBundle(TestBitWriter* w, uint32_t planeWidth, VideoBundleKind kind,
                  const std::vector<int>& values) {
-  TestPutBits(w, uint32_t(values.size()), TestListCountBits(planeWidth, kind));
+  TestPutBits(w, uint32_t(values.size()), TestBundleCountBits(planeWidth, kind));
   if (values.empty()) return;
-  if (kind == VideoListDcIntra || kind == VideoListDcInter) {
+  if (kind == VideoBundleDcIntra || kind == VideoBundleDcInter) {
     TestPutDcValues(w, kind, values);
     return;
   }
-  if (kind != VideoListPatterns) TestPutBits(w, 0, 1);  // explicit values, not a fill
+  if (kind != VideoBundlePatterns) TestPutBits(w, 0, 1);  // explicit values, not a fill
   for (int v : values) {
     switch (kind) {
-      case VideoListColours:
+      case VideoBundleColours:
         TestPutBits(w, uint32_t(v) >> 4, 4);
         TestPutBits(w, uint32_t(v) & 15, 4);
         break;
-      case VideoListPatterns:
+      case VideoBundlePatterns:
         TestPutBits(w, uint32_t(v) & 15, 4);
         TestPutBits(w, uint32_t(v) >> 4, 4);
         break;
-      case VideoListXOffsets:
-      case VideoListYOffsets:
+      case VideoBundleXOffsets:
+      case VideoBundleYOffsets:
         TestPutSignedMagnitude(w, v, 4);
         break;
       default:
@@ -106,14 +106,14 @@ void TestPutList(TestBitWriter* w, uint32_t planeWidth, VideoListKind kind,
 }
 
 void TestPutFirstRow(TestBitWriter* w, uint32_t planeWidth,
-                     const std::vector<TestListValues>& lists) {
+                     const std::vector<TestBundleValues>& lists) {
   TestPutIdentityTrees(w);
-  for (uint32_t kind = 0; kind < VideoListCount; ++kind) {
+  for (uint32_t kind = 0; kind < VideoBundleCount; ++kind) {
     std::vector<int> values;
-    for (const TestListValues& l : lists) {
+    for (const TestBundleValues& l : lists) {
       if (l.Kind == kind) values = l.Values;
     }
-    TestPutList(w, planeWidth, VideoListKind(kind), values);
+    TestPutBundle(w, planeWidth, VideoBundleKind(kind), values);
   }
 }
 
@@ -153,7 +153,7 @@ void TestFillPlane(TestPlanes* p, uint32_t set, int plane, uint8_t value) {
 }
 
 void TestAllocateScratch(TestScratch* s, uint32_t fileWidth) {
-  VideoListBufferSizes(fileWidth, s->Sizes);
+  VideoBundleBufferSizes(fileWidth, s->Sizes);
   s->Memory.assign(size_t(VideoScratchBytes(s->Sizes)), 0xA5);
 }
 
@@ -185,6 +185,6 @@ uint32_t TestDecodeFrame(TestPlanes* p, const std::vector<uint8_t>& frame, uint3
   // An allocation of exactly the frame's size (at least one byte, so the pointer is valid).
   std::unique_ptr<uint8_t[]> copy(new uint8_t[frame.size() + (frame.empty() ? 1 : 0)]);
   if (!frame.empty()) std::memcpy(copy.get(), frame.data(), frame.size());
-  return VideoDecodeFrame(&p->Planes, map, mapStride, copy.get(), 0, copy.get() + frame.size(),
+  return VideoDecodeFrame(&p->Planes, map, mapStride, copy.get(), copy.get() + frame.size(),
                           scratch.Sizes, frameFlags, videoFlags, scratch.Memory.data());
 }

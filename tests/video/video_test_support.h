@@ -24,20 +24,20 @@ uint64_t TestBitCount(const TestBitWriter* w);
 std::vector<uint8_t> TestFinish(TestBitWriter* w);
 
 // Width of a list's count for a plane of the given width (floor(log2(n + 511)) + 1, at most 15).
-uint32_t TestListCountBits(uint32_t planeWidth, VideoListKind kind);
+uint32_t TestBundleCountBits(uint32_t planeWidth, VideoBundleKind kind);
 // The 23 code trees of a plane, all with table 0 (4-bit codes, symbol = code index).
 void TestPutIdentityTrees(TestBitWriter* w);
 // A list refill in its explicit (not fill) mode, for identity trees: the count, then the values.
 // No values writes a count of 0, which finishes the list for the plane.
-void TestPutList(TestBitWriter* w, uint32_t planeWidth, VideoListKind kind,
+void TestPutBundle(TestBitWriter* w, uint32_t planeWidth, VideoBundleKind kind,
                  const std::vector<int>& values);
 // A plane of one block row whose other lists are all finished: trees, then the lists given
 // (kind, values) in list order, every list not given finished.
-struct TestListValues {
-  VideoListKind Kind;
+struct TestBundleValues {
+  VideoBundleKind Kind;
   std::vector<int> Values;
 };
-void TestPutFirstRow(TestBitWriter* w, uint32_t planeWidth, const std::vector<TestListValues>& lists);
+void TestPutFirstRow(TestBitWriter* w, uint32_t planeWidth, const std::vector<TestBundleValues>& lists);
 
 // Planes allocated as the core does: zero-filled, Y and A pitch = width, chroma pitch = chroma
 // width rounded up to 16.

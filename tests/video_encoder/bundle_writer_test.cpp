@@ -5,14 +5,14 @@
 
 #include <vector>
 
-#include "encoder/video_list_writer.h"
+#include "encoder/video_bundle_writer.h"
 #include "video/bundles.h"
 
 namespace {
 
 using RowValues = std::vector<std::vector<int32_t>>;  // values taken by each row
 
-void FillList(EncoderPlaneLists* lists, VideoListKind kind, const RowValues& rows) {
+void FillList(EncoderPlaneBundles* lists, VideoBundleKind kind, const RowValues& rows) {
   lists->Values[kind].clear();
   lists->RowEnd[kind].clear();
   for (const std::vector<int32_t>& row : rows) {
@@ -21,21 +21,21 @@ void FillList(EncoderPlaneLists* lists, VideoListKind kind, const RowValues& row
   }
 }
 
-int32_t Take(VideoBundle* list, VideoListKind kind) {
-  if (kind == VideoListDcIntra) return int32_t(VideoTakeDc(list));
-  if (kind == VideoListDcInter) return int16_t(uint16_t(VideoTakeDc(list)));
-  if (kind == VideoListXOffsets || kind == VideoListYOffsets) return int8_t(VideoTakeByte(list));
+int32_t Take(VideoBundle* list, VideoBundleKind kind) {
+  if (kind == VideoBundleDcIntra) return int32_t(VideoTakeDc(list));
+  if (kind == VideoBundleDcInter) return int16_t(uint16_t(VideoTakeDc(list)));
+  if (kind == VideoBundleXOffsets || kind == VideoBundleYOffsets) return int8_t(VideoTakeByte(list));
   return int32_t(VideoTakeByte(list));
 }
 
-void ExpectListsRead(const EncoderPlaneLists& lists, const RowValues (&rows)[VideoListCount],
+void ExpectListsRead(const EncoderPlaneBundles& lists, const RowValues (&rows)[VideoBundleCount],
                      bool oldColours) {
   const std::vector<uint8_t> bytes = EncoderWritePlane(&lists, nullptr);
-  uint64_t sizes[VideoListCount];
-  VideoListBufferSizes(lists.Width, sizes);
-  std::vector<uint8_t> storage[VideoListCount];
-  uint8_t* buffers[VideoListCount];
-  for (uint32_t i = 0; i < VideoListCount; ++i) {
+  uint64_t sizes[VideoBundleCount];
+  VideoBundleBufferSizes(lists.Width, sizes);
+  std::vector<uint8_t> storage[VideoBundleCount];
+  uint8_t* buffers[VideoBundleCount];
+  for (uint32_t i = 0; i < VideoBundleCount; ++i) {
     storage[i].assign(size_t(sizes[i]), 0);
     buffers[i] = storage[i].data();
   }
@@ -46,15 +46,15 @@ void ExpectListsRead(const EncoderPlaneLists& lists, const RowValues (&rows)[Vid
   VideoReadBundleTrees(&b, &r);
   for (uint32_t row = 0; row < lists.Rows; ++row) {
     VideoRefillBundles(&b, &r, bytes.size() + 4);
-    for (uint32_t kind = 0; kind < VideoListCount; ++kind) {
+    for (uint32_t kind = 0; kind < VideoBundleCount; ++kind) {
       for (int32_t want : rows[kind][row]) {
-        ASSERT_FALSE(VideoBundleEmpty(&b.Lists[kind])) << "list " << kind << " row " << row;
-        EXPECT_EQ(Take(&b.Lists[kind], VideoListKind(kind)), want)
+        ASSERT_FALSE(VideoBundleEmpty(&b.Bundles[kind])) << "list " << kind << " row " << row;
+        EXPECT_EQ(Take(&b.Bundles[kind], VideoBundleKind(kind)), want)
             << "list " << kind << " row " << row;
       }
       // A row that takes nothing may already hold the values of a later row.
       if (!rows[kind][row].empty()) {
-        EXPECT_TRUE(VideoBundleEmpty(&b.Lists[kind])) << "list " << kind << " row " << row;
+        EXPECT_TRUE(VideoBundleEmpty(&b.Bundles[kind])) << "list " << kind << " row " << row;
       }
     }
   }
@@ -65,9 +65,9 @@ RowValues Rows(std::initializer_list<std::vector<int32_t>> rows) { return RowVal
 
 TEST(VideoEncoderLists, RowsFindTheirValuesInEveryList) {
   for (bool oldColours : {false, true}) {
-    EncoderPlaneLists lists;
-    EncoderListsInit(&lists, 64, 4, oldColours);
-    RowValues rows[VideoListCount] = {
+    EncoderPlaneBundles lists;
+    EncoderBundlesInit(&lists, 64, 4, oldColours);
+    RowValues rows[VideoBundleCount] = {
         Rows({{5, 5, 5, 5, 5, 5, 5, 5},
               {0, 1, 2, 3, 4, 6, 7, 9},
               {2, 2, 2, 2, 2, 2, 2, 8},
@@ -81,8 +81,8 @@ TEST(VideoEncoderLists, RowsFindTheirValuesInEveryList) {
         Rows({{-1023, 1023, 0, 0, 0, -5}, {4}, {}, {}}),
         Rows({{0, 15, 3}, {}, {}, {2, 2, 2, 2}}),
     };
-    for (uint32_t kind = 0; kind < VideoListCount; ++kind) {
-      FillList(&lists, VideoListKind(kind), rows[kind]);
+    for (uint32_t kind = 0; kind < VideoBundleCount; ++kind) {
+      FillList(&lists, VideoBundleKind(kind), rows[kind]);
     }
     ExpectListsRead(lists, rows, oldColours);
   }
@@ -99,10 +99,10 @@ TEST(VideoEncoderLists, OldVersionsWriteColourZeroAsOne) {
 
 TEST(VideoEncoderLists, RowLimitsFitTheCountField) {
   for (uint32_t width : {8u, 640u, 4096u, 32768u}) {
-    for (uint32_t kind = 0; kind < VideoListCount; ++kind) {
+    for (uint32_t kind = 0; kind < VideoBundleCount; ++kind) {
       uint32_t bits, capacity;
-      VideoListLimits(width, VideoListKind(kind), &bits, &capacity);
-      const uint32_t limit = EncoderListRowLimit(width, VideoListKind(kind));
+      VideoBundleLimits(width, VideoBundleKind(kind), &bits, &capacity);
+      const uint32_t limit = EncoderBundleRowLimit(width, VideoBundleKind(kind));
       EXPECT_LE(limit, capacity);
       EXPECT_LT(limit, 1u << bits);
     }
