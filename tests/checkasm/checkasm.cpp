@@ -34,8 +34,7 @@ int CheckasmVerify(const CheckasmCandidate* c, uint32_t trials, uint64_t seed, c
   for (uint32_t trial = 0; trial < trials; ++trial) {
     char detail[200] = "";
     if (!c->Kind->Compare(c->Reference, c->Function, &rng, detail, sizeof detail)) {
-      std::snprintf(why, whySize, "trial %" PRIu32 " (seed %" PRIu64 "): %s", trial, seed,
-                    detail);
+      std::snprintf(why, whySize, "trial %" PRIu32 " (seed %" PRIu64 "): %s", trial, seed, detail);
       return 0;
     }
   }

@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
     }
     std::printf("ok\n");
   }
-  std::printf("%s\n", failures ? "some versions differ from their reference" : "all versions agree");
+  std::printf("%s\n",
+              failures ? "some versions differ from their reference" : "all versions agree");
   return failures ? 1 : 0;
 }

@@ -69,7 +69,9 @@ void MakeCase(CheckasmRandom* rng, VideoCase* c) {
   c->Dx = int32_t(CheckasmRandomBelow(rng, 31)) - 15;
 }
 
-uint8_t* Destination(VideoCase* c, uint8_t* canvas) { return canvas + kBorder * c->Pitch + kBorder; }
+uint8_t* Destination(VideoCase* c, uint8_t* canvas) {
+  return canvas + kBorder * c->Pitch + kBorder;
+}
 
 // The source block of kernels that read one: inside the destination's canvas (in place) or apart.
 const uint8_t* Source(VideoCase* c, uint8_t* canvas, uint32_t* pitch) {
@@ -143,7 +145,9 @@ void Run(CheckasmFunction function, void* inputs) {
   Invoke(function, c, c->Canvas.data());
 }
 
-void Release(void* inputs) { delete static_cast<VideoCase*>(inputs); }
+void Release(void* inputs) {
+  delete static_cast<VideoCase*>(inputs);
+}
 
 template <VideoInvoke Invoke>
 constexpr CheckasmKind Kind(const char* name) {
@@ -155,14 +159,17 @@ struct Slot {
   CheckasmFunction (*Get)(const VideoKernels* k);
 };
 
-#define VIDEO_SLOT(name, invoke) \
-  {Kind<invoke>(#name), [](const VideoKernels* k) { return reinterpret_cast<CheckasmFunction>(k->name); }}
+#define VIDEO_SLOT(name, invoke)                                                          \
+  {                                                                                       \
+    Kind<invoke>(#name),                                                                  \
+        [](const VideoKernels* k) { return reinterpret_cast<CheckasmFunction>(k->name); } \
+  }
 const Slot kSlots[] = {
-    VIDEO_SLOT(IdctPut, InvokeIdctPut),       VIDEO_SLOT(IdctPutDoubled, InvokeIdctPut),
-    VIDEO_SLOT(IdctAdd, InvokeIdctAdd),       VIDEO_SLOT(ResidueAdd, InvokeResidueAdd),
-    VIDEO_SLOT(Copy8x8, InvokeCopy),          VIDEO_SLOT(Fill8x8, InvokeFill),
-    VIDEO_SLOT(Fill16x16, InvokeFill),        VIDEO_SLOT(Pattern8x8, InvokePattern),
-    VIDEO_SLOT(Pattern16x16, InvokePattern),  VIDEO_SLOT(Double8x8, InvokeDouble),
+    VIDEO_SLOT(IdctPut, InvokeIdctPut),      VIDEO_SLOT(IdctPutDoubled, InvokeIdctPut),
+    VIDEO_SLOT(IdctAdd, InvokeIdctAdd),      VIDEO_SLOT(ResidueAdd, InvokeResidueAdd),
+    VIDEO_SLOT(Copy8x8, InvokeCopy),         VIDEO_SLOT(Fill8x8, InvokeFill),
+    VIDEO_SLOT(Fill16x16, InvokeFill),       VIDEO_SLOT(Pattern8x8, InvokePattern),
+    VIDEO_SLOT(Pattern16x16, InvokePattern), VIDEO_SLOT(Double8x8, InvokeDouble),
 };
 #undef VIDEO_SLOT
 
@@ -178,8 +185,9 @@ uint32_t CheckasmVideoCandidates(CheckasmCandidate* out, uint32_t capacity) {
       const CheckasmFunction function = slot.Get(sets[s].Kernels);
       if (!function) continue;
       if (out && total < capacity) {
-        out[total] = {"video", &slot.Kind, sets[s].Name, slot.Get(reference), function,
-                      (sets[s].CpuFlags & cpu) == sets[s].CpuFlags};
+        out[total] = {"video",      &slot.Kind,
+                      sets[s].Name, slot.Get(reference),
+                      function,     (sets[s].CpuFlags & cpu) == sets[s].CpuFlags};
       }
       ++total;
     }

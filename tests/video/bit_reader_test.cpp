@@ -22,7 +22,8 @@ const ReadCase kReads[] = {
     // A read across the word boundary joins the remaining bits with the next word's low bits.
     {"little-endian words from bit 0", {0x78, 0x56, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89}, 8,
      {{4, 0x8}, {8, 0x67}, {24, 0xF12345}, {28, 0x89ABCDE}}, 8},
-    {"one bit with an empty buffer loads a word", {0x01, 0, 0, 0x80}, 4, {{1, 1}, {31, 0x40000000}}, 4},
+    {"one bit with an empty buffer loads a word", {0x01, 0, 0, 0x80}, 4, {{1, 1}, {31, 0x40000000}},
+     4},
     {"32-bit reads", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 12,
      {{32, 0x04030201}, {1, 1}, {32, 0x0C0B0A09u << 31 | 0x08070605u >> 1}}, 12},
     {"bytes past the data read as zero", {0xFF, 0xFF, 0xFF, 0xFF, 0x34, 0x12, 0xFF, 0xFF}, 6,
@@ -70,18 +71,21 @@ struct TreeCase {
 const TreeCase kTrees[] = {
     {"table 0 reads four bits and is the identity", {{0, 4}},
      0, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
-    {"an explicit list is followed by the values not named", {{3, 4}, {1, 1}, {2, 3}, {9, 4}, {2, 4}, {14, 4}},
+    {"an explicit list is followed by the values not named", {{3, 4}, {1, 1}, {2, 3}, {9, 4}, {2,
+        4}, {14, 4}},
      3, {9, 2, 14, 0, 1, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 15}},
     {"an explicit list with repeats still fills every position",
      {{1, 4}, {1, 1}, {7, 3}, {5, 4}, {5, 4}, {5, 4}, {5, 4}, {5, 4}, {5, 4}, {5, 4}, {5, 4}},
      1, {5, 5, 5, 5, 5, 5, 5, 5, 0, 1, 2, 3, 4, 6, 7, 8}},
     // d = 1: pass 1 (bits 1,0,1,0,...) swaps every other pair; pass 2 merges [1,0]+[2,3] with
-    // bits 1,0,0 (2 1 0 3), [5,4]+[6,7] with 0,0, [9,8]+[10,11] with 1,1, [13,12]+[14,15] with 0,1,0.
+    // bits 1,0,0 (2 1 0 3), [5,4]+[6,7] with 0,0, [9,8]+[10,11] with 1,1,
+    // [13,12]+[14,15] with 0,1,0.
     {"merge passes take one bit per choice",
      {{4, 4}, {0, 1}, {1, 2}, {0x55, 8}, {0b001, 3}, {0b00, 2}, {0b11, 2}, {0b010, 3}},
      4, {2, 1, 0, 3, 5, 4, 6, 7, 10, 11, 9, 8, 13, 14, 12, 15}},
     // d = 3, every choice taking the second run: four passes reverse everything, 8 bits a pass.
-    {"four passes of second-run choices reverse the order", {{2, 4}, {0, 1}, {3, 2}, {0xFFFFFFFF, 32}},
+    {"four passes of second-run choices reverse the order", {{2, 4}, {0, 1}, {3, 2}, {0xFFFFFFFF,
+        32}},
      2, {15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}},
 };
 

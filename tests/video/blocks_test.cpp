@@ -59,7 +59,8 @@ struct BlockCase {
 
 const BlockCase kCases[] = {
     {"fill", 16, 8,
-     [](W w) { TestPutFirstRow(w, 16, {{VideoBundleBlockTypes, {6, 6}}, {VideoBundleColours, {0x42, 0x17}}}); },
+     [](W w) { TestPutFirstRow(w, 16, {{VideoBundleBlockTypes, {6, 6}}, {VideoBundleColours, {0x42,
+         0x17}}}); },
      [](uint32_t x, uint32_t) { return x < 8 ? 0x42 : 0x17; }, {1}, 100},
     {"raw takes 64 colours in row order", 8, 8,
      [](W w) {
@@ -71,7 +72,8 @@ const BlockCase kCases[] = {
     {"pattern: set bits take the second colour", 8, 8,
      [](W w) {
        TestPutFirstRow(w, 8, {{VideoBundleBlockTypes, {8}}, {VideoBundleColours, {10, 200}},
-                              {VideoBundlePatterns, {0x01, 0x80, 0xFF, 0x00, 0x55, 0xAA, 0x0F, 0xF0}}});
+                              {VideoBundlePatterns, {0x01, 0x80, 0xFF, 0x00, 0x55, 0xAA, 0x0F,
+                                                     0xF0}}});
      },
      [](uint32_t x, uint32_t y) {
        const int rows[8] = {0x01, 0x80, 0xFF, 0x00, 0x55, 0xAA, 0x0F, 0xF0};
@@ -83,13 +85,15 @@ const BlockCase kCases[] = {
     // From x = 31 of row 0: past the row's end, allowed while the block lies inside the plane.
     {"motion copies from the offset source", 24, 16,
      [](W w) {
-       TestPutFirstRow(w, 24, {{VideoBundleBlockTypes, {2, 2, 2}}, {VideoBundleXOffsets, {0, -3, 15}},
+       TestPutFirstRow(w, 24, {{VideoBundleBlockTypes, {2, 2, 2}}, {VideoBundleXOffsets, {0, -3,
+           15}},
                                {VideoBundleYOffsets, {8, 2, 0}}});
      },
      [](uint32_t x, uint32_t y) {
        if (y >= 8) return kKept;
        const uint32_t at = y * 24 + 31 + (x - 16);
-       return x < 8 ? Gradient(x, y + 8) : x < 16 ? Gradient(x - 3, y + 2) : Gradient(at % 24, at / 24);
+       return x < 8 ? Gradient(x, y + 8) : x < 16 ? Gradient(x - 3, y + 2) : Gradient(at % 24,
+           at / 24);
      }, {1, 1}},
     {"motion outside the plane leaves the block but marks it", 16, 8,
      [](W w) {
@@ -138,13 +142,15 @@ const BlockCase kCases[] = {
      },
      [](uint32_t x, uint32_t y) {
        const int first = RunPixel(7, y * 8 + x % 8, [](int i) { return 11 * (1 + i / 16); });
-       const int second = RunPixel(0, y * 8 + x % 8, [](int i) { return i < 58 ? 50 + i / 16 : -1; });
+       const int second = RunPixel(0, y * 8 + x % 8,
+                                   [](int i) { return i < 58 ? 50 + i / 16 : -1; });
        return x < 8 || second < 0 ? first : second;
      }, {}},
     // Budget 1, mask 128: coefficient 0 gets +128 (wraps), coefficient 1 gets -128.
     {"residue adds to the motion source, wrapping", 8, 16,
      [](W w) {
-       TestPutFirstRow(w, 8, {{VideoBundleBlockTypes, {4}}, {VideoBundleXOffsets, {0}}, {VideoBundleYOffsets, {8}}});
+       TestPutFirstRow(w, 8, {{VideoBundleBlockTypes, {4}}, {VideoBundleXOffsets, {0}},
+                              {VideoBundleYOffsets, {8}}});
        TestPutBits(w, 1, 7);
        TestPutBits(w, 7, 3);
        PutBits(w, {0, 0, 0, 1, 0, 0, 0, 1});
@@ -154,13 +160,15 @@ const BlockCase kCases[] = {
      },
      [](uint32_t x, uint32_t y) {
        if (y >= 8) return kKept;
-       return int(uint8_t(Gradient(x, y + 8) + (y == 0 && x == 0 ? 128 : y == 0 && x == 1 ? -128 : 0)));
+       const int change = y == 0 && x == 0 ? 128 : y == 0 && x == 1 ? -128 : 0;
+       return int(uint8_t(Gradient(x, y + 8) + change));
      }, {}},
     // 1024 at q 0 is flat 128. 65528 is -8: at q 1, (-8 * 87381) >> 11 = -342 and
     // (-342 + 127) >> 8 = -1, stored 255 (as an unsigned DC it would give 169).
     {"the intra DC is a signed 16-bit value", 16, 8,
      [](W w) {
-       TestPutFirstRow(w, 16, {{VideoBundleBlockTypes, {5, 5}}, {VideoBundleDcIntra, {1024, 65528}}});
+       TestPutFirstRow(w, 16, {{VideoBundleBlockTypes, {5, 5}}, {VideoBundleDcIntra, {1024,
+           65528}}});
        for (uint32_t v : {0, 0, 0, 1}) TestPutBits(w, v, 4);  // no coefficients, quantiser
      },
      [](uint32_t x, uint32_t) { return x < 8 ? 128 : 255; }, {}},
@@ -217,16 +225,19 @@ const BlockCase kCases[] = {
      [](uint32_t x, uint32_t y) { return int(255 - ((y / 2) * 8 + x / 2)); }, {1}},
     {"scaled pattern doubles each pixel", 16, 16,
      [](W w) {
-       PutScaled(w, 8, {{VideoBundleColours, {3, 250}}, {VideoBundlePatterns, {1, 2, 4, 8, 16, 32, 64, 128}}});
+       PutScaled(w, 8, {{VideoBundleColours, {3, 250}}, {VideoBundlePatterns, {1, 2, 4, 8, 16, 32,
+           64, 128}}});
      },
      [](uint32_t x, uint32_t y) { return x / 2 == y / 2 ? 250 : 3; }, {1}},
     {"scaled intra uses the doubled transform", 16, 16,
-     [](W w) { PutScaled(w, 5, {{VideoBundleDcIntra, {1024}}}, [](W b) { TestPutBits(b, 0, 8); }); },
+     [](W w) { PutScaled(w, 5, {{VideoBundleDcIntra, {1024}}}, [](W b) { TestPutBits(b, 0,
+         8); }); },
      [](uint32_t, uint32_t) { return 128; }, {1}},
     // Scan 5 visits columns 0..3 of every row first.
     {"scaled run fill doubles the run block", 16, 16,
      [](W w) {
-       PutScaled(w, 3, {{VideoBundleColours, {60, 60, 70, 70}}, {VideoBundleRuns, {15, 15, 15, 15}}},
+       PutScaled(w, 3, {{VideoBundleColours, {60, 60, 70, 70}}, {VideoBundleRuns, {15, 15, 15,
+           15}}},
                  [](W b) {
                    TestPutBits(b, 5, 4);
                    PutBits(b, {1, 1, 1, 1});
@@ -252,7 +263,8 @@ const BlockCase kCases[] = {
      },
      [](uint32_t x, uint32_t) { return x < 8 ? kKept : 0x66; }, {1}},
     {"scaled with an empty sub-type bundle marks and moves on sixteen", 32, 8,
-     [](W w) { TestPutFirstRow(w, 32, {{VideoBundleBlockTypes, {1, 6}}, {VideoBundleColours, {0x66}}}); },
+     [](W w) { TestPutFirstRow(w, 32, {{VideoBundleBlockTypes, {1, 6}}, {VideoBundleColours,
+         {0x66}}}); },
      [](uint32_t x, uint32_t) { return x >= 16 && x < 24 ? 0x66 : kKept; }, {1, 1}},
 };
 
@@ -262,7 +274,9 @@ TEST(VideoBlocks, EveryBlockTypeOnHandMadePlanes) {
     TestPlanes p;
     TestAllocatePlanes(&p, c.Width, c.Height, 2, false);
     for (uint32_t y = 0; y < c.Height; ++y) {
-      for (uint32_t x = 0; x < c.Width; ++x) p.Buffers[0][PlaneY][y * c.Width + x] = uint8_t(Gradient(x, y));
+      for (uint32_t x = 0; x < c.Width; ++x) {
+        p.Buffers[0][PlaneY][y * c.Width + x] = uint8_t(Gradient(x, y));
+      }
     }
     TestFillPlane(&p, 1, PlaneY, kKept);
     TestBitWriter w;
@@ -271,7 +285,8 @@ TEST(VideoBlocks, EveryBlockTypeOnHandMadePlanes) {
     parts.Luma = TestFinish(&w);
     std::vector<uint8_t> map(c.Map.size(), 0);
     const uint32_t percent = TestDecodeFrame(&p, TestBuildFrame(parts), OpenGrayscale, 0,
-                                             map.empty() ? nullptr : map.data(), uint32_t(map.size()));
+                                             map.empty() ? nullptr : map.data(),
+                                                 uint32_t(map.size()));
     EXPECT_EQ(p.Planes.Current, 1u);
     if (c.Percent != kAny) {
       EXPECT_EQ(percent, uint32_t(c.Percent));

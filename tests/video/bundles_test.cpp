@@ -29,7 +29,8 @@ struct BundleCase {
   void (*AfterTrees)(VideoBundles* b) = nullptr;
 };
 
-void Put(W w, VideoBundleKind kind, uint32_t count, uint32_t fill, std::initializer_list<uint32_t> fields) {
+void Put(W w, VideoBundleKind kind, uint32_t count, uint32_t fill,
+         std::initializer_list<uint32_t> fields) {
   TestPutBits(w, count, TestBundleCountBits(kWidth, kind));
   TestPutBits(w, fill, 1);
   for (uint32_t f : fields) TestPutBits(w, f, 4);
@@ -41,14 +42,17 @@ std::vector<int> Repeat(size_t n, int v) { return std::vector<int>(n, v); }
 
 const BundleCase kCases[] = {
     // 7, 4 x 7, 2, 8 x 2: 14 values; a run of 12 exceeds the 6 missing and ends the refill.
-    {"block-type runs repeat the last type", [](W w) { Put(w, VideoBundleBlockTypes, 20, 0, {7, 12, 2, 13, 14}); },
-     {{'R'}, {'T', VideoBundleBlockTypes, {7, 7, 7, 7, 7, 2, 2, 2, 2, 2, 2, 2, 2, 2, 0, 0, 0, 0, 0, 0}}}},
+    {"block-type runs repeat the last type", [](W w) { Put(w, VideoBundleBlockTypes, 20, 0, {7, 12,
+        2, 13, 14}); },
+     {{'R'}, {'T', VideoBundleBlockTypes, {7, 7, 7, 7, 7, 2, 2, 2, 2, 2, 2, 2, 2, 2, 0, 0, 0, 0, 0,
+                                           0}}}},
     {"an overshooting run keeps the count and old contents; the next bundle follows its code",
      [](W w) {
        Put(w, VideoBundleBlockTypes, 6, 0, {3, 12, 13});
        TestPutBundle(w, kWidth, VideoBundleSubBlockTypes, {9});
      },
-     {{'R'}, {'T', VideoBundleBlockTypes, {3, 3, 3, 3, 3, 0x77}}, {'T', VideoBundleSubBlockTypes, {9}}}, 0x77},
+     {{'R'}, {'T', VideoBundleBlockTypes, {3, 3, 3, 3, 3, 0x77}}, {'T', VideoBundleSubBlockTypes,
+         {9}}}, 0x77},
     {"fill mode stores one value count times",
      [](W w) {
        Put(w, VideoBundleBlockTypes, 5, 1, {6});
@@ -61,8 +65,10 @@ const BundleCase kCases[] = {
        Empty(w, VideoBundleDcIntra, VideoBundleRuns);
        Put(w, VideoBundleRuns, 3, 1, {11});
      },
-     {{'R'}, {'A'}, {'T', VideoBundleBlockTypes, Repeat(5, 6)}, {'T', VideoBundleColours, Repeat(3, 0xC4)},
-      {'T', VideoBundleXOffsets, Repeat(4, -9)}, {'T', VideoBundleYOffsets, {0, 0}}, {'T', VideoBundleRuns, Repeat(3, 11)}}},
+     {{'R'}, {'A'}, {'T', VideoBundleBlockTypes, Repeat(5, 6)}, {'T', VideoBundleColours, Repeat(3,
+         0xC4)},
+      {'T', VideoBundleXOffsets, Repeat(4, -9)}, {'T', VideoBundleYOffsets, {0, 0}}, {'T',
+          VideoBundleRuns, Repeat(3, 11)}}},
     {"explicit values of every kind",
      [](W w) {
        const std::vector<TestBundleValues> values = {
@@ -70,7 +76,8 @@ const BundleCase kCases[] = {
            {VideoBundleColours, {0x00, 0xFF, 0x5A}}, {VideoBundlePatterns, {0x81, 0x7E}},
            {VideoBundleXOffsets, {-15, 0, 15}}, {VideoBundleYOffsets, {3, -1}},
            {VideoBundleDcIntra, {2047, 2000, 2000, 2010, 0, 65, 65, 65, 66, 1000}},
-           {VideoBundleDcInter, {-1023, -1000, 5, 5, 5, 5, 5, 5, 5, 5, 1023}}, {VideoBundleRuns, {0, 15, 7}}};
+           {VideoBundleDcInter, {-1023, -1000, 5, 5, 5, 5, 5, 5, 5, 5, 1023}}, {VideoBundleRuns, {0,
+               15, 7}}};
        for (const TestBundleValues& v : values) TestPutBundle(w, kWidth, v.Kind, v.Values);
      },
      {{'R'}, {'A'}, {'T', VideoBundleBlockTypes, {0, 11, 5}}, {'T', VideoBundleSubBlockTypes, {3}},
@@ -106,15 +113,18 @@ const BundleCase kCases[] = {
        TestPutBundle(w, kWidth, VideoBundleColours, {0x05, 0x85, 0x00, 0x80, 0x7F, 0xFF});
      },
      {{'R'}, {'T', VideoBundleColours, {133, 123, 128, 128, 255, 1}}}, 0, 1},
-    // A finished bundle is never refilled; every fetch restarts at byte 4 (a DC bundle's third entry).
+    // A finished bundle is never refilled; every fetch restarts at byte 4 (a DC bundle's third
+    // entry).
     {"a count of zero finishes the bundle for the plane",
      [](W w) {
        Empty(w, 0, VideoBundleCount);
        TestPutBits(w, 0x3FF, 10);
      },
-     {{'R'}, {'M'}, {'R'}, {'R'}, {'U'}, {'T', VideoBundleXOffsets, {-3, -3}}, {'T', VideoBundleDcInter, {0xFDFD, 0xFDFD}}},
+     {{'R'}, {'M'}, {'R'}, {'R'}, {'U'}, {'T', VideoBundleXOffsets, {-3, -3}}, {'T',
+         VideoBundleDcInter, {0xFDFD, 0xFDFD}}},
      0xFD},
-    {"the capacity is the largest count accepted", [](W w) { Put(w, VideoBundleBlockTypes, 528, 1, {6}); },
+    {"the capacity is the largest count accepted", [](W w) { Put(w, VideoBundleBlockTypes, 528, 1,
+        {6}); },
      {{'R'}, {'T', VideoBundleBlockTypes, {6, 6}}}},
     {"a count above the capacity finishes without reading values",
      [](W w) {
@@ -123,20 +133,24 @@ const BundleCase kCases[] = {
      },
      {{'R'}, {'A'}, {'T', VideoBundleBlockTypes, {0x11}}}, 0x11},
     {"unused values carry over to the next row without reading",
-     [](W w) { TestPutRow(w, kWidth, {{VideoBundleBlockTypes, {1, 2, 3}}, {VideoBundleColours, {9}}}); },
-     {{'R'}, {'T', VideoBundleBlockTypes, {1}}, {'M'}, {'R'}, {'U'}, {'T', VideoBundleBlockTypes, {2, 3}}}},
+     [](W w) { TestPutRow(w, kWidth, {{VideoBundleBlockTypes, {1, 2, 3}}, {VideoBundleColours,
+         {9}}}); },
+     {{'R'}, {'T', VideoBundleBlockTypes, {1}}, {'M'}, {'R'}, {'U'}, {'T', VideoBundleBlockTypes,
+         {2, 3}}}},
     {"an emptied bundle is refilled at the next row, the others are left",
      [](W w) {
        TestPutRow(w, kWidth, {{VideoBundleBlockTypes, {4}}, {VideoBundleColours, {9}}});
        TestPutBundle(w, kWidth, VideoBundleBlockTypes, {8, 8});
      },
-     {{'R'}, {'T', VideoBundleBlockTypes, {4}}, {'R'}, {'T', VideoBundleBlockTypes, {8, 8}}, {'T', VideoBundleColours, {9}}}},
+     {{'R'}, {'T', VideoBundleBlockTypes, {4}}, {'R'}, {'T', VideoBundleBlockTypes, {8, 8}}, {'T',
+         VideoBundleColours, {9}}}},
     {"an exhausted bundle restarts at byte four, then is refilled",
      [](W w) {
        TestPutRow(w, kWidth, {{VideoBundleColours, {1, 2, 3, 4, 5, 6}}});
        TestPutBundle(w, kWidth, VideoBundleColours, {77});
      },
-     {{'R'}, {'T', VideoBundleColours, {1, 2, 3, 4, 5, 6, 5, 6}}, {'R'}, {'T', VideoBundleColours, {77}}}},
+     {{'R'}, {'T', VideoBundleColours, {1, 2, 3, 4, 5, 6, 5, 6}}, {'R'}, {'T', VideoBundleColours,
+         {77}}}},
     {"a bundle whose cursor ran past its end is not refilled",
      [](W w) {
        TestPutRow(w, kWidth, {{VideoBundleColours, {10, 20}}});

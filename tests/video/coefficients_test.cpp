@@ -21,7 +21,8 @@ struct CoefficientCase {
 const CoefficientCase kCases[] = {
     {"no planes reads only the count", -1, "0000", {{0, 100}}},
     // Groups at 4, 24, 44 not significant; coefficients 1, 2, 3: +1, -1, nothing.
-    {"a single plane reads signs of the first three", -1, "1000 000 10 11 0", {{0, 100}, {1, 1}, {8, -1}}},
+    {"a single plane reads signs of the first three", -1, "1000 000 10 11 0", {{0, 100}, {1, 1}, {8,
+        -1}}},
     // Two passes. Pass 1: (4,0) significant, becomes (8,1); group 4..7: 4 now +3, 5 deferred to
     // the front, 6 now -2, 7 deferred; then (24,0) (44,0) (1,3) (2,3) (3,3) without the fronts.
     // Pass 0: 7 -1, 5 +1, (8,1) splits and appends (12,2) (16,2) (20,2), which are visited in the

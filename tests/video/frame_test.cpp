@@ -16,7 +16,8 @@ constexpr int kAny = -1;
 std::vector<uint8_t> Plane(uint32_t width, uint32_t height, int colour) {
   TestBitWriter w;
   const size_t blocks = width / 8;
-  const std::vector<int> types(blocks, colour == kAny ? 0 : 6), colours(colour == kAny ? 0 : blocks, colour);
+  const std::vector<int> types(blocks, colour == kAny ? 0 : 6), colours(colour == kAny ? 0 : blocks,
+      colour);
   TestPutFirstRow(&w, width, {{VideoBundleBlockTypes, types}, {VideoBundleColours, colours}});
   for (uint32_t y = 8; y < height; y += 8) {
     TestPutBundle(&w, width, VideoBundleBlockTypes, types);
@@ -25,7 +26,8 @@ std::vector<uint8_t> Plane(uint32_t width, uint32_t height, int colour) {
   return TestFinish(&w);
 }
 
-TestFrameParts Frame(uint32_t w, uint32_t h, int y, int u, int v, int a = kAny, bool lumaLength = true) {
+TestFrameParts Frame(uint32_t w, uint32_t h, int y, int u, int v, int a = kAny,
+                     bool lumaLength = true) {
   TestFrameParts parts;
   parts.Luma = Plane(w, h, y);
   parts.Chroma1 = Plane(w / 2, h / 2, u);
@@ -61,31 +63,41 @@ struct FrameCase {
 };
 
 const FrameCase kCases[] = {
-    {"the luma length locates the chroma planes", TestBuildFrame(Frame(32, 16, 0x10, 0x20, 0x30)), 0, 0,
+    {"the luma length locates the chroma planes", TestBuildFrame(Frame(32, 16, 0x10, 0x20, 0x30)),
+     0, 0,
      {0x10, 0x20, 0x30, kAny}, 100},
     {"old revisions: no luma length, colours offset from 128",
-     TestBuildFrame(Frame(32, 16, 0x05, 0x85, 0x00, kAny, false)), MovieFlagPreI, 0, {133, 123, 128, kAny}},
-    {"old revisions decode nothing without the luma plane", TestBuildFrame(Frame(32, 16, 1, 2, 3, kAny, false)),
+     TestBuildFrame(Frame(32, 16, 0x05, 0x85, 0x00, kAny, false)), MovieFlagPreI, 0, {133, 123, 128,
+         kAny}},
+    {"old revisions decode nothing without the luma plane", TestBuildFrame(Frame(32, 16, 1, 2, 3,
+        kAny, false)),
      MovieFlagPreI | kVideoDecodeSkipLuma, 0, {0, 0, 0, kAny}, 0},
-    {"the alpha plane comes first", TestBuildFrame(Frame(32, 16, 0x11, 0x22, 0x33, 0x44)), OpenAlpha,
+    {"the alpha plane comes first", TestBuildFrame(Frame(32, 16, 0x11, 0x22, 0x33, 0x44)),
+     OpenAlpha,
      VideoFlagAlpha, {0x11, 0x22, 0x33, 0x44}},
     {"alpha is skipped when not wanted", TestBuildFrame(Frame(32, 16, 0x11, 0x22, 0x33, 0x44)), 0,
      VideoFlagAlpha, {0x11, 0x22, 0x33, 0}},
     {"an alpha length leading out of the data ends the frame",
      WithLength(TestBuildFrame(Frame(32, 16, 0x11, 0x22, 0x33, 0x44)), 0xFFFFFFF0u), OpenAlpha,
      VideoFlagAlpha, {0, 0, 0, 0x44}, 100},
-    {"grey scale leaves chroma", TestBuildFrame(Frame(32, 16, 7, 8, 9)), OpenGrayscale, 0, {7, 0, 0, kAny}},
-    {"skipping luma leaves luma", TestBuildFrame(Frame(32, 16, 7, 8, 9)), kVideoDecodeSkipLuma, 0, {0, 8, 9, kAny}},
+    {"grey scale leaves chroma", TestBuildFrame(Frame(32, 16, 7, 8, 9)), OpenGrayscale, 0, {7, 0, 0,
+        kAny}},
+    {"skipping luma leaves luma", TestBuildFrame(Frame(32, 16, 7, 8, 9)), kVideoDecodeSkipLuma, 0,
+     {0, 8, 9, kAny}},
     {"nothing decoded means nothing changed", TestBuildFrame(Frame(32, 16, 7, 8, 9)),
      OpenGrayscale | kVideoDecodeSkipLuma, 0, {0, 0, 0, kAny}, 0},
     {"chroma starting outside the data is not decoded",
-     WithLength(TestBuildFrame(Frame(32, 16, 7, 8, 9)), uint32_t(TestBuildFrame(Frame(32, 16, 7, 8, 9)).size() + 4)),
+     WithLength(TestBuildFrame(Frame(32, 16, 7, 8, 9)), uint32_t(TestBuildFrame(Frame(32, 16, 7, 8,
+         9)).size() + 4)),
      0, 0, {7, 0, 0, kAny}},
     // 8 luma blocks, 2 blocks per chroma plane, each worth 4 luma blocks: the least skipped
     // plane gives the percentage.
-    {"percent: chroma 1 alone changes", TestBuildFrame(Frame(32, 16, kAny, 1, kAny)), 0, 0, {kAny, 1, kAny, kAny}, 100},
-    {"percent: luma alone changes", TestBuildFrame(Frame(32, 16, 1, kAny, kAny)), 0, 0, {1, kAny, kAny, kAny}, 100},
-    {"percent: all skipped", TestBuildFrame(Frame(32, 16, kAny, kAny, kAny)), 0, 0, {0, 0, 0, kAny}, 0},
+    {"percent: chroma 1 alone changes", TestBuildFrame(Frame(32, 16, kAny, 1, kAny)), 0, 0, {kAny,
+        1, kAny, kAny}, 100},
+    {"percent: luma alone changes", TestBuildFrame(Frame(32, 16, 1, kAny, kAny)), 0, 0, {1, kAny,
+        kAny, kAny}, 100},
+    {"percent: all skipped", TestBuildFrame(Frame(32, 16, kAny, kAny, kAny)), 0, 0, {0, 0, 0, kAny},
+     0},
 };
 
 TEST(VideoFrame, PlanesVersionsAndFlags) {
@@ -117,7 +129,8 @@ uint64_t LumaEndingWithASymbol(TestBitWriter* w, uint32_t motion) {
   TestPutBits(w, 0x11, 12);  // Runs tree: table 1, explicit list of one symbol, 0
   const std::vector<int> values[VideoBundleRuns] = {{6, 6}, {}, {0x90, 0x90}, {},
                                                     std::vector<int>(motion + 1, 1)};
-  for (uint32_t k = 0; k < VideoBundleRuns; ++k) TestPutBundle(w, 16, VideoBundleKind(k), values[k]);
+  for (uint32_t k = 0; k < VideoBundleRuns; ++k) TestPutBundle(w, 16, VideoBundleKind(k),
+      values[k]);
   TestPutBits(w, 1, TestBundleCountBits(16, VideoBundleRuns) + 1);  // one explicit run
   const uint64_t before = TestBitCount(w);
   TestPutBits(w, 0, 1);  // code index 0 of table 1: one bit
@@ -160,15 +173,18 @@ TEST(VideoFrame, KeepCurrentLeavesTheSwitchToTheCaller) {
 TEST(VideoFrame, OneFrameMovieDecodesInPlaceRowByRow) {
   TestPlanes p;
   TestAllocatePlanes(&p, 8, 16, 1, false);
-  for (uint32_t row = 0; row < 16; ++row) std::memset(p.Buffers[0][PlaneY].data() + row * 8, int(row), 8);
+  for (uint32_t row = 0; row < 16; ++row) std::memset(p.Buffers[0][PlaneY].data() + row * 8,
+                                                      int(row), 8);
   TestBitWriter w;
-  TestPutFirstRow(&w, 8, {{VideoBundleBlockTypes, {0}}, {VideoBundleXOffsets, {0}}, {VideoBundleYOffsets, {-1}}});
+  TestPutFirstRow(&w, 8, {{VideoBundleBlockTypes, {0}}, {VideoBundleXOffsets, {0}},
+                          {VideoBundleYOffsets, {-1}}});
   TestPutBundle(&w, 8, VideoBundleBlockTypes, {2});
   TestFrameParts parts;
   parts.Luma = TestFinish(&w);
   TestDecodeFrame(&p, TestBuildFrame(parts), OpenGrayscale, 0);
   EXPECT_EQ(p.Planes.Current, 0u);
-  for (uint32_t row = 0; row < 16; ++row) EXPECT_EQ(TestPixel(&p, 0, PlaneY, 3, row), row < 8 ? row : 7) << row;
+  for (uint32_t row = 0; row < 16; ++row) EXPECT_EQ(TestPixel(&p, 0, PlaneY, 3, row),
+                                                    row < 8 ? row : 7) << row;
 }
 
 // 32x32: a 2x2 map. Chroma 16x16: block (1, 1) is a fill, the others skip; the luma plane and

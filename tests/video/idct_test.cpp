@@ -15,9 +15,12 @@ TEST(VideoIdct, DcOnlyBlocksAreFlatRoundedAndWrapped) {
     int16_t Dc;
     const uint32_t* Quant;
     uint8_t Pixel;
-  } cases[] = {{1024, VideoQuantIntra[0], 128}, {2047, VideoQuantIntra[0], 0},  {-1024, VideoQuantIntra[0], 128},
-               {-1, VideoQuantIntra[0], 0},     {8, VideoQuantIntra[0], 1},     {1016, VideoQuantIntra[0], 127},
-               {12, VideoQuantIntra[2], 2},     {-8, VideoQuantIntra[1], 255},  {16, VideoQuantInter[0], 2},
+  } cases[] = {{1024, VideoQuantIntra[0], 128}, {2047, VideoQuantIntra[0], 0},  {-1024,
+      VideoQuantIntra[0], 128},
+               {-1, VideoQuantIntra[0], 0},     {8, VideoQuantIntra[0], 1},     {1016,
+                   VideoQuantIntra[0], 127},
+               {12, VideoQuantIntra[2], 2},     {-8, VideoQuantIntra[1], 255},  {16,
+                   VideoQuantInter[0], 2},
                {-2043, VideoQuantInter[1], 171}};
   for (auto c : cases) {
     SCOPED_TRACE(c.Dc);

@@ -18,7 +18,8 @@ struct Shape {
 };
 
 const Shape kShapes[] = {
-    {64, 48, 2, 0, 0}, {40, 24, 2, MovieFlagPreI, 0}, {33, 17, 1, 0, 0}, {48, 32, 2, OpenAlpha, VideoFlagAlpha},
+    {64, 48, 2, 0, 0}, {40, 24, 2, MovieFlagPreI, 0}, {33, 17, 1, 0, 0}, {48, 32, 2, OpenAlpha,
+        VideoFlagAlpha},
     {8, 8, 2, MovieFlagPreI | OpenAlpha, VideoFlagAlpha}, {200, 16, 2, 0, 0},
 };
 
@@ -35,12 +36,14 @@ void DecodeBothWays(const std::vector<uint8_t>& frame, const Shape& s) {
     }
     const uint32_t stride = (p.Planes.Width + 15) / 16;
     std::vector<uint8_t> map(stride * ((p.Planes.Height + 15) / 16), 0);
-    const uint32_t percent = TestDecodeFrame(&p, frame, s.Flags, s.VideoFlags, map.data(), stride, trailer);
+    const uint32_t percent = TestDecodeFrame(&p, frame, s.Flags, s.VideoFlags, map.data(), stride,
+                                             trailer);
     EXPECT_LE(percent, 100u);
     std::vector<uint8_t>& out = results[trailer ? 1 : 0];
     out = map;
     out.push_back(uint8_t(percent));
-    for (const std::vector<uint8_t>& plane : p.Buffers[s.SetCount - 1]) out.insert(out.end(), plane.begin(), plane.end());
+    for (const std::vector<uint8_t>& plane : p.Buffers[s.SetCount - 1]) out.insert(out.end(),
+        plane.begin(), plane.end());
   }
   EXPECT_EQ(results[0], results[1]);
 }
@@ -58,9 +61,12 @@ std::vector<uint8_t> RandomBundlesPlane(std::mt19937* rng, uint32_t width, uint3
   for (uint32_t y = 0; y < height; y += 8) {
     TestPutRow(&w, width, {{VideoBundleBlockTypes, values(width / 8, 0, 11)},
                            {VideoBundleSubBlockTypes, values(width / 16 + 1, 0, 11)},
-                           {VideoBundleColours, values(200, 0, 255)}, {VideoBundlePatterns, values(40, 0, 255)},
-                           {VideoBundleXOffsets, values(width / 8, -15, 15)}, {VideoBundleYOffsets, values(width / 8, -15, 15)},
-                           {VideoBundleDcIntra, values(width / 8, 0, 2047)}, {VideoBundleDcInter, values(width / 8, -1023, 1023)},
+                           {VideoBundleColours, values(200, 0, 255)}, {VideoBundlePatterns,
+                               values(40, 0, 255)},
+                           {VideoBundleXOffsets, values(width / 8, -15, 15)}, {VideoBundleYOffsets,
+                               values(width / 8, -15, 15)},
+                           {VideoBundleDcIntra, values(width / 8, 0, 2047)}, {VideoBundleDcInter,
+                               values(width / 8, -1023, 1023)},
                            {VideoBundleRuns, values(60, 0, 15)}});
     for (uint32_t i = 0; i < width * 2; ++i) TestPutBits(&w, uint32_t((*rng)()), 32);
   }
@@ -87,7 +93,8 @@ TEST(VideoRobustness, RandomDataDecodesSafelyAndAlike) {
         parts.HasAlpha = (s.VideoFlags & VideoFlagAlpha) != 0;
         parts.Alpha = parts.Luma;
         frame = TestBuildFrame(parts);
-        DecodeBothWays(std::vector<uint8_t>(frame.begin(), frame.begin() + long(frame.size() / 3)), s);
+        DecodeBothWays(std::vector<uint8_t>(frame.begin(), frame.begin() + long(frame.size() / 3)),
+                       s);
       }
       DecodeBothWays(frame, s);
     }
@@ -97,8 +104,10 @@ TEST(VideoRobustness, RandomDataDecodesSafelyAndAlike) {
 // A frame with fills, patterns, motion and transforms, cut at every length.
 TEST(VideoRobustness, EveryTruncationOfAValidFrame) {
   TestBitWriter w;
-  TestPutFirstRow(&w, 32, {{VideoBundleBlockTypes, {6, 8, 2, 5}}, {VideoBundleColours, {1, 2, 3, 4}},
-                           {VideoBundlePatterns, {1, 2, 3, 4, 5, 6, 7, 8}}, {VideoBundleXOffsets, {1}},
+  TestPutFirstRow(&w, 32, {{VideoBundleBlockTypes, {6, 8, 2, 5}}, {VideoBundleColours, {1, 2, 3,
+      4}},
+                           {VideoBundlePatterns, {1, 2, 3, 4, 5, 6, 7, 8}}, {VideoBundleXOffsets,
+                               {1}},
                            {VideoBundleYOffsets, {2}}, {VideoBundleDcIntra, {900}}});
   TestPutBits(&w, 2, 4);
   TestPutBits(&w, 0x1234567, 28);

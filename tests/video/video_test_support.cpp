@@ -73,7 +73,8 @@ void TestPutBundle(TestBitWriter* w, uint32_t planeWidth, VideoBundleKind kind,
   }
 }
 
-void TestPutRow(TestBitWriter* w, uint32_t planeWidth, const std::vector<TestBundleValues>& bundles) {
+void TestPutRow(TestBitWriter* w, uint32_t planeWidth,
+                const std::vector<TestBundleValues>& bundles) {
   for (uint32_t kind = 0; kind < VideoBundleCount; ++kind) {
     std::vector<int> values;
     for (const TestBundleValues& b : bundles) {

@@ -34,7 +34,8 @@ struct TestBundleValues {
   std::vector<int> Values;
 };
 // One row's refill of every bundle: the values given, the others finished (a count of 0).
-void TestPutRow(TestBitWriter* w, uint32_t planeWidth, const std::vector<TestBundleValues>& bundles);
+void TestPutRow(TestBitWriter* w, uint32_t planeWidth,
+                const std::vector<TestBundleValues>& bundles);
 // The identity trees, then the first row.
 void TestPutFirstRow(TestBitWriter* w, uint32_t planeWidth,
                      const std::vector<TestBundleValues>& bundles);

@@ -11,10 +11,16 @@
 namespace {
 
 TEST(VideoEncoderApi, RefusesConfigurationsItCannotEncode) {
-  const VideoEncoderConfig refused[] = {{'e', 64, 48}, {'i', 0, 48}, {'i', 64, 0}, {'i', 32768, 8},
-                                        {'i', 64, 48, 0, 101}, {'i', 64, 48, 0x1}, {'i', 64, 48, 0, 75, 250, 10}};
+  const VideoEncoderConfig refused[] = {{'e', 64, 48},
+                                        {'i', 0, 48},
+                                        {'i', 64, 0},
+                                        {'i', 32768, 8},
+                                        {'i', 64, 48, 0, 101},
+                                        {'i', 64, 48, 0x1},
+                                        {'i', 64, 48, 0, 75, 250, 10}};
   for (const VideoEncoderConfig& c : refused) {
-    SCOPED_TRACE(testing::Message() << c.Version << " " << c.Width << "x" << c.Height << " flags " << c.Flags);
+    SCOPED_TRACE(testing::Message()
+                 << c.Version << " " << c.Width << "x" << c.Height << " flags " << c.Flags);
     VideoEncoder e;
     EXPECT_EQ(VideoEncoderInit(&e, &c), 0);
     EXPECT_FALSE(e.Error.empty());
@@ -62,7 +68,8 @@ TEST(VideoEncoderApi, PlaneSetsOfTheMovieFlags) {
   VideoEncodedFrame frame;
   ASSERT_EQ(VideoEncodeFrame(&e, &picture, &frame), 1);
   EXPECT_EQ(frame.PlaneBytes[VideoEncoderPlaneU] + frame.PlaneBytes[VideoEncoderPlaneV], 0u);
-  const uint32_t alpha = frame.PlaneBytes[VideoEncoderPlaneA], luma = frame.PlaneBytes[VideoEncoderPlaneY];
+  const uint32_t alpha = frame.PlaneBytes[VideoEncoderPlaneA],
+                 luma = frame.PlaneBytes[VideoEncoderPlaneY];
   ASSERT_EQ(frame.Data.size(), 4 + alpha + 4 + luma);
   EXPECT_EQ(frame.Data[0] | frame.Data[1] << 8, int(alpha + 4));
   EXPECT_EQ(frame.Data[4 + alpha] | frame.Data[5 + alpha] << 8, int(luma + 4));

@@ -1,6 +1,6 @@
-// A plane's lists written by the encoder and refilled by the decoder row by row: every row finds
-// the values it takes, including rows that take none of a list (their values arrive early) and
-// lists that end (a count of 0).
+// A plane's bundles written by the encoder and refilled by the decoder row by row: every row
+// finds the values it takes, including rows that take none of a bundle (their values arrive
+// early) and bundles that end (a count of 0).
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -12,27 +12,28 @@ namespace {
 
 using RowValues = std::vector<std::vector<int32_t>>;  // values taken by each row
 
-void FillList(EncoderPlaneBundles* lists, VideoBundleKind kind, const RowValues& rows) {
-  lists->Values[kind].clear();
-  lists->RowEnd[kind].clear();
+void FillBundle(EncoderPlaneBundles* bundles, VideoBundleKind kind, const RowValues& rows) {
+  bundles->Values[kind].clear();
+  bundles->RowEnd[kind].clear();
   for (const std::vector<int32_t>& row : rows) {
-    lists->Values[kind].insert(lists->Values[kind].end(), row.begin(), row.end());
-    lists->RowEnd[kind].push_back(uint32_t(lists->Values[kind].size()));
+    bundles->Values[kind].insert(bundles->Values[kind].end(), row.begin(), row.end());
+    bundles->RowEnd[kind].push_back(uint32_t(bundles->Values[kind].size()));
   }
 }
 
-int32_t Take(VideoBundle* list, VideoBundleKind kind) {
-  if (kind == VideoBundleDcIntra) return int32_t(VideoTakeDc(list));
-  if (kind == VideoBundleDcInter) return int16_t(uint16_t(VideoTakeDc(list)));
-  if (kind == VideoBundleXOffsets || kind == VideoBundleYOffsets) return int8_t(VideoTakeByte(list));
-  return int32_t(VideoTakeByte(list));
+int32_t Take(VideoBundle* bundle, VideoBundleKind kind) {
+  if (kind == VideoBundleDcIntra) return int32_t(VideoTakeDc(bundle));
+  if (kind == VideoBundleDcInter) return int16_t(uint16_t(VideoTakeDc(bundle)));
+  if (kind == VideoBundleXOffsets || kind == VideoBundleYOffsets)
+    return int8_t(VideoTakeByte(bundle));
+  return int32_t(VideoTakeByte(bundle));
 }
 
-void ExpectListsRead(const EncoderPlaneBundles& lists, const RowValues (&rows)[VideoBundleCount],
-                     bool oldColours) {
-  const std::vector<uint8_t> bytes = EncoderWritePlane(&lists, nullptr);
+void ExpectBundlesRead(const EncoderPlaneBundles& bundles,
+                       const RowValues (&rows)[VideoBundleCount], bool oldColours) {
+  const std::vector<uint8_t> bytes = EncoderWritePlane(&bundles, nullptr);
   uint64_t sizes[VideoBundleCount];
-  VideoBundleBufferSizes(lists.Width, sizes);
+  VideoBundleBufferSizes(bundles.Width, sizes);
   std::vector<uint8_t> storage[VideoBundleCount];
   uint8_t* buffers[VideoBundleCount];
   for (uint32_t i = 0; i < VideoBundleCount; ++i) {
@@ -40,33 +41,35 @@ void ExpectListsRead(const EncoderPlaneBundles& lists, const RowValues (&rows)[V
     buffers[i] = storage[i].data();
   }
   VideoBundles b;
-  VideoBundlesInit(&b, buffers, lists.Width, oldColours ? 1 : 0);
+  VideoBundlesInit(&b, buffers, bundles.Width, oldColours ? 1 : 0);
   VideoBitReader r;
   VideoBitReaderInit(&r, bytes.data(), bytes.size(), 0);
   VideoReadBundleTrees(&b, &r);
-  for (uint32_t row = 0; row < lists.Rows; ++row) {
+  for (uint32_t row = 0; row < bundles.Rows; ++row) {
     VideoRefillBundles(&b, &r, bytes.size() + 4);
     for (uint32_t kind = 0; kind < VideoBundleCount; ++kind) {
       for (int32_t want : rows[kind][row]) {
-        ASSERT_FALSE(VideoBundleEmpty(&b.Bundles[kind])) << "list " << kind << " row " << row;
+        ASSERT_FALSE(VideoBundleEmpty(&b.Bundles[kind])) << "bundle " << kind << " row " << row;
         EXPECT_EQ(Take(&b.Bundles[kind], VideoBundleKind(kind)), want)
-            << "list " << kind << " row " << row;
+            << "bundle " << kind << " row " << row;
       }
       // A row that takes nothing may already hold the values of a later row.
       if (!rows[kind][row].empty()) {
-        EXPECT_TRUE(VideoBundleEmpty(&b.Bundles[kind])) << "list " << kind << " row " << row;
+        EXPECT_TRUE(VideoBundleEmpty(&b.Bundles[kind])) << "bundle " << kind << " row " << row;
       }
     }
   }
   EXPECT_EQ(r.Pos, bytes.size());
 }
 
-RowValues Rows(std::initializer_list<std::vector<int32_t>> rows) { return RowValues(rows); }
+RowValues Rows(std::initializer_list<std::vector<int32_t>> rows) {
+  return RowValues(rows);
+}
 
-TEST(VideoEncoderLists, RowsFindTheirValuesInEveryList) {
+TEST(VideoEncoderBundles, RowsFindTheirValuesInEveryBundle) {
   for (bool oldColours : {false, true}) {
-    EncoderPlaneBundles lists;
-    EncoderBundlesInit(&lists, 64, 4, oldColours);
+    EncoderPlaneBundles bundles;
+    EncoderBundlesInit(&bundles, 64, 4, oldColours);
     RowValues rows[VideoBundleCount] = {
         Rows({{5, 5, 5, 5, 5, 5, 5, 5},
               {0, 1, 2, 3, 4, 6, 7, 9},
@@ -82,14 +85,14 @@ TEST(VideoEncoderLists, RowsFindTheirValuesInEveryList) {
         Rows({{0, 15, 3}, {}, {}, {2, 2, 2, 2}}),
     };
     for (uint32_t kind = 0; kind < VideoBundleCount; ++kind) {
-      FillList(&lists, VideoBundleKind(kind), rows[kind]);
+      FillBundle(&bundles, VideoBundleKind(kind), rows[kind]);
     }
-    ExpectListsRead(lists, rows, oldColours);
+    ExpectBundlesRead(bundles, rows, oldColours);
   }
 }
 
 // Colour 0 cannot be shown before 'i'; the encoder writes the nearest colour, 1.
-TEST(VideoEncoderLists, OldVersionsWriteColourZeroAsOne) {
+TEST(VideoEncoderBundles, OldVersionsWriteColourZeroAsOne) {
   EXPECT_EQ(EncoderCodedColour(0, false), 0u);
   EXPECT_EQ(EncoderCodedColour(0, true), EncoderCodedColour(1, true));
   EXPECT_EQ(EncoderCodedColour(128, true), 0u);
@@ -97,7 +100,7 @@ TEST(VideoEncoderLists, OldVersionsWriteColourZeroAsOne) {
   EXPECT_EQ(EncoderCodedColour(127, true), 129u);
 }
 
-TEST(VideoEncoderLists, RowLimitsFitTheCountField) {
+TEST(VideoEncoderBundles, RowLimitsFitTheCountField) {
   for (uint32_t width : {8u, 640u, 4096u, 32768u}) {
     for (uint32_t kind = 0; kind < VideoBundleCount; ++kind) {
       uint32_t bits, capacity;

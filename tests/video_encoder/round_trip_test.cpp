@@ -8,7 +8,8 @@
 
 namespace {
 
-constexpr int32_t kReferenceTypes[] = {VideoBlockSkip, VideoBlockMotion, VideoBlockResidue, VideoBlockInter};
+constexpr int32_t kReferenceTypes[] = {VideoBlockSkip, VideoBlockMotion, VideoBlockResidue,
+                                       VideoBlockInter};
 
 struct RoundTripCase {
   uint32_t Width, Height;
@@ -46,15 +47,25 @@ std::vector<VideoEncodedFrame> RoundTrips(const RoundTripCase& c) {
 }
 
 TEST(VideoEncoderRoundTrip, VersionsSizesPlaneSetsAndQualities) {
-  const RoundTripCase cases[] = {
-      {96, 64, 'f', 0, 75, 250, 4}, {96, 64, 'g', 0, 75, 250, 4}, {96, 64, 'h', 0, 75, 250, 4},
-      {96, 64, 'i', 0, 75, 250, 4}, {1, 1, 'i'}, {7, 9, 'i'}, {17, 33, 'i'}, {33, 17, 'i'},
-      {100, 60, 'i'}, {130, 26, 'i'}, {72, 40, 'h', VideoEncoderAlpha}, {72, 40, 'i', VideoEncoderGrayscale},
-      {72, 40, 'h', VideoEncoderAlpha | VideoEncoderGrayscale}, {80, 48, 'i', 0, 0}, {80, 48, 'i', 0, 100},
-      {160, 96, 'i', 0, 60, 250, 10}};
+  const RoundTripCase cases[] = {{96, 64, 'f', 0, 75, 250, 4},
+                                 {96, 64, 'g', 0, 75, 250, 4},
+                                 {96, 64, 'h', 0, 75, 250, 4},
+                                 {96, 64, 'i', 0, 75, 250, 4},
+                                 {1, 1, 'i'},
+                                 {7, 9, 'i'},
+                                 {17, 33, 'i'},
+                                 {33, 17, 'i'},
+                                 {100, 60, 'i'},
+                                 {130, 26, 'i'},
+                                 {72, 40, 'h', VideoEncoderAlpha},
+                                 {72, 40, 'i', VideoEncoderGrayscale},
+                                 {72, 40, 'h', VideoEncoderAlpha | VideoEncoderGrayscale},
+                                 {80, 48, 'i', 0, 0},
+                                 {80, 48, 'i', 0, 100},
+                                 {160, 96, 'i', 0, 60, 250, 10}};
   for (const RoundTripCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.Width << "x" << c.Height << " " << c.Version << " flags " << c.Flags
-                                    << " quality " << c.Quality);
+    SCOPED_TRACE(testing::Message() << c.Width << "x" << c.Height << " " << c.Version << " flags "
+                                    << c.Flags << " quality " << c.Quality);
     RoundTrips(c);
   }
 }
@@ -66,7 +77,8 @@ TEST(VideoEncoderRoundTrip, EveryBlockTypeAndScaledSubTypeForcedOnItsOwn) {
   for (int32_t type = 0; type <= 9; ++type) {
     for (char version : {'h', 'i'}) {
       SCOPED_TRACE(testing::Message() << "type " << type << " version " << version);
-      const std::vector<VideoEncodedFrame> frames = RoundTrips({64, 48, version, 0, 75, 250, 3, type});
+      const std::vector<VideoEncodedFrame> frames =
+          RoundTrips({64, 48, version, 0, 75, 250, 3, type});
       EXPECT_GT(frames[1].BlockTypes[type] + frames[2].BlockTypes[type], 0u);
       uint32_t all = 0;
       for (uint32_t t = 0; t < 10; ++t) all += frames[2].BlockTypes[t];
@@ -77,7 +89,8 @@ TEST(VideoEncoderRoundTrip, EveryBlockTypeAndScaledSubTypeForcedOnItsOwn) {
   }
   for (int32_t sub : {3, 5, 6, 8, 9}) {
     SCOPED_TRACE(testing::Message() << "sub-type " << sub);
-    const std::vector<VideoEncodedFrame> frames = RoundTrips({72, 56, 'i', 0, 75, 250, 3, VideoBlockScaled, sub});
+    const std::vector<VideoEncodedFrame> frames =
+        RoundTrips({72, 56, 'i', 0, 75, 250, 3, VideoBlockScaled, sub});
     EXPECT_GT(frames[0].ScaledSubTypes[sub], 0u);
     EXPECT_EQ(frames[0].BlockTypes[VideoBlockScaled], frames[0].ScaledSubTypes[sub]);
   }
@@ -112,8 +125,8 @@ TEST(VideoEncoderRoundTrip, VeryWideRowsStayWithinOneRefill) {
     planes[i].resize(i ? size_t(w / 2) * (h / 2) : size_t(w) * h);
     for (uint8_t& v : planes[i]) v = uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
   }
-  const VideoEncoderPicture picture = {{planes[0].data(), planes[1].data(), planes[2].data(), nullptr},
-                                       {w, w / 2, w / 2, 0}};
+  const VideoEncoderPicture picture = {
+      {planes[0].data(), planes[1].data(), planes[2].data(), nullptr}, {w, w / 2, w / 2, 0}};
   VideoEncodedFrame frame;
   EXPECT_EQ(EncoderRoundTripFrame(&rt, &picture, &frame), "");
   EXPECT_GT(frame.BlockTypes[VideoBlockRaw], 1000u);
@@ -132,9 +145,10 @@ TEST(VideoEncoderRoundTrip, RandomConfigurationsAndPictures) {
     c.KeyInterval = next(3);
     c.OnlyBlockType = next(3) == 0 ? int32_t(next(10)) : -1;
     c.OnlySubType = c.OnlyBlockType == VideoBlockScaled ? int32_t(next(10)) : -1;
-    SCOPED_TRACE(testing::Message() << "round " << round << ": " << c.Width << "x" << c.Height << " " << c.Version
-                                    << " flags " << c.Flags << " quality " << c.Quality << " type "
-                                    << c.OnlyBlockType << "/" << c.OnlySubType);
+    SCOPED_TRACE(testing::Message()
+                 << "round " << round << ": " << c.Width << "x" << c.Height << " " << c.Version
+                 << " flags " << c.Flags << " quality " << c.Quality << " type " << c.OnlyBlockType
+                 << "/" << c.OnlySubType);
     EncoderRoundTrip rt;
     EncoderRoundTripInit(&rt, c);
     SyntheticPicture picture;
