@@ -6,8 +6,6 @@
 #include <vector>
 
 #include "tests/video/video_test_support.h"
-#include "video/idct.h"
-#include "video/quant.h"
 #include "video/scan_tables.h"
 #include "video/video_decoder.h"
 
@@ -172,23 +170,6 @@ const BlockCase kCases[] = {
        for (uint32_t v : {0, 0, 0, 1}) TestPutBits(w, v, 4);  // no coefficients, quantiser
      },
      [](uint32_t x, uint32_t) { return x < 8 ? 128 : 255; }, {}},
-    // Passes for bits 4..0; coefficient 1 is 16 + 15, negative; quantiser 2.
-    {"intra with coefficients", 8, 8,
-     [](W w) {
-       TestPutFirstRow(w, 8, {{VideoBundleBlockTypes, {5}}, {VideoBundleDcIntra, {700}}});
-       TestPutBits(w, 5, 4);
-       PutBits(w, {0, 0, 0, 1});
-       TestPutBits(w, 0x1F, 5);
-       PutBits(w, {0, 0});
-       TestPutBits(w, 0, 20);
-       TestPutBits(w, 2, 4);
-     },
-     [](uint32_t x, uint32_t y) {
-       const int16_t coefs[64] = {700, -31};
-       uint8_t block[64];
-       VideoIdctPutReference(block, 8, coefs, VideoQuantIntra[2]);
-       return int(block[y * 8 + x]);
-     }, {}},
     {"inter adds the transform to the motion source", 16, 8,
      [](W w) {
        TestPutFirstRow(w, 16, {{VideoBundleBlockTypes, {7}}, {VideoBundleXOffsets, {1}},
@@ -216,34 +197,10 @@ const BlockCase kCases[] = {
      [](uint32_t, uint32_t) { return kKept; }, {0}},
     {"scaled fill", 16, 16, [](W w) { PutScaled(w, 6, {{VideoBundleColours, {0x99}}}); },
      [](uint32_t, uint32_t) { return 0x99; }, {1}},
-    {"scaled raw doubles each pixel", 16, 16,
-     [](W w) {
-       std::vector<int> colours;
-       for (int i = 0; i < 64; ++i) colours.push_back(255 - i);
-       PutScaled(w, 9, {{VideoBundleColours, colours}});
-     },
-     [](uint32_t x, uint32_t y) { return int(255 - ((y / 2) * 8 + x / 2)); }, {1}},
-    {"scaled pattern doubles each pixel", 16, 16,
-     [](W w) {
-       PutScaled(w, 8, {{VideoBundleColours, {3, 250}}, {VideoBundlePatterns, {1, 2, 4, 8, 16, 32,
-           64, 128}}});
-     },
-     [](uint32_t x, uint32_t y) { return x / 2 == y / 2 ? 250 : 3; }, {1}},
     {"scaled intra uses the doubled transform", 16, 16,
      [](W w) { PutScaled(w, 5, {{VideoBundleDcIntra, {1024}}}, [](W b) { TestPutBits(b, 0,
          8); }); },
      [](uint32_t, uint32_t) { return 128; }, {1}},
-    // Scan 5 visits columns 0..3 of every row first.
-    {"scaled run fill doubles the run block", 16, 16,
-     [](W w) {
-       PutScaled(w, 3, {{VideoBundleColours, {60, 60, 70, 70}}, {VideoBundleRuns, {15, 15, 15,
-           15}}},
-                 [](W b) {
-                   TestPutBits(b, 5, 4);
-                   PutBits(b, {1, 1, 1, 1});
-                 });
-     },
-     [](uint32_t x, uint32_t) { return x < 8 ? 60 : 70; }, {1}},
     {"other scaled sub-types write nothing but mark", 16, 16, [](W w) { PutScaled(w, 2, {}); },
      [](uint32_t, uint32_t) { return kKept; }, {1}},
     // Scaled at x = 16 with 8 columns left: untouched, and the sub-type bundle keeps its value.

@@ -69,23 +69,6 @@ const BundleCase kCases[] = {
          0xC4)},
       {'T', VideoBundleXOffsets, Repeat(4, -9)}, {'T', VideoBundleYOffsets, {0, 0}}, {'T',
           VideoBundleRuns, Repeat(3, 11)}}},
-    {"explicit values of every kind",
-     [](W w) {
-       const std::vector<TestBundleValues> values = {
-           {VideoBundleBlockTypes, {0, 11, 5}}, {VideoBundleSubBlockTypes, {3}},
-           {VideoBundleColours, {0x00, 0xFF, 0x5A}}, {VideoBundlePatterns, {0x81, 0x7E}},
-           {VideoBundleXOffsets, {-15, 0, 15}}, {VideoBundleYOffsets, {3, -1}},
-           {VideoBundleDcIntra, {2047, 2000, 2000, 2010, 0, 65, 65, 65, 66, 1000}},
-           {VideoBundleDcInter, {-1023, -1000, 5, 5, 5, 5, 5, 5, 5, 5, 1023}}, {VideoBundleRuns, {0,
-               15, 7}}};
-       for (const TestBundleValues& v : values) TestPutBundle(w, kWidth, v.Kind, v.Values);
-     },
-     {{'R'}, {'A'}, {'T', VideoBundleBlockTypes, {0, 11, 5}}, {'T', VideoBundleSubBlockTypes, {3}},
-      {'T', VideoBundleColours, {0x00, 0xFF, 0x5A}}, {'T', VideoBundlePatterns, {0x81, 0x7E}},
-      {'T', VideoBundleXOffsets, {-15, 0, 15}}, {'T', VideoBundleYOffsets, {3, -1}},
-      {'T', VideoBundleDcIntra, {2047, 2000, 2000, 2010, 0, 65, 65, 65, 66, 1000}},
-      {'T', VideoBundleDcInter, {-1023 & 0xFFFF, 65536 - 1000, 5, 5, 5, 5, 5, 5, 5, 5, 1023}},
-      {'T', VideoBundleRuns, {0, 15, 7}}}},
     // A group of two 4-bit differences: 5 - 9 wraps to 65532, + 15 gives 11 again.
     {"DC differences wrap at 16 bits",
      [](W w) {
@@ -132,18 +115,6 @@ const BundleCase kCases[] = {
        Empty(w, 1, VideoBundleCount);
      },
      {{'R'}, {'A'}, {'T', VideoBundleBlockTypes, {0x11}}}, 0x11},
-    {"unused values carry over to the next row without reading",
-     [](W w) { TestPutRow(w, kWidth, {{VideoBundleBlockTypes, {1, 2, 3}}, {VideoBundleColours,
-         {9}}}); },
-     {{'R'}, {'T', VideoBundleBlockTypes, {1}}, {'M'}, {'R'}, {'U'}, {'T', VideoBundleBlockTypes,
-         {2, 3}}}},
-    {"an emptied bundle is refilled at the next row, the others are left",
-     [](W w) {
-       TestPutRow(w, kWidth, {{VideoBundleBlockTypes, {4}}, {VideoBundleColours, {9}}});
-       TestPutBundle(w, kWidth, VideoBundleBlockTypes, {8, 8});
-     },
-     {{'R'}, {'T', VideoBundleBlockTypes, {4}}, {'R'}, {'T', VideoBundleBlockTypes, {8, 8}}, {'T',
-         VideoBundleColours, {9}}}},
     {"an exhausted bundle restarts at byte four, then is refilled",
      [](W w) {
        TestPutRow(w, kWidth, {{VideoBundleColours, {1, 2, 3, 4, 5, 6}}});
