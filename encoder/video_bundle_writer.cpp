@@ -6,7 +6,8 @@
 
 #include "encoder/video_code_choice.h"
 
-void EncoderBundlesInit(EncoderPlaneBundles* bundles, uint32_t width, uint32_t rows, bool oldColours) {
+void EncoderBundlesInit(EncoderPlaneBundles* bundles, uint32_t width, uint32_t rows,
+                        bool oldColours) {
   bundles->Width = width;
   bundles->Rows = rows;
   bundles->OldColours = oldColours;
@@ -56,7 +57,8 @@ struct EncoderPlaneCode {
 };
 
 bool EncoderHasFillMode(uint32_t bundle) {
-  return bundle != VideoBundlePatterns && bundle != VideoBundleDcIntra && bundle != VideoBundleDcInter;
+  return bundle != VideoBundlePatterns && bundle != VideoBundleDcIntra &&
+         bundle != VideoBundleDcInter;
 }
 
 bool EncoderAllEqual(const std::vector<int32_t>& v, uint32_t begin, uint32_t end) {
@@ -316,8 +318,9 @@ void EncoderLearnCosts(const EncoderSymbolCounts* counts, const EncoderPlaneCode
                  EncoderSymbolCost(counts->Bundle[VideoBundleBlockTypes][s], types));
     EncoderBlend(&costs->SubType[s],
                  EncoderSymbolCost(counts->Bundle[VideoBundleSubBlockTypes][s], subTypes));
-    EncoderBlend(&costs->Motion[s],
-                 EncoderSymbolCost(counts->Bundle[VideoBundleXOffsets][s], motion) + (s ? 1.0f : 0.0f));
+    EncoderBlend(
+        &costs->Motion[s],
+        EncoderSymbolCost(counts->Bundle[VideoBundleXOffsets][s], motion) + (s ? 1.0f : 0.0f));
   }
   uint64_t colours = 0, highBits = 0;
   for (uint32_t h = 0; h < 16; ++h) {
@@ -347,7 +350,8 @@ void EncoderLearnCosts(const EncoderSymbolCounts* counts, const EncoderPlaneCode
 
 }  // namespace
 
-std::vector<uint8_t> EncoderWritePlane(const EncoderPlaneBundles* bundles, VideoEncoderCosts* costs) {
+std::vector<uint8_t> EncoderWritePlane(const EncoderPlaneBundles* bundles,
+                                       VideoEncoderCosts* costs) {
   EncoderPlaneCode code;
   EncoderPlanChunks(bundles, &code);
   EncoderSymbolCounts counts;

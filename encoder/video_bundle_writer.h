@@ -20,7 +20,8 @@ struct EncoderPlaneBundles {
   std::vector<EncoderBitBuffer> RowBits;         // inline bits of each row
 };
 
-void EncoderBundlesInit(EncoderPlaneBundles* bundles, uint32_t width, uint32_t rows, bool oldColours);
+void EncoderBundlesInit(EncoderPlaneBundles* bundles, uint32_t width, uint32_t rows,
+                        bool oldColours);
 // Closes block row `row` (rows are closed in order).
 void EncoderBundlesEndRow(EncoderPlaneBundles* bundles, uint32_t row);
 // The largest number of values one refill can carry for the plane's width: a block row never
@@ -29,7 +30,8 @@ uint32_t EncoderBundleRowLimit(uint32_t planeWidth, VideoBundleKind kind);
 
 // The plane's bit stream, padded to the end of the last word the decoder loads. Also returns, in
 // costs, the bits each value would take with the trees chosen (estimates for the next frame).
-std::vector<uint8_t> EncoderWritePlane(const EncoderPlaneBundles* bundles, VideoEncoderCosts* costs);
+std::vector<uint8_t> EncoderWritePlane(const EncoderPlaneBundles* bundles,
+                                       VideoEncoderCosts* costs);
 
 // The colour byte that decodes to `colour`; versions before 'i' cannot show 0 (use 1).
 uint32_t EncoderCodedColour(uint32_t colour, bool oldColours);

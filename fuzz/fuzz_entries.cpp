@@ -412,8 +412,9 @@ void FuzzPlane(const uint8_t* data, size_t size) {
   const VideoPlaneDesc plane = {dst.get(), inPlace ? dst.get() : src.get(), width, height, pitch};
   const VideoPlaneStream input = {bits.get(), streamBytes, start, streamBytes + 4};
   uint32_t skipped = 0;
-  const uint64_t next = VideoDecodePlane(&plane, &input, withMap ? map.get() : nullptr, mapStride,
-                                         chroma ? 2 : 1, bundles, bundleSizes, frameFlags, &skipped);
+  const uint64_t next =
+      VideoDecodePlane(&plane, &input, withMap ? map.get() : nullptr, mapStride, chroma ? 2 : 1,
+                       bundles, bundleSizes, frameFlags, &skipped);
   FUZZ_CHECK(next >= start);
   FUZZ_CHECK(skipped <= uint64_t(width / 8) * (height / 8));
   for (size_t i = 0; i < mapBytes; ++i) FUZZ_CHECK(map[i] <= 1);

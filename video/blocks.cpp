@@ -79,7 +79,8 @@ static void VideoDecodeScaledArea(VideoPlaneContext* ctx, uint32_t x, uint32_t s
     case 8: {
       const uint8_t c0 = uint8_t(VideoTakeByte(colours));
       const uint8_t c1 = uint8_t(VideoTakeByte(colours));
-      k->Pattern16x16(dst, ctx->Pitch, c0, c1, VideoTakeBytes(VideoBundleOf(ctx, VideoBundlePatterns), 8));
+      k->Pattern16x16(dst, ctx->Pitch, c0, c1,
+                      VideoTakeBytes(VideoBundleOf(ctx, VideoBundlePatterns), 8));
       break;
     }
     case 9:

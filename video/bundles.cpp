@@ -41,8 +41,8 @@ void VideoBundleLimits(uint32_t planeWidth, VideoBundleKind kind, uint32_t* coun
   *capacity = dc ? VideoDcCapacity(bw) : VideoCapacity(n);
 }
 
-void VideoBundlesInit(VideoBundles* b, uint8_t* const buffers[VideoBundleCount], uint32_t planeWidth,
-                      uint32_t oldColours) {
+void VideoBundlesInit(VideoBundles* b, uint8_t* const buffers[VideoBundleCount],
+                      uint32_t planeWidth, uint32_t oldColours) {
   for (uint32_t i = 0; i < VideoBundleCount; ++i) {
     VideoBundle* bundle = &b->Bundles[i];
     *bundle = VideoBundle{};

@@ -51,8 +51,8 @@ void VideoBundleLimits(uint32_t planeWidth, VideoBundleKind kind, uint32_t* coun
                      uint32_t* capacity);
 
 // Prepares the bundles of a plane `planeWidth` pixels wide over the (zero-filled) buffers.
-void VideoBundlesInit(VideoBundles* b, uint8_t* const buffers[VideoBundleCount], uint32_t planeWidth,
-                      uint32_t oldColours);
+void VideoBundlesInit(VideoBundles* b, uint8_t* const buffers[VideoBundleCount],
+                      uint32_t planeWidth, uint32_t oldColours);
 // Reads the plane's code trees (before its first block row).
 void VideoReadBundleTrees(VideoBundles* b, VideoBitReader* r);
 // Refills, in bundle order, every bundle whose values have all been handed out. `end` is the end of

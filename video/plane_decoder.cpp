@@ -27,7 +27,8 @@ uint64_t VideoDecodePlane(const VideoPlaneDesc* plane, const VideoPlaneStream* s
                           uint32_t* skipped) {
   *skipped = 0;
   if (plane->Height == 0) return stream->Start;
-  for (uint32_t i = 0; i < VideoBundleCount; ++i) std::memset(bundles[i], 0, size_t(bundleSizes[i]));
+  for (uint32_t i = 0; i < VideoBundleCount; ++i)
+    std::memset(bundles[i], 0, size_t(bundleSizes[i]));
 
   VideoPlaneContext ctx;
   std::memset(&ctx, 0, sizeof ctx);
