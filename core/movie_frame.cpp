@@ -55,10 +55,10 @@ int VideoFlagsForHalf(const Movie* m, uint32_t what, uint32_t* flags) {
   if (m->OpenFlags & MovieFlagPreI) {
     if ((what & DecodeAll) == DecodeLuma) return 0;
   } else {
-    if (!(what & DecodeLuma)) *flags |= DecodeSkipLuma;
+    if (!(what & DecodeLuma)) *flags |= kVideoDecodeSkipLuma;
     if (!(what & DecodeSoundAndRest)) *flags = (*flags & ~OpenAlpha) | OpenGrayscale;
   }
-  *flags |= DecodeKeepCurrent;
+  *flags |= kVideoDecodeKeepCurrent;
   return 1;
 }
 
@@ -68,7 +68,7 @@ void DecodeVideo(Movie* m, uint32_t what, uint64_t videoStart) {
     return;
   void* scratch = m->DecodeScratch[(what & DecodeAll) == DecodeSoundAndRest ? 1 : 0];
   uint32_t changed = VideoDecodeFrame(m->Planes, m->ChangeMapCur, m->BlocksPerRow,
-                                      m->FramePtr + videoStart, m->FrameIsKey,
+                                      m->FramePtr + videoStart,
                                       m->FramePtr + m->FrameBytes, m->DecodeScratchSizes, flags,
                                       m->VideoFlags, scratch);
   RaiseShared(m->ChangedPercentMax, changed);

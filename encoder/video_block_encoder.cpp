@@ -37,12 +37,12 @@ void EncoderStartCode(EncoderBlockCode* code, uint32_t type, uint32_t subType, u
   code->Rate = 0;
 }
 
-double EncoderDcRate(const EncoderPlaneContext* ctx, uint32_t list, int32_t dc) {
-  const int32_t last = ctx->LastDc[list == VideoListDcInter ? 1 : 0];
+double EncoderDcRate(const EncoderPlaneContext* ctx, uint32_t bundle, int32_t dc) {
+  const int32_t last = ctx->LastDc[bundle == VideoBundleDcInter ? 1 : 0];
   return 1.5 + double(std::bit_width(uint32_t(std::abs(dc - last))));
 }
 
-// Adds the list values' estimated bits and the inline bits; distortion over the block's area.
+// Adds the bundle values' estimated bits and the inline bits; distortion over the block's area.
 void EncoderFinishCode(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
                        EncoderBlockCode* code) {
   const VideoEncoderCosts* k = ctx->Costs;
@@ -52,8 +52,8 @@ void EncoderFinishCode(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
           double(code->RunCount) * k->Run;
   if (EncoderUsesMotion(code->Type))
     rate += k->Motion[std::abs(code->Mx)] + k->Motion[std::abs(code->My)];
-  if (EncoderTakesIntraDc(code)) rate += EncoderDcRate(ctx, VideoListDcIntra, code->Dc);
-  if (code->Type == VideoBlockInter) rate += EncoderDcRate(ctx, VideoListDcInter, code->Dc);
+  if (EncoderTakesIntraDc(code)) rate += EncoderDcRate(ctx, VideoBundleDcIntra, code->Dc);
+  if (code->Type == VideoBlockInter) rate += EncoderDcRate(ctx, VideoBundleDcInter, code->Dc);
   rate += double(code->Bits.Count);
   code->Rate = rate;
   code->Distortion = EncoderBlockError(
@@ -123,7 +123,7 @@ void EncoderDescribePattern(const EncoderPlaneContext* ctx, const uint8_t d[64],
   }
 }
 
-// Intra transform with quantiser q: DC from the intra list, coefficients, then the quantiser.
+// Intra transform with quantiser q: DC from the intra bundle, coefficients, then the quantiser.
 const uint8_t* EncoderPrediction(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
                                  int32_t mvx, int32_t mvy) {
   return EncoderAt(ctx->Ref, ctx->RefPitch, uint32_t(int32_t(x) + mvx), uint32_t(int32_t(y) + mvy));
@@ -322,15 +322,15 @@ void EncoderTryInter(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int
 }
 
 bool EncoderFits(const EncoderPlaneContext* ctx, const EncoderBlockCode* code, uint32_t slot) {
-  uint32_t use[VideoListCount];
+  uint32_t use[VideoBundleCount];
   EncoderBlockUse(code, use);
-  for (uint32_t i = 0; i < VideoListCount; ++i) {
+  for (uint32_t i = 0; i < VideoBundleCount; ++i) {
     if (ctx->RowUse[slot][i] + use[i] > ctx->RowLimit[i]) return false;
   }
   return true;
 }
 
-// Keeps the candidate when it is cheaper than the best so far and fits the row's lists.
+// Keeps the candidate when it is cheaper than the best so far and fits the row's bundles.
 void EncoderConsider(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t slot,
                      EncoderBlockCode* candidate, EncoderBlockCode* best) {
   EncoderFinishCode(ctx, x, y, candidate);
@@ -497,16 +497,16 @@ uint64_t EncoderBlockError(const uint8_t* a, uint32_t aPitch, const uint8_t* b, 
   return sum;
 }
 
-void EncoderBlockUse(const EncoderBlockCode* code, uint32_t use[VideoListCount]) {
-  std::memset(use, 0, sizeof(uint32_t) * VideoListCount);
-  use[VideoListBlockTypes] = 1;
-  use[VideoListSubBlockTypes] = code->Type == VideoBlockScaled ? 1 : 0;
-  use[VideoListColours] = code->ColourCount;
-  use[VideoListPatterns] = code->PatternCount;
-  use[VideoListXOffsets] = use[VideoListYOffsets] = EncoderUsesMotion(code->Type) ? 1 : 0;
-  use[VideoListDcIntra] = EncoderTakesIntraDc(code) ? 1 : 0;
-  use[VideoListDcInter] = code->Type == VideoBlockInter ? 1 : 0;
-  use[VideoListRuns] = code->RunCount;
+void EncoderBlockUse(const EncoderBlockCode* code, uint32_t use[VideoBundleCount]) {
+  std::memset(use, 0, sizeof(uint32_t) * VideoBundleCount);
+  use[VideoBundleBlockTypes] = 1;
+  use[VideoBundleSubBlockTypes] = code->Type == VideoBlockScaled ? 1 : 0;
+  use[VideoBundleColours] = code->ColourCount;
+  use[VideoBundlePatterns] = code->PatternCount;
+  use[VideoBundleXOffsets] = use[VideoBundleYOffsets] = EncoderUsesMotion(code->Type) ? 1 : 0;
+  use[VideoBundleDcIntra] = EncoderTakesIntraDc(code) ? 1 : 0;
+  use[VideoBundleDcInter] = code->Type == VideoBlockInter ? 1 : 0;
+  use[VideoBundleRuns] = code->RunCount;
 }
 
 void EncoderBestBlock(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t row, int32_t mvx,
@@ -520,7 +520,7 @@ void EncoderBestBlock(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t
     EncoderRefineTransform(ctx, x, y, best);
     return;
   }
-  // Nothing fitted the row's lists: an intra block takes only a type and a DC, always room.
+  // Nothing fitted the row's bundles: an intra block takes only a type and a DC, always room.
   const int32_t only = ctx->OnlyType;
   ctx->OnlyType = VideoBlockIntra;
   EncoderTryIntraTypes(ctx, x, y, slot, &candidate, best);

@@ -1,5 +1,5 @@
 // Block candidates: each block type (and scaled sub-type) tried on one block, with the values it
-// puts in the lists, its inline bits, its reconstruction made by the decoder's kernels, its
+// puts in the bundles, its inline bits, its reconstruction made by the decoder's kernels, its
 // distortion against the source and its estimated rate.
 #pragma once
 
@@ -8,7 +8,7 @@
 
 #include "encoder/video_bit_writer.h"
 #include "encoder/video_encoder.h"
-#include "encoder/video_list_writer.h"
+#include "encoder/video_bundle_writer.h"
 #include "video/kernels.h"
 
 // The plane being encoded. Source, reference and reconstruction share one geometry: Width x
@@ -28,14 +28,14 @@ struct EncoderPlaneContext {
   int32_t OnlyType, OnlySubType;
   const VideoEncoderCosts* Costs;
   const VideoKernels* Kernels;
-  EncoderPlaneLists* Lists;
+  EncoderPlaneBundles* Bundles;
   int32_t LastDc[2];                   // the last intra and inter DC taken (rate estimates)
   std::vector<int8_t> Vectors;         // chosen motion of the blocks of the previous frame and
                                        // of this one so far: x, y per block
   const int8_t* LumaVectors;           // chroma planes: this frame's luma vectors (or none),
   uint32_t LumaColumns, LumaRows;      // LumaColumns x LumaRows blocks, x, y per block
-  uint32_t RowUse[2][VideoListCount];  // values the band's two block rows take so far
-  uint32_t RowLimit[VideoListCount];
+  uint32_t RowUse[2][VideoBundleCount];  // values the band's two block rows take so far
+  uint32_t RowLimit[VideoBundleCount];
   uint32_t* TypeCounts;     // ten counters: blocks written of each type
   uint32_t* SubTypeCounts;  // ten counters: scaled areas of each sub-type
 };
@@ -64,14 +64,14 @@ inline bool EncoderUsesMotion(uint32_t type) {
   return type == VideoBlockMotion || type == VideoBlockResidue || type == VideoBlockInter;
 }
 
-// Intra blocks and scaled intra areas take a DC from the intra list.
+// Intra blocks and scaled intra areas take a DC from the intra bundle.
 inline bool EncoderTakesIntraDc(const EncoderBlockCode* code) {
   return code->Type == VideoBlockIntra ||
          (code->Type == VideoBlockScaled && code->SubType == VideoBlockIntra);
 }
 
-// Values a candidate takes from each list.
-void EncoderBlockUse(const EncoderBlockCode* code, uint32_t use[VideoListCount]);
+// Values a candidate takes from each bundle.
+void EncoderBlockUse(const EncoderBlockCode* code, uint32_t use[VideoBundleCount]);
 
 // The best candidate for the 8x8 block at (x, y) among the types allowed there (the reference
 // types need ctx->Ref). (mvx, mvy) is the block's vector from the motion search.

@@ -66,7 +66,7 @@ void EncoderChooseCodeTree(const uint64_t counts[16], EncoderTreeChoice* choice)
   for (uint32_t i = 0; i < 16; ++i) c.Tree.Symbols[i] = uint8_t(i);
   c.Bits = 4 + EncoderSymbolBits(counts, 0, c.Tree.Symbols);
   *choice = c;
-  for (uint32_t table = 1; table < VideoCodeTableCount; ++table) {
+  for (uint32_t table = 1; table < kVideoCodeTableCount; ++table) {
     c.Tree.Table = table;
     c.Explicit = 1;
     for (uint32_t n = 1; n <= 8; ++n) {

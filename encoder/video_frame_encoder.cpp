@@ -7,7 +7,7 @@
 #include <new>
 
 #include "encoder/video_encoder.h"
-#include "encoder/video_list_writer.h"
+#include "encoder/video_bundle_writer.h"
 #include "encoder/video_plane_encoder.h"
 
 namespace {
@@ -101,7 +101,7 @@ void EncoderUseLumaMotion(const VideoEncoder* e, EncoderPlaneContext* ctx) {
 }
 
 std::vector<uint8_t> EncoderEncodeInputPlane(VideoEncoder* e, const VideoEncoderPicture* picture,
-                                             uint32_t plane, bool key, EncoderPlaneLists* lists,
+                                             uint32_t plane, bool key, EncoderPlaneBundles* bundles,
                                              VideoEncodedFrame* out) {
   const VideoEncoderConfig* c = &e->Config;
   uint32_t w, h;
@@ -127,7 +127,7 @@ std::vector<uint8_t> EncoderEncodeInputPlane(VideoEncoder* e, const VideoEncoder
   ctx.OnlySubType = c->OnlySubType;
   ctx.Costs = &e->Costs[plane];
   ctx.Kernels = VideoGetKernels();
-  ctx.Lists = lists;
+  ctx.Bundles = bundles;
   ctx.Vectors = std::move(e->Vectors[plane]);
   if (plane == VideoEncoderPlaneU || plane == VideoEncoderPlaneV) EncoderUseLumaMotion(e, &ctx);
   ctx.TypeCounts = out->BlockTypes;
@@ -218,9 +218,9 @@ static int EncoderEncodeFrame(VideoEncoder* e, const VideoEncoderPicture* pictur
   out->IsKey = e->Frame == 0 || (c->KeyInterval && e->Frame % c->KeyInterval == 0);
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t plane = order[i];
-    EncoderPlaneLists lists;
+    EncoderPlaneBundles bundles;
     const std::vector<uint8_t> bytes =
-        EncoderEncodeInputPlane(e, picture, plane, out->IsKey, &lists, out);
+        EncoderEncodeInputPlane(e, picture, plane, out->IsKey, &bundles, out);
     out->PlaneBytes[plane] = uint32_t(bytes.size());
     // Alpha and (from 'i' on) luma carry their length, counted from the length field.
     if (plane == VideoEncoderPlaneA || (plane == VideoEncoderPlaneY && c->Version == 'i')) {

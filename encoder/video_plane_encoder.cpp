@@ -15,9 +15,9 @@ struct EncoderBand {
 
 void EncoderAddUse(EncoderPlaneContext* ctx, uint32_t slot, const EncoderBlockCode* code,
                    int32_t sign) {
-  uint32_t use[VideoListCount];
+  uint32_t use[VideoBundleCount];
   EncoderBlockUse(code, use);
-  for (uint32_t i = 0; i < VideoListCount; ++i) {
+  for (uint32_t i = 0; i < VideoBundleCount; ++i) {
     ctx->RowUse[slot][i] = uint32_t(int32_t(ctx->RowUse[slot][i]) + sign * int32_t(use[i]));
   }
 }
@@ -70,36 +70,36 @@ void EncoderChooseArea(EncoderPlaneContext* ctx, EncoderBand* band, uint32_t col
   }
   *scaled = area;
   EncoderAddUse(ctx, 0, scaled, 1);
-  ctx->RowUse[1][VideoListBlockTypes] += 1;  // the lower row names the area once more
+  ctx->RowUse[1][VideoBundleBlockTypes] += 1;  // the lower row names the area once more
   band->Covered[0][col + 1] = band->Covered[1][col] = band->Covered[1][col + 1] = 1;
 }
 
 void EncoderCommitBlock(EncoderPlaneContext* ctx, uint32_t row, const EncoderBlockCode* code) {
-  EncoderPlaneLists* lists = ctx->Lists;
+  EncoderPlaneBundles* bundles = ctx->Bundles;
   ++ctx->TypeCounts[code->Type];
   if (code->Type == VideoBlockScaled) ++ctx->SubTypeCounts[code->SubType];
-  lists->Values[VideoListBlockTypes].push_back(code->Type);
+  bundles->Values[VideoBundleBlockTypes].push_back(code->Type);
   if (code->Type == VideoBlockScaled)
-    lists->Values[VideoListSubBlockTypes].push_back(code->SubType);
+    bundles->Values[VideoBundleSubBlockTypes].push_back(code->SubType);
   for (uint32_t i = 0; i < code->ColourCount; ++i)
-    lists->Values[VideoListColours].push_back(code->Colours[i]);
+    bundles->Values[VideoBundleColours].push_back(code->Colours[i]);
   for (uint32_t i = 0; i < code->PatternCount; ++i)
-    lists->Values[VideoListPatterns].push_back(code->Patterns[i]);
+    bundles->Values[VideoBundlePatterns].push_back(code->Patterns[i]);
   if (EncoderUsesMotion(code->Type)) {
-    lists->Values[VideoListXOffsets].push_back(code->Mx);
-    lists->Values[VideoListYOffsets].push_back(code->My);
+    bundles->Values[VideoBundleXOffsets].push_back(code->Mx);
+    bundles->Values[VideoBundleYOffsets].push_back(code->My);
   }
   if (EncoderTakesIntraDc(code)) {
-    lists->Values[VideoListDcIntra].push_back(code->Dc);
+    bundles->Values[VideoBundleDcIntra].push_back(code->Dc);
     ctx->LastDc[0] = code->Dc;
   }
   if (code->Type == VideoBlockInter) {
-    lists->Values[VideoListDcInter].push_back(code->Dc);
+    bundles->Values[VideoBundleDcInter].push_back(code->Dc);
     ctx->LastDc[1] = code->Dc;
   }
   for (uint32_t i = 0; i < code->RunCount; ++i)
-    lists->Values[VideoListRuns].push_back(code->Runs[i]);
-  EncoderBitBufferAppend(&lists->RowBits[row], &code->Bits);
+    bundles->Values[VideoBundleRuns].push_back(code->Runs[i]);
+  EncoderBitBufferAppend(&bundles->RowBits[row], &code->Bits);
 }
 
 // Writes a band row's blocks in walking order; the lower half of a scaled area names it again.
@@ -110,14 +110,14 @@ void EncoderCommitRow(EncoderPlaneContext* ctx, EncoderBand* band, uint32_t slot
     if (band->Covered[slot][col]) {
       // In the lower row an area starts where the upper row holds its code.
       if (slot == 1 && !band->Covered[0][col])
-        ctx->Lists->Values[VideoListBlockTypes].push_back(VideoBlockScaled);
+        ctx->Bundles->Values[VideoBundleBlockTypes].push_back(VideoBlockScaled);
       continue;
     }
     const EncoderBlockCode* code = &band->Codes[slot][col];
     EncoderPutRecon(ctx, col * 8, y, code);
     EncoderCommitBlock(ctx, row, code);
   }
-  EncoderListsEndRow(ctx->Lists, row);
+  EncoderBundlesEndRow(ctx->Bundles, row);
 }
 
 void EncoderEncodeBand(EncoderPlaneContext* ctx, EncoderBand* band, uint32_t y) {
@@ -144,9 +144,9 @@ void EncoderEncodeBand(EncoderPlaneContext* ctx, EncoderBand* band, uint32_t y) 
 
 std::vector<uint8_t> EncoderEncodePlane(EncoderPlaneContext* ctx, VideoEncoderCosts* costs) {
   const uint32_t columns = ctx->Width / 8, rows = ctx->Height / 8;
-  EncoderListsInit(ctx->Lists, ctx->Width, rows, ctx->OldColours);
-  for (uint32_t i = 0; i < VideoListCount; ++i) {
-    ctx->RowLimit[i] = EncoderListRowLimit(ctx->Width, VideoListKind(i));
+  EncoderBundlesInit(ctx->Bundles, ctx->Width, rows, ctx->OldColours);
+  for (uint32_t i = 0; i < VideoBundleCount; ++i) {
+    ctx->RowLimit[i] = EncoderBundleRowLimit(ctx->Width, VideoBundleKind(i));
   }
   ctx->LastDc[0] = 1024;
   ctx->LastDc[1] = 0;
@@ -156,5 +156,5 @@ std::vector<uint8_t> EncoderEncodePlane(EncoderPlaneContext* ctx, VideoEncoderCo
   band.Codes[0].resize(columns);
   band.Codes[1].resize(columns);
   for (uint32_t y = 0; y < ctx->Height; y += 16) EncoderEncodeBand(ctx, &band, y);
-  return EncoderWritePlane(ctx->Lists, costs);
+  return EncoderWritePlane(ctx->Bundles, costs);
 }

@@ -10,8 +10,8 @@ namespace {
 
 // The decoder's 8-point transform in real arithmetic (its constants carry 11 fractional bits).
 void EncoderIdct8(const double x[8], double y[8]) {
-  const double c2896 = VideoIdctC2896 / 2048.0, c3784 = VideoIdctC3784 / 2048.0;
-  const double c5352 = VideoIdctC5352 / 2048.0, c2217 = VideoIdctC2217 / 2048.0;
+  const double c2896 = kVideoIdctC2896 / 2048.0, c3784 = kVideoIdctC3784 / 2048.0;
+  const double c5352 = kVideoIdctC5352 / 2048.0, c2217 = kVideoIdctC2217 / 2048.0;
   const double a0 = x[0] + x[4], a1 = x[0] - x[4], a2 = x[2] + x[6];
   const double a3 = c2896 * (x[2] - x[6]);
   const double a4 = x[5] + x[3], a5 = x[5] - x[3], a6 = x[1] + x[7], a7 = x[1] - x[7];

@@ -399,21 +399,22 @@ void FuzzPlane(const uint8_t* data, size_t size) {
   std::unique_ptr<uint8_t[]> map(new uint8_t[mapBytes + 1]);
   std::memset(map.get(), 0, mapBytes);
 
-  // List buffers sized for the plane's width, each its own allocation.
-  uint64_t listSizes[VideoListCount];
-  VideoListBufferSizes(width, listSizes);
-  std::unique_ptr<uint8_t[]> listMemory[VideoListCount];
-  uint8_t* lists[VideoListCount];
-  for (uint32_t i = 0; i < VideoListCount; ++i) {
-    listMemory[i].reset(new uint8_t[size_t(listSizes[i]) + 1]);
-    lists[i] = listMemory[i].get();
+  // Bundle buffers sized for the plane's width, each its own allocation.
+  uint64_t bundleSizes[VideoBundleCount];
+  VideoBundleBufferSizes(width, bundleSizes);
+  std::unique_ptr<uint8_t[]> bundleMemory[VideoBundleCount];
+  uint8_t* bundles[VideoBundleCount];
+  for (uint32_t i = 0; i < VideoBundleCount; ++i) {
+    bundleMemory[i].reset(new uint8_t[size_t(bundleSizes[i]) + 1]);
+    bundles[i] = bundleMemory[i].get();
   }
 
   const VideoPlaneDesc plane = {dst.get(), inPlace ? dst.get() : src.get(), width, height, pitch};
   const VideoPlaneStream input = {bits.get(), streamBytes, start, streamBytes + 4};
   uint32_t skipped = 0;
-  const uint64_t next = VideoDecodePlane(&plane, &input, withMap ? map.get() : nullptr, mapStride,
-                                         chroma ? 2 : 1, lists, listSizes, frameFlags, &skipped);
+  const uint64_t next =
+      VideoDecodePlane(&plane, &input, withMap ? map.get() : nullptr, mapStride, chroma ? 2 : 1,
+                       bundles, bundleSizes, frameFlags, &skipped);
   FUZZ_CHECK(next >= start);
   FUZZ_CHECK(skipped <= uint64_t(width / 8) * (height / 8));
   for (size_t i = 0; i < mapBytes; ++i) FUZZ_CHECK(map[i] <= 1);

@@ -8,15 +8,15 @@
 
 static uint8_t* VideoBlockDst(VideoPlaneContext* ctx, uint32_t x) { return ctx->DstRow + x; }
 
-static VideoBundle* VideoList(VideoPlaneContext* ctx, VideoListKind kind) {
-  return &ctx->Lists.Lists[kind];
+static VideoBundle* VideoBundleOf(VideoPlaneContext* ctx, VideoBundleKind kind) {
+  return &ctx->Bundles.Bundles[kind];
 }
 
 // Takes a motion vector and returns the source block it points to in the previous frame, or
 // none when the block would not lie inside the plane.
 static const uint8_t* VideoMotionSource(VideoPlaneContext* ctx, uint32_t x) {
-  const int64_t dx = int8_t(VideoTakeByte(VideoList(ctx, VideoListXOffsets)));
-  const int64_t dy = int8_t(VideoTakeByte(VideoList(ctx, VideoListYOffsets)));
+  const int64_t dx = int8_t(VideoTakeByte(VideoBundleOf(ctx, VideoBundleXOffsets)));
+  const int64_t dy = int8_t(VideoTakeByte(VideoBundleOf(ctx, VideoBundleYOffsets)));
   const int64_t offset = (int64_t(ctx->Y) + dy) * ctx->Pitch + int64_t(x) + dx;
   const int64_t last = int64_t(ctx->Height - 8) * ctx->Pitch + ctx->Width - 8;
   if (offset < 0 || offset > last) return nullptr;
@@ -27,8 +27,8 @@ static const uint8_t* VideoMotionSource(VideoPlaneContext* ctx, uint32_t x) {
 // Positions the runs do not reach keep what the previous run-coded block left there.
 static void VideoRunFill(VideoPlaneContext* ctx) {
   const uint8_t* scan = VideoRunScans[VideoReadBits(&ctx->Reader, 4)].data();
-  VideoBundle* runs = VideoList(ctx, VideoListRuns);
-  VideoBundle* colours = VideoList(ctx, VideoListColours);
+  VideoBundle* runs = VideoBundleOf(ctx, VideoBundleRuns);
+  VideoBundle* colours = VideoBundleOf(ctx, VideoBundleColours);
   uint32_t remaining = 64, at = 0;
   while (remaining > 1) {
     const uint32_t run = VideoTakeByte(runs) + 1;
@@ -45,10 +45,10 @@ static void VideoRunFill(VideoPlaneContext* ctx) {
   if (remaining == 1) ctx->RunBlock[scan[63]] = uint8_t(VideoTakeByte(colours));
 }
 
-// DC from the list, then the coefficients, then the 4-bit quantiser.
-static const uint32_t* VideoReadTransform(VideoPlaneContext* ctx, VideoListKind dcList,
+// DC from the bundle, then the coefficients, then the 4-bit quantiser.
+static const uint32_t* VideoReadTransform(VideoPlaneContext* ctx, VideoBundleKind dcBundle,
                                           const uint32_t (*matrices)[64]) {
-  ctx->Coefs[0] = int16_t(uint16_t(VideoTakeDc(VideoList(ctx, dcList))));
+  ctx->Coefs[0] = int16_t(uint16_t(VideoTakeDc(VideoBundleOf(ctx, dcBundle))));
   VideoReadCoefficients(&ctx->Reader, ctx->Coefs);
   return matrices[VideoReadBits(&ctx->Reader, 4)];
 }
@@ -63,7 +63,7 @@ static uint32_t VideoDecodeSkip(VideoPlaneContext* ctx, uint32_t x) {
 static void VideoDecodeScaledArea(VideoPlaneContext* ctx, uint32_t x, uint32_t subType) {
   uint8_t* dst = VideoBlockDst(ctx, x);
   const VideoKernels* k = ctx->Kernels;
-  VideoBundle* colours = VideoList(ctx, VideoListColours);
+  VideoBundle* colours = VideoBundleOf(ctx, VideoBundleColours);
   switch (subType) {
     case 3:
       VideoRunFill(ctx);
@@ -71,7 +71,7 @@ static void VideoDecodeScaledArea(VideoPlaneContext* ctx, uint32_t x, uint32_t s
       break;
     case 5:
       k->IdctPutDoubled(dst, ctx->Pitch, ctx->Coefs,
-                        VideoReadTransform(ctx, VideoListDcIntra, VideoQuantIntra));
+                        VideoReadTransform(ctx, VideoBundleDcIntra, VideoQuantIntra));
       break;
     case 6:
       k->Fill16x16(dst, ctx->Pitch, uint8_t(VideoTakeByte(colours)));
@@ -79,7 +79,8 @@ static void VideoDecodeScaledArea(VideoPlaneContext* ctx, uint32_t x, uint32_t s
     case 8: {
       const uint8_t c0 = uint8_t(VideoTakeByte(colours));
       const uint8_t c1 = uint8_t(VideoTakeByte(colours));
-      k->Pattern16x16(dst, ctx->Pitch, c0, c1, VideoTakeBytes(VideoList(ctx, VideoListPatterns), 8));
+      k->Pattern16x16(dst, ctx->Pitch, c0, c1,
+                      VideoTakeBytes(VideoBundleOf(ctx, VideoBundlePatterns), 8));
       break;
     }
     case 9:
@@ -99,7 +100,7 @@ static uint32_t VideoDecodeScaled(VideoPlaneContext* ctx, uint32_t x) {
     VideoMarkBlock(ctx, 2);
     return 16;
   }
-  VideoBundle* subTypes = VideoList(ctx, VideoListSubBlockTypes);
+  VideoBundle* subTypes = VideoBundleOf(ctx, VideoBundleSubBlockTypes);
   if (!VideoBundleEmpty(subTypes)) {
     const uint32_t subType = VideoTakeByte(subTypes);
     if (VideoScaledSubTypeWrites(subType)) {
@@ -136,7 +137,7 @@ static uint32_t VideoDecodeResidueBlock(VideoPlaneContext* ctx, uint32_t x) {
 
 static uint32_t VideoDecodeIntra(VideoPlaneContext* ctx, uint32_t x) {
   VideoMarkBlock(ctx, 1);
-  const uint32_t* quant = VideoReadTransform(ctx, VideoListDcIntra, VideoQuantIntra);
+  const uint32_t* quant = VideoReadTransform(ctx, VideoBundleDcIntra, VideoQuantIntra);
   ctx->Kernels->IdctPut(VideoBlockDst(ctx, x), ctx->Pitch, ctx->Coefs, quant);
   return 8;
 }
@@ -144,7 +145,7 @@ static uint32_t VideoDecodeIntra(VideoPlaneContext* ctx, uint32_t x) {
 static uint32_t VideoDecodeFill(VideoPlaneContext* ctx, uint32_t x) {
   VideoMarkBlock(ctx, 1);
   ctx->Kernels->Fill8x8(VideoBlockDst(ctx, x), ctx->Pitch,
-                        uint8_t(VideoTakeByte(VideoList(ctx, VideoListColours))));
+                        uint8_t(VideoTakeByte(VideoBundleOf(ctx, VideoBundleColours))));
   return 8;
 }
 
@@ -152,25 +153,25 @@ static uint32_t VideoDecodeInter(VideoPlaneContext* ctx, uint32_t x) {
   VideoMarkBlock(ctx, 1);
   const uint8_t* src = VideoMotionSource(ctx, x);
   if (!src) return 8;
-  const uint32_t* quant = VideoReadTransform(ctx, VideoListDcInter, VideoQuantInter);
+  const uint32_t* quant = VideoReadTransform(ctx, VideoBundleDcInter, VideoQuantInter);
   ctx->Kernels->IdctAdd(VideoBlockDst(ctx, x), ctx->Pitch, ctx->Coefs, quant, src, ctx->Pitch);
   return 8;
 }
 
 static uint32_t VideoDecodePattern(VideoPlaneContext* ctx, uint32_t x) {
   VideoMarkBlock(ctx, 1);
-  VideoBundle* colours = VideoList(ctx, VideoListColours);
+  VideoBundle* colours = VideoBundleOf(ctx, VideoBundleColours);
   const uint8_t c0 = uint8_t(VideoTakeByte(colours));
   const uint8_t c1 = uint8_t(VideoTakeByte(colours));
   ctx->Kernels->Pattern8x8(VideoBlockDst(ctx, x), ctx->Pitch, c0, c1,
-                           VideoTakeBytes(VideoList(ctx, VideoListPatterns), 8));
+                           VideoTakeBytes(VideoBundleOf(ctx, VideoBundlePatterns), 8));
   return 8;
 }
 
 static uint32_t VideoDecodeRaw(VideoPlaneContext* ctx, uint32_t x) {
   VideoMarkBlock(ctx, 1);
   ctx->Kernels->Copy8x8(VideoBlockDst(ctx, x), ctx->Pitch,
-                        VideoTakeBytes(VideoList(ctx, VideoListColours), 64), 8);
+                        VideoTakeBytes(VideoBundleOf(ctx, VideoBundleColours), 64), 8);
   return 8;
 }
 

@@ -14,54 +14,54 @@ static uint32_t VideoDcCapacity(uint64_t blocks) {
   return uint32_t(((blocks * 2 + 1039) & ~uint64_t(15)) / 2);
 }
 
-void VideoListBufferSizes(uint32_t width, uint64_t sizes[VideoListCount]) {
+void VideoBundleBufferSizes(uint32_t width, uint64_t sizes[VideoBundleCount]) {
   const uint64_t w16 = (uint64_t(width) + 15) & ~uint64_t(15);
   const uint64_t b = w16 / 8;
-  sizes[VideoListBlockTypes] = VideoCapacity(b);
-  sizes[VideoListSubBlockTypes] = VideoCapacity(w16 / 16);
-  sizes[VideoListColours] = VideoCapacity(b * 64) + 64;
-  sizes[VideoListPatterns] = VideoCapacity(b * 8) + 8;
-  sizes[VideoListXOffsets] = VideoCapacity(b);
-  sizes[VideoListYOffsets] = VideoCapacity(b);
-  sizes[VideoListDcIntra] = uint64_t(VideoDcCapacity(b)) * 2;
-  sizes[VideoListDcInter] = uint64_t(VideoDcCapacity(b)) * 2;
-  sizes[VideoListRuns] = VideoCapacity(b * 48) + 64;
+  sizes[VideoBundleBlockTypes] = VideoCapacity(b);
+  sizes[VideoBundleSubBlockTypes] = VideoCapacity(w16 / 16);
+  sizes[VideoBundleColours] = VideoCapacity(b * 64) + 64;
+  sizes[VideoBundlePatterns] = VideoCapacity(b * 8) + 8;
+  sizes[VideoBundleXOffsets] = VideoCapacity(b);
+  sizes[VideoBundleYOffsets] = VideoCapacity(b);
+  sizes[VideoBundleDcIntra] = uint64_t(VideoDcCapacity(b)) * 2;
+  sizes[VideoBundleDcInter] = uint64_t(VideoDcCapacity(b)) * 2;
+  sizes[VideoBundleRuns] = VideoCapacity(b * 48) + 64;
 }
 
-void VideoListLimits(uint32_t planeWidth, VideoListKind kind, uint32_t* countBits,
+void VideoBundleLimits(uint32_t planeWidth, VideoBundleKind kind, uint32_t* countBits,
                      uint32_t* capacity) {
   const uint32_t bw = planeWidth / 8;
   uint32_t n = bw;
-  if (kind == VideoListSubBlockTypes) n = planeWidth / 16;
-  if (kind == VideoListColours) n = bw * 64;
-  if (kind == VideoListPatterns) n = bw * 8;
-  if (kind == VideoListRuns) n = bw * 48;
+  if (kind == VideoBundleSubBlockTypes) n = planeWidth / 16;
+  if (kind == VideoBundleColours) n = bw * 64;
+  if (kind == VideoBundlePatterns) n = bw * 8;
+  if (kind == VideoBundleRuns) n = bw * 48;
   *countBits = VideoCountBits(n);
-  const bool dc = kind == VideoListDcIntra || kind == VideoListDcInter;
+  const bool dc = kind == VideoBundleDcIntra || kind == VideoBundleDcInter;
   *capacity = dc ? VideoDcCapacity(bw) : VideoCapacity(n);
 }
 
-void VideoBundlesInit(VideoBundles* b, uint8_t* const buffers[VideoListCount], uint32_t planeWidth,
-                      uint32_t oldColours) {
-  for (uint32_t i = 0; i < VideoListCount; ++i) {
-    VideoBundle* list = &b->Lists[i];
-    *list = VideoBundle{};
-    list->Buffer = buffers[i];
-    VideoListLimits(planeWidth, VideoListKind(i), &list->CountBits, &list->Capacity);
+void VideoBundlesInit(VideoBundles* b, uint8_t* const buffers[VideoBundleCount],
+                      uint32_t planeWidth, uint32_t oldColours) {
+  for (uint32_t i = 0; i < VideoBundleCount; ++i) {
+    VideoBundle* bundle = &b->Bundles[i];
+    *bundle = VideoBundle{};
+    bundle->Buffer = buffers[i];
+    VideoBundleLimits(planeWidth, VideoBundleKind(i), &bundle->CountBits, &bundle->Capacity);
   }
   b->LastHigh = 0;
   b->OldColours = oldColours;
 }
 
 void VideoReadBundleTrees(VideoBundles* b, VideoBitReader* r) {
-  VideoReadCodeTree(r, &b->Lists[VideoListBlockTypes].Tree);
-  VideoReadCodeTree(r, &b->Lists[VideoListSubBlockTypes].Tree);
+  VideoReadCodeTree(r, &b->Bundles[VideoBundleBlockTypes].Tree);
+  VideoReadCodeTree(r, &b->Bundles[VideoBundleSubBlockTypes].Tree);
   for (VideoCodeTree& tree : b->HighTrees) VideoReadCodeTree(r, &tree);
-  VideoReadCodeTree(r, &b->Lists[VideoListColours].Tree);
-  VideoReadCodeTree(r, &b->Lists[VideoListPatterns].Tree);
-  VideoReadCodeTree(r, &b->Lists[VideoListXOffsets].Tree);
-  VideoReadCodeTree(r, &b->Lists[VideoListYOffsets].Tree);
-  VideoReadCodeTree(r, &b->Lists[VideoListRuns].Tree);
+  VideoReadCodeTree(r, &b->Bundles[VideoBundleColours].Tree);
+  VideoReadCodeTree(r, &b->Bundles[VideoBundlePatterns].Tree);
+  VideoReadCodeTree(r, &b->Bundles[VideoBundleXOffsets].Tree);
+  VideoReadCodeTree(r, &b->Bundles[VideoBundleYOffsets].Tree);
+  VideoReadCodeTree(r, &b->Bundles[VideoBundleRuns].Tree);
   b->LastHigh = 0;
 }
 
@@ -77,13 +77,13 @@ static int32_t VideoReadSignedMagnitude(VideoBitReader* r, uint32_t bits) {
   return magnitude;
 }
 
-// The list readers decode `count` values into list->Buffer; 0 means the data ended.
-typedef int (*VideoListReader)(VideoBundles* b, VideoBundle* list, VideoBitReader* r,
+// The bundle readers decode `count` values into bundle->Buffer; 0 means the data ended.
+typedef int (*VideoBundleReader)(VideoBundles* b, VideoBundle* bundle, VideoBitReader* r,
                                uint64_t end, uint32_t count);
 
-static int VideoReadBlockTypes(VideoBundles*, VideoBundle* list, VideoBitReader* r, uint64_t end,
+static int VideoReadBlockTypes(VideoBundles*, VideoBundle* bundle, VideoBitReader* r, uint64_t end,
                                uint32_t count) {
-  uint8_t* out = list->Buffer;
+  uint8_t* out = bundle->Buffer;
   if (VideoReadBit(r)) {
     std::memset(out, int(VideoReadBits(r, 4)), count);
     return 1;
@@ -91,15 +91,15 @@ static int VideoReadBlockTypes(VideoBundles*, VideoBundle* list, VideoBitReader*
   static const uint8_t runLengths[4] = {4, 8, 12, 32};
   uint8_t last = 0;
   for (uint32_t stored = 0; stored < count;) {
-    if (!VideoSymbolAvailable(r, &list->Tree, end)) return 0;
-    const uint32_t symbol = VideoReadSymbol(r, &list->Tree);
+    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
+    const uint32_t symbol = VideoReadSymbol(r, &bundle->Tree);
     if (symbol < 12) {
       last = uint8_t(symbol);
       out[stored++] = last;
       continue;
     }
     const uint32_t run = runLengths[symbol - 12];
-    if (run > count - stored) break;  // the list keeps its count; the rest keeps old contents
+    if (run > count - stored) break;  // the bundle keeps its count; the rest keeps old contents
     std::memset(out + stored, last, run);
     stored += run;
   }
@@ -113,7 +113,7 @@ static uint8_t VideoOldColour(uint32_t value) {
 
 static int VideoReadColour(VideoBundles* b, VideoBitReader* r, uint64_t end, uint8_t* value) {
   const VideoCodeTree* high = &b->HighTrees[b->LastHigh];
-  const VideoCodeTree* low = &b->Lists[VideoListColours].Tree;
+  const VideoCodeTree* low = &b->Bundles[VideoBundleColours].Tree;
   if (!VideoSymbolAvailable(r, high, end)) return 0;
   const uint32_t h = VideoReadSymbol(r, high);
   if (!VideoSymbolAvailable(r, low, end)) return 0;
@@ -123,118 +123,118 @@ static int VideoReadColour(VideoBundles* b, VideoBitReader* r, uint64_t end, uin
   return 1;
 }
 
-static int VideoReadColours(VideoBundles* b, VideoBundle* list, VideoBitReader* r, uint64_t end,
+static int VideoReadColours(VideoBundles* b, VideoBundle* bundle, VideoBitReader* r, uint64_t end,
                             uint32_t count) {
   if (VideoReadBit(r)) {
     uint8_t value;
     if (!VideoReadColour(b, r, end, &value)) return 0;
-    std::memset(list->Buffer, value, count);
+    std::memset(bundle->Buffer, value, count);
     return 1;
   }
   for (uint32_t i = 0; i < count; ++i) {
-    if (!VideoReadColour(b, r, end, &list->Buffer[i])) return 0;
+    if (!VideoReadColour(b, r, end, &bundle->Buffer[i])) return 0;
   }
   return 1;
 }
 
-static int VideoReadPatterns(VideoBundles*, VideoBundle* list, VideoBitReader* r, uint64_t end,
+static int VideoReadPatterns(VideoBundles*, VideoBundle* bundle, VideoBitReader* r, uint64_t end,
                              uint32_t count) {
   for (uint32_t i = 0; i < count; ++i) {
-    if (!VideoSymbolAvailable(r, &list->Tree, end)) return 0;
-    const uint32_t low = VideoReadSymbol(r, &list->Tree);
-    if (!VideoSymbolAvailable(r, &list->Tree, end)) return 0;
-    list->Buffer[i] = uint8_t(low + 16 * VideoReadSymbol(r, &list->Tree));
+    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
+    const uint32_t low = VideoReadSymbol(r, &bundle->Tree);
+    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
+    bundle->Buffer[i] = uint8_t(low + 16 * VideoReadSymbol(r, &bundle->Tree));
   }
   return 1;
 }
 
-static int VideoReadMotionValues(VideoBundles*, VideoBundle* list, VideoBitReader* r,
+static int VideoReadMotionValues(VideoBundles*, VideoBundle* bundle, VideoBitReader* r,
                                  uint64_t end, uint32_t count) {
   if (VideoReadBit(r)) {
-    std::memset(list->Buffer, int(uint8_t(VideoReadSignedMagnitude(r, 4))), count);
+    std::memset(bundle->Buffer, int(uint8_t(VideoReadSignedMagnitude(r, 4))), count);
     return 1;
   }
   for (uint32_t i = 0; i < count; ++i) {
-    if (!VideoSymbolAvailable(r, &list->Tree, end)) return 0;
-    int32_t v = int32_t(VideoReadSymbol(r, &list->Tree));
+    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
+    int32_t v = int32_t(VideoReadSymbol(r, &bundle->Tree));
     if (v != 0 && VideoReadBit(r)) v = -v;
-    list->Buffer[i] = uint8_t(v);
+    bundle->Buffer[i] = uint8_t(v);
   }
   return 1;
 }
 
-static void VideoStoreDc(VideoBundle* list, uint32_t i, uint32_t value) {
+static void VideoStoreDc(VideoBundle* bundle, uint32_t i, uint32_t value) {
   const uint16_t v = uint16_t(value);
-  std::memcpy(list->Buffer + 2 * i, &v, 2);
+  std::memcpy(bundle->Buffer + 2 * i, &v, 2);
 }
 
 // The first value, then groups of 8 differences that share one 4-bit width.
-static int VideoReadDcs(VideoBitReader* r, VideoBundle* list, uint64_t end, uint32_t count,
+static int VideoReadDcs(VideoBitReader* r, VideoBundle* bundle, uint64_t end, uint32_t count,
                         uint32_t first) {
   uint32_t previous = first;
-  VideoStoreDc(list, 0, previous);
+  VideoStoreDc(bundle, 0, previous);
   for (uint32_t i = 1; i < count;) {
     if (VideoWouldLoadPast(r, 4, end)) return 0;
     const uint32_t bits = VideoReadBits(r, 4);
     const uint32_t groupEnd = count - i < 8 ? count : i + 8;
     for (; i < groupEnd; ++i) {
       if (bits != 0) previous += uint32_t(VideoReadSignedMagnitude(r, bits));
-      VideoStoreDc(list, i, previous);
+      VideoStoreDc(bundle, i, previous);
     }
   }
   return 1;
 }
 
-static int VideoReadDcIntra(VideoBundles*, VideoBundle* list, VideoBitReader* r, uint64_t end,
+static int VideoReadDcIntra(VideoBundles*, VideoBundle* bundle, VideoBitReader* r, uint64_t end,
                             uint32_t count) {
-  return VideoReadDcs(r, list, end, count, VideoReadBits(r, 11));
+  return VideoReadDcs(r, bundle, end, count, VideoReadBits(r, 11));
 }
 
-static int VideoReadDcInter(VideoBundles*, VideoBundle* list, VideoBitReader* r, uint64_t end,
+static int VideoReadDcInter(VideoBundles*, VideoBundle* bundle, VideoBitReader* r, uint64_t end,
                             uint32_t count) {
-  return VideoReadDcs(r, list, end, count, uint32_t(VideoReadSignedMagnitude(r, 10)));
+  return VideoReadDcs(r, bundle, end, count, uint32_t(VideoReadSignedMagnitude(r, 10)));
 }
 
-static int VideoReadRuns(VideoBundles*, VideoBundle* list, VideoBitReader* r, uint64_t end,
+static int VideoReadRuns(VideoBundles*, VideoBundle* bundle, VideoBitReader* r, uint64_t end,
                          uint32_t count) {
   if (VideoReadBit(r)) {
-    std::memset(list->Buffer, int(VideoReadBits(r, 4)), count);
+    std::memset(bundle->Buffer, int(VideoReadBits(r, 4)), count);
     return 1;
   }
   for (uint32_t i = 0; i < count; ++i) {
-    if (!VideoSymbolAvailable(r, &list->Tree, end)) return 0;
-    list->Buffer[i] = uint8_t(VideoReadSymbol(r, &list->Tree));
+    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
+    bundle->Buffer[i] = uint8_t(VideoReadSymbol(r, &bundle->Tree));
   }
   return 1;
 }
 
-static const VideoListReader kListReaders[VideoListCount] = {
+static const VideoBundleReader kBundleReaders[VideoBundleCount] = {
     VideoReadBlockTypes,   VideoReadBlockTypes,   VideoReadColours,
     VideoReadPatterns,     VideoReadMotionValues, VideoReadMotionValues,
     VideoReadDcIntra,      VideoReadDcInter,      VideoReadRuns,
 };
 
-// A finished list is never refilled again and every fetch finds it empty.
-static void VideoFinishList(VideoBundle* list) {
-  list->End = 0;
-  list->Cursor = 1;
+// A finished bundle is never refilled again and every fetch finds it empty.
+static void VideoFinishBundle(VideoBundle* bundle) {
+  bundle->End = 0;
+  bundle->Cursor = 1;
 }
 
 void VideoRefillBundles(VideoBundles* b, VideoBitReader* r, uint64_t end) {
-  for (uint32_t i = 0; i < VideoListCount; ++i) {
-    VideoBundle* list = &b->Lists[i];
-    if (list->Cursor != list->End) continue;
-    const uint32_t count = VideoReadBits(r, list->CountBits);
-    if (count == 0 || count > list->Capacity) {
-      VideoFinishList(list);
+  for (uint32_t i = 0; i < VideoBundleCount; ++i) {
+    VideoBundle* bundle = &b->Bundles[i];
+    if (bundle->Cursor != bundle->End) continue;
+    const uint32_t count = VideoReadBits(r, bundle->CountBits);
+    if (count == 0 || count > bundle->Capacity) {
+      VideoFinishBundle(bundle);
       continue;
     }
-    if (!kListReaders[i](b, list, r, end, count)) {
+    if (!kBundleReaders[i](b, bundle, r, end, count)) {
       // The data has ended: the block loop decodes nothing more in this plane.
-      VideoFinishList(list);
+      VideoFinishBundle(bundle);
       return;
     }
-    list->Cursor = 0;
-    list->End = count;
+    bundle->Cursor = 0;
+    bundle->End = count;
   }
 }

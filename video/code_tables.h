@@ -7,10 +7,10 @@
 
 #include "video/bit_reader.h"
 
-constexpr uint32_t VideoCodeTableCount = 16;
-constexpr uint32_t VideoCodeLookupSize = 976;
+constexpr uint32_t kVideoCodeTableCount = 16;
+constexpr uint32_t kVideoCodeLookupSize = 976;
 
-using VideoCodeTableBytes = std::array<std::array<uint8_t, 16>, VideoCodeTableCount>;
+using VideoCodeTableBytes = std::array<std::array<uint8_t, 16>, kVideoCodeTableCount>;
 
 // Length in bits of each code, by table and code index.
 inline constexpr VideoCodeTableBytes VideoCodeLengths = {{
@@ -53,13 +53,13 @@ inline constexpr VideoCodeTableBytes VideoCodeValues = {{
 }};
 
 // The longest code of each table: the number of bits one lookup peeks.
-inline constexpr std::array<uint8_t, VideoCodeTableCount> VideoCodeLongest = {
+inline constexpr std::array<uint8_t, kVideoCodeTableCount> VideoCodeLongest = {
     4, 5, 5, 5, 5, 5, 5, 6, 6, 6, 6, 6, 6, 7, 7, 7};
 
-constexpr std::array<uint16_t, VideoCodeTableCount> VideoBuildCodeLookupStarts() {
-  std::array<uint16_t, VideoCodeTableCount> starts{};
+constexpr std::array<uint16_t, kVideoCodeTableCount> VideoBuildCodeLookupStarts() {
+  std::array<uint16_t, kVideoCodeTableCount> starts{};
   uint32_t at = 0;
-  for (uint32_t t = 0; t < VideoCodeTableCount; ++t) {
+  for (uint32_t t = 0; t < kVideoCodeTableCount; ++t) {
     starts[t] = uint16_t(at);
     at += 1u << VideoCodeLongest[t];
   }
@@ -67,13 +67,13 @@ constexpr std::array<uint16_t, VideoCodeTableCount> VideoBuildCodeLookupStarts()
 }
 
 // Where each table's entries start in VideoCodeLookup.
-inline constexpr std::array<uint16_t, VideoCodeTableCount> VideoCodeLookupStart =
+inline constexpr std::array<uint16_t, kVideoCodeTableCount> VideoCodeLookupStart =
     VideoBuildCodeLookupStarts();
 
 // Every index whose low `length` bits equal a code's value decodes to that code.
-constexpr std::array<uint8_t, VideoCodeLookupSize> VideoBuildCodeLookup() {
-  std::array<uint8_t, VideoCodeLookupSize> lookup{};
-  for (uint32_t t = 0; t < VideoCodeTableCount; ++t) {
+constexpr std::array<uint8_t, kVideoCodeLookupSize> VideoBuildCodeLookup() {
+  std::array<uint8_t, kVideoCodeLookupSize> lookup{};
+  for (uint32_t t = 0; t < kVideoCodeTableCount; ++t) {
     for (uint32_t index = 0; index < (1u << VideoCodeLongest[t]); ++index) {
       for (uint32_t code = 0; code < 16; ++code) {
         const uint32_t length = VideoCodeLengths[t][code];
@@ -89,7 +89,7 @@ constexpr std::array<uint8_t, VideoCodeLookupSize> VideoBuildCodeLookup() {
 
 // One lookup per symbol: table t owns 2^longest entries from VideoCodeLookupStart[t], indexed by
 // the next `longest` bits of the stream; an entry is code length * 16 + code index.
-inline constexpr std::array<uint8_t, VideoCodeLookupSize> VideoCodeLookup =
+inline constexpr std::array<uint8_t, kVideoCodeLookupSize> VideoCodeLookup =
     VideoBuildCodeLookup();
 
 struct VideoCodeTree {

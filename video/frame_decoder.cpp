@@ -8,7 +8,7 @@ static uint64_t VideoAlign16(uint64_t n) { return (n + 15) & ~uint64_t(15); }
 
 uint64_t VideoScratchBytes(const uint64_t scratchSizes[9]) {
   uint64_t total = 15;  // room to align the first buffer
-  for (uint32_t i = 0; i < VideoListCount; ++i) total += VideoAlign16(scratchSizes[i]);
+  for (uint32_t i = 0; i < VideoBundleCount; ++i) total += VideoAlign16(scratchSizes[i]);
   return total;
 }
 
@@ -17,8 +17,8 @@ struct VideoFrameJob {
   const VideoPlane* SrcSet;
   const uint8_t* Data;
   uint64_t Size;
-  uint8_t* Lists[VideoListCount];
-  const uint64_t* ListSizes;
+  uint8_t* Bundles[VideoBundleCount];
+  const uint64_t* BundleSizes;
   uint8_t* Map;
   uint32_t MapStride;
   uint32_t FrameFlags;
@@ -42,7 +42,7 @@ static uint64_t VideoDecodeFramePlane(VideoFrameJob* job, int plane, uint32_t wi
   const VideoPlaneStream stream = {job->Data, job->Size, start, job->Size + 4};
   uint32_t skipped = 0;
   const uint64_t next = VideoDecodePlane(&desc, &stream, job->Map, job->MapStride, mapStep,
-                                         job->Lists, job->ListSizes, job->FrameFlags, &skipped);
+                                         job->Bundles, job->BundleSizes, job->FrameFlags, &skipped);
   const uint64_t weighted = uint64_t(skipped) * (mapStep == 2 ? 4 : 1);
   if (weighted < job->MinSkip) job->MinSkip = weighted;
   return next;
@@ -82,7 +82,7 @@ static void VideoDecodePlanes(VideoFrameJob* job, const VideoPlanes* planes, uin
     chroma = at + VideoPeekWord(job->Data, job->Size, at);
     at += 4;
   }
-  if (!(flags & DecodeSkipLuma) && VideoPlaneUsable(job, PlaneY, planes->Width)) {
+  if (!(flags & kVideoDecodeSkipLuma) && VideoPlaneUsable(job, PlaneY, planes->Width)) {
     const uint64_t lumaEnd =
         VideoDecodeFramePlane(job, PlaneY, planes->Width, planes->Height, at, 1);
     if (preI) {
@@ -110,19 +110,18 @@ static bool VideoMapFits(const VideoPlanes* planes, uint32_t stride) {
 }
 
 static bool VideoScratchFits(const VideoPlanes* planes, const uint64_t scratchSizes[9]) {
-  uint64_t needed[VideoListCount];
-  VideoListBufferSizes(planes->Width, needed);
-  for (uint32_t i = 0; i < VideoListCount; ++i) {
+  uint64_t needed[VideoBundleCount];
+  VideoBundleBufferSizes(planes->Width, needed);
+  for (uint32_t i = 0; i < VideoBundleCount; ++i) {
     if (scratchSizes[i] < needed[i]) return false;
   }
   return true;
 }
 
 uint32_t VideoDecodeFrame(VideoPlanes* planes, uint8_t* changeMap, uint32_t changeMapStride,
-                          const uint8_t* data, uint32_t isKey, const uint8_t* end,
+                          const uint8_t* data, const uint8_t* end,
                           const uint64_t scratchSizes[9], uint32_t frameFlags,
                           uint32_t videoFlags, void* scratch) {
-  (void)isKey;
   if (!planes || !data || !end || end < data || !scratchSizes || !scratch) return 0;
   if (planes->Current > 1 || planes->Width % 8 || planes->Height % 8 ||
       planes->ChromaWidth % 8 || planes->ChromaHeight % 8 ||
@@ -134,22 +133,22 @@ uint32_t VideoDecodeFrame(VideoPlanes* planes, uint8_t* changeMap, uint32_t chan
   const VideoPlane* otherY = &planes->Sets[other][PlaneY];
   const uint32_t target =
       planes->SetCount > 1 && otherY->Wanted && otherY->Pixels ? other : current;
-  if (!(frameFlags & DecodeKeepCurrent)) planes->Current = target;
+  if (!(frameFlags & kVideoDecodeKeepCurrent)) planes->Current = target;
 
   VideoFrameJob job;
   job.DstSet = planes->Sets[target];
   job.SrcSet = planes->Sets[current];
   job.Data = data;
   job.Size = uint64_t(end - data);
-  job.ListSizes = scratchSizes;
+  job.BundleSizes = scratchSizes;
   job.Map = VideoMapFits(planes, changeMapStride) ? changeMap : nullptr;
   job.MapStride = job.Map ? changeMapStride : 0;
   job.FrameFlags = frameFlags;
   job.MinSkip = 0xFFFFFFFFu;
   uint8_t* at = static_cast<uint8_t*>(scratch);
   at += (16 - reinterpret_cast<uintptr_t>(at) % 16) % 16;
-  for (uint32_t i = 0; i < VideoListCount; ++i) {
-    job.Lists[i] = at;
+  for (uint32_t i = 0; i < VideoBundleCount; ++i) {
+    job.Bundles[i] = at;
     at += VideoAlign16(scratchSizes[i]);
   }
   VideoDecodePlanes(&job, planes, videoFlags);

@@ -12,13 +12,13 @@ static void VideoIdct8(const uint32_t* x, uint32_t step, uint32_t y[8]) {
   const uint32_t x0 = x[0], x1 = x[step], x2 = x[2 * step], x3 = x[3 * step];
   const uint32_t x4 = x[4 * step], x5 = x[5 * step], x6 = x[6 * step], x7 = x[7 * step];
   const uint32_t a0 = x0 + x4, a1 = x0 - x4, a2 = x2 + x6;
-  const uint32_t a3 = VideoMulShift(VideoIdctC2896, x2 - x6);
+  const uint32_t a3 = VideoMulShift(kVideoIdctC2896, x2 - x6);
   const uint32_t a4 = x5 + x3, a5 = x5 - x3, a6 = x1 + x7, a7 = x1 - x7;
   const uint32_t b0 = a4 + a6;
-  const uint32_t b1 = VideoMulShift(VideoIdctC3784, a5 + a7);
-  const uint32_t b2 = VideoMulShift(-VideoIdctC5352, a5) - b0 + b1;
-  const uint32_t b3 = VideoMulShift(VideoIdctC2896, a6 - a4) - b2;
-  const uint32_t b4 = VideoMulShift(VideoIdctC2217, a7) + b3 - b1;
+  const uint32_t b1 = VideoMulShift(kVideoIdctC3784, a5 + a7);
+  const uint32_t b2 = VideoMulShift(-kVideoIdctC5352, a5) - b0 + b1;
+  const uint32_t b3 = VideoMulShift(kVideoIdctC2896, a6 - a4) - b2;
+  const uint32_t b4 = VideoMulShift(kVideoIdctC2217, a7) + b3 - b1;
   y[0] = a0 + a2 + b0;
   y[1] = a1 + a3 - a2 + b2;
   y[2] = a1 - a3 + a2 + b3;

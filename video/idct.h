@@ -7,10 +7,10 @@
 #include <cstdint>
 
 // Fixed-point constants of the 8-point transform (11 fractional bits).
-constexpr int32_t VideoIdctC2896 = 2896;  // sqrt(2)
-constexpr int32_t VideoIdctC3784 = 3784;  // 2 cos(pi/8)
-constexpr int32_t VideoIdctC5352 = 5352;  // 2 (cos(pi/8) + sin(pi/8))
-constexpr int32_t VideoIdctC2217 = 2217;  // 2 (cos(pi/8) - sin(pi/8))
+constexpr int32_t kVideoIdctC2896 = 2896;  // sqrt(2)
+constexpr int32_t kVideoIdctC3784 = 3784;  // 2 cos(pi/8)
+constexpr int32_t kVideoIdctC5352 = 5352;  // 2 (cos(pi/8) + sin(pi/8))
+constexpr int32_t kVideoIdctC2217 = 2217;  // 2 (cos(pi/8) - sin(pi/8))
 
 // Computes the 64 transform results (before they are reduced to 8 bits), in natural order:
 // dequantise (coefficient * multiplier >> 11), transform the columns (a column whose rows 1..7

@@ -36,7 +36,7 @@ struct VideoKernels {
   VideoDoubleFn Double8x8;        // a packed 8x8 block, each pixel as a 2x2 square
 };
 
-constexpr uint32_t VideoKernelSlotCount = sizeof(VideoKernels) / sizeof(void*);
+constexpr uint32_t kVideoKernelSlotCount = sizeof(VideoKernels) / sizeof(void*);
 
 // A set of alternative kernels; slots it does not provide are null.
 struct VideoKernelSet {

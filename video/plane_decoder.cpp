@@ -4,10 +4,10 @@
 
 #include "video/video_decoder.h"
 
-// Walks one block row. A block is left as it was when the data has ended, the block-type list
+// Walks one block row. A block is left as it was when the data has ended, the block-type bundle
 // is empty or the type is above 9.
 static void VideoDecodeBlockRow(VideoPlaneContext* ctx, uint64_t end) {
-  VideoBundle* types = &ctx->Lists.Lists[VideoListBlockTypes];
+  VideoBundle* types = &ctx->Bundles.Bundles[VideoBundleBlockTypes];
   ctx->Column = 0;
   for (uint32_t x = 0; x + 8 <= ctx->Width;) {
     uint32_t advance = 8;
@@ -22,12 +22,13 @@ static void VideoDecodeBlockRow(VideoPlaneContext* ctx, uint64_t end) {
 
 uint64_t VideoDecodePlane(const VideoPlaneDesc* plane, const VideoPlaneStream* stream,
                           uint8_t* map, uint32_t mapStride, uint32_t mapStep,
-                          uint8_t* const lists[VideoListCount],
-                          const uint64_t listSizes[VideoListCount], uint32_t frameFlags,
+                          uint8_t* const bundles[VideoBundleCount],
+                          const uint64_t bundleSizes[VideoBundleCount], uint32_t frameFlags,
                           uint32_t* skipped) {
   *skipped = 0;
   if (plane->Height == 0) return stream->Start;
-  for (uint32_t i = 0; i < VideoListCount; ++i) std::memset(lists[i], 0, size_t(listSizes[i]));
+  for (uint32_t i = 0; i < VideoBundleCount; ++i)
+    std::memset(bundles[i], 0, size_t(bundleSizes[i]));
 
   VideoPlaneContext ctx;
   std::memset(&ctx, 0, sizeof ctx);
@@ -41,11 +42,11 @@ uint64_t VideoDecodePlane(const VideoPlaneDesc* plane, const VideoPlaneStream* s
   ctx.MapStep = map ? mapStep : 0;
   ctx.Kernels = VideoGetKernels();
   VideoBitReaderInit(&ctx.Reader, stream->Data, stream->Size, stream->Start);
-  VideoBundlesInit(&ctx.Lists, lists, plane->Width, (frameFlags & MovieFlagPreI) != 0);
-  VideoReadBundleTrees(&ctx.Lists, &ctx.Reader);
+  VideoBundlesInit(&ctx.Bundles, bundles, plane->Width, (frameFlags & MovieFlagPreI) != 0);
+  VideoReadBundleTrees(&ctx.Bundles, &ctx.Reader);
 
   for (ctx.Y = 0; ctx.Y + 8 <= ctx.Height; ctx.Y += 8) {
-    VideoRefillBundles(&ctx.Lists, &ctx.Reader, stream->End);
+    VideoRefillBundles(&ctx.Bundles, &ctx.Reader, stream->End);
     VideoDecodeBlockRow(&ctx, stream->End);
     ctx.DstRow += size_t(8) * ctx.Pitch;
     ctx.SrcRow += size_t(8) * ctx.Pitch;

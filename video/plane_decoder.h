@@ -19,7 +19,7 @@ struct VideoPlaneContext {
   uint32_t Column;        // column counter of the current block; its map byte is Column / 2
   uint32_t Skipped;       // Skip blocks in areas not marked
   VideoBitReader Reader;
-  VideoBundles Lists;
+  VideoBundles Bundles;
   const VideoKernels* Kernels;
   uint8_t RunBlock[64];   // run fills, kept from one run-coded block to the next
   int16_t Coefs[64];
@@ -52,10 +52,10 @@ struct VideoPlaneStream {
 };
 
 // Decodes a plane and returns the offset after its data (the word after the last word loaded).
-// map is the change map (or none) with mapStep 1 for luma and alpha, 2 for chroma; lists are the
-// nine list buffers with their sizes, zero-filled here; *skipped receives the skip count.
+// map is the change map (or none) with mapStep 1 for luma and alpha, 2 for chroma; bundles are the
+// nine bundle buffers with their sizes, zero-filled here; *skipped receives the skip count.
 uint64_t VideoDecodePlane(const VideoPlaneDesc* plane, const VideoPlaneStream* stream,
                           uint8_t* map, uint32_t mapStride, uint32_t mapStep,
-                          uint8_t* const lists[VideoListCount],
-                          const uint64_t listSizes[VideoListCount], uint32_t frameFlags,
+                          uint8_t* const bundles[VideoBundleCount],
+                          const uint64_t bundleSizes[VideoBundleCount], uint32_t frameFlags,
                           uint32_t* skipped);

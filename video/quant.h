@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-constexpr uint32_t VideoQuantizerCount = 16;
+constexpr uint32_t kVideoQuantiserCount = 16;
 
-extern const uint32_t VideoQuantIntra[VideoQuantizerCount][64];
-extern const uint32_t VideoQuantInter[VideoQuantizerCount][64];
+extern const uint32_t VideoQuantIntra[kVideoQuantiserCount][64];
+extern const uint32_t VideoQuantInter[kVideoQuantiserCount][64];

@@ -2,7 +2,7 @@
 // listed exceptions (tests/video/quant_test.cpp recomputes them by that rule).
 #include "video/quant.h"
 
-const uint32_t VideoQuantIntra[VideoQuantizerCount][64] = {
+const uint32_t VideoQuantIntra[kVideoQuantiserCount][64] = {
     // q = 0
     {
         65536, 90901, 85627, 91511, 65536, 61146, 48768, 24862,
@@ -181,7 +181,7 @@ const uint32_t VideoQuantIntra[VideoQuantizerCount][64] = {
     },
 };
 
-const uint32_t VideoQuantInter[VideoQuantizerCount][64] = {
+const uint32_t VideoQuantInter[kVideoQuantiserCount][64] = {
     // q = 0
     {
         65536, 96582, 90979, 86695, 73728, 57928, 42118, 21472,

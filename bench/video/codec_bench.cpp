@@ -94,9 +94,9 @@ void BenchDecode(benchmark::State& state, BenchSize size, uint32_t quality) {
   const EncodedSequence& s = Sequence(size.Width, size.Height, quality);
   BenchPlanes planes;
   BenchAllocate(&planes, size.Width, size.Height);
-  uint64_t listSizes[VideoListCount];
-  VideoListBufferSizes(size.Width, listSizes);
-  std::vector<uint8_t> scratch(size_t(VideoScratchBytes(listSizes)));
+  uint64_t bundleSizes[VideoBundleCount];
+  VideoBundleBufferSizes(size.Width, bundleSizes);
+  std::vector<uint8_t> scratch(size_t(VideoScratchBytes(bundleSizes)));
   // Each frame in its own allocation with the spare bytes the movie's frame buffer keeps.
   std::vector<std::vector<uint8_t>> frames;
   for (const std::vector<uint8_t>& f : s.Frames) {
@@ -107,8 +107,8 @@ void BenchDecode(benchmark::State& state, BenchSize size, uint32_t quality) {
   for (auto _ : state) {
     const std::vector<uint8_t>& f = frames[next];
     const uint8_t* data = f.data();
-    benchmark::DoNotOptimize(VideoDecodeFrame(&planes.Planes, nullptr, 0, data, next == 0,
-                                              data + s.Frames[next].size(), listSizes, 0, 0,
+    benchmark::DoNotOptimize(VideoDecodeFrame(&planes.Planes, nullptr, 0, data,
+                                              data + s.Frames[next].size(), bundleSizes, 0, 0,
                                               scratch.data()));
     next = (next + 1) % kFrames;
   }

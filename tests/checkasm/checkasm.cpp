@@ -1,6 +1,5 @@
 #include "tests/checkasm/checkasm.h"
 
-#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -35,27 +34,11 @@ int CheckasmVerify(const CheckasmCandidate* c, uint32_t trials, uint64_t seed, c
   for (uint32_t trial = 0; trial < trials; ++trial) {
     char detail[200] = "";
     if (!c->Kind->Compare(c->Reference, c->Function, &rng, detail, sizeof detail)) {
-      std::snprintf(why, whySize, "trial %" PRIu32 " (seed %" PRIu64 "): %s", trial, seed,
-                    detail);
+      std::snprintf(why, whySize, "trial %" PRIu32 " (seed %" PRIu64 "): %s", trial, seed, detail);
       return 0;
     }
   }
   return 1;
-}
-
-double CheckasmTime(const CheckasmCandidate* c, CheckasmFunction function, uint32_t calls) {
-  CheckasmRandom rng;
-  CheckasmSeed(&rng, 1);
-  void* inputs = c->Kind->Prepare(&rng);
-  double best = 1e300;
-  for (int round = 0; round < 5; ++round) {
-    const auto start = std::chrono::steady_clock::now();
-    for (uint32_t i = 0; i < calls; ++i) c->Kind->Run(function, inputs);
-    const std::chrono::duration<double, std::nano> took = std::chrono::steady_clock::now() - start;
-    if (took.count() / calls < best) best = took.count() / calls;
-  }
-  c->Kind->Release(inputs);
-  return best;
 }
 
 int CheckasmSameBytes(const uint8_t* expected, const uint8_t* got, size_t size, uint32_t pitch,

@@ -1,10 +1,10 @@
 // checkasm: our harness for interchangeable kernels. It runs every version of a kernel against
-// the kernel's scalar reference on random input, compares every output byte (and the bytes
-// around the outputs, which no version may touch), and can time each version.
+// the kernel's scalar reference on random input and compares every output byte and the bytes
+// around the outputs, which no version may touch. (bench/ times the same versions on the same
+// inputs.)
 //
-// A subsystem describes its kernels with one CheckasmKind per function contract (how to make
-// random inputs, run a version and compare) and lists its versions as CheckasmCandidates through
-// a provider function registered in checkasm_providers.cpp.
+// A subsystem describes its kernels with one CheckasmKind per function contract and lists its
+// versions as CheckasmCandidates through a provider registered in checkasm_providers.cpp.
 #pragma once
 
 #include <cstddef>
@@ -16,18 +16,16 @@ struct CheckasmRandom {
 
 void CheckasmSeed(CheckasmRandom* rng, uint64_t seed);
 uint32_t CheckasmRandom32(CheckasmRandom* rng);
-// A value in [0, n).
-uint32_t CheckasmRandomBelow(CheckasmRandom* rng, uint32_t n);
+uint32_t CheckasmRandomBelow(CheckasmRandom* rng, uint32_t n);  // in [0, n)
 void CheckasmRandomBytes(CheckasmRandom* rng, void* dst, size_t size);
 
 // Any kernel, stored as a plain function pointer and cast back by its kind's functions.
 typedef void (*CheckasmFunction)(void);
 
-// One function contract.
 struct CheckasmKind {
   const char* Name;
-  // Runs the reference and the candidate on the same random input; returns 1 when their outputs
-  // agree byte for byte, else 0 with the first difference described in why.
+  // Runs the reference and the candidate on the same random input; 1 when their outputs agree
+  // byte for byte, else 0 with the first difference described in why.
   int (*Compare)(CheckasmFunction reference, CheckasmFunction candidate, CheckasmRandom* rng,
                  char* why, size_t whySize);
   // Timing: inputs made once, then a version run on them again and again.
@@ -48,22 +46,14 @@ struct CheckasmCandidate {
 
 // A subsystem's candidates: fills up to capacity entries and returns how many it has.
 typedef uint32_t (*CheckasmProvider)(CheckasmCandidate* out, uint32_t capacity);
-
-// The candidates of every subsystem (checkasm_providers.cpp).
 uint32_t CheckasmAllCandidates(CheckasmCandidate* out, uint32_t capacity);
+uint32_t CheckasmVideoCandidates(CheckasmCandidate* out, uint32_t capacity);
 
 // Runs `trials` comparisons from `seed`; 1 when all agree.
 int CheckasmVerify(const CheckasmCandidate* c, uint32_t trials, uint64_t seed, char* why,
                    size_t whySize);
 
-// Nanoseconds per call of function (the candidate's or its reference), best of five rounds of
-// `calls` calls on the same prepared input.
-double CheckasmTime(const CheckasmCandidate* c, CheckasmFunction function, uint32_t calls);
-
-// Byte comparison for Compare functions: 1 when equal, else 0 with the first differing byte
-// described as a row and column of a buffer of the given pitch.
+// For Compare functions: 1 when equal, else 0 with the first differing byte described as a row
+// and column of a buffer of the given pitch.
 int CheckasmSameBytes(const uint8_t* expected, const uint8_t* got, size_t size, uint32_t pitch,
                       char* why, size_t whySize);
-
-// Video kernels (checkasm_video.cpp).
-uint32_t CheckasmVideoCandidates(CheckasmCandidate* out, uint32_t capacity);

@@ -1,6 +1,5 @@
-// vexa_checkasm: checks every kernel version this CPU can run against its reference and, with
-// --bench, times each beside its reference.
-//   vexa_checkasm [--bench] [--trials=N] [--seed=N] [name filter]
+// vexa_checkasm: checks every kernel version this CPU can run against its reference.
+//   vexa_checkasm [--trials=N] [--seed=N] [name filter]
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -10,14 +9,11 @@
 #include "tests/checkasm/checkasm.h"
 
 int main(int argc, char** argv) {
-  bool bench = false;
   uint32_t trials = 5000;
   uint64_t seed = 1;
   const char* filter = nullptr;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--bench") == 0) {
-      bench = true;
-    } else if (std::strncmp(argv[i], "--trials=", 9) == 0) {
+    if (std::strncmp(argv[i], "--trials=", 9) == 0) {
       trials = uint32_t(std::strtoul(argv[i] + 9, nullptr, 10));
     } else if (std::strncmp(argv[i], "--seed=", 7) == 0) {
       seed = std::strtoull(argv[i] + 7, nullptr, 10);
@@ -41,15 +37,9 @@ int main(int argc, char** argv) {
       ++failures;
       continue;
     }
-    std::printf("ok");
-    if (bench) {
-      const double reference = CheckasmTime(&c, c.Reference, 20000);
-      const double version = CheckasmTime(&c, c.Function, 20000);
-      std::printf("  %8.1f ns  (reference %8.1f ns, %.2fx)", version, reference,
-                  reference / version);
-    }
-    std::printf("\n");
+    std::printf("ok\n");
   }
-  std::printf("%s\n", failures ? "some versions differ from their reference" : "all versions agree");
+  std::printf("%s\n",
+              failures ? "some versions differ from their reference" : "all versions agree");
   return failures ? 1 : 0;
 }

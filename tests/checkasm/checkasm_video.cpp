@@ -33,7 +33,8 @@ struct VideoCase {
 int16_t RandomCoefficient(CheckasmRandom* rng, uint32_t style, uint32_t i) {
   switch (style) {
     case 0:  // typical: small values, mostly zero away from the top left
-      return CheckasmRandomBelow(rng, 64) < 64 - i ? int16_t(int32_t(CheckasmRandomBelow(rng, 65)) - 32) : 0;
+      if (CheckasmRandomBelow(rng, 64) >= 64 - i) return 0;
+      return int16_t(int32_t(CheckasmRandomBelow(rng, 65)) - 32);
     case 1:  // sparse values of any size
       return CheckasmRandomBelow(rng, 8) == 0 ? int16_t(CheckasmRandom32(rng)) : 0;
     case 2:  // extremes, whose products wrap
@@ -68,53 +69,49 @@ void MakeCase(CheckasmRandom* rng, VideoCase* c) {
   c->Dx = int32_t(CheckasmRandomBelow(rng, 31)) - 15;
 }
 
-uint8_t* Destination(VideoCase* c, uint8_t* canvas) { return canvas + kBorder * c->Pitch + kBorder; }
+uint8_t* Destination(VideoCase* c, uint8_t* canvas) {
+  return canvas + kBorder * c->Pitch + kBorder;
+}
 
 // The source block of kernels that read one: inside the destination's canvas (in place) or apart.
 const uint8_t* Source(VideoCase* c, uint8_t* canvas, uint32_t* pitch) {
-  if (!c->InPlace) {
-    *pitch = c->SourcePitch;
-    return c->Source.data();
-  }
-  *pitch = c->Pitch;
-  return Destination(c, canvas) + c->Dy * int32_t(c->Pitch) + c->Dx;
+  *pitch = c->InPlace ? c->Pitch : c->SourcePitch;
+  return c->InPlace ? Destination(c, canvas) + c->Dy * int32_t(c->Pitch) + c->Dx : c->Source.data();
 }
 
 typedef void (*VideoInvoke)(CheckasmFunction function, VideoCase* c, uint8_t* canvas);
 
-void InvokeIdctPut(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
-  reinterpret_cast<VideoIdctPutFn>(f)(Destination(c, canvas), c->Pitch, c->Coefs, c->Quant);
+template <typename Fn>
+Fn As(CheckasmFunction f) {
+  return reinterpret_cast<Fn>(f);
 }
 
+void InvokeIdctPut(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
+  As<VideoIdctPutFn>(f)(Destination(c, canvas), c->Pitch, c->Coefs, c->Quant);
+}
 void InvokeIdctAdd(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
   uint32_t pitch;
   const uint8_t* src = Source(c, canvas, &pitch);
-  reinterpret_cast<VideoIdctAddFn>(f)(Destination(c, canvas), c->Pitch, c->Coefs, c->Quant, src,
-                                      pitch);
+  As<VideoIdctAddFn>(f)(Destination(c, canvas), c->Pitch, c->Coefs, c->Quant, src, pitch);
 }
-
 void InvokeResidueAdd(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
   uint32_t pitch;
   const uint8_t* src = Source(c, canvas, &pitch);
-  reinterpret_cast<VideoResidueAddFn>(f)(Destination(c, canvas), c->Pitch, c->Residue, src, pitch);
+  As<VideoResidueAddFn>(f)(Destination(c, canvas), c->Pitch, c->Residue, src, pitch);
 }
-
 void InvokeCopy(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
   uint32_t pitch;
   const uint8_t* src = Source(c, canvas, &pitch);
-  reinterpret_cast<VideoCopyFn>(f)(Destination(c, canvas), c->Pitch, src, pitch);
+  As<VideoCopyFn>(f)(Destination(c, canvas), c->Pitch, src, pitch);
 }
-
 void InvokeFill(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
-  reinterpret_cast<VideoFillFn>(f)(Destination(c, canvas), c->Pitch, c->Value);
+  As<VideoFillFn>(f)(Destination(c, canvas), c->Pitch, c->Value);
 }
-
 void InvokePattern(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
-  reinterpret_cast<VideoPatternFn>(f)(Destination(c, canvas), c->Pitch, c->C0, c->C1, c->Rows);
+  As<VideoPatternFn>(f)(Destination(c, canvas), c->Pitch, c->C0, c->C1, c->Rows);
 }
-
 void InvokeDouble(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
-  reinterpret_cast<VideoDoubleFn>(f)(Destination(c, canvas), c->Pitch, c->Block);
+  As<VideoDoubleFn>(f)(Destination(c, canvas), c->Pitch, c->Block);
 }
 
 template <VideoInvoke Invoke>
@@ -148,36 +145,31 @@ void Run(CheckasmFunction function, void* inputs) {
   Invoke(function, c, c->Canvas.data());
 }
 
-void Release(void* inputs) { delete static_cast<VideoCase*>(inputs); }
+void Release(void* inputs) {
+  delete static_cast<VideoCase*>(inputs);
+}
 
 template <VideoInvoke Invoke>
 constexpr CheckasmKind Kind(const char* name) {
   return {name, Compare<Invoke>, Prepare, Run<Invoke>, Release};
 }
 
-const CheckasmKind kIdctPut = Kind<InvokeIdctPut>("IdctPut");
-const CheckasmKind kIdctPutDoubled = Kind<InvokeIdctPut>("IdctPutDoubled");
-const CheckasmKind kIdctAdd = Kind<InvokeIdctAdd>("IdctAdd");
-const CheckasmKind kResidueAdd = Kind<InvokeResidueAdd>("ResidueAdd");
-const CheckasmKind kCopy8x8 = Kind<InvokeCopy>("Copy8x8");
-const CheckasmKind kFill8x8 = Kind<InvokeFill>("Fill8x8");
-const CheckasmKind kFill16x16 = Kind<InvokeFill>("Fill16x16");
-const CheckasmKind kPattern8x8 = Kind<InvokePattern>("Pattern8x8");
-const CheckasmKind kPattern16x16 = Kind<InvokePattern>("Pattern16x16");
-const CheckasmKind kDouble8x8 = Kind<InvokeDouble>("Double8x8");
-
 struct Slot {
-  const CheckasmKind* Kind;
+  CheckasmKind Kind;
   CheckasmFunction (*Get)(const VideoKernels* k);
 };
 
-#define VIDEO_SLOT(name) \
-  { &k##name, [](const VideoKernels* k) { return reinterpret_cast<CheckasmFunction>(k->name); } }
+#define VIDEO_SLOT(name, invoke)                                                          \
+  {                                                                                       \
+    Kind<invoke>(#name),                                                                  \
+        [](const VideoKernels* k) { return reinterpret_cast<CheckasmFunction>(k->name); } \
+  }
 const Slot kSlots[] = {
-    VIDEO_SLOT(IdctPut),    VIDEO_SLOT(IdctPutDoubled), VIDEO_SLOT(IdctAdd),
-    VIDEO_SLOT(ResidueAdd), VIDEO_SLOT(Copy8x8),        VIDEO_SLOT(Fill8x8),
-    VIDEO_SLOT(Fill16x16),  VIDEO_SLOT(Pattern8x8),     VIDEO_SLOT(Pattern16x16),
-    VIDEO_SLOT(Double8x8),
+    VIDEO_SLOT(IdctPut, InvokeIdctPut),      VIDEO_SLOT(IdctPutDoubled, InvokeIdctPut),
+    VIDEO_SLOT(IdctAdd, InvokeIdctAdd),      VIDEO_SLOT(ResidueAdd, InvokeResidueAdd),
+    VIDEO_SLOT(Copy8x8, InvokeCopy),         VIDEO_SLOT(Fill8x8, InvokeFill),
+    VIDEO_SLOT(Fill16x16, InvokeFill),       VIDEO_SLOT(Pattern8x8, InvokePattern),
+    VIDEO_SLOT(Pattern16x16, InvokePattern), VIDEO_SLOT(Double8x8, InvokeDouble),
 };
 #undef VIDEO_SLOT
 
@@ -193,8 +185,9 @@ uint32_t CheckasmVideoCandidates(CheckasmCandidate* out, uint32_t capacity) {
       const CheckasmFunction function = slot.Get(sets[s].Kernels);
       if (!function) continue;
       if (out && total < capacity) {
-        out[total] = {"video", slot.Kind, sets[s].Name, slot.Get(reference), function,
-                      (sets[s].CpuFlags & cpu) == sets[s].CpuFlags};
+        out[total] = {"video",      &slot.Kind,
+                      sets[s].Name, slot.Get(reference),
+                      function,     (sets[s].CpuFlags & cpu) == sets[s].CpuFlags};
       }
       ++total;
     }

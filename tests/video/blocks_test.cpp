@@ -1,464 +1,263 @@
-// Hand-made luma planes that exercise each block type, checked pixel by pixel.
+// Hand-made luma planes that exercise each block type, checked pixel by pixel: the previous frame
+// (set 0) is a gradient that differs at every position of a row, the frame decoded into (set 1)
+// starts as 0x33 so that a block left as it was shows.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "tests/video/video_test_support.h"
-#include "video/idct.h"
-#include "video/quant.h"
 #include "video/scan_tables.h"
 #include "video/video_decoder.h"
 
 namespace {
 
-// Decodes a frame whose luma plane is `luma` (chroma not decoded) from set 0 into set 1.
-uint32_t DecodeLumaPlane(TestPlanes* p, TestBitWriter* w, uint8_t* map = nullptr,
-                    uint32_t mapStride = 0) {
-  TestFrameParts parts;
-  parts.Luma = TestFinish(w);
-  const uint32_t percent =
-      TestDecodeFrame(p, TestBuildFrame(parts), OpenGrayscale, 0, map, mapStride);
-  EXPECT_EQ(p->Planes.Current, 1u);
-  return percent;
-}
+using W = TestBitWriter*;
+constexpr int kKept = 0x33, kAny = -1;
 
-uint8_t Out(const TestPlanes* p, uint32_t x, uint32_t y) { return TestPixel(p, 1, PlaneY, x, y); }
-
-// Sets the previous frame (set 0) to a pattern that differs at every position of a row.
-void PreviousGradient(TestPlanes* p) {
-  VideoPlane* y = &p->Planes.Sets[0][PlaneY];
-  for (uint32_t row = 0; row < p->Planes.Height; ++row) {
-    for (uint32_t x = 0; x < p->Planes.Width; ++x) y->Pixels[row * y->Pitch + x] = uint8_t(row * 16 + x);
-  }
-}
-
-void ExpectBlock(const TestPlanes* p, uint32_t x0, uint32_t y0, uint32_t size,
-                 const std::vector<uint8_t>& expected) {
-  for (uint32_t y = 0; y < size; ++y) {
-    for (uint32_t x = 0; x < size; ++x) {
-      ASSERT_EQ(Out(p, x0 + x, y0 + y), expected[y * size + x]) << "x " << x << " y " << y;
-    }
-  }
-}
-
-void ExpectFlat(const TestPlanes* p, uint32_t x0, uint32_t y0, uint32_t size, uint8_t value) {
-  ExpectBlock(p, x0, y0, size, std::vector<uint8_t>(size * size, value));
-}
-
-TEST(VideoBlocks, FillSetsEveryPixelAndMarks) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 16, 8, 2, false);
-  TestBitWriter w;
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {6, 6}}, {VideoListColours, {0x42, 0x17}}});
-  uint8_t map[1] = {};
-  EXPECT_EQ(DecodeLumaPlane(&p, &w, map, 1), 100u);
-  ExpectFlat(&p, 0, 0, 8, 0x42);
-  ExpectFlat(&p, 8, 0, 8, 0x17);
-  EXPECT_EQ(map[0], 1);
-}
-
-TEST(VideoBlocks, RawTakesSixtyFourColoursInRowOrder) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 8, 8, 2, false);
-  std::vector<int> colours;
-  std::vector<uint8_t> expected;
+int Gradient(uint32_t x, uint32_t y) { return uint8_t(y * 16 + x); }
+// The value of the run block at natural position p when run i of 16 positions along `scan`
+// holds colours[i] (a run of one colour) or colours[i] + at (a run of single colours).
+int RunPixel(uint32_t scan, uint32_t p, int (*value)(int position)) {
   for (int i = 0; i < 64; ++i) {
-    colours.push_back(i * 3 + 1);
-    expected.push_back(uint8_t(i * 3 + 1));
+    if (VideoRunScans[scan][i] == p) return value(i);
   }
-  TestBitWriter w;
-  TestPutFirstRow(&w, 8, {{VideoListBlockTypes, {9}}, {VideoListColours, colours}});
-  DecodeLumaPlane(&p, &w);
-  ExpectBlock(&p, 0, 0, 8, expected);
+  return kAny;
+}
+void PutBits(W w, std::initializer_list<uint32_t> bits) {
+  for (uint32_t bit : bits) TestPutBits(w, bit, 1);
+}
+// A 16x16 plane whose only area is scaled with `subType`; the band's lower row takes a type but
+// finishes the bundles the area used.
+void PutScaled(W w, int subType, std::vector<TestBundleValues> bundles, void (*bits)(W) = nullptr) {
+  std::vector<TestBundleValues> all = bundles;
+  all.push_back({VideoBundleBlockTypes, {1}});
+  all.push_back({VideoBundleSubBlockTypes, {subType}});
+  TestPutFirstRow(w, 16, all);
+  if (bits) bits(w);
+  TestPutBundle(w, 16, VideoBundleBlockTypes, {1});
+  TestPutBundle(w, 16, VideoBundleSubBlockTypes, {});
+  for (const TestBundleValues& b : bundles) TestPutBundle(w, 16, b.Kind, {});
 }
 
-TEST(VideoBlocks, PatternChoosesTheSecondColourForSetBits) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 8, 8, 2, false);
-  const std::vector<int> rows = {0x01, 0x80, 0xFF, 0x00, 0x55, 0xAA, 0x0F, 0xF0};
-  TestBitWriter w;
-  TestPutFirstRow(&w, 8, {{VideoListBlockTypes, {8}},
-                          {VideoListColours, {10, 200}},
-                          {VideoListPatterns, rows}});
-  DecodeLumaPlane(&p, &w);
-  for (uint32_t y = 0; y < 8; ++y) {
-    for (uint32_t x = 0; x < 8; ++x) {
-      EXPECT_EQ(Out(&p, x, y), (rows[y] >> x) & 1 ? 200 : 10) << x << "," << y;
+// Row 0: skip (counted), fill (marks area 0); row 1: two skips in the marked area.
+void PutSkipRows(W w) {
+  TestPutFirstRow(w, 16, {{VideoBundleBlockTypes, {0, 6}}, {VideoBundleColours, {5}}});
+  TestPutBundle(w, 16, VideoBundleBlockTypes, {0, 0});
+  TestPutBundle(w, 16, VideoBundleColours, {});
+}
+
+struct BlockCase {
+  const char* Name;
+  uint32_t Width, Height;
+  void (*Write)(W w);
+  int (*Expected)(uint32_t x, uint32_t y);  // kAny: not checked
+  std::vector<uint8_t> Map;                 // empty: decoded without a change map
+  int Percent = kAny;
+};
+
+const BlockCase kCases[] = {
+    {"fill", 16, 8,
+     [](W w) { TestPutFirstRow(w, 16, {{VideoBundleBlockTypes, {6, 6}}, {VideoBundleColours, {0x42,
+         0x17}}}); },
+     [](uint32_t x, uint32_t) { return x < 8 ? 0x42 : 0x17; }, {1}, 100},
+    {"raw takes 64 colours in row order", 8, 8,
+     [](W w) {
+       std::vector<int> colours;
+       for (int i = 0; i < 64; ++i) colours.push_back(i * 3 + 1);
+       TestPutFirstRow(w, 8, {{VideoBundleBlockTypes, {9}}, {VideoBundleColours, colours}});
+     },
+     [](uint32_t x, uint32_t y) { return int(y * 8 + x) * 3 + 1; }, {}},
+    {"pattern: set bits take the second colour", 8, 8,
+     [](W w) {
+       TestPutFirstRow(w, 8, {{VideoBundleBlockTypes, {8}}, {VideoBundleColours, {10, 200}},
+                              {VideoBundlePatterns, {0x01, 0x80, 0xFF, 0x00, 0x55, 0xAA, 0x0F,
+                                                     0xF0}}});
+     },
+     [](uint32_t x, uint32_t y) {
+       const int rows[8] = {0x01, 0x80, 0xFF, 0x00, 0x55, 0xAA, 0x0F, 0xF0};
+       return (rows[y] >> x) & 1 ? 200 : 10;
+     }, {}},
+    {"skip copies the previous frame; skips in a marked area do not count", 16, 16, PutSkipRows,
+     [](uint32_t x, uint32_t y) { return y < 8 && x >= 8 ? 5 : Gradient(x, y); }, {1}, 75},
+    {"without a map every skip counts", 16, 16, PutSkipRows, nullptr, {}, 25},
+    // From x = 31 of row 0: past the row's end, allowed while the block lies inside the plane.
+    {"motion copies from the offset source", 24, 16,
+     [](W w) {
+       TestPutFirstRow(w, 24, {{VideoBundleBlockTypes, {2, 2, 2}}, {VideoBundleXOffsets, {0, -3,
+           15}},
+                               {VideoBundleYOffsets, {8, 2, 0}}});
+     },
+     [](uint32_t x, uint32_t y) {
+       if (y >= 8) return kKept;
+       const uint32_t at = y * 24 + 31 + (x - 16);
+       return x < 8 ? Gradient(x, y + 8) : x < 16 ? Gradient(x - 3, y + 2) : Gradient(at % 24,
+           at / 24);
+     }, {1, 1}},
+    {"motion outside the plane leaves the block but marks it", 16, 8,
+     [](W w) {
+       TestPutFirstRow(w, 16, {{VideoBundleBlockTypes, {2, 2}}, {VideoBundleXOffsets, {0, 1}},
+                               {VideoBundleYOffsets, {-1, 0}}});
+     },
+     [](uint32_t, uint32_t) { return kKept; }, {1}},
+    {"run fill: runs of one colour and runs of single colours", 8, 8,
+     [](W w) {
+       std::vector<int> colours = {7};
+       for (int i = 0; i < 16; ++i) colours.push_back(100 + i);
+       colours.push_back(8);
+       for (int i = 0; i < 16; ++i) colours.push_back(200 + i);
+       TestPutFirstRow(w, 8, {{VideoBundleBlockTypes, {3}}, {VideoBundleColours, colours},
+                              {VideoBundleRuns, {15, 15, 15, 15}}});
+       TestPutBits(w, 5, 4);
+       PutBits(w, {1, 0, 1, 0});
+     },
+     [](uint32_t x, uint32_t y) {
+       return RunPixel(5, y * 8 + x, [](int i) {
+         const int run = i / 16, at = i % 16;
+         return run == 0 ? 7 : run == 1 ? 100 + at : run == 2 ? 8 : 200 + at;
+       });
+     }, {}},
+    {"runs summing to 63 take one more colour", 8, 8,
+     [](W w) {
+       TestPutFirstRow(w, 8, {{VideoBundleBlockTypes, {3}}, {VideoBundleColours, {1, 2, 3, 4, 9}},
+                              {VideoBundleRuns, {15, 15, 15, 14}}});
+       TestPutBits(w, 0, 4);
+       PutBits(w, {1, 1, 1, 1});
+     },
+     [](uint32_t x, uint32_t y) {
+       return RunPixel(0, y * 8 + x, [](int i) { return i == 63 ? 9 : 1 + i / 16; });
+     }, {}},
+    // Second block: runs of 16, 16, 16, 10, then 16 overshoots the 6 left, which keep the first
+    // block's pixels (scan 7, 11 * run).
+    {"an overshooting run leaves the previous run block", 16, 8,
+     [](W w) {
+       TestPutFirstRow(w, 16, {{VideoBundleBlockTypes, {3, 3}},
+                               {VideoBundleColours, {11, 22, 33, 44, 50, 51, 52, 53}},
+                               {VideoBundleRuns, {15, 15, 15, 15, 15, 15, 15, 9, 15}}});
+       TestPutBits(w, 7, 4);
+       PutBits(w, {1, 1, 1, 1});
+       TestPutBits(w, 0, 4);
+       PutBits(w, {1, 1, 1, 1});
+     },
+     [](uint32_t x, uint32_t y) {
+       const int first = RunPixel(7, y * 8 + x % 8, [](int i) { return 11 * (1 + i / 16); });
+       const int second = RunPixel(0, y * 8 + x % 8,
+                                   [](int i) { return i < 58 ? 50 + i / 16 : -1; });
+       return x < 8 || second < 0 ? first : second;
+     }, {}},
+    // Budget 1, mask 128: coefficient 0 gets +128 (wraps), coefficient 1 gets -128.
+    {"residue adds to the motion source, wrapping", 8, 16,
+     [](W w) {
+       TestPutFirstRow(w, 8, {{VideoBundleBlockTypes, {4}}, {VideoBundleXOffsets, {0}},
+                              {VideoBundleYOffsets, {8}}});
+       TestPutBits(w, 1, 7);
+       TestPutBits(w, 7, 3);
+       PutBits(w, {0, 0, 0, 1, 0, 0, 0, 1});
+       for (VideoBundleKind k : {VideoBundleBlockTypes, VideoBundleXOffsets, VideoBundleYOffsets}) {
+         TestPutBundle(w, 8, k, {});
+       }
+     },
+     [](uint32_t x, uint32_t y) {
+       if (y >= 8) return kKept;
+       const int change = y == 0 && x == 0 ? 128 : y == 0 && x == 1 ? -128 : 0;
+       return int(uint8_t(Gradient(x, y + 8) + change));
+     }, {}},
+    // 1024 at q 0 is flat 128. 65528 is -8: at q 1, (-8 * 87381) >> 11 = -342 and
+    // (-342 + 127) >> 8 = -1, stored 255 (as an unsigned DC it would give 169).
+    {"the intra DC is a signed 16-bit value", 16, 8,
+     [](W w) {
+       TestPutFirstRow(w, 16, {{VideoBundleBlockTypes, {5, 5}}, {VideoBundleDcIntra, {1024,
+           65528}}});
+       for (uint32_t v : {0, 0, 0, 1}) TestPutBits(w, v, 4);  // no coefficients, quantiser
+     },
+     [](uint32_t x, uint32_t) { return x < 8 ? 128 : 255; }, {}},
+    {"inter adds the transform to the motion source", 16, 8,
+     [](W w) {
+       TestPutFirstRow(w, 16, {{VideoBundleBlockTypes, {7}}, {VideoBundleXOffsets, {1}},
+                               {VideoBundleYOffsets, {0}}, {VideoBundleDcInter, {-16}}});
+       TestPutBits(w, 0, 8);
+     },
+     [](uint32_t x, uint32_t y) { return x < 8 ? Gradient(x + 1, y) - 2 : kAny; }, {}},
+    // The first vector leaves the plane: its DC and coefficients are not read, so the second
+    // block takes the first DC and the bits that follow.
+    {"inter outside the plane reads nothing more", 16, 8,
+     [](W w) {
+       TestPutFirstRow(w, 16, {{VideoBundleBlockTypes, {7, 7}}, {VideoBundleXOffsets, {-1, 0}},
+                               {VideoBundleYOffsets, {0, 0}}, {VideoBundleDcInter, {8, 800}}});
+       TestPutBits(w, 0, 8);
+     },
+     [](uint32_t x, uint32_t y) { return x < 8 ? kKept : Gradient(x, y) + 1; }, {}},
+    {"types above nine leave the block unmarked", 16, 8,
+     [](W w) {
+       TestPutIdentityTrees(w);
+       TestPutBits(w, 1, TestBundleCountBits(16, VideoBundleBlockTypes));
+       TestPutBits(w, 1, 1);  // fill mode can name types 12..15
+       TestPutBits(w, 13, 4);
+       for (uint32_t k = 1; k < VideoBundleCount; ++k) TestPutBundle(w, 16, VideoBundleKind(k), {});
+     },
+     [](uint32_t, uint32_t) { return kKept; }, {0}},
+    {"scaled fill", 16, 16, [](W w) { PutScaled(w, 6, {{VideoBundleColours, {0x99}}}); },
+     [](uint32_t, uint32_t) { return 0x99; }, {1}},
+    {"scaled intra uses the doubled transform", 16, 16,
+     [](W w) { PutScaled(w, 5, {{VideoBundleDcIntra, {1024}}}, [](W b) { TestPutBits(b, 0,
+         8); }); },
+     [](uint32_t, uint32_t) { return 128; }, {1}},
+    {"other scaled sub-types write nothing but mark", 16, 16, [](W w) { PutScaled(w, 2, {}); },
+     [](uint32_t, uint32_t) { return kKept; }, {1}},
+    // Scaled at x = 16 with 8 columns left: untouched, and the sub-type bundle keeps its value.
+    {"scaled in the last eight columns takes no sub-type", 24, 16,
+     [](W w) {
+       TestPutFirstRow(w, 24, {{VideoBundleBlockTypes, {1, 1}}, {VideoBundleSubBlockTypes, {6, 6}},
+                               {VideoBundleColours, {0x44}}});
+       TestPutBundle(w, 24, VideoBundleBlockTypes, {1, 6});
+       TestPutBundle(w, 24, VideoBundleColours, {0x55});
+     },
+     [](uint32_t x, uint32_t y) { return x < 16 ? 0x44 : y < 8 ? kKept : 0x55; }, {1, 1}},
+    // One block row: the sub-type is used up, nothing written, and the walk moves on 8 pixels.
+    {"scaled in a last band of eight rows uses up its sub-type", 16, 8,
+     [](W w) {
+       TestPutFirstRow(w, 16, {{VideoBundleBlockTypes, {1, 6}}, {VideoBundleSubBlockTypes, {6}},
+                               {VideoBundleColours, {0x66}}});
+     },
+     [](uint32_t x, uint32_t) { return x < 8 ? kKept : 0x66; }, {1}},
+    {"scaled with an empty sub-type bundle marks and moves on sixteen", 32, 8,
+     [](W w) { TestPutFirstRow(w, 32, {{VideoBundleBlockTypes, {1, 6}}, {VideoBundleColours,
+         {0x66}}}); },
+     [](uint32_t x, uint32_t) { return x >= 16 && x < 24 ? 0x66 : kKept; }, {1, 1}},
+};
+
+TEST(VideoBlocks, EveryBlockTypeOnHandMadePlanes) {
+  for (const BlockCase& c : kCases) {
+    SCOPED_TRACE(c.Name);
+    TestPlanes p;
+    TestAllocatePlanes(&p, c.Width, c.Height, 2, false);
+    for (uint32_t y = 0; y < c.Height; ++y) {
+      for (uint32_t x = 0; x < c.Width; ++x) {
+        p.Buffers[0][PlaneY][y * c.Width + x] = uint8_t(Gradient(x, y));
+      }
+    }
+    TestFillPlane(&p, 1, PlaneY, kKept);
+    TestBitWriter w;
+    c.Write(&w);
+    TestFrameParts parts;
+    parts.Luma = TestFinish(&w);
+    std::vector<uint8_t> map(c.Map.size(), 0);
+    const uint32_t percent = TestDecodeFrame(&p, TestBuildFrame(parts), OpenGrayscale, 0,
+                                             map.empty() ? nullptr : map.data(),
+                                                 uint32_t(map.size()));
+    EXPECT_EQ(p.Planes.Current, 1u);
+    if (c.Percent != kAny) {
+      EXPECT_EQ(percent, uint32_t(c.Percent));
+    }
+    EXPECT_EQ(map, c.Map);
+    for (uint32_t y = 0; y < c.Height && c.Expected; ++y) {
+      for (uint32_t x = 0; x < c.Width; ++x) {
+        const int want = c.Expected(x, y);
+        if (want != kAny) {
+          ASSERT_EQ(TestPixel(&p, 1, PlaneY, x, y), uint8_t(want)) << x << "," << y;
+        }
+      }
     }
   }
-}
-
-TEST(VideoBlocks, SkipCopiesThePreviousFrameAndCountsAsSkipped) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 16, 16, 2, false);
-  PreviousGradient(&p);
-  TestBitWriter w;
-  // Row 0: skip (counts), fill (marks area 0). Row 1: two skips in the marked area: not counted.
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {0, 6}}, {VideoListColours, {5}}});
-  TestPutList(&w, 16, VideoListBlockTypes, {0, 0});
-  TestPutList(&w, 16, VideoListColours, {});
-  uint8_t map[1] = {};
-  EXPECT_EQ(DecodeLumaPlane(&p, &w, map, 1), 75u);  // 1 of 4 blocks skipped
-  for (uint32_t y = 0; y < 16; ++y) {
-    for (uint32_t x = 0; x < 16; ++x) {
-      if (y < 8 && x >= 8) continue;
-      EXPECT_EQ(Out(&p, x, y), uint8_t(y * 16 + x));
-    }
-  }
-  ExpectFlat(&p, 8, 0, 8, 5);
-}
-
-TEST(VideoBlocks, WithoutAMapEverySkipCounts) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 16, 16, 2, false);
-  TestBitWriter w;
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {0, 6}}, {VideoListColours, {5}}});
-  TestPutList(&w, 16, VideoListBlockTypes, {0, 0});
-  TestPutList(&w, 16, VideoListColours, {});
-  EXPECT_EQ(DecodeLumaPlane(&p, &w), 25u);  // 3 of 4 blocks skipped
-}
-
-TEST(VideoBlocks, MotionCopiesFromTheOffsetSource) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 24, 16, 2, false);
-  PreviousGradient(&p);
-  TestBitWriter w;
-  TestPutFirstRow(&w, 24, {{VideoListBlockTypes, {2, 2, 2}},
-                           {VideoListXOffsets, {0, -3, 15}},
-                           {VideoListYOffsets, {8, 2, 0}}});
-  uint8_t map[2] = {};
-  DecodeLumaPlane(&p, &w, map, 2);
-  for (uint32_t y = 0; y < 8; ++y) {
-    for (uint32_t x = 0; x < 8; ++x) {
-      EXPECT_EQ(Out(&p, x, y), uint8_t((y + 8) * 16 + x));           // from (0, 8)
-      EXPECT_EQ(Out(&p, 8 + x, y), uint8_t((y + 2) * 16 + 5 + x));    // from (5, 2)
-      // From x = 31 of row 0: past the row's end, which the address test allows as long as the
-      // block lies inside the plane: it continues on the next rows.
-      const uint32_t at = y * 24 + 31 + x;
-      EXPECT_EQ(Out(&p, 16 + x, y), uint8_t((at / 24) * 16 + at % 24));
-    }
-  }
-  EXPECT_EQ(map[0], 1);
-  EXPECT_EQ(map[1], 1);
-}
-
-TEST(VideoBlocks, MotionOutsideThePlaneLeavesTheBlockButMarksIt) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 16, 8, 2, false);
-  PreviousGradient(&p);
-  TestFillPlane(&p, 1, PlaneY, 0x33);
-  TestBitWriter w;
-  // Above the plane; and 1 pixel past the last possible source.
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {2, 2}},
-                           {VideoListXOffsets, {0, 1}},
-                           {VideoListYOffsets, {-1, 0}}});
-  uint8_t map[1] = {};
-  DecodeLumaPlane(&p, &w, map, 1);
-  ExpectFlat(&p, 0, 0, 8, 0x33);
-  ExpectFlat(&p, 8, 0, 8, 0x33);
-  EXPECT_EQ(map[0], 1);
-}
-
-TEST(VideoBlocks, RunFillWithRunsOfOneColourAndRunsOfSingleColours) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 8, 8, 2, false);
-  // Four runs of 16 along scan 5: one colour, 16 colours, one colour, 16 colours.
-  std::vector<int> colours = {7};
-  for (int i = 0; i < 16; ++i) colours.push_back(100 + i);
-  colours.push_back(8);
-  for (int i = 0; i < 16; ++i) colours.push_back(200 + i);
-  TestBitWriter w;
-  TestPutFirstRow(&w, 8, {{VideoListBlockTypes, {3}},
-                          {VideoListColours, colours},
-                          {VideoListRuns, {15, 15, 15, 15}}});
-  TestPutBits(&w, 5, 4);
-  for (uint32_t oneColour : {1, 0, 1, 0}) TestPutBits(&w, oneColour, 1);
-  DecodeLumaPlane(&p, &w);
-  std::vector<uint8_t> expected(64);
-  for (int i = 0; i < 64; ++i) {
-    const int run = i / 16, at = i % 16;
-    const int value = run == 0 ? 7 : run == 1 ? 100 + at : run == 2 ? 8 : 200 + at;
-    expected[VideoRunScans[5][i]] = uint8_t(value);
-  }
-  ExpectBlock(&p, 0, 0, 8, expected);
-}
-
-TEST(VideoBlocks, RunsOfSixtyThreeTakeOneMoreColour) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 8, 8, 2, false);
-  TestBitWriter w;
-  // 15 + 1 four times = 64: no extra colour. Here 16 + 16 + 16 + 15 = 63.
-  TestPutFirstRow(&w, 8, {{VideoListBlockTypes, {3}},
-                          {VideoListColours, {1, 2, 3, 4, 9}},
-                          {VideoListRuns, {15, 15, 15, 14}}});
-  TestPutBits(&w, 0, 4);
-  for (int run = 0; run < 4; ++run) TestPutBits(&w, 1, 1);
-  DecodeLumaPlane(&p, &w);
-  std::vector<uint8_t> expected(64);
-  for (int i = 0; i < 64; ++i) expected[VideoRunScans[0][i]] = uint8_t(i == 63 ? 9 : 1 + i / 16);
-  ExpectBlock(&p, 0, 0, 8, expected);
-}
-
-TEST(VideoBlocks, OvershootingRunLeavesThePreviousRunBlock) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 16, 8, 2, false);
-  TestBitWriter w;
-  // First block: four runs of 16 fill all 64 positions of scan 7. Second block: runs of 16, 16,
-  // 16 and 10 along scan 0, then a run of 16 that overshoots the 6 left: those keep the first
-  // block's pixels.
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {3, 3}},
-                           {VideoListColours, {11, 22, 33, 44, 50, 51, 52, 53}},
-                           {VideoListRuns, {15, 15, 15, 15, 15, 15, 15, 9, 15}}});
-  TestPutBits(&w, 7, 4);
-  for (int run = 0; run < 4; ++run) TestPutBits(&w, 1, 1);
-  TestPutBits(&w, 0, 4);
-  for (int run = 0; run < 4; ++run) TestPutBits(&w, 1, 1);
-  DecodeLumaPlane(&p, &w);
-  std::vector<uint8_t> first(64), second;
-  for (int i = 0; i < 64; ++i) first[VideoRunScans[7][i]] = uint8_t(11 * (1 + i / 16));
-  second = first;
-  for (int i = 0; i < 58; ++i) second[VideoRunScans[0][i]] = uint8_t(50 + i / 16);
-  ExpectBlock(&p, 0, 0, 8, first);
-  ExpectBlock(&p, 8, 0, 8, second);
-}
-
-TEST(VideoBlocks, ResidueAddsToTheMotionSource) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 8, 16, 2, false);
-  TestFillPlane(&p, 0, PlaneY, 100);
-  p.Planes.Sets[0][PlaneY].Pixels[8 * 8] = 250;  // (0, 8): the source of pixel (0, 0)
-  TestBitWriter w;
-  TestPutFirstRow(&w, 8, {{VideoListBlockTypes, {4}},
-                          {VideoListXOffsets, {0}},
-                          {VideoListYOffsets, {8}}});
-  // Budget 1; mask 8: coefficient 0 gets +8 (250 + 8 wraps to 2), coefficient 1 gets -8.
-  TestPutBits(&w, 1, 7);
-  TestPutBits(&w, 3, 3);
-  for (uint32_t bit : {0, 0, 0, 1, 0, 0, 0, 1}) TestPutBits(&w, bit, 1);
-  TestPutList(&w, 8, VideoListBlockTypes, {});  // second row: nothing
-  TestPutList(&w, 8, VideoListXOffsets, {});
-  TestPutList(&w, 8, VideoListYOffsets, {});
-  DecodeLumaPlane(&p, &w);
-  std::vector<uint8_t> expected(64, 100);
-  expected[0] = 2;
-  expected[1] = 92;
-  ExpectBlock(&p, 0, 0, 8, expected);
-}
-
-TEST(VideoBlocks, IntraDcIsASigned16BitValue) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 16, 8, 2, false);
-  TestBitWriter w;
-  // 1024 at q 0 is flat 128. 65528 is -8: at q 1, (-8 * 87381) >> 11 = -342 and
-  // (-342 + 127) >> 8 = -1, so 255 (as an unsigned value it would give 169).
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {5, 5}}, {VideoListDcIntra, {1024, 65528}}});
-  TestPutBits(&w, 0, 4);  // no coefficients
-  TestPutBits(&w, 0, 4);  // q 0
-  TestPutBits(&w, 0, 4);
-  TestPutBits(&w, 1, 4);  // q 1
-  DecodeLumaPlane(&p, &w);
-  ExpectFlat(&p, 0, 0, 8, 128);
-  ExpectFlat(&p, 8, 0, 8, 255);
-}
-
-TEST(VideoBlocks, IntraWithCoefficientsMatchesTheTransform) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 8, 8, 2, false);
-  TestBitWriter w;
-  TestPutFirstRow(&w, 8, {{VideoListBlockTypes, {5}}, {VideoListDcIntra, {700}}});
-  TestPutBits(&w, 5, 4);  // passes for bits 4..0
-  for (uint32_t bit : {0, 0, 0, 1}) TestPutBits(&w, bit, 1);
-  TestPutBits(&w, 0x1F, 5);  // coefficient 1: 16 + 15, negative
-  for (uint32_t bit : {0, 0}) TestPutBits(&w, bit, 1);
-  for (int pass = 0; pass < 4; ++pass) TestPutBits(&w, 0, 5);
-  TestPutBits(&w, 2, 4);  // q 2
-  DecodeLumaPlane(&p, &w);
-  int16_t coefs[64] = {700, -31};
-  uint8_t expected[64];
-  VideoIdctPutReference(expected, 8, coefs, VideoQuantIntra[2]);
-  ExpectBlock(&p, 0, 0, 8, std::vector<uint8_t>(expected, expected + 64));
-  EXPECT_NE(expected[0], expected[7]);  // the coefficient made a difference across the row
-}
-
-TEST(VideoBlocks, InterAddsTheTransformToTheMotionSource) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 16, 8, 2, false);
-  PreviousGradient(&p);
-  TestBitWriter w;
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {7}},
-                           {VideoListXOffsets, {1}},
-                           {VideoListYOffsets, {0}},
-                           {VideoListDcInter, {-16}}});
-  TestPutBits(&w, 0, 4);
-  TestPutBits(&w, 0, 4);
-  DecodeLumaPlane(&p, &w);
-  for (uint32_t y = 0; y < 8; ++y) {
-    for (uint32_t x = 0; x < 8; ++x) EXPECT_EQ(Out(&p, x, y), uint8_t(y * 16 + x + 1 - 2));
-  }
-}
-
-TEST(VideoBlocks, InterOutsideThePlaneReadsNothingMore) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 16, 8, 2, false);
-  TestFillPlane(&p, 1, PlaneY, 0x33);
-  TestBitWriter w;
-  // The first block's vector leaves the plane: its DC and coefficients are not read, so the
-  // second block gets the first DC and the bits that follow.
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {7, 7}},
-                           {VideoListXOffsets, {-1, 0}},
-                           {VideoListYOffsets, {0, 0}},
-                           {VideoListDcInter, {8, 800}}});
-  TestPutBits(&w, 0, 4);
-  TestPutBits(&w, 0, 4);
-  DecodeLumaPlane(&p, &w);
-  ExpectFlat(&p, 0, 0, 8, 0x33);
-  ExpectFlat(&p, 8, 0, 8, 1);
-}
-
-TEST(VideoBlocks, TypesAboveNineLeaveTheBlock) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 16, 8, 2, false);
-  TestFillPlane(&p, 1, PlaneY, 0x33);
-  TestBitWriter w;
-  TestPutIdentityTrees(&w);
-  TestPutBits(&w, 1, TestListCountBits(16, VideoListBlockTypes));
-  TestPutBits(&w, 1, 1);  // fill mode can name types 12..15
-  TestPutBits(&w, 13, 4);
-  for (uint32_t k = 1; k < VideoListCount; ++k) TestPutList(&w, 16, VideoListKind(k), {});
-  uint8_t map[1] = {};
-  DecodeLumaPlane(&p, &w, map, 1);
-  ExpectFlat(&p, 0, 0, 8, 0x33);
-  EXPECT_EQ(map[0], 0);
-}
-
-// A 16x16 luma plane whose only area is scaled with the given sub-type and lists.
-void DecodeScaled(TestPlanes* p, uint32_t subType, const std::vector<TestListValues>& lists,
-                  void (*blockBits)(TestBitWriter*)) {
-  TestAllocatePlanes(p, 16, 16, 2, false);
-  std::vector<TestListValues> all = lists;
-  all.push_back({VideoListBlockTypes, {1}});
-  all.push_back({VideoListSubBlockTypes, {int(subType)}});
-  TestBitWriter w;
-  TestPutFirstRow(&w, 16, all);
-  if (blockBits) blockBits(&w);
-  // Second row: the lower half of the band takes a type but nothing else.
-  TestPutList(&w, 16, VideoListBlockTypes, {1});
-  TestPutList(&w, 16, VideoListSubBlockTypes, {});
-  for (uint32_t k = VideoListColours; k < VideoListCount; ++k) {
-    for (const TestListValues& l : lists) {
-      if (l.Kind == k) TestPutList(&w, 16, VideoListKind(k), {});
-    }
-  }
-  uint8_t map[1] = {};
-  DecodeLumaPlane(p, &w, map, 1);
-  EXPECT_EQ(map[0], 1);
-}
-
-TEST(VideoBlocks, ScaledFillCoversSixteenBySixteen) {
-  TestPlanes p;
-  DecodeScaled(&p, 6, {{VideoListColours, {0x99}}}, nullptr);
-  ExpectFlat(&p, 0, 0, 16, 0x99);
-}
-
-TEST(VideoBlocks, ScaledRawDoublesEachPixel) {
-  TestPlanes p;
-  std::vector<int> colours;
-  for (int i = 0; i < 64; ++i) colours.push_back(255 - i);
-  DecodeScaled(&p, 9, {{VideoListColours, colours}}, nullptr);
-  for (uint32_t y = 0; y < 16; ++y) {
-    for (uint32_t x = 0; x < 16; ++x) EXPECT_EQ(Out(&p, x, y), 255 - ((y / 2) * 8 + x / 2));
-  }
-}
-
-TEST(VideoBlocks, ScaledPatternDoublesEachPixel) {
-  TestPlanes p;
-  const std::vector<int> rows = {1, 2, 4, 8, 16, 32, 64, 128};
-  DecodeScaled(&p, 8, {{VideoListColours, {3, 250}}, {VideoListPatterns, rows}}, nullptr);
-  for (uint32_t y = 0; y < 16; ++y) {
-    for (uint32_t x = 0; x < 16; ++x) EXPECT_EQ(Out(&p, x, y), x / 2 == y / 2 ? 250 : 3);
-  }
-}
-
-TEST(VideoBlocks, ScaledIntraUsesTheDoubledTransform) {
-  TestPlanes p;
-  DecodeScaled(&p, 5, {{VideoListDcIntra, {1024}}}, [](TestBitWriter* w) {
-    TestPutBits(w, 0, 4);
-    TestPutBits(w, 0, 4);
-  });
-  ExpectFlat(&p, 0, 0, 16, 128);
-}
-
-TEST(VideoBlocks, ScaledRunFillDoublesTheRunBlock) {
-  TestPlanes p;
-  DecodeScaled(&p, 3, {{VideoListColours, {60, 60, 70, 70}}, {VideoListRuns, {15, 15, 15, 15}}},
-               [](TestBitWriter* w) {
-                 TestPutBits(w, 5, 4);
-                 for (int run = 0; run < 4; ++run) TestPutBits(w, 1, 1);
-               });
-  // Scan 5 visits columns 0..3 of every row first.
-  for (uint32_t y = 0; y < 16; ++y) {
-    for (uint32_t x = 0; x < 16; ++x) EXPECT_EQ(Out(&p, x, y), x < 8 ? 60 : 70);
-  }
-}
-
-TEST(VideoBlocks, ScaledOtherSubTypesWriteNothingButMark) {
-  TestPlanes p;
-  DecodeScaled(&p, 2, {}, nullptr);
-  ExpectFlat(&p, 0, 0, 16, 0);
-}
-
-TEST(VideoBlocks, ScaledInTheLastEightColumnsTakesNoSubType) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 24, 16, 2, false);
-  TestFillPlane(&p, 1, PlaneY, 0x33);
-  TestBitWriter w;
-  // Scaled at x = 0 (16 wide), then scaled at x = 16 with 8 columns left: untouched, and the
-  // sub-type list keeps its second value.
-  TestPutFirstRow(&w, 24, {{VideoListBlockTypes, {1, 1}},
-                           {VideoListSubBlockTypes, {6, 6}},
-                           {VideoListColours, {0x44}}});
-  TestPutList(&w, 24, VideoListBlockTypes, {1, 6});  // row 1: lower half, then a fill at x = 16
-  TestPutList(&w, 24, VideoListColours, {0x55});
-  uint8_t map[2] = {};
-  DecodeLumaPlane(&p, &w, map, 2);
-  ExpectFlat(&p, 0, 0, 16, 0x44);
-  ExpectFlat(&p, 16, 0, 8, 0x33);
-  ExpectFlat(&p, 16, 8, 8, 0x55);
-  EXPECT_EQ(map[0], 1);
-  EXPECT_EQ(map[1], 1);
-}
-
-TEST(VideoBlocks, ScaledInALastBandOfEightRowsUsesUpItsSubType) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 16, 8, 2, false);
-  TestFillPlane(&p, 1, PlaneY, 0x33);
-  TestBitWriter w;
-  // One block row (an odd multiple of 8): the fill sub-type is taken but nothing is written, and
-  // the walk moves on 8 pixels to a fill block.
-  TestPutFirstRow(&w, 16, {{VideoListBlockTypes, {1, 6}},
-                           {VideoListSubBlockTypes, {6}},
-                           {VideoListColours, {0x66}}});
-  uint8_t map[1] = {};
-  DecodeLumaPlane(&p, &w, map, 1);
-  ExpectFlat(&p, 0, 0, 8, 0x33);
-  ExpectFlat(&p, 8, 0, 8, 0x66);  // the fill got the first colour: the scaled block took none
-  EXPECT_EQ(map[0], 1);           // marked by the fill block only
-}
-
-TEST(VideoBlocks, ScaledWithAnEmptySubTypeListMarksAndMovesOnSixteen) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 32, 8, 2, false);
-  TestFillPlane(&p, 1, PlaneY, 0x33);
-  TestBitWriter w;
-  TestPutFirstRow(&w, 32, {{VideoListBlockTypes, {1, 6}}, {VideoListColours, {0x66}}});
-  uint8_t map[2] = {};
-  DecodeLumaPlane(&p, &w, map, 2);
-  ExpectFlat(&p, 0, 0, 8, 0x33);
-  ExpectFlat(&p, 8, 0, 8, 0x33);
-  ExpectFlat(&p, 16, 0, 8, 0x66);
-  ExpectFlat(&p, 24, 0, 8, 0x33);  // the block list ran out
-  EXPECT_EQ(map[0], 1);
-  EXPECT_EQ(map[1], 1);
 }
 
 }  // namespace

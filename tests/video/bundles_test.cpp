@@ -1,389 +1,191 @@
-// The nine value lists: counts, refills, the list readers and fetches from exhausted lists.
+// The nine bundles: counts, refills, the bundle readers and fetches from exhausted bundles, as
+// scripts of refills and takes over hand-written streams (plane width 64: eight blocks a row,
+// every count 10 bits wide).
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "tests/video/video_test_support.h"
-#include "video/bundles.h"
 
 namespace {
 
-constexpr uint32_t kWidth = 64;  // eight blocks per row
+using W = TestBitWriter*;
+constexpr uint32_t kWidth = 64;
 
-struct ListsUnderTest {
-  std::vector<uint8_t> Storage[VideoListCount];
-  uint8_t* Buffers[VideoListCount];
-  VideoBundles Lists;
-  std::vector<uint8_t> Stream;
-  uint64_t BitsWritten;  // before the padding to whole words
-  VideoBitReader Reader;
+// R: refill; T: take the values (DC bundles 16-bit, offsets signed); M: remember the bits read;
+// U: nothing read since M; A: every bit written has been read; E: no word loaded past the end.
+struct Op {
+  char What;
+  VideoBundleKind Kind = VideoBundleBlockTypes;
+  std::vector<int> Values = {};
 };
 
-// Lists over buffers pre-filled with `fill` (standing for what earlier rows left there), and a
-// reader over the stream that follows the identity trees.
-void Start(ListsUnderTest* t, TestBitWriter* w, uint32_t width = kWidth, uint8_t fill = 0,
-           uint32_t oldColours = 0) {
-  uint64_t sizes[VideoListCount];
-  VideoListBufferSizes(width, sizes);
-  for (uint32_t i = 0; i < VideoListCount; ++i) {
-    t->Storage[i].assign(sizes[i], fill);
-    t->Buffers[i] = t->Storage[i].data();
-  }
-  VideoBundlesInit(&t->Lists, t->Buffers, width, oldColours);
-  t->BitsWritten = TestBitCount(w);
-  t->Stream = TestFinish(w);
-  VideoBitReaderInit(&t->Reader, t->Stream.data(), t->Stream.size(), 0);
-  VideoReadBundleTrees(&t->Lists, &t->Reader);
+struct BundleCase {
+  const char* Name;
+  void (*Write)(W w);  // after the identity trees
+  std::vector<Op> Script;
+  uint8_t Fill = 0;  // what earlier rows left in the buffers
+  uint32_t OldColours = 0;
+  void (*AfterTrees)(VideoBundles* b) = nullptr;
+};
+
+void Put(W w, VideoBundleKind kind, uint32_t count, uint32_t fill,
+         std::initializer_list<uint32_t> fields) {
+  TestPutBits(w, count, TestBundleCountBits(kWidth, kind));
+  TestPutBits(w, fill, 1);
+  for (uint32_t f : fields) TestPutBits(w, f, 4);
+}
+void Empty(W w, uint32_t from, uint32_t to) {
+  for (uint32_t k = from; k < to; ++k) TestPutBundle(w, kWidth, VideoBundleKind(k), {});
+}
+std::vector<int> Repeat(size_t n, int v) { return std::vector<int>(n, v); }
+
+const BundleCase kCases[] = {
+    // 7, 4 x 7, 2, 8 x 2: 14 values; a run of 12 exceeds the 6 missing and ends the refill.
+    {"block-type runs repeat the last type", [](W w) { Put(w, VideoBundleBlockTypes, 20, 0, {7, 12,
+        2, 13, 14}); },
+     {{'R'}, {'T', VideoBundleBlockTypes, {7, 7, 7, 7, 7, 2, 2, 2, 2, 2, 2, 2, 2, 2, 0, 0, 0, 0, 0,
+                                           0}}}},
+    {"an overshooting run keeps the count and old contents; the next bundle follows its code",
+     [](W w) {
+       Put(w, VideoBundleBlockTypes, 6, 0, {3, 12, 13});
+       TestPutBundle(w, kWidth, VideoBundleSubBlockTypes, {9});
+     },
+     {{'R'}, {'T', VideoBundleBlockTypes, {3, 3, 3, 3, 3, 0x77}}, {'T', VideoBundleSubBlockTypes,
+         {9}}}, 0x77},
+    {"fill mode stores one value count times",
+     [](W w) {
+       Put(w, VideoBundleBlockTypes, 5, 1, {6});
+       Empty(w, VideoBundleSubBlockTypes, VideoBundleColours);
+       Put(w, VideoBundleColours, 3, 1, {0xC, 0x4});
+       Empty(w, VideoBundlePatterns, VideoBundleXOffsets);
+       Put(w, VideoBundleXOffsets, 4, 1, {9});
+       TestPutBits(w, 1, 1);  // negative
+       Put(w, VideoBundleYOffsets, 2, 1, {0});  // zero has no sign bit
+       Empty(w, VideoBundleDcIntra, VideoBundleRuns);
+       Put(w, VideoBundleRuns, 3, 1, {11});
+     },
+     {{'R'}, {'A'}, {'T', VideoBundleBlockTypes, Repeat(5, 6)}, {'T', VideoBundleColours, Repeat(3,
+         0xC4)},
+      {'T', VideoBundleXOffsets, Repeat(4, -9)}, {'T', VideoBundleYOffsets, {0, 0}}, {'T',
+          VideoBundleRuns, Repeat(3, 11)}}},
+    // A group of two 4-bit differences: 5 - 9 wraps to 65532, + 15 gives 11 again.
+    {"DC differences wrap at 16 bits",
+     [](W w) {
+       Empty(w, 0, VideoBundleDcIntra);
+       TestPutBits(w, 3, 10);
+       TestPutBits(w, 5, 11);
+       TestPutBits(w, 4, 4);
+       TestPutBits(w, 9 | 1 << 4, 5);   // -9
+       TestPutBits(w, 15 | 0 << 4, 5);  // +15
+     },
+     {{'R'}, {'T', VideoBundleDcIntra, {5, 65532, 11}}}},
+    // High 3 with tree 0 (identity), low 10; then code 3 with tree 3, which maps it to 12, low 1.
+    {"a colour's high nibble uses the tree of the previous high nibble",
+     [](W w) {
+       Empty(w, 0, VideoBundleColours);
+       Put(w, VideoBundleColours, 2, 0, {3, 10, 3, 1});
+     },
+     {{'R'}, {'T', VideoBundleColours, {0x3A, 0xC1}}}, 0, 0,
+     [](VideoBundles* b) {
+       for (uint32_t i = 0; i < 16; ++i) b->HighTrees[3].Symbols[i] = uint8_t(15 - i);
+     }},
+    {"old revisions code colours as offsets from 128",
+     [](W w) {
+       Empty(w, 0, VideoBundleColours);
+       TestPutBundle(w, kWidth, VideoBundleColours, {0x05, 0x85, 0x00, 0x80, 0x7F, 0xFF});
+     },
+     {{'R'}, {'T', VideoBundleColours, {133, 123, 128, 128, 255, 1}}}, 0, 1},
+    // A finished bundle is never refilled; every fetch restarts at byte 4 (a DC bundle's third
+    // entry).
+    {"a count of zero finishes the bundle for the plane",
+     [](W w) {
+       Empty(w, 0, VideoBundleCount);
+       TestPutBits(w, 0x3FF, 10);
+     },
+     {{'R'}, {'M'}, {'R'}, {'R'}, {'U'}, {'T', VideoBundleXOffsets, {-3, -3}}, {'T',
+         VideoBundleDcInter, {0xFDFD, 0xFDFD}}},
+     0xFD},
+    {"the capacity is the largest count accepted", [](W w) { Put(w, VideoBundleBlockTypes, 528, 1,
+        {6}); },
+     {{'R'}, {'T', VideoBundleBlockTypes, {6, 6}}}},
+    {"a count above the capacity finishes without reading values",
+     [](W w) {
+       TestPutBits(w, 529, 10);
+       Empty(w, 1, VideoBundleCount);
+     },
+     {{'R'}, {'A'}, {'T', VideoBundleBlockTypes, {0x11}}}, 0x11},
+    {"an exhausted bundle restarts at byte four, then is refilled",
+     [](W w) {
+       TestPutRow(w, kWidth, {{VideoBundleColours, {1, 2, 3, 4, 5, 6}}});
+       TestPutBundle(w, kWidth, VideoBundleColours, {77});
+     },
+     {{'R'}, {'T', VideoBundleColours, {1, 2, 3, 4, 5, 6, 5, 6}}, {'R'}, {'T', VideoBundleColours,
+         {77}}}},
+    {"a bundle whose cursor ran past its end is not refilled",
+     [](W w) {
+       TestPutRow(w, kWidth, {{VideoBundleColours, {10, 20}}});
+       TestPutBits(w, 0x7FF, 11);
+     },
+     {{'R'}, {'T', VideoBundleColours, {10, 20, 44, 44}}, {'M'}, {'R'}, {'U'}}, 44},
+    // Colours claims 100 values but the data ends after three: finished, and the refill stops.
+    {"the end of the data finishes the bundle",
+     [](W w) {
+       TestPutBundle(w, kWidth, VideoBundleBlockTypes, {6, 6});
+       Empty(w, VideoBundleSubBlockTypes, VideoBundleColours);
+       Put(w, VideoBundleColours, 100, 0, {2, 1, 2, 1, 2, 1});
+     },
+     {{'R'}, {'E'}, {'T', VideoBundleBlockTypes, {6, 6}}}},
+};
+
+int Take(VideoBundles* b, VideoBundleKind kind) {
+  VideoBundle* bundle = &b->Bundles[kind];
+  if (kind == VideoBundleDcIntra || kind == VideoBundleDcInter) return int(VideoTakeDc(bundle));
+  const uint32_t v = VideoTakeByte(bundle);
+  return kind == VideoBundleXOffsets || kind == VideoBundleYOffsets ? int8_t(v) : int(v);
 }
 
-uint64_t BitsRead(const VideoBitReader* r) { return r->Pos * 8 - r->BitsLeft; }
-
-void Refill(ListsUnderTest* t) { VideoRefillBundles(&t->Lists, &t->Reader, t->Stream.size() + 4); }
-
-VideoBundle* List(ListsUnderTest* t, VideoListKind kind) { return &t->Lists.Lists[kind]; }
-
-TEST(VideoLists, CountWidthsAndCapacitiesFollowThePlaneWidth) {
-  uint8_t* none[VideoListCount] = {};
-  VideoBundles b;
-  VideoBundlesInit(&b, none, 64, 0);
-  EXPECT_EQ(b.Lists[VideoListBlockTypes].CountBits, 10u);    // log2(8 + 511) + 1
-  EXPECT_EQ(b.Lists[VideoListBlockTypes].Capacity, 528u);    // (8 + 527) & ~15
-  EXPECT_EQ(b.Lists[VideoListSubBlockTypes].Capacity, 528u);  // (4 + 527) & ~15
-  EXPECT_EQ(b.Lists[VideoListColours].CountBits, 10u);        // log2(512 + 511) + 1
-  EXPECT_EQ(b.Lists[VideoListColours].Capacity, 1024u);      // (512 + 527) & ~15
-  EXPECT_EQ(b.Lists[VideoListDcIntra].Capacity, (16u + 1039u) / 16u * 16u / 2u);
-  EXPECT_EQ(b.Lists[VideoListRuns].Capacity, (384u + 527u) & ~15u);
-  // Very wide planes: the count is 15 bits wide at most.
-  VideoBundlesInit(&b, none, 32768, 0);
-  EXPECT_EQ(b.Lists[VideoListColours].CountBits, 15u);
-  EXPECT_EQ(b.Lists[VideoListRuns].CountBits, 15u);
-  EXPECT_EQ(b.Lists[VideoListBlockTypes].CountBits, 13u);
-}
-
-TEST(VideoLists, BufferSizesCoverTheCapacitiesAndTheirSlack) {
-  for (uint32_t width : {8u, 100u, 1920u, 32767u}) {
-    uint64_t sizes[VideoListCount];
-    VideoListBufferSizes(width, sizes);
-    uint8_t* none[VideoListCount] = {};
+TEST(VideoBundles, RefillsAndTakes) {
+  for (const BundleCase& c : kCases) {
+    SCOPED_TRACE(c.Name);
+    TestBitWriter w;
+    TestPutIdentityTrees(&w);
+    c.Write(&w);
+    const uint64_t written = TestBitCount(&w);
+    const std::vector<uint8_t> stream = TestFinish(&w);
+    uint64_t sizes[VideoBundleCount];
+    VideoBundleBufferSizes(kWidth, sizes);
+    std::vector<uint8_t> storage[VideoBundleCount];
+    uint8_t* buffers[VideoBundleCount];
+    for (uint32_t i = 0; i < VideoBundleCount; ++i) {
+      storage[i].assign(sizes[i], c.Fill);
+      buffers[i] = storage[i].data();
+    }
     VideoBundles b;
-    VideoBundlesInit(&b, none, (width + 7) / 8 * 8, 0);
-    EXPECT_GE(sizes[VideoListColours], b.Lists[VideoListColours].Capacity + 63u);
-    EXPECT_GE(sizes[VideoListPatterns], b.Lists[VideoListPatterns].Capacity + 7u);
-    EXPECT_GE(sizes[VideoListDcIntra], 2u * b.Lists[VideoListDcIntra].Capacity);
-    EXPECT_GE(sizes[VideoListRuns], b.Lists[VideoListRuns].Capacity);
+    VideoBundlesInit(&b, buffers, kWidth, c.OldColours);
+    VideoBitReader r;
+    VideoBitReaderInit(&r, stream.data(), stream.size(), 0);
+    VideoReadBundleTrees(&b, &r);
+    if (c.AfterTrees) c.AfterTrees(&b);
+    uint64_t mark = 0;
+    for (const Op& op : c.Script) {
+      const uint64_t read = r.Pos * 8 - r.BitsLeft;
+      if (op.What == 'R') VideoRefillBundles(&b, &r, stream.size() + 4);
+      if (op.What == 'M') mark = read;
+      if (op.What == 'U') {
+        EXPECT_EQ(read, mark);
+      }
+      if (op.What == 'A') {
+        EXPECT_EQ(read, written);
+      }
+      if (op.What == 'E') {
+        EXPECT_LE(r.Pos, stream.size() + 4);
+      }
+      for (size_t i = 0; i < op.Values.size(); ++i) {
+        EXPECT_EQ(Take(&b, op.Kind), op.Values[i]) << "bundle " << op.Kind << " value " << i;
+      }
+    }
   }
-}
-
-TEST(VideoLists, CountZeroFinishesTheListForThePlane) {
-  TestBitWriter w;
-  TestPutIdentityTrees(&w);
-  for (uint32_t k = 0; k < VideoListCount; ++k) TestPutList(&w, kWidth, VideoListKind(k), {});
-  TestPutBits(&w, 0x3FF, 10);  // would be a count if the lists were refilled again
-  ListsUnderTest t;
-  Start(&t, &w);
-  Refill(&t);
-  const uint64_t after = BitsRead(&t.Reader);
-  for (uint32_t k = 0; k < VideoListCount; ++k) EXPECT_TRUE(VideoBundleEmpty(&t.Lists.Lists[k]));
-  Refill(&t);
-  Refill(&t);
-  EXPECT_EQ(BitsRead(&t.Reader), after);
-}
-
-TEST(VideoLists, CountAboveCapacityFinishesWithoutReadingValues) {
-  TestBitWriter w;
-  TestPutIdentityTrees(&w);
-  TestPutBits(&w, 529, TestListCountBits(kWidth, VideoListBlockTypes));
-  for (uint32_t k = 1; k < VideoListCount; ++k) TestPutList(&w, kWidth, VideoListKind(k), {});
-  ListsUnderTest t;
-  Start(&t, &w);
-  Refill(&t);
-  EXPECT_TRUE(VideoBundleEmpty(List(&t, VideoListBlockTypes)));
-  uint64_t expected = 23 * 4;
-  for (uint32_t k = 0; k < VideoListCount; ++k) {
-    expected += TestListCountBits(kWidth, VideoListKind(k));
-  }
-  EXPECT_EQ(BitsRead(&t.Reader), expected);
-}
-
-TEST(VideoLists, BlockTypeRunsRepeatTheLastType) {
-  TestBitWriter w;
-  TestPutIdentityTrees(&w);
-  TestPutBits(&w, 20, TestListCountBits(kWidth, VideoListBlockTypes));
-  TestPutBits(&w, 0, 1);
-  for (uint32_t s : {7u, 12u, 2u, 13u, 14u}) TestPutBits(&w, s, 4);  // 7, 4x7, 2, 8x2, 12x2 ...
-  ListsUnderTest t;
-  Start(&t, &w);
-  Refill(&t);
-  // 1 + 4 + 1 + 8 = 14 values; the run of 12 exceeds the 6 still missing and ends the refill.
-  const VideoBundle* types = List(&t, VideoListBlockTypes);
-  EXPECT_EQ(types->End, 20u);
-  const uint8_t expected[14] = {7, 7, 7, 7, 7, 2, 2, 2, 2, 2, 2, 2, 2, 2};
-  for (uint32_t i = 0; i < 14; ++i) EXPECT_EQ(types->Buffer[i], expected[i]) << i;
-}
-
-TEST(VideoLists, OvershootingRunKeepsTheCountAndTheOldContents) {
-  TestBitWriter w;
-  TestPutIdentityTrees(&w);
-  TestPutBits(&w, 6, TestListCountBits(kWidth, VideoListBlockTypes));
-  TestPutBits(&w, 0, 1);
-  TestPutBits(&w, 3, 4);
-  TestPutBits(&w, 12, 4);  // four more 3s: 5 stored
-  TestPutBits(&w, 13, 4);  // eight more: overshoots the one missing value
-  TestPutList(&w, kWidth, VideoListSubBlockTypes, {9});
-  ListsUnderTest t;
-  Start(&t, &w, kWidth, 0x77);
-  Refill(&t);
-  const VideoBundle* types = List(&t, VideoListBlockTypes);
-  EXPECT_EQ(types->End, 6u);
-  for (uint32_t i = 0; i < 5; ++i) EXPECT_EQ(types->Buffer[i], 3);
-  EXPECT_EQ(types->Buffer[5], 0x77);  // never written
-  // The refill of the next list starts right after the overshooting run code.
-  EXPECT_EQ(List(&t, VideoListSubBlockTypes)->End, 1u);
-  EXPECT_EQ(List(&t, VideoListSubBlockTypes)->Buffer[0], 9);
-}
-
-TEST(VideoLists, FillModeStoresOneValueCountTimes) {
-  TestBitWriter w;
-  TestPutIdentityTrees(&w);
-  TestPutBits(&w, 5, TestListCountBits(kWidth, VideoListBlockTypes));
-  TestPutBits(&w, 1, 1);
-  TestPutBits(&w, 6, 4);
-  TestPutList(&w, kWidth, VideoListSubBlockTypes, {});
-  TestPutBits(&w, 3, TestListCountBits(kWidth, VideoListColours));
-  TestPutBits(&w, 1, 1);
-  TestPutBits(&w, 0xC, 4);
-  TestPutBits(&w, 0x4, 4);
-  TestPutList(&w, kWidth, VideoListPatterns, {});
-  TestPutBits(&w, 4, TestListCountBits(kWidth, VideoListXOffsets));
-  TestPutBits(&w, 1, 1);
-  TestPutBits(&w, 9, 4);
-  TestPutBits(&w, 1, 1);  // negative
-  TestPutBits(&w, 2, TestListCountBits(kWidth, VideoListYOffsets));
-  TestPutBits(&w, 1, 1);
-  TestPutBits(&w, 0, 4);  // zero has no sign bit
-  TestPutList(&w, kWidth, VideoListDcIntra, {});
-  TestPutList(&w, kWidth, VideoListDcInter, {});
-  TestPutBits(&w, 3, TestListCountBits(kWidth, VideoListRuns));
-  TestPutBits(&w, 1, 1);
-  TestPutBits(&w, 11, 4);
-  ListsUnderTest t;
-  Start(&t, &w);
-  Refill(&t);
-  EXPECT_EQ(std::vector<uint8_t>(t.Buffers[0], t.Buffers[0] + 5), std::vector<uint8_t>(5, 6));
-  EXPECT_EQ(std::vector<uint8_t>(t.Buffers[2], t.Buffers[2] + 3),
-            std::vector<uint8_t>(3, 0xC4));
-  EXPECT_EQ(std::vector<uint8_t>(t.Buffers[4], t.Buffers[4] + 4),
-            std::vector<uint8_t>(4, uint8_t(-9)));
-  EXPECT_EQ(List(&t, VideoListYOffsets)->End, 2u);
-  EXPECT_EQ(t.Buffers[5][1], 0);
-  EXPECT_EQ(std::vector<uint8_t>(t.Buffers[8], t.Buffers[8] + 3), std::vector<uint8_t>(3, 11));
-  EXPECT_EQ(BitsRead(&t.Reader), t.BitsWritten);
-}
-
-TEST(VideoLists, ExplicitValuesOfEveryKind) {
-  TestBitWriter w;
-  const std::vector<int> dcIntra = {2047, 2000, 2000, 2010, 0, 65, 65, 65, 66, 1000};
-  const std::vector<int> dcInter = {-1023, -1000, 5, 5, 5, 5, 5, 5, 5, 5, 1023};
-  TestPutFirstRow(&w, kWidth,
-                  {{VideoListBlockTypes, {0, 11, 5}},
-                   {VideoListColours, {0x00, 0xFF, 0x5A}},
-                   {VideoListPatterns, {0x81, 0x7E}},
-                   {VideoListXOffsets, {-15, 0, 15}},
-                   {VideoListYOffsets, {3, -1}},
-                   {VideoListDcIntra, dcIntra},
-                   {VideoListDcInter, dcInter},
-                   {VideoListRuns, {0, 15, 7}}});
-  ListsUnderTest t;
-  Start(&t, &w);
-  Refill(&t);
-  EXPECT_EQ(BitsRead(&t.Reader), t.BitsWritten);
-  EXPECT_EQ(std::vector<uint8_t>(t.Buffers[0], t.Buffers[0] + 3), (std::vector<uint8_t>{0, 11, 5}));
-  EXPECT_EQ(std::vector<uint8_t>(t.Buffers[2], t.Buffers[2] + 3),
-            (std::vector<uint8_t>{0x00, 0xFF, 0x5A}));
-  EXPECT_EQ(std::vector<uint8_t>(t.Buffers[3], t.Buffers[3] + 2),
-            (std::vector<uint8_t>{0x81, 0x7E}));
-  EXPECT_EQ(int8_t(t.Buffers[4][0]), -15);
-  EXPECT_EQ(int8_t(t.Buffers[4][2]), 15);
-  EXPECT_EQ(int8_t(t.Buffers[5][1]), -1);
-  VideoBundle* intra = List(&t, VideoListDcIntra);
-  for (int v : dcIntra) EXPECT_EQ(VideoTakeDc(intra), uint32_t(v));
-  VideoBundle* inter = List(&t, VideoListDcInter);
-  for (int v : dcInter) EXPECT_EQ(VideoTakeDc(inter), uint32_t(uint16_t(v)));
-  EXPECT_EQ(std::vector<uint8_t>(t.Buffers[8], t.Buffers[8] + 3), (std::vector<uint8_t>{0, 15, 7}));
-}
-
-TEST(VideoLists, DcDifferencesWrapAt16Bits) {
-  TestBitWriter w;
-  TestPutIdentityTrees(&w);
-  for (uint32_t k = 0; k < VideoListDcIntra; ++k) TestPutList(&w, kWidth, VideoListKind(k), {});
-  TestPutBits(&w, 3, TestListCountBits(kWidth, VideoListDcIntra));
-  TestPutBits(&w, 5, 11);
-  TestPutBits(&w, 4, 4);   // group of two differences, 4 bits each
-  TestPutBits(&w, 9, 4);
-  TestPutBits(&w, 1, 1);   // -9: 5 - 9 wraps to 65532
-  TestPutBits(&w, 15, 4);
-  TestPutBits(&w, 0, 1);   // +15: back to 11
-  ListsUnderTest t;
-  Start(&t, &w);
-  Refill(&t);
-  VideoBundle* intra = List(&t, VideoListDcIntra);
-  EXPECT_EQ(VideoTakeDc(intra), 5u);
-  EXPECT_EQ(VideoTakeDc(intra), 65532u);
-  EXPECT_EQ(VideoTakeDc(intra), 11u);
-}
-
-TEST(VideoLists, ColourHighNibbleUsesTheTreeOfThePreviousHighNibble) {
-  TestBitWriter w;
-  TestPutIdentityTrees(&w);
-  TestPutList(&w, kWidth, VideoListBlockTypes, {});
-  TestPutList(&w, kWidth, VideoListSubBlockTypes, {});
-  TestPutBits(&w, 2, TestListCountBits(kWidth, VideoListColours));
-  TestPutBits(&w, 0, 1);
-  TestPutBits(&w, 3, 4);   // high 3 with tree 0 (identity)
-  TestPutBits(&w, 10, 4);  // low 10
-  TestPutBits(&w, 3, 4);   // code 3 with tree 3, which maps it to 12
-  TestPutBits(&w, 1, 4);
-  ListsUnderTest t;
-  Start(&t, &w);
-  for (uint32_t i = 0; i < 16; ++i) t.Lists.HighTrees[3].Symbols[i] = uint8_t(15 - i);
-  Refill(&t);
-  EXPECT_EQ(t.Buffers[VideoListColours][0], 0x3A);
-  EXPECT_EQ(t.Buffers[VideoListColours][1], 0xC1);
-  EXPECT_EQ(t.Lists.LastHigh, 12u);
-}
-
-TEST(VideoLists, OldRevisionsCodeColoursAsOffsetsFrom128) {
-  TestBitWriter w;
-  TestPutIdentityTrees(&w);
-  TestPutList(&w, kWidth, VideoListBlockTypes, {});
-  TestPutList(&w, kWidth, VideoListSubBlockTypes, {});
-  TestPutList(&w, kWidth, VideoListColours, {0x05, 0x85, 0x00, 0x80, 0x7F, 0xFF});
-  ListsUnderTest t;
-  Start(&t, &w, kWidth, 0, 1);
-  Refill(&t);
-  const uint8_t expected[6] = {133, 123, 128, 128, 255, 1};
-  for (uint32_t i = 0; i < 6; ++i) EXPECT_EQ(t.Buffers[VideoListColours][i], expected[i]) << i;
-}
-
-TEST(VideoLists, UnusedValuesCarryOverWithoutReading) {
-  TestBitWriter w;
-  TestPutFirstRow(&w, kWidth, {{VideoListBlockTypes, {1, 2, 3}}, {VideoListColours, {9}}});
-  ListsUnderTest t;
-  Start(&t, &w);
-  Refill(&t);
-  VideoBundle* types = List(&t, VideoListBlockTypes);
-  EXPECT_EQ(VideoTakeByte(types), 1u);
-  const uint64_t before = BitsRead(&t.Reader);
-  Refill(&t);  // BlockTypes still has two values and Colours one: nothing is read
-  EXPECT_EQ(BitsRead(&t.Reader), before);
-  EXPECT_EQ(VideoTakeByte(types), 2u);
-  EXPECT_EQ(VideoTakeByte(types), 3u);
-  EXPECT_TRUE(VideoBundleEmpty(types));
-}
-
-TEST(VideoLists, AnEmptiedListIsRefilledAtTheNextRow) {
-  TestBitWriter w;
-  TestPutFirstRow(&w, kWidth, {{VideoListBlockTypes, {4}}, {VideoListColours, {9}}});
-  TestPutList(&w, kWidth, VideoListBlockTypes, {8, 8});  // the second row's refill
-  ListsUnderTest t;
-  Start(&t, &w);
-  Refill(&t);
-  EXPECT_EQ(VideoTakeByte(List(&t, VideoListBlockTypes)), 4u);
-  Refill(&t);  // Colours still holds its value; only BlockTypes is refilled
-  EXPECT_EQ(List(&t, VideoListBlockTypes)->End, 2u);
-  EXPECT_EQ(VideoTakeByte(List(&t, VideoListBlockTypes)), 8u);
-  EXPECT_EQ(VideoTakeByte(List(&t, VideoListColours)), 9u);
-}
-
-TEST(VideoLists, ExhaustedListRestartsAtByteFour) {
-  TestBitWriter w;
-  TestPutFirstRow(&w, kWidth, {{VideoListColours, {1, 2, 3, 4, 5, 6}}});
-  TestPutList(&w, kWidth, VideoListColours, {77});  // the next row's refill
-  ListsUnderTest t;
-  Start(&t, &w);
-  Refill(&t);
-  VideoBundle* colours = List(&t, VideoListColours);
-  for (uint32_t v = 1; v <= 6; ++v) EXPECT_EQ(VideoTakeByte(colours), v);
-  // Empty: the cursor restarts at byte 4 and walks on through the earlier values.
-  EXPECT_EQ(VideoTakeByte(colours), 5u);
-  EXPECT_EQ(VideoTakeByte(colours), 6u);
-  // The cursor is at the end again, so the next row refills the list.
-  Refill(&t);
-  EXPECT_EQ(colours->End, 1u);
-  EXPECT_EQ(VideoTakeByte(colours), 77u);
-}
-
-TEST(VideoLists, ListWhoseCursorRanPastItsEndIsNotRefilled) {
-  TestBitWriter w;
-  TestPutFirstRow(&w, kWidth, {{VideoListColours, {10, 20}}});
-  TestPutBits(&w, 0x7FF, 11);  // a count, if Colours were refilled
-  ListsUnderTest t;
-  Start(&t, &w);
-  Refill(&t);
-  VideoBundle* colours = List(&t, VideoListColours);
-  colours->Buffer[4] = 44;
-  EXPECT_EQ(VideoTakeByte(colours), 10u);
-  EXPECT_EQ(VideoTakeByte(colours), 20u);
-  EXPECT_EQ(VideoTakeByte(colours), 44u);
-  EXPECT_EQ(VideoTakeByte(colours), 44u);  // cursor 5 is past end 2: restarts every time
-  const uint64_t before = BitsRead(&t.Reader);
-  Refill(&t);
-  EXPECT_EQ(BitsRead(&t.Reader), before);
-}
-
-TEST(VideoLists, GroupTakeChecksOnceAndRunsPastTheEnd) {
-  TestBitWriter w;
-  TestPutFirstRow(&w, kWidth, {{VideoListColours, {1, 2, 3}}});
-  ListsUnderTest t;
-  Start(&t, &w);
-  Refill(&t);
-  VideoBundle* colours = List(&t, VideoListColours);
-  EXPECT_EQ(VideoTakeByte(colours), 1u);
-  const uint8_t* group = VideoTakeBytes(colours, 64);  // two values left: taken from byte 1 on
-  EXPECT_EQ(group, colours->Buffer + 1);
-  EXPECT_EQ(colours->Cursor, 65u);
-  EXPECT_EQ(VideoTakeBytes(colours, 64), colours->Buffer + 4);
-}
-
-TEST(VideoLists, FinishedListHandsOutByteFourOnEveryFetch) {
-  TestBitWriter w;
-  TestPutFirstRow(&w, kWidth, {});
-  ListsUnderTest t;
-  Start(&t, &w);
-  Refill(&t);
-  VideoBundle* x = List(&t, VideoListXOffsets);
-  x->Buffer[4] = 0xFD;
-  x->Buffer[5] = 0x01;
-  EXPECT_EQ(int8_t(VideoTakeByte(x)), -3);
-  EXPECT_EQ(int8_t(VideoTakeByte(x)), -3);
-  // DC lists restart at their third entry.
-  VideoBundle* dc = List(&t, VideoListDcInter);
-  dc->Buffer[4] = 0x34;
-  dc->Buffer[5] = 0x12;
-  EXPECT_EQ(VideoTakeDc(dc), 0x1234u);
-  EXPECT_EQ(VideoTakeDc(dc), 0x1234u);
-}
-
-TEST(VideoLists, DataEndFinishesTheListAndStopsTheRefill) {
-  // Colours claims 100 values, but the data ends after a few: the list is finished and the
-  // lists after it are not read.
-  TestBitWriter w;
-  TestPutIdentityTrees(&w);
-  TestPutList(&w, kWidth, VideoListBlockTypes, {6, 6});
-  TestPutList(&w, kWidth, VideoListSubBlockTypes, {});
-  TestPutBits(&w, 100, TestListCountBits(kWidth, VideoListColours));
-  TestPutBits(&w, 0, 1);
-  for (int i = 0; i < 3; ++i) TestPutBits(&w, 0x21, 8);
-  ListsUnderTest t;
-  Start(&t, &w);
-  Refill(&t);
-  EXPECT_EQ(List(&t, VideoListBlockTypes)->End, 2u);
-  EXPECT_TRUE(VideoBundleEmpty(List(&t, VideoListColours)));
-  EXPECT_EQ(List(&t, VideoListColours)->End, 0u);
-  EXPECT_EQ(List(&t, VideoListPatterns)->CountBits, TestListCountBits(kWidth, VideoListPatterns));
-  EXPECT_EQ(List(&t, VideoListPatterns)->End, 0u);
-  EXPECT_EQ(List(&t, VideoListPatterns)->Cursor, 0u);  // never reached
-  EXPECT_LE(t.Reader.Pos, t.Stream.size() + 4);
 }
 
 }  // namespace

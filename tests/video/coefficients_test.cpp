@@ -1,6 +1,8 @@
-// The bit-plane readers of transform coefficients and residues.
+// The bit-plane readers of transform coefficients and residues, on hand-written streams.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
 #include <vector>
 
 #include "tests/video/video_test_support.h"
@@ -8,153 +10,71 @@
 
 namespace {
 
-struct Bits {
-  TestBitWriter Writer;
-  std::vector<uint8_t> Stream;
-  VideoBitReader Reader;
+struct CoefficientCase {
+  const char* Name;
+  int Budget;        // -1: coefficients (the DC is the caller's and kept), else a residue's budget
+  std::string Bits;  // in stream order; a field of n bits is written lowest bit first
+  std::map<int, int> Expected;  // natural position: value; every other position 0
+  bool AllRead = true;          // the reader consumes exactly the bits written
 };
 
-void Put(Bits* b, std::initializer_list<uint32_t> bits) {
-  for (uint32_t bit : bits) TestPutBits(&b->Writer, bit, 1);
-}
+const CoefficientCase kCases[] = {
+    {"no planes reads only the count", -1, "0000", {{0, 100}}},
+    // Groups at 4, 24, 44 not significant; coefficients 1, 2, 3: +1, -1, nothing.
+    {"a single plane reads signs of the first three", -1, "1000 000 10 11 0", {{0, 100}, {1, 1}, {8,
+        -1}}},
+    // Two passes. Pass 1: (4,0) significant, becomes (8,1); group 4..7: 4 now +3, 5 deferred to
+    // the front, 6 now -2, 7 deferred; then (24,0) (44,0) (1,3) (2,3) (3,3) without the fronts.
+    // Pass 0: 7 -1, 5 +1, (8,1) splits and appends (12,2) (16,2) (20,2), which are visited in the
+    // same pass: 20 +1, 21 deferred, 22 -1, 23 +1.
+    {"groups defer, insert in front and append splits", -1,
+     "0100 1 010 1 001 1 00000  11 10 1 00000 00 1 00 1 01 00",
+     {{0, 100}, {2, 3}, {10, -2}, {11, -1}, {3, 1}, {22, 1}, {30, -1}, {31, 1}}},
+    // 15 passes; the first reads a 15-bit field: 2^14 + 16383 = 32767, negative.
+    {"top plane values use fifteen-bit fields", -1,
+     "1111 000 1 111111111111111 00" + std::string(70, '0'), {{0, 100}, {1, -32767}}},
+    {"a residue's budget zero stops after the first change", 0, "000 000 1 01 11111111", {{0, -1}},
+     false},
+    // Mask 128: +128 wraps to -128; mask 64 refines away from zero: -192 wraps to 64.
+    {"residue values wrap and refinement follows the wrapped sign", 1, "111 0001 00 111 1",
+     {{0, 64}}},
+    // Masks 2, 1: 0 +2, 1 -2, 2 deferred, 3 +2; then refine 0, 1, 3 in order of entry (3, -3, 2)
+    // and walk (2,3): -1.
+    {"residue refines in order of entry, then finds new values", 127,
+     "100 0001 00 01 1 00 110 11 000", {{0, 3}, {1, -3}, {8, -1}, {9, 2}}},
+};
 
-uint64_t Begin(Bits* b) {
-  const uint64_t written = TestBitCount(&b->Writer);
-  b->Stream = TestFinish(&b->Writer);
-  VideoBitReaderInit(&b->Reader, b->Stream.data(), b->Stream.size(), 0);
-  return written;
-}
-
-uint64_t BitsRead(const VideoBitReader* r) { return r->Pos * 8 - r->BitsLeft; }
-
-TEST(VideoCoefficients, NoPlanesReadsOnlyTheCountAndKeepsTheDc) {
-  Bits b;
-  TestPutBits(&b.Writer, 0, 4);
-  Begin(&b);
-  int16_t coefs[64];
-  for (int i = 0; i < 64; ++i) coefs[i] = int16_t(i + 100);
-  VideoReadCoefficients(&b.Reader, coefs);
-  EXPECT_EQ(coefs[0], 100);
-  for (int i = 1; i < 64; ++i) EXPECT_EQ(coefs[i], 0) << i;
-  EXPECT_EQ(BitsRead(&b.Reader), 4u);
-}
-
-TEST(VideoCoefficients, SinglePlaneReadsSignsOfTheFirstThree) {
-  Bits b;
-  TestPutBits(&b.Writer, 1, 4);
-  Put(&b, {0, 0, 0});     // groups at 4, 24, 44: not significant
-  Put(&b, {1, 0});        // coefficient 1: +1
-  Put(&b, {1, 1});        // coefficient 2: -1
-  Put(&b, {0});           // coefficient 3: nothing
-  const uint64_t written = Begin(&b);
-  int16_t coefs[64] = {};
-  VideoReadCoefficients(&b.Reader, coefs);
-  EXPECT_EQ(coefs[1], 1);   // coefficient 1 is natural position 1
-  EXPECT_EQ(coefs[8], -1);  // coefficient 2 is natural position 8
-  EXPECT_EQ(coefs[9], 0);
-  EXPECT_EQ(BitsRead(&b.Reader), written);
-}
-
-TEST(VideoCoefficients, GroupsDeferInsertInFrontAndAppendSplits) {
-  Bits b;
-  TestPutBits(&b.Writer, 2, 4);  // passes for bits 1 and 0
-  // Pass 1. Entry (4, mode 0) is significant: it becomes (8, mode 1); group 4..7:
-  Put(&b, {1});
-  Put(&b, {0}); TestPutBits(&b.Writer, 0b01, 2);  // 4 now: 2 + 1, positive -> +3
-  Put(&b, {1});                                   // 5 deferred to the front
-  Put(&b, {0}); TestPutBits(&b.Writer, 0b10, 2);  // 6 now: 2 + 0, negative -> -2
-  Put(&b, {1});                                   // 7 deferred to the front
-  Put(&b, {0, 0, 0, 0, 0});  // (24,0) (44,0) (1,3) (2,3) (3,3); the new fronts are not visited
-  // Pass 0, list: (7,3) (5,3) (8,1) (24,0) (44,0) (1,3) (2,3) (3,3).
-  Put(&b, {1, 1});  // 7: -1
-  Put(&b, {1, 0});  // 5: +1
-  Put(&b, {1});     // (8,1) becomes (8,2) and appends (12,2) (16,2) (20,2)
-  Put(&b, {0, 0, 0, 0, 0});  // (24,0) (44,0) (1,3) (2,3) (3,3)
-  Put(&b, {0, 0});  // (12,2) (16,2): appended entries are visited in the same pass
-  Put(&b, {1});     // (20,2): group 20..23
-  Put(&b, {0, 0});  // 20: +1
-  Put(&b, {1});     // 21: deferred, not visited any more
-  Put(&b, {0, 1});  // 22: -1
-  Put(&b, {0, 0});  // 23: +1
-  const uint64_t written = Begin(&b);
-  int16_t coefs[64] = {};
-  VideoReadCoefficients(&b.Reader, coefs);
-  int16_t expected[64] = {};
-  expected[2] = 3;     // coefficient 4
-  expected[10] = -2;   // 6
-  expected[11] = -1;   // 7
-  expected[3] = 1;     // 5
-  expected[22] = 1;    // 20
-  expected[30] = -1;   // 22
-  expected[31] = 1;    // 23
-  for (int i = 0; i < 64; ++i) EXPECT_EQ(coefs[i], expected[i]) << i;
-  EXPECT_EQ(BitsRead(&b.Reader), written);
-}
-
-TEST(VideoCoefficients, TopPlaneValuesUseFifteenBitFields) {
-  Bits b;
-  TestPutBits(&b.Writer, 15, 4);  // first pass reads bits 14
-  Put(&b, {0, 0, 0});
-  Put(&b, {1});
-  TestPutBits(&b.Writer, 0x3FFF | 0x4000, 15);  // magnitude 2^14 + 16383 = 32767, negative
-  Put(&b, {0, 0});
-  for (int pass = 0; pass < 14; ++pass) Put(&b, {0, 0, 0, 0, 0});  // no more significance
-  const uint64_t written = Begin(&b);
-  int16_t coefs[64] = {};
-  VideoReadCoefficients(&b.Reader, coefs);
-  EXPECT_EQ(coefs[1], -32767);
-  EXPECT_EQ(BitsRead(&b.Reader), written);
-}
-
-TEST(VideoResidue, BudgetZeroStopsAfterTheFirstChange) {
-  Bits b;
-  TestPutBits(&b.Writer, 0, 3);  // mask 1
-  Put(&b, {0, 0, 0});            // (4,0) (24,0) (44,0)
-  Put(&b, {1});                  // (0,2): group 0..3
-  Put(&b, {0, 1});               // 0 now, negative: -1, the first change
-  TestPutBits(&b.Writer, 0xFF, 8);  // not read
-  Begin(&b);
-  int8_t residue[64];
-  std::fill(residue, residue + 64, int8_t(99));
-  VideoReadResidue(&b.Reader, residue, 0);
-  EXPECT_EQ(residue[0], -1);
-  for (int i = 1; i < 64; ++i) EXPECT_EQ(residue[i], 0) << i;
-  EXPECT_EQ(BitsRead(&b.Reader), 3u + 4u + 2u);
-}
-
-TEST(VideoResidue, ValuesWrapAndRefinementFollowsTheWrappedSign) {
-  Bits b;
-  TestPutBits(&b.Writer, 7, 3);  // masks 128, 64, ..., 1
-  Put(&b, {0, 0, 0, 1});         // (0,2) significant
-  Put(&b, {0, 0});               // coefficient 0 now: +128, which wraps to -128
-  Put(&b, {1, 1, 1});            // 1, 2, 3 deferred
-  Put(&b, {1});                  // mask 64: refine 0 away from zero: -128 - 64 wraps to 64
-  Begin(&b);
-  int8_t residue[64];
-  VideoReadResidue(&b.Reader, residue, 1);  // the second change is the last
-  EXPECT_EQ(residue[0], 64);
-}
-
-TEST(VideoResidue, RefinesInOrderOfEntryThenFindsNewValues) {
-  Bits b;
-  TestPutBits(&b.Writer, 1, 3);  // masks 2, 1
-  Put(&b, {0, 0, 0, 1});         // (0,2): group 0..3
-  Put(&b, {0, 0});               // 0: +2
-  Put(&b, {0, 1});               // 1: -2
-  Put(&b, {1});                  // 2 deferred
-  Put(&b, {0, 0});               // 3: +2
-  // Mask 1: refine 0, 1, 3 in the order they entered, then walk (2,3) (4,0) (24,0) (44,0).
-  Put(&b, {1, 1, 0});            // 0: 3, 1: -3, 3 stays 2
-  Put(&b, {1, 1});               // 2: -1
-  Put(&b, {0, 0, 0});
-  const uint64_t written = Begin(&b);
-  int8_t residue[64];
-  VideoReadResidue(&b.Reader, residue, 127);
-  EXPECT_EQ(residue[0], 3);   // coefficient 0 -> natural 0
-  EXPECT_EQ(residue[1], -3);  // 1 -> 1
-  EXPECT_EQ(residue[8], -1);  // 2 -> 8
-  EXPECT_EQ(residue[9], 2);   // 3 -> 9
-  EXPECT_EQ(BitsRead(&b.Reader), written);
+TEST(VideoCoefficients, BitPlaneReaders) {
+  for (const CoefficientCase& c : kCases) {
+    SCOPED_TRACE(c.Name);
+    TestBitWriter w;
+    for (char bit : c.Bits) {
+      if (bit != ' ') TestPutBits(&w, bit == '1', 1);
+    }
+    const uint64_t written = TestBitCount(&w);
+    const std::vector<uint8_t> bytes = TestFinish(&w);
+    VideoBitReader r;
+    VideoBitReaderInit(&r, bytes.data(), bytes.size(), 0);
+    int values[64];
+    if (c.Budget < 0) {
+      int16_t coefs[64];
+      for (int i = 0; i < 64; ++i) coefs[i] = int16_t(i + 100);
+      VideoReadCoefficients(&r, coefs);
+      std::copy(coefs, coefs + 64, values);
+    } else {
+      int8_t residue[64];
+      std::fill(residue, residue + 64, int8_t(99));
+      VideoReadResidue(&r, residue, uint32_t(c.Budget));
+      std::copy(residue, residue + 64, values);
+    }
+    for (int i = 0; i < 64; ++i) {
+      const auto expected = c.Expected.find(i);
+      EXPECT_EQ(values[i], expected == c.Expected.end() ? 0 : expected->second) << "position " << i;
+    }
+    if (c.AllRead) {
+      EXPECT_EQ(r.Pos * 8 - r.BitsLeft, written);
+    }
+  }
 }
 
 }  // namespace

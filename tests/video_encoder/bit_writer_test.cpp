@@ -75,31 +75,6 @@ TEST(VideoEncoderBitWriter, CodePeekAtAWordEndTakesTheNextWord) {
   EXPECT_EQ(EncoderFinishPlane(&w).size(), 8u);
 }
 
-TEST(VideoEncoderBitWriter, BlockBitsAppendAcrossWordBoundaries) {
-  std::mt19937 rng(3);
-  EncoderBitBuffer row;
-  std::vector<std::pair<uint32_t, uint32_t>> written;
-  for (int block = 0; block < 40; ++block) {
-    EncoderBlockBits bits;
-    EncoderBlockBitsReset(&bits);
-    for (uint32_t n = uint32_t(rng()) % 90; n-- > 0;) {
-      const uint32_t width = 1 + uint32_t(rng()) % 32;
-      const uint32_t value = uint32_t(rng()) & (width == 32 ? ~0u : (1u << width) - 1);
-      EncoderBlockBitsPut(&bits, value, width);
-      written.emplace_back(value, width);
-    }
-    ASSERT_FALSE(bits.Overflow);
-    EncoderBitBufferAppend(&row, &bits);
-  }
-  VideoBitWriter w;
-  EncoderWriteBuffer(&w, &row);
-  const std::vector<uint8_t> bytes = EncoderFinishPlane(&w);
-  VideoBitReader r;
-  VideoBitReaderInit(&r, bytes.data(), bytes.size(), 0);
-  for (const auto& [value, width] : written) ASSERT_EQ(VideoReadBits(&r, width), value);
-  EXPECT_EQ(r.Pos, bytes.size());
-}
-
 TEST(VideoEncoderBitWriter, BlockBitsReportOverflowInsteadOfWritingPastTheirEnd) {
   EncoderBlockBits bits;
   EncoderBlockBitsReset(&bits);

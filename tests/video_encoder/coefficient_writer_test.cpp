@@ -19,13 +19,16 @@ std::vector<uint8_t> Bytes(const EncoderBlockBits& bits) {
   return EncoderFinishPlane(&w);
 }
 
-uint64_t BitsConsumed(const VideoBitReader& r) { return r.Pos * 8 - r.BitsLeft; }
+uint64_t BitsConsumed(const VideoBitReader& r) {
+  return r.Pos * 8 - r.BitsLeft;
+}
 
-void ExpectCoefficientsRoundTrip(const int16_t coefs[64]) {
+// Writes the block, reads it back; returns the bits written.
+uint64_t ExpectCoefficientsRoundTrip(const int16_t coefs[64]) {
   EncoderBlockBits bits;
   EncoderBlockBitsReset(&bits);
   EncoderWriteCoefficients(&bits, coefs);
-  ASSERT_FALSE(bits.Overflow);
+  EXPECT_FALSE(bits.Overflow);
   const std::vector<uint8_t> bytes = Bytes(bits);
   VideoBitReader r;
   VideoBitReaderInit(&r, bytes.data(), bytes.size(), 0);
@@ -33,43 +36,32 @@ void ExpectCoefficientsRoundTrip(const int16_t coefs[64]) {
   read[0] = 1234;  // the DC is the caller's; the reader leaves it
   VideoReadCoefficients(&r, read);
   EXPECT_EQ(read[0], 1234);
-  for (uint32_t i = 1; i < 64; ++i) ASSERT_EQ(read[i], coefs[i]) << "position " << i;
+  for (uint32_t i = 1; i < 64; ++i) EXPECT_EQ(read[i], coefs[i]) << "position " << i;
   EXPECT_EQ(BitsConsumed(r), bits.Count);
+  return bits.Count;
 }
 
-TEST(VideoEncoderCoefficients, RandomBlocksReadBackExactly) {
+// Random blocks; then the largest magnitude in every position (the deepest groups open two
+// passes above their top bit: the worst case for the pass count); no coefficients is 4 bits.
+TEST(VideoEncoderCoefficients, BlocksReadBackExactly) {
   std::mt19937 rng(5);
   for (int round = 0; round < 2000; ++round) {
     int16_t coefs[64] = {};
     const uint32_t density = uint32_t(rng()) % 64;
-    const int32_t largest =
-        round % 10 == 0 ? EncoderMaxCoefficient : 1 + int32_t(uint32_t(rng()) % 200);
+    const int32_t largest = round % 10 == 0 ? EncoderMaxCoefficient : 1 + int32_t(rng() % 200);
     for (uint32_t i = 1; i < 64; ++i) {
-      if (uint32_t(rng()) % 64 >= density) continue;
       const int32_t v = 1 + int32_t(uint32_t(rng()) % uint32_t(largest));
-      coefs[i] = int16_t(uint32_t(rng()) % 2 ? v : -v);
+      if (uint32_t(rng()) % 64 < density) coefs[i] = int16_t(rng() % 2 ? v : -v);
     }
     ExpectCoefficientsRoundTrip(coefs);
   }
-}
-
-// The deepest groups open two passes above their top bit: the largest magnitude there is the
-// worst case for the pass count.
-TEST(VideoEncoderCoefficients, LargestValuesInEveryPosition) {
   for (uint32_t i = 1; i < 64; ++i) {
     int16_t coefs[64] = {};
     coefs[i] = int16_t(i % 2 ? EncoderMaxCoefficient : -EncoderMaxCoefficient);
     ExpectCoefficientsRoundTrip(coefs);
   }
-}
-
-TEST(VideoEncoderCoefficients, NoCoefficientsIsFourBits) {
-  const int16_t coefs[64] = {};
-  EncoderBlockBits bits;
-  EncoderBlockBitsReset(&bits);
-  EncoderWriteCoefficients(&bits, coefs);
-  EXPECT_EQ(bits.Count, 4u);
-  ExpectCoefficientsRoundTrip(coefs);
+  const int16_t none[64] = {};
+  EXPECT_EQ(ExpectCoefficientsRoundTrip(none), 4u);
 }
 
 // Writes a residue; returns 0 when the writer refuses it, else checks the decoder's reading.
@@ -106,23 +98,20 @@ TEST(VideoEncoderResidue, RandomResiduesWithinTheBudgetReadBackExactly) {
   EXPECT_GT(written, 1500);
 }
 
-TEST(VideoEncoderResidue, ZeroResidueAndMinus128) {
-  int8_t residue[64] = {};
-  EXPECT_EQ(ResidueRoundTrip(residue), 1);
-  residue[0] = -128;
-  EXPECT_EQ(ResidueRoundTrip(residue), 1);
-}
-
-TEST(VideoEncoderResidue, RefusesWhatTheStreamCannotCarry) {
-  int8_t many[64];
-  for (int8_t& v : many) v = 7;  // 3 changes each: 192 changes
-  EXPECT_EQ(ResidueRoundTrip(many), 0);
-  int8_t deep[64] = {};
-  deep[4] = 127;  // transmission index 8: its group opens two passes above its top bit, 6
-  EXPECT_EQ(ResidueRoundTrip(deep), 0);
-  int8_t exactly[64] = {};
-  for (uint32_t i = 0; i < 64; ++i) exactly[i] = int8_t(i < 32 ? 3 : 0);  // 64 changes
-  EXPECT_EQ(ResidueRoundTrip(exactly), 1);
+// Zero, -128, 64 changes (accepted); 192 changes, or 127 at transmission index 8 whose group
+// opens two passes above its top bit (refused).
+TEST(VideoEncoderResidue, AcceptsExactlyWhatTheStreamCanCarry) {
+  const struct {
+    int8_t Value;
+    uint32_t From, To;
+    int Written;
+  } cases[] = {{0, 0, 0, 1}, {-128, 0, 1, 1}, {3, 0, 32, 1}, {7, 0, 64, 0}, {127, 4, 5, 0}};
+  for (auto c : cases) {
+    int8_t residue[64] = {};
+    for (uint32_t i = c.From; i < c.To; ++i) residue[i] = c.Value;
+    EXPECT_EQ(ResidueRoundTrip(residue), c.Written)
+        << int(c.Value) << " at " << c.From << ".." << c.To;
+  }
 }
 
 }  // namespace

@@ -16,9 +16,8 @@ void EncoderRoundTripInit(EncoderRoundTrip* rt, const VideoEncoderConfig& config
   if (config.Flags & VideoEncoderGrayscale) rt->FrameFlags |= OpenGrayscale;
 }
 
-void EncoderRoundTripFree(EncoderRoundTrip* rt) { VideoEncoderFree(&rt->Encoder); }
-
-const VideoPlane* EncoderDecodedPlane(const EncoderRoundTrip* rt, uint32_t plane) {
+// The decoder's plane (set Current) holding input plane `plane` (Y, U, V, A).
+static const VideoPlane* EncoderDecodedPlane(const EncoderRoundTrip* rt, uint32_t plane) {
   const bool swapped = rt->Encoder.Config.Version == 'f' || rt->Encoder.Config.Version == 'g';
   int index = PlaneY;
   if (plane == VideoEncoderPlaneA) index = PlaneA;

@@ -17,12 +17,7 @@ struct EncoderRoundTrip {
 
 // Prepares the encoder and decoder planes; fails the test when the configuration is refused.
 void EncoderRoundTripInit(EncoderRoundTrip* rt, const VideoEncoderConfig& config);
-void EncoderRoundTripFree(EncoderRoundTrip* rt);
-
 // Encodes the picture and decodes the result. Returns an empty string when every plane the
-// decoder wrote equals the encoder's reconstruction (padding included), else where they differ.
+// decoder wrote equals the encoder's reconstruction, else where they differ.
 std::string EncoderRoundTripFrame(EncoderRoundTrip* rt, const VideoEncoderPicture* picture,
                                   VideoEncodedFrame* frame);
-
-// The decoder's plane (set Current) holding input plane `plane` (Y, U, V, A).
-const VideoPlane* EncoderDecodedPlane(const EncoderRoundTrip* rt, uint32_t plane);

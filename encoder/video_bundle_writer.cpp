@@ -1,4 +1,4 @@
-#include "encoder/video_list_writer.h"
+#include "encoder/video_bundle_writer.h"
 
 #include <bit>
 #include <cmath>
@@ -6,27 +6,28 @@
 
 #include "encoder/video_code_choice.h"
 
-void EncoderListsInit(EncoderPlaneLists* lists, uint32_t width, uint32_t rows, bool oldColours) {
-  lists->Width = width;
-  lists->Rows = rows;
-  lists->OldColours = oldColours;
-  for (uint32_t i = 0; i < VideoListCount; ++i) {
-    lists->Values[i].clear();
-    lists->RowEnd[i].clear();
+void EncoderBundlesInit(EncoderPlaneBundles* bundles, uint32_t width, uint32_t rows,
+                        bool oldColours) {
+  bundles->Width = width;
+  bundles->Rows = rows;
+  bundles->OldColours = oldColours;
+  for (uint32_t i = 0; i < VideoBundleCount; ++i) {
+    bundles->Values[i].clear();
+    bundles->RowEnd[i].clear();
   }
-  lists->RowBits.assign(rows, EncoderBitBuffer{});
+  bundles->RowBits.assign(rows, EncoderBitBuffer{});
 }
 
-void EncoderListsEndRow(EncoderPlaneLists* lists, uint32_t row) {
-  for (uint32_t i = 0; i < VideoListCount; ++i) {
-    if (lists->RowEnd[i].size() <= row) lists->RowEnd[i].resize(row + 1);
-    lists->RowEnd[i][row] = uint32_t(lists->Values[i].size());
+void EncoderBundlesEndRow(EncoderPlaneBundles* bundles, uint32_t row) {
+  for (uint32_t i = 0; i < VideoBundleCount; ++i) {
+    if (bundles->RowEnd[i].size() <= row) bundles->RowEnd[i].resize(row + 1);
+    bundles->RowEnd[i][row] = uint32_t(bundles->Values[i].size());
   }
 }
 
-uint32_t EncoderListRowLimit(uint32_t planeWidth, VideoListKind kind) {
+uint32_t EncoderBundleRowLimit(uint32_t planeWidth, VideoBundleKind kind) {
   uint32_t countBits, capacity;
-  VideoListLimits(planeWidth, kind, &countBits, &capacity);
+  VideoBundleLimits(planeWidth, kind, &countBits, &capacity);
   const uint32_t widest = (1u << countBits) - 1;
   return capacity < widest ? capacity : widest;
 }
@@ -40,23 +41,24 @@ uint32_t EncoderCodedColour(uint32_t colour, bool oldColours) {
 
 namespace {
 
-// One refill: values [Begin, End) of a list, read at the start of block row Row. Begin = End is a
-// count of 0, which finishes the list for the rest of the plane.
+// One refill: values [Begin, End) of a bundle, read at the start of block row Row. Begin = End is a
+// count of 0, which finishes the bundle for the rest of the plane.
 struct EncoderChunk {
-  uint32_t List, Row, Begin, End;
+  uint32_t Bundle, Row, Begin, End;
   bool Fill;
 };
 
 struct EncoderPlaneCode {
-  std::vector<EncoderChunk> Chunks;  // by row, then in list order
-  EncoderTreeChoice Trees[VideoListCount];
+  std::vector<EncoderChunk> Chunks;  // by row, then in bundle order
+  EncoderTreeChoice Trees[VideoBundleCount];
   EncoderTreeChoice HighTrees[16];
-  uint8_t Codes[VideoListCount][16];
+  uint8_t Codes[VideoBundleCount][16];
   uint8_t HighCodes[16][16];
 };
 
-bool EncoderHasFillMode(uint32_t list) {
-  return list != VideoListPatterns && list != VideoListDcIntra && list != VideoListDcInter;
+bool EncoderHasFillMode(uint32_t bundle) {
+  return bundle != VideoBundlePatterns && bundle != VideoBundleDcIntra &&
+         bundle != VideoBundleDcInter;
 }
 
 bool EncoderAllEqual(const std::vector<int32_t>& v, uint32_t begin, uint32_t end) {
@@ -66,26 +68,26 @@ bool EncoderAllEqual(const std::vector<int32_t>& v, uint32_t begin, uint32_t end
   return true;
 }
 
-// The refills: at the start of a row, a list whose values are all taken is refilled with the
+// The refills: at the start of a row, a bundle whose values are all taken is refilled with the
 // values of that row or, when the row takes none, of the next row that takes some.
-void EncoderPlanChunks(const EncoderPlaneLists* lists, EncoderPlaneCode* code) {
-  uint32_t written[VideoListCount] = {};
-  bool finished[VideoListCount] = {};
-  for (uint32_t row = 0; row < lists->Rows; ++row) {
-    for (uint32_t list = 0; list < VideoListCount; ++list) {
-      const std::vector<uint32_t>& ends = lists->RowEnd[list];
+void EncoderPlanChunks(const EncoderPlaneBundles* bundles, EncoderPlaneCode* code) {
+  uint32_t written[VideoBundleCount] = {};
+  bool finished[VideoBundleCount] = {};
+  for (uint32_t row = 0; row < bundles->Rows; ++row) {
+    for (uint32_t bundle = 0; bundle < VideoBundleCount; ++bundle) {
+      const std::vector<uint32_t>& ends = bundles->RowEnd[bundle];
       const uint32_t takenBefore = row ? ends[row - 1] : 0;
-      if (finished[list] || written[list] != takenBefore) continue;
-      uint32_t end = written[list];
-      for (uint32_t r = row; r < lists->Rows && end == written[list]; ++r) end = ends[r];
-      EncoderChunk chunk = {list, row, written[list], end, false};
-      if (end == written[list]) {
-        finished[list] = true;
+      if (finished[bundle] || written[bundle] != takenBefore) continue;
+      uint32_t end = written[bundle];
+      for (uint32_t r = row; r < bundles->Rows && end == written[bundle]; ++r) end = ends[r];
+      EncoderChunk chunk = {bundle, row, written[bundle], end, false};
+      if (end == written[bundle]) {
+        finished[bundle] = true;
       } else {
-        chunk.Fill = EncoderHasFillMode(list) &&
-                     EncoderAllEqual(lists->Values[list], chunk.Begin, chunk.End);
+        chunk.Fill = EncoderHasFillMode(bundle) &&
+                     EncoderAllEqual(bundles->Values[bundle], chunk.Begin, chunk.End);
       }
-      written[list] = end;
+      written[bundle] = end;
       code->Chunks.push_back(chunk);
     }
   }
@@ -116,45 +118,45 @@ void EncoderBlockTypeSymbols(const int32_t* values, uint32_t count, Emit emit) {
 }
 
 struct EncoderSymbolCounts {
-  uint64_t List[VideoListCount][16];
+  uint64_t Bundle[VideoBundleCount][16];
   uint64_t High[16][16];
 };
 
 void EncoderCountColour(EncoderSymbolCounts* counts, uint32_t* lastHigh, uint32_t coded) {
   ++counts->High[*lastHigh][coded >> 4];
-  ++counts->List[VideoListColours][coded & 15];
+  ++counts->Bundle[VideoBundleColours][coded & 15];
   *lastHigh = coded >> 4;
 }
 
-void EncoderCountSymbols(const EncoderPlaneLists* lists, const EncoderPlaneCode* code,
+void EncoderCountSymbols(const EncoderPlaneBundles* bundles, const EncoderPlaneCode* code,
                          EncoderSymbolCounts* counts) {
   *counts = EncoderSymbolCounts{};
   uint32_t lastHigh = 0;
   for (const EncoderChunk& c : code->Chunks) {
-    const int32_t* v = lists->Values[c.List].data();
-    uint64_t* n = counts->List[c.List];
+    const int32_t* v = bundles->Values[c.Bundle].data();
+    uint64_t* n = counts->Bundle[c.Bundle];
     const uint32_t end = c.Fill ? c.Begin + 1 : c.End;
-    switch (c.List) {
-      case VideoListBlockTypes:
-      case VideoListSubBlockTypes:
+    switch (c.Bundle) {
+      case VideoBundleBlockTypes:
+      case VideoBundleSubBlockTypes:
         if (!c.Fill)
           EncoderBlockTypeSymbols(v + c.Begin, c.End - c.Begin, [&](uint32_t s) { ++n[s]; });
         break;
-      case VideoListColours:
+      case VideoBundleColours:
         for (uint32_t i = c.Begin; i < end; ++i) {
           EncoderCountColour(counts, &lastHigh,
-                             EncoderCodedColour(uint32_t(v[i]), lists->OldColours));
+                             EncoderCodedColour(uint32_t(v[i]), bundles->OldColours));
         }
         break;
-      case VideoListPatterns:
+      case VideoBundlePatterns:
         for (uint32_t i = c.Begin; i < c.End; ++i) {
           ++n[v[i] & 15];
           ++n[(v[i] >> 4) & 15];
         }
         break;
-      case VideoListXOffsets:
-      case VideoListYOffsets:
-      case VideoListRuns:
+      case VideoBundleXOffsets:
+      case VideoBundleYOffsets:
+      case VideoBundleRuns:
         if (!c.Fill) {
           for (uint32_t i = c.Begin; i < c.End; ++i) ++n[std::abs(v[i]) & 15];
         }
@@ -164,9 +166,9 @@ void EncoderCountSymbols(const EncoderPlaneLists* lists, const EncoderPlaneCode*
 }
 
 void EncoderChooseTrees(const EncoderSymbolCounts* counts, EncoderPlaneCode* code) {
-  for (uint32_t list = 0; list < VideoListCount; ++list) {
-    EncoderChooseCodeTree(counts->List[list], &code->Trees[list]);
-    EncoderTreeCodes(&code->Trees[list].Tree, code->Codes[list]);
+  for (uint32_t bundle = 0; bundle < VideoBundleCount; ++bundle) {
+    EncoderChooseCodeTree(counts->Bundle[bundle], &code->Trees[bundle]);
+    EncoderTreeCodes(&code->Trees[bundle].Tree, code->Codes[bundle]);
   }
   for (uint32_t h = 0; h < 16; ++h) {
     EncoderChooseCodeTree(counts->High[h], &code->HighTrees[h]);
@@ -175,19 +177,19 @@ void EncoderChooseTrees(const EncoderSymbolCounts* counts, EncoderPlaneCode* cod
 }
 
 void EncoderWriteTrees(VideoBitWriter* w, const EncoderPlaneCode* code) {
-  EncoderWriteCodeTree(w, &code->Trees[VideoListBlockTypes]);
-  EncoderWriteCodeTree(w, &code->Trees[VideoListSubBlockTypes]);
+  EncoderWriteCodeTree(w, &code->Trees[VideoBundleBlockTypes]);
+  EncoderWriteCodeTree(w, &code->Trees[VideoBundleSubBlockTypes]);
   for (const EncoderTreeChoice& t : code->HighTrees) EncoderWriteCodeTree(w, &t);
-  EncoderWriteCodeTree(w, &code->Trees[VideoListColours]);
-  EncoderWriteCodeTree(w, &code->Trees[VideoListPatterns]);
-  EncoderWriteCodeTree(w, &code->Trees[VideoListXOffsets]);
-  EncoderWriteCodeTree(w, &code->Trees[VideoListYOffsets]);
-  EncoderWriteCodeTree(w, &code->Trees[VideoListRuns]);
+  EncoderWriteCodeTree(w, &code->Trees[VideoBundleColours]);
+  EncoderWriteCodeTree(w, &code->Trees[VideoBundlePatterns]);
+  EncoderWriteCodeTree(w, &code->Trees[VideoBundleXOffsets]);
+  EncoderWriteCodeTree(w, &code->Trees[VideoBundleYOffsets]);
+  EncoderWriteCodeTree(w, &code->Trees[VideoBundleRuns]);
 }
 
-void EncoderWriteSymbol(VideoBitWriter* w, const EncoderPlaneCode* code, uint32_t list,
+void EncoderWriteSymbol(VideoBitWriter* w, const EncoderPlaneCode* code, uint32_t bundle,
                         uint32_t symbol) {
-  EncoderWriteCode(w, code->Trees[list].Tree.Table, code->Codes[list][symbol]);
+  EncoderWriteCode(w, code->Trees[bundle].Tree.Table, code->Codes[bundle][symbol]);
 }
 
 void EncoderWriteSignedMagnitude(VideoBitWriter* w, int32_t value, uint32_t bits) {
@@ -199,13 +201,13 @@ void EncoderWriteColour(VideoBitWriter* w, const EncoderPlaneCode* code, uint32_
                         uint32_t coded) {
   const uint32_t high = coded >> 4;
   EncoderWriteCode(w, code->HighTrees[*lastHigh].Tree.Table, code->HighCodes[*lastHigh][high]);
-  EncoderWriteSymbol(w, code, VideoListColours, coded & 15);
+  EncoderWriteSymbol(w, code, VideoBundleColours, coded & 15);
   *lastHigh = high;
 }
 
 // The first DC whole, then groups of eight differences sharing one magnitude width.
-void EncoderWriteDcs(VideoBitWriter* w, uint32_t list, const int32_t* v, uint32_t count) {
-  if (list == VideoListDcIntra) {
+void EncoderWriteDcs(VideoBitWriter* w, uint32_t bundle, const int32_t* v, uint32_t count) {
+  if (bundle == VideoBundleDcIntra) {
     EncoderWriteBits(w, uint32_t(v[0]), 11);
   } else {
     EncoderWriteSignedMagnitude(w, v[0], 10);
@@ -223,57 +225,57 @@ void EncoderWriteDcs(VideoBitWriter* w, uint32_t list, const int32_t* v, uint32_
   }
 }
 
-void EncoderWriteChunk(VideoBitWriter* w, const EncoderPlaneLists* lists,
+void EncoderWriteChunk(VideoBitWriter* w, const EncoderPlaneBundles* bundles,
                        const EncoderPlaneCode* code, const EncoderChunk& c, uint32_t* lastHigh) {
   uint32_t countBits, capacity;
-  VideoListLimits(lists->Width, VideoListKind(c.List), &countBits, &capacity);
+  VideoBundleLimits(bundles->Width, VideoBundleKind(c.Bundle), &countBits, &capacity);
   const uint32_t count = c.End - c.Begin;
   EncoderWriteBits(w, count, countBits);
   if (count == 0) return;
-  const int32_t* v = lists->Values[c.List].data() + c.Begin;
-  if (EncoderHasFillMode(c.List)) EncoderWriteBits(w, c.Fill ? 1 : 0, 1);
-  switch (c.List) {
-    case VideoListBlockTypes:
-    case VideoListSubBlockTypes:
+  const int32_t* v = bundles->Values[c.Bundle].data() + c.Begin;
+  if (EncoderHasFillMode(c.Bundle)) EncoderWriteBits(w, c.Fill ? 1 : 0, 1);
+  switch (c.Bundle) {
+    case VideoBundleBlockTypes:
+    case VideoBundleSubBlockTypes:
       if (c.Fill) {
         EncoderWriteBits(w, uint32_t(v[0]), 4);
       } else {
         EncoderBlockTypeSymbols(v, count,
-                                [&](uint32_t s) { EncoderWriteSymbol(w, code, c.List, s); });
+                                [&](uint32_t s) { EncoderWriteSymbol(w, code, c.Bundle, s); });
       }
       break;
-    case VideoListColours:
+    case VideoBundleColours:
       for (uint32_t i = 0; i < (c.Fill ? 1 : count); ++i) {
         EncoderWriteColour(w, code, lastHigh,
-                           EncoderCodedColour(uint32_t(v[i]), lists->OldColours));
+                           EncoderCodedColour(uint32_t(v[i]), bundles->OldColours));
       }
       break;
-    case VideoListPatterns:
+    case VideoBundlePatterns:
       for (uint32_t i = 0; i < count; ++i) {
-        EncoderWriteSymbol(w, code, c.List, uint32_t(v[i]) & 15);
-        EncoderWriteSymbol(w, code, c.List, (uint32_t(v[i]) >> 4) & 15);
+        EncoderWriteSymbol(w, code, c.Bundle, uint32_t(v[i]) & 15);
+        EncoderWriteSymbol(w, code, c.Bundle, (uint32_t(v[i]) >> 4) & 15);
       }
       break;
-    case VideoListXOffsets:
-    case VideoListYOffsets:
+    case VideoBundleXOffsets:
+    case VideoBundleYOffsets:
       if (c.Fill) {
         EncoderWriteSignedMagnitude(w, v[0], 4);
         break;
       }
       for (uint32_t i = 0; i < count; ++i) {
-        EncoderWriteSymbol(w, code, c.List, uint32_t(std::abs(v[i])));
+        EncoderWriteSymbol(w, code, c.Bundle, uint32_t(std::abs(v[i])));
         if (v[i] != 0) EncoderWriteBits(w, v[i] < 0 ? 1 : 0, 1);
       }
       break;
-    case VideoListDcIntra:
-    case VideoListDcInter:
-      EncoderWriteDcs(w, c.List, v, count);
+    case VideoBundleDcIntra:
+    case VideoBundleDcInter:
+      EncoderWriteDcs(w, c.Bundle, v, count);
       break;
-    case VideoListRuns:
+    case VideoBundleRuns:
       if (c.Fill) {
         EncoderWriteBits(w, uint32_t(v[0]), 4);
       } else {
-        for (uint32_t i = 0; i < count; ++i) EncoderWriteSymbol(w, code, c.List, uint32_t(v[i]));
+        for (uint32_t i = 0; i < count; ++i) EncoderWriteSymbol(w, code, c.Bundle, uint32_t(v[i]));
       }
       break;
   }
@@ -308,16 +310,17 @@ uint64_t EncoderTotal(const uint64_t counts[16]) {
 // motion values, average bits of colours, pattern rows and runs (where enough were written).
 void EncoderLearnCosts(const EncoderSymbolCounts* counts, const EncoderPlaneCode* code,
                        VideoEncoderCosts* costs) {
-  const uint64_t types = EncoderTotal(counts->List[VideoListBlockTypes]);
-  const uint64_t subTypes = EncoderTotal(counts->List[VideoListSubBlockTypes]);
-  const uint64_t motion = EncoderTotal(counts->List[VideoListXOffsets]);
+  const uint64_t types = EncoderTotal(counts->Bundle[VideoBundleBlockTypes]);
+  const uint64_t subTypes = EncoderTotal(counts->Bundle[VideoBundleSubBlockTypes]);
+  const uint64_t motion = EncoderTotal(counts->Bundle[VideoBundleXOffsets]);
   for (uint32_t s = 0; s < 16; ++s) {
     EncoderBlend(&costs->BlockType[s],
-                 EncoderSymbolCost(counts->List[VideoListBlockTypes][s], types));
+                 EncoderSymbolCost(counts->Bundle[VideoBundleBlockTypes][s], types));
     EncoderBlend(&costs->SubType[s],
-                 EncoderSymbolCost(counts->List[VideoListSubBlockTypes][s], subTypes));
-    EncoderBlend(&costs->Motion[s],
-                 EncoderSymbolCost(counts->List[VideoListXOffsets][s], motion) + (s ? 1.0f : 0.0f));
+                 EncoderSymbolCost(counts->Bundle[VideoBundleSubBlockTypes][s], subTypes));
+    EncoderBlend(
+        &costs->Motion[s],
+        EncoderSymbolCost(counts->Bundle[VideoBundleXOffsets][s], motion) + (s ? 1.0f : 0.0f));
   }
   uint64_t colours = 0, highBits = 0;
   for (uint32_t h = 0; h < 16; ++h) {
@@ -329,29 +332,30 @@ void EncoderLearnCosts(const EncoderSymbolCounts* counts, const EncoderPlaneCode
   }
   if (colours >= 64) {
     const float low =
-        EncoderAverageBits(counts->List[VideoListColours], &code->Trees[VideoListColours],
-                           code->Codes[VideoListColours], 4.0f);
+        EncoderAverageBits(counts->Bundle[VideoBundleColours], &code->Trees[VideoBundleColours],
+                           code->Codes[VideoBundleColours], 4.0f);
     EncoderBlend(&costs->Colour, float(highBits) / float(colours) + low);
   }
-  if (EncoderTotal(counts->List[VideoListPatterns]) >= 64) {
-    EncoderBlend(&costs->Pattern, 2 * EncoderAverageBits(counts->List[VideoListPatterns],
-                                                         &code->Trees[VideoListPatterns],
-                                                         code->Codes[VideoListPatterns], 4.0f));
+  if (EncoderTotal(counts->Bundle[VideoBundlePatterns]) >= 64) {
+    EncoderBlend(&costs->Pattern, 2 * EncoderAverageBits(counts->Bundle[VideoBundlePatterns],
+                                                         &code->Trees[VideoBundlePatterns],
+                                                         code->Codes[VideoBundlePatterns], 4.0f));
   }
-  if (EncoderTotal(counts->List[VideoListRuns]) >= 32) {
+  if (EncoderTotal(counts->Bundle[VideoBundleRuns]) >= 32) {
     EncoderBlend(&costs->Run,
-                 EncoderAverageBits(counts->List[VideoListRuns], &code->Trees[VideoListRuns],
-                                    code->Codes[VideoListRuns], 4.0f));
+                 EncoderAverageBits(counts->Bundle[VideoBundleRuns], &code->Trees[VideoBundleRuns],
+                                    code->Codes[VideoBundleRuns], 4.0f));
   }
 }
 
 }  // namespace
 
-std::vector<uint8_t> EncoderWritePlane(const EncoderPlaneLists* lists, VideoEncoderCosts* costs) {
+std::vector<uint8_t> EncoderWritePlane(const EncoderPlaneBundles* bundles,
+                                       VideoEncoderCosts* costs) {
   EncoderPlaneCode code;
-  EncoderPlanChunks(lists, &code);
+  EncoderPlanChunks(bundles, &code);
   EncoderSymbolCounts counts;
-  EncoderCountSymbols(lists, &code, &counts);
+  EncoderCountSymbols(bundles, &code, &counts);
   EncoderChooseTrees(&counts, &code);
   if (costs) EncoderLearnCosts(&counts, &code, costs);
 
@@ -359,11 +363,11 @@ std::vector<uint8_t> EncoderWritePlane(const EncoderPlaneLists* lists, VideoEnco
   EncoderWriteTrees(&w, &code);
   uint32_t lastHigh = 0;
   size_t next = 0;
-  for (uint32_t row = 0; row < lists->Rows; ++row) {
+  for (uint32_t row = 0; row < bundles->Rows; ++row) {
     for (; next < code.Chunks.size() && code.Chunks[next].Row == row; ++next) {
-      EncoderWriteChunk(&w, lists, &code, code.Chunks[next], &lastHigh);
+      EncoderWriteChunk(&w, bundles, &code, code.Chunks[next], &lastHigh);
     }
-    EncoderWriteBuffer(&w, &lists->RowBits[row]);
+    EncoderWriteBuffer(&w, &bundles->RowBits[row]);
   }
   return EncoderFinishPlane(&w);
 }

@@ -1,5 +1,5 @@
-// The value lists of one plane, as the blocks take them, and the writing of the plane's stream:
-// code trees, then per block row the list refills followed by the row's inline bits.
+// The value bundles of one plane, as the blocks take them, and the writing of the plane's stream:
+// code trees, then per block row the bundle refills followed by the row's inline bits.
 #pragma once
 
 #include <cstdint>
@@ -9,27 +9,29 @@
 #include "encoder/video_encoder.h"
 #include "video/bundles.h"
 
-struct EncoderPlaneLists {
+struct EncoderPlaneBundles {
   uint32_t Width = 0;       // plane width in pixels
   uint32_t Rows = 0;        // block rows
   bool OldColours = false;  // versions before 'i' code colours as offsets from 128
   // Values in the order the blocks take them: block and sub-block types, colours, pattern rows,
   // motion offsets as signed values, DCs, runs minus one.
-  std::vector<int32_t> Values[VideoListCount];
-  std::vector<uint32_t> RowEnd[VideoListCount];  // values taken up to the end of each row
+  std::vector<int32_t> Values[VideoBundleCount];
+  std::vector<uint32_t> RowEnd[VideoBundleCount];  // values taken up to the end of each row
   std::vector<EncoderBitBuffer> RowBits;         // inline bits of each row
 };
 
-void EncoderListsInit(EncoderPlaneLists* lists, uint32_t width, uint32_t rows, bool oldColours);
+void EncoderBundlesInit(EncoderPlaneBundles* bundles, uint32_t width, uint32_t rows,
+                        bool oldColours);
 // Closes block row `row` (rows are closed in order).
-void EncoderListsEndRow(EncoderPlaneLists* lists, uint32_t row);
+void EncoderBundlesEndRow(EncoderPlaneBundles* bundles, uint32_t row);
 // The largest number of values one refill can carry for the plane's width: a block row never
-// takes more than this from a list.
-uint32_t EncoderListRowLimit(uint32_t planeWidth, VideoListKind kind);
+// takes more than this from a bundle.
+uint32_t EncoderBundleRowLimit(uint32_t planeWidth, VideoBundleKind kind);
 
 // The plane's bit stream, padded to the end of the last word the decoder loads. Also returns, in
 // costs, the bits each value would take with the trees chosen (estimates for the next frame).
-std::vector<uint8_t> EncoderWritePlane(const EncoderPlaneLists* lists, VideoEncoderCosts* costs);
+std::vector<uint8_t> EncoderWritePlane(const EncoderPlaneBundles* bundles,
+                                       VideoEncoderCosts* costs);
 
 // The colour byte that decodes to `colour`; versions before 'i' cannot show 0 (use 1).
 uint32_t EncoderCodedColour(uint32_t colour, bool oldColours);
