@@ -3,7 +3,7 @@
 # would, with nothing but pkg-config's flags: the README's example linked with the shared library
 # and, from a moved copy of the tree without the shared library, statically (pkg-config --static);
 # both run on a movie. The interface program checks that the header, the library and vexa.pc give
-# one version.
+# one version; the shared library must export exactly the functions the headers mark VEXA_API.
 #   install_test.sh BUILD_DIR CC README_EXAMPLE.c C_API.c VEXA
 set -euo pipefail
 build=$1 cc=$2 example=$3 capi=$4 vexa=$5
@@ -36,6 +36,13 @@ if ! readelf -d "$tmp/shared" | grep -q 'NEEDED.*libvexa'; then
 fi
 if readelf -d "$tmp/static" | grep -q 'NEEDED.*libvexa'; then
   echo "the static build needs libvexa.so" >&2
+  exit 1
+fi
+api=$(grep -ho '^VEXA_API [^(]*(' "$tmp"/installed/include/vexa/*.h | sed -E 's/.*[ *]([A-Za-z0-9_]+)\($/\1/' | sort)
+exported=$(nm -D --defined-only "$libdir/libvexa.so" | awk '{print $3}' | sort)
+if [ "$api" != "$exported" ]; then
+  echo "libvexa.so exports other symbols than the interface:" >&2
+  diff <(echo "$api") <(echo "$exported") >&2 || true
   exit 1
 fi
 version=$(PKG_CONFIG_PATH=$(dirname "$(find "$tmp/installed" -name vexa.pc)") pkg-config --modversion vexa)
