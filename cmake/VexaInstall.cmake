@@ -12,7 +12,8 @@ endif()
 # vexa.pc finds the prefix from its own place (${pcfiledir}), so the installed tree works under
 # whatever prefix it was installed to, and wherever it is moved.
 if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
-  message(FATAL_ERROR "vexa.pc needs CMAKE_INSTALL_LIBDIR and CMAKE_INSTALL_INCLUDEDIR relative to the prefix")
+  message(FATAL_ERROR
+    "vexa.pc needs CMAKE_INSTALL_LIBDIR and CMAKE_INSTALL_INCLUDEDIR relative to the prefix")
 endif()
 file(RELATIVE_PATH VEXA_PC_PREFIX_FROM_PCDIR /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 string(REGEX REPLACE "/$" "" VEXA_PC_PREFIX_FROM_PCDIR ${VEXA_PC_PREFIX_FROM_PCDIR})
@@ -21,10 +22,11 @@ string(REGEX REPLACE "/$" "" VEXA_PC_PREFIX_FROM_PCDIR ${VEXA_PC_PREFIX_FROM_PCD
 # (its runtime and libm), and the OS libraries behind the platform layer.
 set(VEXA_PC_LIBS_PRIVATE "")
 foreach(lib ${CMAKE_CXX_IMPLICIT_LINK_LIBRARIES})
-  if(NOT lib IN_LIST CMAKE_C_IMPLICIT_LINK_LIBRARIES AND NOT "-l${lib}" IN_LIST VEXA_PC_LIBS_PRIVATE)
+  if(NOT lib IN_LIST CMAKE_C_IMPLICIT_LINK_LIBRARIES)
     list(APPEND VEXA_PC_LIBS_PRIVATE -l${lib})
   endif()
 endforeach()
+list(REMOVE_DUPLICATES VEXA_PC_LIBS_PRIVATE)
 if(WIN32)
   list(APPEND VEXA_PC_LIBS_PRIVATE -lwinmm)
 else()

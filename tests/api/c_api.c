@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   char version[32];
   snprintf(version, sizeof version, "%d.%d.%d", VEXA_VERSION_MAJOR, VEXA_VERSION_MINOR,
            VEXA_VERSION_PATCH);
-  if (argc != 2 || strcmp(argv[1], version) != 0) return Fail("the header's version differs");
+  if (argc != 2 || strcmp(argv[1], version) != 0)
+    return Fail("the header's version is not the one given");
   if (VexaVersion() != VEXA_VERSION) return Fail("the library's version differs");
 
   uint32_t bytes = 0;

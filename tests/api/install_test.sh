@@ -15,15 +15,19 @@ cmake --install "$build" --prefix "$tmp/installed" >/dev/null
 cp -a "$tmp/installed" "$tmp/moved"
 find "$tmp/moved" -name 'libvexa.so*' -delete
 
+# pkg-config with the tree under ROOT searched first.
+pkg_config_in() {
+  local root=$1
+  shift
+  PKG_CONFIG_PATH=$(dirname "$(find "$root" -name vexa.pc)") pkg-config "$@"
+}
 # Builds SOURCE into OUT against the tree under ROOT with the pkg-config options given.
 build_against() {
   local root=$1 source=$2 out=$3
   shift 3
-  local pcdir
-  pcdir=$(dirname "$(find "$root" -name vexa.pc)")
   # shellcheck disable=SC2046 # pkg-config's output is a list of options
   "$cc" -std=c11 -Wall -Wextra -pedantic -Werror "$source" -o "$out" \
-    $(PKG_CONFIG_PATH=$pcdir pkg-config "$@" --cflags --libs vexa)
+    $(pkg_config_in "$root" "$@" --cflags --libs vexa)
 }
 build_against "$tmp/installed" "$example" "$tmp/shared"
 build_against "$tmp/installed" "$capi" "$tmp/c_api"
@@ -38,13 +42,14 @@ if readelf -d "$tmp/static" | grep -q 'NEEDED.*libvexa'; then
   echo "the static build needs libvexa.so" >&2
   exit 1
 fi
-api=$(grep -ho '^VEXA_API [^(]*(' "$tmp"/installed/include/vexa/*.h | sed -E 's/.*[ *]([A-Za-z0-9_]+)\($/\1/' | sort)
+api=$(grep -ho '^VEXA_API [^(]*(' "$tmp"/installed/include/vexa/*.h |
+  sed -E 's/.*[ *]([A-Za-z0-9_]+)\($/\1/' | sort)
 exported=$(nm -D --defined-only "$libdir/libvexa.so" | awk '{print $3}' | sort)
 if [ "$api" != "$exported" ]; then
   echo "libvexa.so exports other symbols than the interface:" >&2
   diff <(echo "$api") <(echo "$exported") >&2 || true
   exit 1
 fi
-version=$(PKG_CONFIG_PATH=$(dirname "$(find "$tmp/installed" -name vexa.pc)") pkg-config --modversion vexa)
+version=$(pkg_config_in "$tmp/installed" --modversion vexa)
 LD_LIBRARY_PATH=$libdir "$tmp/c_api" "$version"
 LD_LIBRARY_PATH=$libdir "$here/readme_example_test.sh" "$vexa" "$tmp/shared" "$tmp/static"
