@@ -12,10 +12,8 @@
 
 #include "encoder/audio_encoder.h"
 #include "encoder/movie_writer.h"
-#include "vexa/movie.h"
-#ifdef VEXA_SEEDS_VIDEO_ENCODER
 #include "encoder/video_encoder.h"
-#endif
+#include "vexa/movie.h"
 
 namespace {
 
@@ -52,11 +50,9 @@ void DrawPicture(uint32_t width, uint32_t height, uint32_t frame, std::vector<ui
     }
 }
 
-// The video data of each frame: our encoder's where it is built, else bytes that at least carry
-// the plane lengths of the revision.
+// The video data of each frame, made by our encoder.
 std::vector<std::vector<uint8_t>> EncodeVideo(const SeedMovie& s, std::vector<bool>* keys) {
   std::vector<std::vector<uint8_t>> frames;
-#ifdef VEXA_SEEDS_VIDEO_ENCODER
   VideoEncoderConfig config;
   config.Version = s.Version;
   config.Width = s.Width;
@@ -86,18 +82,6 @@ std::vector<std::vector<uint8_t>> EncodeVideo(const SeedMovie& s, std::vector<bo
     keys->push_back(out.IsKey);
   }
   VideoEncoderFree(&encoder);
-#else
-  uint32_t state = s.Width * 7919u + s.Height;
-  for (uint32_t k = 0; k < s.Frames; ++k) {
-    std::vector<uint8_t> data;
-    if (s.VideoFlags & VideoFlagAlpha) PutLe32(&data, 68);
-    for (uint32_t i = 0; data.size() < 4 + 64 && i < 64; ++i) data.push_back(0);
-    if (s.Version == 'i') PutLe32(&data, 68);
-    for (uint32_t i = 0; i < 192; ++i) data.push_back(uint8_t((state = state * 1103515245u + 12345u) >> 24));
-    frames.push_back(data);
-    keys->push_back(k == 0);
-  }
-#endif
   return frames;
 }
 

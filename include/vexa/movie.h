@@ -52,7 +52,7 @@ VEXA_EXTERN_C_BEGIN
 /* "None" for the pending numeric values. */
 #define MOVIE_PENDING_NONE 0xFFFFFFFFu
 
-typedef struct Movie Movie;
+/* The typedef of Movie comes with vexa/sound_channel.h (a track's open is handed its movie). */
 
 /* The fixed 44-byte header at the start of every movie file. */
 typedef struct MovieHeader {
