@@ -5,12 +5,14 @@
 #include "core/movie_internal.h"
 #include "core/movie_pending.h"
 #include "core/movie_timing.h"
+#include "core/sound_pump.h"
 #include "io/service.h"
 
 void MovieClose(Movie* m) {
   if (!m) return;
+  SoundPumpRest(m);
   MoviePause(m, 1);
-  if (MovieCloseHookFunc hook = MoviePending()->CloseHook) hook(m);
+  if (MovieCloseHookFunc hook = MovieCloseHook()) hook(m);
 
   ServiceLeaveMovie(m);
   MovieCloseTracks(m);

@@ -136,7 +136,12 @@ struct Movie {
   uint32_t AllKeyFrames;
   void* PlanesBlock;
   void* DecodeScratch[2];          /* the video decoder's scratch: luma half, other half */
-  uint32_t VideoDecoded;           /* some of this frame's video was decoded */
+  uint32_t VideoDecoded;           /* bit 0: some of this frame's video was decoded; bit 1: the
+                                      second half of a split decode marked ChangeMapHalf */
+  uint32_t FrameDataBytes;         /* frame bytes the frame buffer (or the data held in memory,
+                                      counted from the first frame) really holds */
+  uint8_t* ChangeMapHalf;          /* the change map the second half of a split decode writes;
+                                      merged into ChangeMapCur when the frame ends */
 };
 
 /* The playback summary, filled by MovieGetSummary. */

@@ -70,7 +70,7 @@ struct SoundSelection : ::testing::Test {
     EXPECT_NE(m, nullptr) << MovieGetError();
     return m;
   }
-  static SoundOpenFunction Installed() { return MoviePending()->SoundOpen; }
+  static SoundOpenFunction Installed() { return MovieSoundOpener(); }
 };
 
 TEST_F(SoundSelection, TheSelectorIsCalledWithZeroAndItsOpenFunctionServesNewMovies) {
