@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr size_t kFrameRateField = 28;
-
 // An allocator hook that behaves like a machine whose memory runs out: blocks above the limit
 // fail, smaller ones come from the library's heap. It counts the refusals.
 uint32_t gLimit = 0;
@@ -100,31 +98,6 @@ TEST(LargestPicture, OpensWithoutFrameBuffersAndSteps) {
   // Without planes there is nothing to copy.
   uint8_t pixel[4];
   EXPECT_EQ(MovieCopyToSurface(m, pixel, 4, 1, 0, 0, 0, 0, 1, 1, SurfaceBGRX32), 0u);
-  MovieClose(m);
-}
-
-// A frame rate above 2^30 made the statistics rings' size wrap to a few bytes, and the first
-// frame's end wrote far past them.
-TEST(HugeFrameRate, StatisticsRingsTooLargeFailTheOpen) {
-  std::vector<uint8_t> image = TestMakeMovie(Picture(16, 16, 4));
-  TestPutLe32(&image, kFrameRateField, 0x4000000Fu);
-  EXPECT_EQ(OpenImage(image), nullptr);
-  EXPECT_STREQ(MovieGetError(), "Out of memory.");
-  TestPutLe32(&image, kFrameRateField, 0xFFFFFFFFu);
-  EXPECT_EQ(OpenImage(image), nullptr);
-  EXPECT_STREQ(MovieGetError(), "Out of memory.");
-}
-
-TEST(HugeFrameRate, HighButAllocatableRatesStillPlay) {
-  std::vector<uint8_t> image = TestMakeMovie(Picture(16, 16, 4));
-  TestPutLe32(&image, kFrameRateField, 100000);
-  Movie* m = OpenImage(image);
-  ASSERT_NE(m, nullptr) << MovieGetError();
-  EXPECT_EQ(m->WindowFrames, 100000u);
-  EXPECT_EQ(PlayAll(m), 4u);
-  RealtimeStats stats;
-  MovieGetRealtimeStats(m, &stats);
-  EXPECT_EQ(stats.FrameRate, 100000u);
   MovieClose(m);
 }
 

@@ -31,7 +31,7 @@ std::vector<uint8_t> MakeEncodedMovie(char version, uint32_t frames) {
   MovieWriterConfig config;
   config.Version = version, config.Width = kWidth, config.Height = kHeight;
   config.FrameRate = kFps, config.VideoFlags = VideoEncoderVideoFlags(&vc);
-  config.Tracks = {{7, AudioEncoderTrackFormat(ac), AudioEncoderMaxPacketBytes(&audio, kPcmPerFrame)}};
+  config.Tracks = {{7, AudioEncoderTrackFormat(ac), AudioEncoderMaxPacketBytes(&audio, 2 * kPcmPerFrame)}};
   MovieWriter writer;
   MovieWriterInit(&writer, config);
   std::vector<uint8_t> y(kWidth * kHeight), u(kWidth * kHeight / 4), v(kWidth * kHeight / 4);
