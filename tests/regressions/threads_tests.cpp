@@ -46,10 +46,9 @@ std::vector<uint8_t> MakeEncodedMovie(char version, uint32_t frames) {
                                    {kWidth, kWidth / 2, kWidth / 2, 0}};
     VideoEncodedFrame encoded;
     if (!VideoEncodeFrame(&video, &picture, &encoded)) return {};
-    for (uint32_t i = 0; i < kPcmPerFrame; ++i) {
-      const double t = double(k * kPcmPerFrame + i) / kRate;
-      pcm[2 * i] = int16_t(8000 * std::sin(2 * 3.14159265358979 * 440 * t));
-      pcm[2 * i + 1] = int16_t(8000 * std::sin(2 * 3.14159265358979 * 660 * t));
+    for (uint32_t i = 0; i < 2 * kPcmPerFrame; ++i) {  // 440 Hz left, 660 Hz right
+      const double t = double(k * kPcmPerFrame + i / 2) / kRate;
+      pcm[i] = int16_t(8000 * std::sin(6.2831853 * (440 + 220 * (i % 2)) * t));
     }
     MovieWriterFrame frame{{AudioEncodePacket(&audio, pcm.data(), kPcmPerFrame)}, encoded.Data, encoded.IsKey};
     if (k + 1 == frames) AudioMergePackets(&frame.Audio[0], AudioEncodeFlush(&audio));
@@ -63,8 +62,7 @@ std::vector<uint8_t> MakeEncodedMovie(char version, uint32_t frames) {
 int ChooseCapture(void* user, Movie*, uint32_t, WavSink* sink) {
   WavCapture* capture = static_cast<WavCapture*>(user);
   capture->Memory = WavMemory{capture->Bytes.data(), capture->Bytes.size(), 0, 0, 0};
-  WavMemorySink(&capture->Memory, sink);
-  return 1;
+  return WavMemorySink(&capture->Memory, sink), 1;
 }
 
 WavCapture::WavCapture() {
@@ -108,7 +106,6 @@ TEST(Threads, SplitDecodeWithReadAheadAndSoundServiceThreadsShowsTheWholeDecode)
   for (char version : {'i', 'h'}) {
     SCOPED_TRACE(version);
     const std::vector<uint8_t> image = MakeEncodedMovie(version, kFrames);
-    ASSERT_FALSE(image.empty());
     MovieSetPendingImageSize(uint32_t(image.size()));
     Movie* reference = MovieOpen(image.data(), OpenFromMemory | OpenNeverSkip);
     ASSERT_NE(reference, nullptr) << MovieGetError();
@@ -122,7 +119,6 @@ TEST(Threads, SplitDecodeWithReadAheadAndSoundServiceThreadsShowsTheWholeDecode)
     MovieSetPendingIoBufferSize(STREAM_MIN_BUFFER);
     Movie* m = MovieOpen(path.c_str(), OpenTrackList | OpenIoBufferSize | OpenNeverSkip);
     ASSERT_NE(m, nullptr) << MovieGetError();
-    EXPECT_EQ(m->NumOpenTracks, 1u);
     EXPECT_EQ(Play(m, true), expected);
     MovieClose(m);
     // Every sample of every frame reached the file: the close hands over what the ring holds.
