@@ -4,13 +4,15 @@
 #include "core/movie_internal.h"
 #include "core/movie_pending.h"
 #include "core/movie_timing.h"
+#include "core/sound_pump.h"
 #include "io/service.h"
 #include "platform/mem.h"
 
 void MovieClose(Movie* m) {
   if (!m) return;
+  SoundPumpRest(m);
   MoviePause(m, 1);
-  if (MovieCloseHookFunc hook = MoviePending()->CloseHook) hook(m);
+  if (MovieCloseHookFunc hook = MovieCloseHook()) hook(m);
 
   ServiceLeave(&m->Reader.IoNode, &m->SoundNode);
   MovieCloseTracks(m);

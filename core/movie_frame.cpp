@@ -66,20 +66,35 @@ void DecodeVideo(Movie* m, uint32_t what, uint64_t videoStart) {
   uint32_t flags;
   if (!m->VideoOn || !m->Planes || videoStart >= m->FrameBytes || !VideoFlagsForHalf(m, what, &flags))
     return;
-  void* scratch = m->DecodeScratch[(what & DecodeAll) == DecodeSoundAndRest ? 1 : 0];
-  uint32_t changed = VideoDecodeFrame(m->Planes, m->ChangeMapCur, m->BlocksPerRow,
+  const bool secondHalf = (what & DecodeAll) == DecodeSoundAndRest;
+  void* scratch = m->DecodeScratch[secondHalf ? 1 : 0];
+  // The second half marks its own map (the luma half may be marking ChangeMapCur at the same
+  // time); MovieFrameEnd merges it.
+  uint8_t* map = m->ChangeMapCur;
+  if (secondHalf && map && m->ChangeMapHalf) {
+    map = m->ChangeMapHalf;
+    std::atomic_ref<uint32_t>(m->VideoDecoded).fetch_or(2, std::memory_order_relaxed);
+  }
+  uint32_t changed = VideoDecodeFrame(m->Planes, map, m->BlocksPerRow,
                                       m->FramePtr + videoStart,
                                       m->FramePtr + m->FrameBytes, m->DecodeScratchSizes, flags,
                                       m->VideoFlags, scratch);
   RaiseShared(m->ChangedPercentMax, changed);
-  std::atomic_ref<uint32_t>(m->VideoDecoded).store(1, std::memory_order_relaxed);
+  std::atomic_ref<uint32_t>(m->VideoDecoded).fetch_or(1, std::memory_order_relaxed);
+}
+
+// Adds the second half's marks to the frame's change map and clears them for the next frame.
+void MergeHalfMap(Movie* m) {
+  if (!(m->VideoDecoded & 2) || !m->ChangeMapCur) return;
+  for (uint32_t i = 0; i < m->ChangeMapBytes; ++i) m->ChangeMapCur[i] |= m->ChangeMapHalf[i];
+  std::memset(m->ChangeMapHalf, 0, m->ChangeMapBytes);
 }
 
 // Makes the decoded set current, unless nothing of this frame's video was decoded (the other
 // set then still holds the frame before the previous one).
 void SwitchPlaneSet(Movie* m) {
   VideoPlanes* p = m->Planes;
-  if (!p || !m->VideoDecoded) return;
+  if (!p || !(m->VideoDecoded & 1)) return;
   uint32_t other = p->Current ^ 1;
   if (p->Sets[other][PlaneY].Pixels) p->Current = other;
 }
@@ -169,6 +184,7 @@ uint32_t MovieFrameEnd(Movie* m, uint32_t now) {
   } else if (m->NumOpenTracks) {
     SoundPump(m);
   }
+  MergeHalfMap(m);
   m->ChangeMapLast = m->ChangeMapCur;
   if (m->ChangeMapLast) m->NumRects = -1;
   m->FramesPlayed++;

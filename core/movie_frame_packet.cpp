@@ -1,5 +1,6 @@
 // Loading a frame's packet: from the preloaded data, or through the stream reader into the
 // frame buffer.
+#include <atomic>
 #include <cstring>
 
 #include "core/movie_header.h"
@@ -28,11 +29,18 @@ void MovieLoadFramePacket(Movie* m, uint32_t frame) {
   if (i == 0) NoteLoopStart(m);
 
   FrameLocation at = MovieLocateFrame(m->FrameIndex, i + 1);
+  // A frame reaching past the data that really exists is cut there, and counts as a read error.
+  const uint32_t from = m->Preloaded ? at.Offset - (m->FrameIndex[0] & ~1u) : 0;
+  const uint32_t held = from < m->FrameDataBytes ? m->FrameDataBytes - from : 0;
+  if (at.Bytes > held) {
+    at.Bytes = held;
+    std::atomic_ref<uint32_t>(m->Reader.ReadError).store(1);
+  }
   m->FrameOffset = at.Offset;
   m->FrameIsKey = at.IsKey;
   m->FrameBytes = at.Bytes;
   if (m->Preloaded) {
-    m->FramePtr = m->Preloaded + (at.Offset - (m->FrameIndex[0] & ~1u));
+    m->FramePtr = m->Preloaded + (from < m->FrameDataBytes ? from : m->FrameDataBytes);
   } else {
     StreamReader* r = &m->Reader;
     uint32_t got = r->StreamReadFrame(r, i, at.Offset, m->FramePtr, at.Bytes);

@@ -60,11 +60,13 @@ uint64_t MovieTablesBytes(uint32_t numTracks, uint32_t indexEntries) {
 
 int MovieScanFrameIndex(const uint32_t* e, uint32_t frames, uint32_t window, uint64_t fileLength,
                         uint32_t largestFrame, FrameIndexScan* result) {
-  uint32_t allKey = 1;
+  uint32_t allKey = 1, largest = 0;
   for (uint32_t k = 0; k < frames; ++k) {
     if (e[k + 1] <= e[k]) return 0;
     // A stored frame must fit the frame buffer and the file, or loading it would overrun.
-    if ((e[k + 1] & ~1u) - (e[k] & ~1u) > largestFrame) return 0;
+    const uint32_t bytes = (e[k + 1] & ~1u) - (e[k] & ~1u);
+    if (bytes > largestFrame) return 0;
+    if (bytes > largest) largest = bytes;
     allKey &= e[k] & 1;
   }
   if ((e[frames] & ~1u) > fileLength) return 0;
@@ -80,12 +82,15 @@ int MovieScanFrameIndex(const uint32_t* e, uint32_t frames, uint32_t window, uin
     }
   }
   if (peak == 0) {
-    peak = uint32_t(uint64_t(e[frames] - e[0]) * window / frames);
+    // Saturated: with a window of billions of frames the proportion passes 32 bits.
+    const uint64_t scaled = uint64_t(e[frames] - e[0]) * window / frames;
+    peak = scaled > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(scaled);
     peakFrame = 0;
   }
   result->PeakSecondBytes = peak;
   result->PeakSecondFrame = peakFrame;
   result->AllKeyFrames = allKey;
+  result->LargestFrameBytes = largest;
   return 1;
 }
 

@@ -23,6 +23,8 @@ const char* MovieCheckHeader(const MovieHeader* header);
 uint32_t MovieVersionFlags(char version);
 // The file's frames per second rounded to a whole number, at least 1.
 uint32_t MovieRoundedFps(uint32_t frameRate, uint32_t frameRateDiv);
+// Frames of the statistics window: the file's rounded frames per second, at most this many.
+constexpr uint32_t kMaxWindowFrames = 1024;
 // Bytes of the track tables and index that follow the header.
 uint64_t MovieTablesBytes(uint32_t numTracks, uint32_t indexEntries);
 
@@ -30,6 +32,7 @@ struct FrameIndexScan {
   uint32_t PeakSecondBytes;
   uint32_t PeakSecondFrame;  // 0-based frame where the peak window starts
   uint32_t AllKeyFrames;
+  uint32_t LargestFrameBytes;  // the largest stored frame, as the index measures it
 };
 
 // Checks that entries 0..frames increase, that no frame lies beyond fileLength or is larger

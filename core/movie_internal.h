@@ -5,8 +5,9 @@
 
 #include "vexa/movie.h"
 
-// Track selection and opening, as part of the open.
-void MovieSelectTracks(Movie* movie);
+// Track selection (the first file track of each identifier, in list order) and opening, as part
+// of the open.
+void MovieSelectTracks(Movie* movie, const uint32_t* ids, uint32_t count);
 void MovieOpenTracks(Movie* movie);
 // Closes every open track's channel and frees its decoder and ring.
 void MovieCloseTracks(Movie* movie);

@@ -19,12 +19,17 @@ const char* const kKeepOpenerError = "";
 struct OpenContext {
   Movie local;
   MovieHeader header;
-  const uint8_t* image;     // OpenFromMemory: the caller's file image
-  uint64_t fileLength;      // bytes of the movie as far as the open can tell
+  PendingOpenValues pending;  // the values this open took (all of them, used or not)
+  const uint8_t* image;       // OpenFromMemory: the caller's file image
+  uint64_t fileLength;        // bytes of the movie: the header's claim, within a known image size
+  uint64_t available;         // bytes that really exist: the file's or image's length, when known
+  uint32_t largestFrame;      // the largest stored frame, from the index scan
   bool streamOpen;
-  Movie* movie;             // the allocated record, once it exists
+  Movie* movie;               // the allocated record, once it exists
   uint32_t simulatedSpeed;
 };
+
+uint32_t Saturate32(uint64_t n) { return n > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(n); }
 
 // Ends a failed open: frees what exists, closes the stream and leaves the error text.
 Movie* FailOpen(OpenContext* c, const char* error) {
@@ -45,16 +50,16 @@ Movie* FailOpen(OpenContext* c, const char* error) {
 // Opens the stream (unless the file is in memory) and reads the 44 header bytes.
 const char* ReadHeader(OpenContext* c, const void* name, uint32_t flags) {
   uint8_t bytes[MOVIE_HEADER_BYTES];
-  PendingOpenValues* pending = MoviePending();
+  const PendingOpenValues* pending = &c->pending;
   if (flags & OpenFromMemory) {
     c->image = static_cast<const uint8_t*>(name);
-    if (!c->image) return kErrorNotVexa;
+    // A known image size (MOVIE_PENDING_NONE: unknown) must hold the header before it is read.
+    if (!c->image || pending->ImageSize < MOVIE_HEADER_BYTES) return kErrorNotVexa;
     std::memcpy(bytes, c->image, MOVIE_HEADER_BYTES);
   } else {
     StreamReader* r = &c->local.Reader;
     StreamOpener opener = (flags & OpenCustomStream) && pending->StreamOpen ? pending->StreamOpen
                                                                             : StreamOpenFile;
-    pending->StreamOpen = nullptr;
     if (!opener(r, name, flags)) {
       if (!MovieHasError()) MovieSetError(kErrorOpeningFile);
       return kKeepOpenerError;
@@ -79,7 +84,7 @@ uint32_t EffectiveFlags(const MovieHeader* h, uint32_t callerFlags) {
 void ApplyHeader(OpenContext* c, uint32_t callerFlags) {
   const MovieHeader* h = &c->header;
   Movie* m = &c->local;
-  PendingOpenValues* pending = MoviePending();
+  const PendingOpenValues* pending = &c->pending;
   m->OpenFlags = EffectiveFlags(h, callerFlags);
   uint32_t scale = (m->OpenFlags & OpenScaleMask) >> OpenScaleShift;
   m->FileWidth = h->Width;
@@ -93,7 +98,6 @@ void ApplyHeader(OpenContext* c, uint32_t callerFlags) {
   if ((callerFlags & OpenFrameRate) && pending->FrameRate != MOVIE_PENDING_NONE) {
     m->FrameRate = pending->FrameRate;
     m->FrameRateDiv = pending->FrameRateDiv;
-    pending->FrameRate = MOVIE_PENDING_NONE;
   }
   m->Frames = h->Frames;
   m->LargestFrameSize = h->LargestFrameSize;
@@ -101,22 +105,33 @@ void ApplyHeader(OpenContext* c, uint32_t callerFlags) {
   m->NumTracks = h->NumTracks;
   m->VideoFlags = h->VideoFlags;
   m->FileSizeLess8 = h->FileSizeLess8;
-  m->WindowFrames = MovieRoundedFps(h->FrameRate, h->FrameRateDiv);
+  // The rings hold at most kMaxWindowFrames entries: above that many frames per second the
+  // running statistics cover the last kMaxWindowFrames - 1 frames, less than a second.
+  const uint32_t fps = MovieRoundedFps(h->FrameRate, h->FrameRateDiv);
+  m->WindowFrames = fps < kMaxWindowFrames ? fps : kMaxWindowFrames;
   MovieComputeScratchSizes(h->Width, m->DecodeScratchSizes);
   c->fileLength = uint64_t(h->FileSizeLess8) + 8;
   if ((callerFlags & OpenFromMemory) && pending->ImageSize != MOVIE_PENDING_NONE &&
       pending->ImageSize < c->fileLength)
     c->fileLength = pending->ImageSize;
-  pending->ImageSize = MOVIE_PENDING_NONE;
+  // A file's real length (0: the stream cannot tell) bounds every block sized from the header.
+  const uint32_t real = (callerFlags & OpenFromMemory) ? 0 : m->Reader.FileLength;
+  c->available = real && real < c->fileLength ? real : c->fileLength;
+}
+
+// The tables must exist before the blocks that hold them are made.
+const char* CheckTablesExist(const OpenContext* c) {
+  const MovieHeader* h = &c->header;
+  return MOVIE_HEADER_BYTES + MovieTablesBytes(h->NumTracks, h->IndexEntries) > c->available
+             ? kErrorReadingHeader
+             : nullptr;
 }
 
 // Plans the record's sub-blocks and allocates it.
 int AllocateRecord(OpenContext* c) {
   Movie* m = &c->local;
-  uint32_t trackSlots = MoviePending()->TrackCount;
-  // A statistics ring holds a second of frames. Past 32 bits of bytes (a frame rate above 2^30)
-  // it can never be allocated: the saturated size makes the plan, and so the open, fail.
-  uint32_t ring = m->WindowFrames > 0x3FFFFFFFu ? 0xFFFFFFFFu : m->WindowFrames * 4;
+  uint32_t trackSlots = c->pending.TrackCount;
+  uint32_t ring = m->WindowFrames * 4;
   uint32_t** rings[] = {&m->RingTime,       &m->RingAudio, &m->RingVideo,     &m->RingBlit,
                         &m->RingForeground, &m->RingIdle,  &m->RingBackground};
   for (uint32_t** slot : rings) MemPlanFor(slot, ring);
@@ -144,8 +159,6 @@ const char* LoadTables(OpenContext* c) {
   const uint32_t indexBytes = (m->IndexEntries + 1) * 4;
   if (m->OpenFlags & OpenFromMemory) {
     const uint8_t* t = c->image + MOVIE_HEADER_BYTES;
-    if (MOVIE_HEADER_BYTES + MovieTablesBytes(n, m->IndexEntries) > c->fileLength)
-      return kErrorReadingHeader;
     if (reinterpret_cast<uintptr_t>(c->image) % 4 == 0) {
       m->TrackMaxBytes = reinterpret_cast<const uint32_t*>(t);
       m->TrackFormats = m->TrackMaxBytes + n;
@@ -172,9 +185,12 @@ const char* LoadTables(OpenContext* c) {
 const char* ScanIndex(OpenContext* c) {
   Movie* m = c->movie;
   FrameIndexScan scan;
-  if (!MovieScanFrameIndex(m->FrameIndex, m->Frames, m->WindowFrames, c->fileLength,
-                           m->LargestFrameSize, &scan))
+  // The peak second is measured over the whole second, also where the statistics window is capped.
+  const uint32_t window = MovieRoundedFps(m->FileFrameRate, m->FileFrameRateDiv);
+  if (!MovieScanFrameIndex(m->FrameIndex, m->Frames, window, c->fileLength, m->LargestFrameSize,
+                           &scan))
     return kErrorBadFrameSizes;
+  c->largestFrame = scan.LargestFrameBytes;
   m->PeakSecondBytes = scan.PeakSecondBytes;
   m->PeakSecondFrame = scan.PeakSecondFrame;
   m->AllKeyFrames = scan.AllKeyFrames;
@@ -199,6 +215,7 @@ const char* AllocatePlanes(OpenContext* c) {
   uint64_t scratch = VideoScratchBytes(m->DecodeScratchSizes);
   if (scratch > 0x7FFFFFFFu) return kErrorOutOfMemory;
   for (void*& area : m->DecodeScratch) MemPlan(&area, uint32_t(scratch));
+  MemPlanFor(&m->ChangeMapHalf, m->ChangeMapBytes);
   uint32_t bytes = uint32_t(sizeof(VideoPlanes)) + MemPlannedBytes();
   void* block = MemAlloc(sizeof(VideoPlanes));
   if (!block) return kErrorOutOfMemory;
@@ -214,16 +231,19 @@ const char* SetUpFrameData(OpenContext* c, uint32_t wantedBuffer) {
   Movie* m = c->movie;
   StreamReader* r = &m->Reader;
   const uint32_t firstFrame = m->FrameIndex[0] & ~1u;
+  // The frame data that really exists, from the first frame to the end of the file or image.
+  const uint64_t held = c->available > firstFrame ? c->available - firstFrame : 0;
+  m->FrameDataBytes = Saturate32(held);
   if (m->OpenFlags & OpenFromMemory) {
     m->Preloaded = const_cast<uint8_t*>(c->image) + firstFrame;
     return nullptr;
   }
-  const uint32_t fileLength = c->fileLength > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(c->fileLength);
+  const uint32_t fileLength = Saturate32(c->available);
   if (wantedBuffer > 0xFFF00000u) wantedBuffer = 0xFFF00000u;  // the ring size must stay 32-bit
   m->ReadBufferSize = r->StreamBufferSize(r, wantedBuffer);
   if (m->ReadBufferSize >= (m->FileSizeLess8 / 10) * 9) m->OpenFlags |= OpenPreload;
   if (m->OpenFlags & OpenPreload) {
-    uint64_t n = c->fileLength - firstFrame;
+    const uint64_t n = held;
     if (n + MOVIE_FRAME_PADDING > 0xFFFFFF00u) return kErrorOutOfMemory;
     m->Preloaded = static_cast<uint8_t*>(MemAlloc(uint32_t(n) + MOVIE_FRAME_PADDING));
     if (!m->Preloaded) return kErrorOutOfMemory;
@@ -236,7 +256,13 @@ const char* SetUpFrameData(OpenContext* c, uint32_t wantedBuffer) {
     r->ForegroundTime = 0;
     return nullptr;
   }
-  MemPlanFor(&m->FramePtr, m->LargestFrameSize + MOVIE_FRAME_PADDING);
+  // The ring never needs more than the frame data; the frame buffer holds the largest stored
+  // frame, or as much of it as the file really has.
+  if (wantedBuffer > held) m->ReadBufferSize = r->StreamBufferSize(r, uint32_t(held));
+  const uint64_t frameRoom = c->largestFrame < held ? c->largestFrame : held;
+  if (frameRoom + MOVIE_FRAME_PADDING > 0xFFFFFF00u) return kErrorOutOfMemory;
+  m->FrameDataBytes = uint32_t(frameRoom);
+  MemPlanFor(&m->FramePtr, uint32_t(frameRoom) + MOVIE_FRAME_PADDING);
   uint32_t bytes = m->ReadBufferSize + MemPlannedBytes();
   m->ReadBuffer = static_cast<uint8_t*>(MemAlloc(m->ReadBufferSize));
   if (!m->ReadBuffer) return kErrorOutOfMemory;
@@ -247,17 +273,13 @@ const char* SetUpFrameData(OpenContext* c, uint32_t wantedBuffer) {
 
 // The read-buffer size and simulated speed, from the pending values when asked for.
 uint32_t TakeReadSettings(OpenContext* c, uint32_t callerFlags) {
-  PendingOpenValues* pending = MoviePending();
+  const PendingOpenValues* pending = &c->pending;
   uint32_t wanted = c->movie->PeakSecondBytes;
-  if ((callerFlags & OpenIoBufferSize) && pending->IoBufferSize != MOVIE_PENDING_NONE) {
+  if ((callerFlags & OpenIoBufferSize) && pending->IoBufferSize != MOVIE_PENDING_NONE)
     wanted = pending->IoBufferSize;
-    pending->IoBufferSize = MOVIE_PENDING_NONE;
-  }
   c->simulatedSpeed = 0;
-  if ((callerFlags & OpenSimulateSpeed) && pending->SimulatedSpeed != MOVIE_PENDING_NONE) {
+  if ((callerFlags & OpenSimulateSpeed) && pending->SimulatedSpeed != MOVIE_PENDING_NONE)
     c->simulatedSpeed = pending->SimulatedSpeed;
-    pending->SimulatedSpeed = MOVIE_PENDING_NONE;
-  }
   return wanted;
 }
 
@@ -273,12 +295,15 @@ void FillReadBuffer(Movie* m) {
 Movie* MovieOpen(const void* name, uint32_t openFlags) {
   if (!(openFlags & OpenTrackList)) MovieResetPendingTrackList();
   OpenContext c{};
+  // Every open takes all pending values, failed or not: none is left over for the next one.
+  MovieTakePending(&c.pending);
   const uint32_t start = MovieTimerMs();
   MovieClearError();
 
   const char* error = ReadHeader(&c, name, openFlags);
   if (error) return FailOpen(&c, error == kKeepOpenerError ? nullptr : error);
   ApplyHeader(&c, openFlags);
+  if ((error = CheckTablesExist(&c))) return FailOpen(&c, error);
   if (!AllocateRecord(&c)) return FailOpen(&c, kErrorOutOfMemory);
   Movie* m = c.movie;
   if ((error = LoadTables(&c)) || (error = ScanIndex(&c)) || (error = AllocatePlanes(&c)) ||
@@ -286,13 +311,13 @@ Movie* MovieOpen(const void* name, uint32_t openFlags) {
     return FailOpen(&c, error);
 
   m->FrameNum = 0xFFFFFFFFu;
-  m->SlackMs = m->FrameRate ? uint32_t(uint64_t(m->FrameRateDiv) * 2000 / m->FrameRate) : 2000;
+  m->SlackMs = m->FrameRate ? Saturate32(uint64_t(m->FrameRateDiv) * 2000 / m->FrameRate) : 2000;
   m->VideoOn = 1;
   MovieLoadFramePacket(m, 1);
   m->OpenTime = MovieTimerMs() - start;
   m->Tracks[0].SpeedFactor = 0x10000;
 
-  MovieSelectTracks(m);
+  MovieSelectTracks(m, c.pending.TrackIds, c.pending.TrackCount);
   MovieOpenTracks(m);
   if (!(m->OpenFlags & OpenNoIoThread) && !m->Preloaded) MovieJoinIoService(m);
   else StreamInstallLocks(&m->Reader);

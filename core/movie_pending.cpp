@@ -1,15 +1,27 @@
 #include "core/movie_pending.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "platform/mem_hook.h"
 
 namespace {
-PendingOpenValues gPending;
-char gLastError[MOVIE_ERROR_CAPACITY];
+// Opens on different threads neither share pending values nor error texts.
+thread_local PendingOpenValues gPending;
+thread_local char gLastError[MOVIE_ERROR_CAPACITY];
+std::atomic<SoundOpenFunction> gSoundOpen{nullptr};
+std::atomic<MovieCloseHookFunc> gCloseHook{nullptr};
 }  // namespace
 
 PendingOpenValues* MoviePending() { return &gPending; }
+
+void MovieTakePending(PendingOpenValues* taken) {
+  std::memcpy(static_cast<void*>(taken), &gPending, sizeof(gPending));
+  gPending = PendingOpenValues{};
+}
+
+SoundOpenFunction MovieSoundOpener() { return gSoundOpen.load(); }
+MovieCloseHookFunc MovieCloseHook() { return gCloseHook.load(); }
 
 void MovieResetPendingTrackList() {
   gPending.TrackCount = 1;
@@ -47,8 +59,8 @@ void MovieSetPendingSimulatedSpeed(uint32_t bytesPerSecond) {
 }
 void MovieSetPendingStreamOpener(StreamOpener opener) { gPending.StreamOpen = opener; }
 void MovieSetPendingImageSize(uint32_t bytes) { gPending.ImageSize = bytes; }
-void MovieSetSoundOpenFunc(SoundOpenFunction open) { gPending.SoundOpen = open; }
-void MovieSetCloseHook(MovieCloseHookFunc hook) { gPending.CloseHook = hook; }
+void MovieSetSoundOpenFunc(SoundOpenFunction open) { gSoundOpen.store(open); }
+void MovieSetCloseHook(MovieCloseHookFunc hook) { gCloseHook.store(hook); }
 void MovieSetAllocator(MemAllocHookFunc alloc, MemFreeHookFunc release) {
   MemSetHooks(alloc, release);
 }

@@ -42,7 +42,7 @@ uint32_t EndFrame(const Movie* m) {
 int ShapeTrack(const Movie* m, uint32_t i, TrackShape* s) {
   const uint32_t format = m->TrackFormats[i];
   s->rate = format & TrackRateMask;
-  if (!(format & (TrackAudio | TrackDct)) || !MoviePending()->SoundOpen || s->rate == 0) return 0;
+  if (!(format & (TrackAudio | TrackDct)) || !MovieSoundOpener() || s->rate == 0) return 0;
   s->ringBytes = ((uint64_t(m->TrackMaxBytes[i]) * 5) / 4 + 255) & ~uint64_t(255);
   s->bits = (format & Track16Bit) ? 16 : 8;
   s->channels = (format & TrackStereo) ? 2 : 1;
@@ -61,7 +61,7 @@ void SetLeadIn(AudioTrack* t, const TrackShape* s) {
 int OpenTrack(Movie* m, uint32_t i, AudioTrack* t) {
   TrackShape s;
   if (!ShapeTrack(m, i, &s)) return 0;
-  if (!MoviePending()->SoundOpen(t, s.outputRate, s.bits, s.channels, m->OpenFlags, m)) return 0;
+  if (!MovieSoundOpener()(t, s.outputRate, s.bits, s.channels, m->OpenFlags, m)) return 0;
   t->FileRate = s.rate;
   if (t->SampleMask == 0) t->SampleMask = 0xFFFFFFFFu;
   t->PcmRingBytes = uint32_t(s.ringBytes) + 16;
@@ -92,16 +92,14 @@ int OpenTrack(Movie* m, uint32_t i, AudioTrack* t) {
 
 }  // namespace
 
-void MovieSelectTracks(Movie* m) {
-  PendingOpenValues* pending = MoviePending();
+void MovieSelectTracks(Movie* m, const uint32_t* ids, uint32_t count) {
   m->NumOpenTracks = 0;
-  for (uint32_t k = 0; k < pending->TrackCount; ++k)
+  for (uint32_t k = 0; k < count; ++k)
     for (uint32_t i = 0; i < m->NumTracks; ++i)
-      if (m->TrackIds[i] == pending->TrackIds[k]) {
+      if (m->TrackIds[i] == ids[k]) {
         m->TrackIndices[m->NumOpenTracks++] = i;
         break;
       }
-  MovieResetPendingTrackList();
 }
 
 void MovieOpenTracks(Movie* m) {

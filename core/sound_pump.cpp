@@ -31,9 +31,10 @@ static void TakeFromRing(AudioTrack* t, uint8_t* dest, uint32_t n, bool narrow) 
   SoundRingStore(t->PcmRead, read);
 }
 
-// Feeds one channel while it has regions ready and the ring has enough to give.
-static void PumpTrack(Movie* m, AudioTrack* t) {
-  const bool endZone = m->FrameNum > t->EndFrame;
+// Feeds one channel while it has regions ready and the ring has enough to give; in the end zone
+// (or when everything is asked for) partial chunks go too.
+static void PumpTrack(Movie* m, AudioTrack* t, bool everything) {
+  const bool endZone = everything || m->FrameNum > t->EndFrame;
   const bool narrow = t->Narrow8 != 0;
   while (t->Ops.SoundReady(t)) {
     uint32_t avail = SoundRingUsed(t);
@@ -56,15 +57,27 @@ static void PumpTrack(Movie* m, AudioTrack* t) {
   }
 }
 
+static void PumpTracks(Movie* m, bool everything) {
+  for (uint32_t i = 0; i < m->NumOpenTracks; ++i) {
+    AudioTrack* t = &m->Tracks[i];
+    if (t->Ops.SoundReady && t->Ops.SoundLock && t->Ops.SoundUnlock) PumpTrack(m, t, everything);
+  }
+}
+
 void SoundPump(Movie* m) {
   if (m->NumOpenTracks == 0 || m->FramesPlayed == 0) return;
   if (!m->Tracks[m->NumOpenTracks - 1].Ops.SoundReady) return;
   PlatformMutex* mutex = MovieSoundMutex(m);
   if (mutex && !PlatformMutexTryLock(mutex)) return;
-  for (uint32_t i = 0; i < m->NumOpenTracks; ++i) {
-    AudioTrack* t = &m->Tracks[i];
-    if (t->Ops.SoundReady && t->Ops.SoundLock && t->Ops.SoundUnlock) PumpTrack(m, t);
-  }
+  PumpTracks(m, false);
+  if (mutex) PlatformMutexUnlock(mutex);
+}
+
+void SoundPumpRest(Movie* m) {
+  if (m->NumOpenTracks == 0) return;
+  PlatformMutex* mutex = MovieSoundMutex(m);
+  if (mutex) PlatformMutexLock(mutex);
+  PumpTracks(m, true);
   if (mutex) PlatformMutexUnlock(mutex);
 }
 

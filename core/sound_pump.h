@@ -21,6 +21,10 @@ inline void SoundRingStore(uint8_t*& position, uint8_t* value) {
 // 8-bit channels). Never blocks: returns when the SoundMutex is busy or no region is ready.
 void SoundPump(Movie* movie);
 
+// Hands every channel all the decoded sound it will take, partial chunks included (waits for the
+// SoundMutex). The close calls it so that no decoded sample is lost, however short the movie.
+void SoundPumpRest(Movie* movie);
+
 // Bytes of decoded sound waiting in a track's ring.
 uint32_t SoundRingUsed(const AudioTrack* track);
 

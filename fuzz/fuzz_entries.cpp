@@ -48,15 +48,27 @@ uint32_t InputSelector(const uint8_t* data, size_t size) {
 }
 
 // Refuses any one library block above the cap (the library then reports "Out of memory."); smaller
-// blocks come from the library's own heap.
+// blocks come from the library's own heap. In the uncapped mode (VEXA_FUZZ_UNCAPPED not empty) nothing
+// is refused: a block larger than the input can justify is a finding, so that a size claim the
+// data cannot fill is caught instead of hidden behind the cap.
+const bool gUncapped = [] {
+  const char* mode = std::getenv("VEXA_FUZZ_UNCAPPED");
+  return mode && *mode;
+}();
+uint64_t gInputBytes = 0;
 void* CappedAlloc(uint32_t bytes) {
+  if (gUncapped) {
+    FUZZ_CHECK(bytes <= kFuzzUncappedFloor + kFuzzUncappedPerByte * gInputBytes);
+    return nullptr;
+  }
   return bytes > kFuzzMaxBlock ? reinterpret_cast<void*>(~uintptr_t(0)) : nullptr;
 }
 void CappedFree(void*) {}
 
-// What a movie target accepts: a header whose picture fits the pixel cap. Everything else goes to
-// the library as it is.
+// What a movie target accepts: a header whose picture fits the pixel cap (a picture's planes are
+// sized by its dimensions, which the data need not fill). Everything else goes to the library.
 bool MovieWithinCaps(const uint8_t* data, size_t size) {
+  gInputBytes = size;  // what the uncapped mode holds each block against
   if (size < MOVIE_HEADER_BYTES) return true;  // the open refuses it without allocating
   const uint64_t width = Le32(data + 20), height = Le32(data + 24);
   return width * height <= kFuzzMaxPixels;

@@ -36,5 +36,10 @@ extern const size_t kFuzzTargetCount;
 constexpr uint64_t kFuzzMaxPixels = 1u << 16;        // file width x height of a movie
 constexpr uint32_t kFuzzMaxFrames = 32;              // frames stepped through per movie
 constexpr uint32_t kFuzzMaxBlock = 64u << 20;        // one library allocation
+// Uncapped mode: the largest block a movie of the capped picture needs whatever its data (planes
+// and decoder scratch, a sound ring of two seconds, the smallest read-ahead ring), plus this many
+// bytes per input byte.
+constexpr uint64_t kFuzzUncappedFloor = 8u << 20;
+constexpr uint64_t kFuzzUncappedPerByte = 16;
 constexpr uint32_t kFuzzMaxPlaneWidth = 1024;        // plane target
 constexpr uint32_t kFuzzMaxPlaneHeight = 256;

@@ -48,6 +48,13 @@ int StreamOpenFile(StreamReader* reader, const void* name, uint32_t openFlags) {
     return 0;
   }
   reader->File = file;
+  // The movie's real length (past the handle's position), so that the open can hold the
+  // header's claims against it; 0 when the platform cannot tell.
+  const int64_t size = PlatformFileSize(file);
+  if (size > int64_t(reader->BaseOffset)) {
+    const uint64_t length = uint64_t(size) - reader->BaseOffset;
+    reader->FileLength = length > UINT32_MAX ? UINT32_MAX : uint32_t(length);
+  }
   reader->StreamReadAt = StreamReadAt;
   reader->StreamReadFrame = StreamReadFrame;
   reader->StreamBufferSize = StreamBufferSize;

@@ -120,7 +120,8 @@ struct Movie {
   uint32_t VideoTime, AudioTime, BlitTime;
   uint32_t OpenTime;
   uint32_t FileFrameRate, FileFrameRateDiv;
-  uint32_t WindowFrames;           /* size of the statistics rings */
+  uint32_t WindowFrames;           /* size of the statistics rings: the file's rounded frames per
+                                      second, at most 1024 (faster movies: the last 1023 frames) */
   uint32_t RingPos;
   uint32_t* RingTime;              /* frame-end times */
   uint32_t* RingAudio;
@@ -136,7 +137,12 @@ struct Movie {
   uint32_t AllKeyFrames;
   void* PlanesBlock;
   void* DecodeScratch[2];          /* the video decoder's scratch: luma half, other half */
-  uint32_t VideoDecoded;           /* some of this frame's video was decoded */
+  uint32_t VideoDecoded;           /* bit 0: some of this frame's video was decoded; bit 1: the
+                                      second half of a split decode marked ChangeMapHalf */
+  uint32_t FrameDataBytes;         /* frame bytes the frame buffer (or the data held in memory,
+                                      counted from the first frame) really holds */
+  uint8_t* ChangeMapHalf;          /* the change map the second half of a split decode writes;
+                                      merged into ChangeMapCur when the frame ends */
 };
 
 /* The playback summary, filled by MovieGetSummary. */
@@ -149,7 +155,9 @@ typedef struct PlaybackSummary {
   uint32_t PeakDataRate, PeakDataFrame;
 } PlaybackSummary;
 
-/* The running statistics over the last second of frames, filled by MovieGetRealtimeStats. */
+/* The running statistics over the last second of frames, filled by MovieGetRealtimeStats. Above
+   1024 frames per second the window is the last 1023 frames, less than a second; DataRate is
+   still in bytes per second. */
 typedef struct RealtimeStats {
   uint32_t FrameNum, FrameRate, FrameRateDiv, WindowFrames, WindowTime, WindowVideo, WindowAudio;
   uint32_t WindowRead, WindowIdleRead, WindowBackRead, WindowBlit, ReadBufferSize, ReadBufferUsed;
@@ -161,9 +169,21 @@ typedef struct RealtimeStats {
 #define DecodeSoundAndRest 0x2u
 #define DecodeAll 0x3u
 
-/* Opening and closing. name is a file name, an open file handle (OpenFromHandle: a HANDLE on
+/* Threads. Movies may be opened and closed on several threads at once: the pending values and
+   the last-error text belong to the thread that sets them and opens. One movie belongs to one
+   thread (its owner), which makes every call on it, except MovieDecodeFrame, which may run on
+   other threads between the owner's MovieFrameBegin and MovieFrameEnd: once with DecodeAll, or
+   DecodeLuma and DecodeSoundAndRest at the same time on two threads. The library's own service
+   threads read ahead and hand sound to the back ends of every movie on their own. The
+   process-wide settings (sound opener, close hook, allocator, sound back end selection) are
+   made while no movie is being opened.
+
+   Opening and closing. name is a file name, an open file handle (OpenFromHandle: a HANDLE on
    Windows, a file descriptor cast to a pointer elsewhere) or a complete file image in memory
-   (OpenFromMemory). Returns none on failure; MovieGetError then tells why. */
+   (OpenFromMemory). Returns none on failure; MovieGetError then tells why (the calling thread's
+   last open). Sizes the header claims are held against the file's or image's real length, when
+   known: no claim makes the open allocate more than the data can fill. MovieClose hands every
+   decoded sample of every track to its back end before it closes the channel. */
 VEXA_API Movie* MovieOpen(const void* name, uint32_t openFlags);
 VEXA_API void MovieClose(Movie* movie);
 VEXA_API const char* MovieGetError(void);
@@ -197,13 +217,16 @@ VEXA_API const uint8_t* MovieLogoImage(uint32_t* bytes);
 /* The library's millisecond clock. */
 VEXA_API uint32_t MovieTimerMs(void);
 
-/* Pending open values: set before MovieOpen, used when the matching open flag is given. */
+/* Pending open values: set before MovieOpen on the thread that opens, used when the matching
+   open flag is given. Every open takes them all, whether it uses them and whether it succeeds or
+   not: none is left over for the next open. */
 VEXA_API void MovieSetPendingFrameRate(uint32_t rate, uint32_t rateDiv);           /* OpenFrameRate */
 VEXA_API int MovieSetPendingTrackList(const uint32_t* ids, uint32_t count);        /* OpenTrackList */
 VEXA_API void MovieSetPendingIoBufferSize(uint32_t bytes);                         /* OpenIoBufferSize */
 VEXA_API void MovieSetPendingSimulatedSpeed(uint32_t bytesPerSecond);              /* OpenSimulateSpeed */
 VEXA_API void MovieSetPendingStreamOpener(StreamOpener opener);                    /* OpenCustomStream */
-/* Size of the next OpenFromMemory image; the open then refuses a header that claims more. */
+/* Size of the next OpenFromMemory image: the open refuses an image too short for the header, and
+   one whose header and tables claim more than it holds. */
 VEXA_API void MovieSetPendingImageSize(uint32_t bytes);
 VEXA_API void MovieSetSoundOpenFunc(SoundOpenFunction open);
 typedef void (*MovieCloseHookFunc)(Movie* movie);

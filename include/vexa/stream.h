@@ -80,7 +80,7 @@ struct StreamReader {
   uint8_t* WritePtr;          /* the ring slot the next fill writes */
   uint32_t DontClose;         /* 1 when the file handle belongs to the caller */
   uint32_t BaseOffset;        /* the handle's position at open; added to every seek */
-  uint32_t FileLength;
+  uint32_t FileLength;         /* bytes of the movie; an opener that knows it sets it (0: unknown) */
   uint32_t SimRate;           /* simulated device speed, bytes/s; 0 = off */
   int32_t SimDebt;            /* ms still owed to the simulation */
   uint32_t SimLast;           /* time of the simulation's last settlement */

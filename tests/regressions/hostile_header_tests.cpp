@@ -1,0 +1,173 @@
+// Hostile movies: every header and track-table field of a real movie at its extremes, alone and
+// in related pairs, opened by name, by handle, from memory and through a stream that cannot tell
+// its length. Each open ends with a known error text or a movie that decodes, copies and closes;
+// a claim the file cannot fill never makes the open allocate much more than the file. Also: the
+// pending values and error texts of opens on two threads, and the sound of the shortest movie.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/regressions/regression_movies.h"
+#include "tests/support/test_support.h"
+#include "vexa/copy.h"
+
+namespace {
+
+// The allocator hook: bytes held and their peak; blocks of 64 MB and more are refused (counted).
+std::atomic<uint64_t> gHeld{0}, gPeak{0}, gRefused{0};
+void* CountingAlloc(uint32_t bytes) {
+  uint64_t* p = bytes < (64u << 20) ? static_cast<uint64_t*>(std::malloc(bytes + 16ull)) : nullptr;
+  if (!p) return ++gRefused, reinterpret_cast<void*>(~uintptr_t(0));
+  p[0] = bytes;
+  const uint64_t held = gHeld += bytes;
+  for (uint64_t peak = gPeak; held > peak && !gPeak.compare_exchange_weak(peak, held);) {
+  }
+  return p + 2;
+}
+void CountingFree(void* block) {
+  gHeld -= static_cast<uint64_t*>(block)[-2];
+  std::free(static_cast<uint64_t*>(block) - 2);
+}
+
+int OpenWithoutLength(StreamReader* r, const void* name, uint32_t flags) {
+  return StreamOpenFile(r, name, flags) ? (r->FileLength = 0, 1) : 0;  // cannot tell the length
+}
+
+enum Way { ByName, ByHandle, FromMemory, ThroughStream };
+const char* const kErrors[] = {"Not a Vexa file.", "The file doesn't contain any compressed frames yet.",
+                               "The file has a corrupt header.", "Error reading Vexa header.",
+                               "This file has bad frame size data.", "Out of memory."};
+
+// Opens one way, plays three frames with a copy each, closes; returns the error text ("" = opened).
+std::string OpenAndPlay(Way way, const std::vector<uint8_t>& image, const std::string& path,
+                        uint32_t trackId) {
+  MovieSetPendingTrackList(std::vector<uint32_t>{7, trackId}.data(), 2);
+  const void* handle = way == ByHandle ? TestOpenHandle(path, 0) : nullptr;
+  if (way == FromMemory) MovieSetPendingImageSize(uint32_t(image.size()));
+  if (way == ThroughStream) MovieSetPendingStreamOpener(OpenWithoutLength);
+  const uint32_t flags[] = {0, OpenFromHandle, OpenFromMemory, OpenCustomStream};
+  const void* names[] = {path.c_str(), handle, image.data(), path.c_str()};
+  Movie* m = MovieOpen(names[way], flags[way] | OpenTrackList);
+  const std::string error = m ? "" : MovieGetError();
+  for (uint32_t k = 0; m && k < 3 && MovieFrameBegin(m, MovieTimerMs()); ++k) {
+    MovieDecodeFrame(m, DecodeAll);
+    MovieFrameEnd(m, MovieTimerMs());
+    std::vector<uint8_t> picture(size_t(m->Width) * m->Height * 4);
+    MovieCopyToSurface(m, picture.data(), int32_t(m->Width * 4), m->Height, 0, 0, 0, 0, m->Width,
+                       m->Height, SurfaceBGRX32);
+    MovieNextFrame(m);
+  }
+  EXPECT_TRUE(!m || m->WindowFrames <= 1024);
+  MovieClose(m);
+  TestCloseHandle(handle);
+  return error;
+}
+
+TEST(HostileHeader, EveryFieldAtItsExtremesAloneAndInPairs) {
+  const std::vector<uint8_t> movie = MakeEncodedMovie('i', 6);
+  const uint32_t size = uint32_t(movie.size());
+  // Header fields, then the track's three table entries and the first and last index entries.
+  struct Row { size_t a, b; bool picture; };
+  const Row rows[] = {{4, 0, 0},  {8, 0, 0},  {12, 0, 0},  {16, 0, 0},  {20, 0, 1},  {24, 0, 1},
+                      {28, 0, 0}, {32, 0, 0}, {36, 0, 0},  {40, 0, 0},  {44, 0, 0},  {48, 0, 0},
+                      {52, 0, 0}, {56, 0, 0}, {80, 0, 0},  {12, 4, 0},  {44, 48, 0}, {20, 24, 1},
+                      {28, 32, 0}};
+  const uint32_t values[] = {0,          1,          MOVIE_MAX_DIMENSION, 0x7FFFFFFF, 0x80000000,
+                             0xFFFFFC00, 0xFFFFFFF0, 0xFFFFFFFF,          size - 7,   size + 1};
+  const std::string path = TestWriteFile("hostile.vxa", movie);
+  WavCapture capture;
+  MovieSetAllocator(CountingAlloc, CountingFree);
+  uint64_t baseline[4], worst = 0;
+  for (Way way : {ByName, ByHandle, FromMemory, ThroughStream}) {
+    gPeak = gHeld.load();
+    EXPECT_EQ(OpenAndPlay(way, movie, path, 7), "");
+    baseline[way] = gPeak - gHeld;
+  }
+  for (const Row& row : rows)
+    for (uint32_t value : values) {
+      SCOPED_TRACE(testing::Message() << "field " << row.a << "/" << row.b << " = " << value);
+      std::vector<uint8_t> image = movie;
+      TestPutLe32(&image, row.a, value), TestPutLe32(&image, row.b ? row.b : row.a, value);
+      TestWriteFile("hostile.vxa", image);
+      std::string errors[4];
+      for (Way way : {ByName, ByHandle, FromMemory, ThroughStream}) {
+        gPeak = gHeld.load();
+        gRefused = 0;
+        errors[way] = OpenAndPlay(way, image, path, value);
+        EXPECT_TRUE(errors[way].empty() || std::count(std::begin(kErrors), std::end(kErrors), errors[way]))
+            << errors[way];
+        if (row.picture) continue;  // a picture's planes are sized by its dimensions, not by data
+        worst = std::max(worst, std::max(gPeak - gHeld, baseline[way]) - baseline[way]);
+        EXPECT_EQ(gRefused, 0u) << way;
+        // A claim past the file may turn the preload into the smallest read-ahead ring, no more.
+        EXPECT_LE(gPeak - gHeld, baseline[way] + STREAM_MIN_BUFFER + 16 * uint64_t(size)) << way;
+      }
+      EXPECT_EQ(errors[ByName], errors[ByHandle]);
+    }
+  MovieSetAllocator(nullptr, nullptr);
+  RecordProperty("WorstClaimExtraPeakBytes", std::to_string(worst));
+}
+
+// A memory image shorter than the header is refused before it is read; a failed open leaves no
+// pending value behind for the next one.
+TEST(HostileHeader, ShortImagesAndFailedOpensLeaveNothingPending) {
+  const std::vector<uint8_t> movie = MakeEncodedMovie('i', 2);
+  const std::vector<uint8_t> tiny(10, 'V'), notVexa(64, 0);
+  MovieSetPendingImageSize(uint32_t(tiny.size()));
+  EXPECT_EQ(MovieOpen(tiny.data(), OpenFromMemory), nullptr);
+  EXPECT_STREQ(MovieGetError(), "Not a Vexa file.");
+  MovieSetPendingImageSize(10);
+  MovieSetPendingFrameRate(5, 1);
+  EXPECT_EQ(MovieOpen(notVexa.data(), OpenFromMemory | OpenFrameRate), nullptr);
+  Movie* m = MovieOpen(movie.data(), OpenFromMemory | OpenFrameRate);
+  ASSERT_NE(m, nullptr) << MovieGetError();
+  EXPECT_EQ(m->FrameRate, 25u);
+  MovieClose(m);
+}
+
+// Each thread has its own pending values and error text, also while the other thread opens.
+TEST(HostileHeader, OpensOnTwoThreadsKeepTheirPendingValuesAndErrors) {
+  const std::vector<uint8_t> movie = MakeEncodedMovie('i', 2);
+  MovieSetPendingFrameRate(50, 2);
+  std::thread other([&] {
+    for (int i = 0; i < 200; ++i) {
+      EXPECT_EQ(MovieOpen("/nonexistent/movie.vxa", OpenFrameRate), nullptr);
+      EXPECT_STREQ(MovieGetError(), "Error opening file.");
+    }
+    Movie* m = MovieOpen(movie.data(), OpenFromMemory | OpenFrameRate);
+    EXPECT_EQ(m ? m->FrameRate : 0, 25u);  // the file's: the other thread's rate is not this one's
+    MovieClose(m);
+  });
+  other.join();
+  EXPECT_STRNE(MovieGetError(), "Error opening file.");
+  Movie* m = MovieOpen(movie.data(), OpenFromMemory | OpenFrameRate);
+  EXPECT_EQ(m ? m->FrameRate : 0, 50u);
+  MovieClose(m);
+}
+
+// Every decoded sample reaches the back end, however short the movie.
+TEST(HostileHeader, TheSoundOfTheShortestMoviesReachesTheWavFile) {
+  for (uint32_t frames : {1u, 2u}) {
+    const std::vector<uint8_t> movie = MakeEncodedMovie('i', frames);
+    WavCapture capture;
+    const uint32_t track = 7;
+    MovieSetPendingTrackList(&track, 1);
+    MovieSetPendingImageSize(uint32_t(movie.size()));
+    Movie* m = MovieOpen(movie.data(), OpenFromMemory | OpenTrackList);
+    ASSERT_NE(m, nullptr) << MovieGetError();
+    for (uint32_t k = 0; k < frames && MovieFrameBegin(m, MovieTimerMs()); ++k) {
+      MovieDecodeFrame(m, DecodeAll);
+      MovieFrameEnd(m, MovieTimerMs());
+      if (k + 1 < frames) MovieNextFrame(m);
+    }
+    MovieClose(m);
+    EXPECT_EQ(capture.Memory.Size, 44u + frames * kPcmPerFrame * 4) << frames;
+  }
+}
+
+}  // namespace
