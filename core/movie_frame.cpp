@@ -1,7 +1,6 @@
 // One frame's decode, bracketed by MovieFrameBegin and MovieFrameEnd. MovieDecodeFrame splits the
 // packet into the tracks' audio packets and the video data; it may run as two halves on two
 // threads at once (luma; sound, chroma and alpha), so the totals it shares are updated atomically.
-#include <atomic>
 #include <cstring>
 
 #include "core/audio_packet.h"
@@ -9,16 +8,17 @@
 #include "core/movie_internal.h"
 #include "core/movie_timing.h"
 #include "core/sound_pump.h"
+#include "platform/atomic.h"
 #include "video/video_decoder.h"
 
 namespace {
 
 void AddShared(uint32_t& total, uint32_t amount) {
-  std::atomic_ref<uint32_t>(total).fetch_add(amount, std::memory_order_relaxed);
+  PlatformShared(total).fetch_add(amount, std::memory_order_relaxed);
 }
 
 void RaiseShared(uint32_t& maximum, uint32_t value) {
-  std::atomic_ref<uint32_t> shared(maximum);
+  std::atomic_ref<uint32_t> shared = PlatformShared(maximum);
   uint32_t seen = shared.load(std::memory_order_relaxed);
   while (value > seen && !shared.compare_exchange_weak(seen, value, std::memory_order_relaxed)) {
   }
@@ -64,7 +64,7 @@ int VideoFlagsForHalf(const Movie* m, uint32_t what, uint32_t* flags) {
 
 void DecodeVideo(Movie* m, uint32_t what, uint64_t videoStart) {
   uint32_t flags;
-  if (!m->VideoOn || !m->Planes || videoStart >= m->FrameBytes || !VideoFlagsForHalf(m, what, &flags))
+  if (!m->Planes || videoStart >= m->FrameBytes || !VideoFlagsForHalf(m, what, &flags))
     return;
   const bool secondHalf = (what & DecodeAll) == DecodeSoundAndRest;
   void* scratch = m->DecodeScratch[secondHalf ? 1 : 0];
@@ -73,14 +73,14 @@ void DecodeVideo(Movie* m, uint32_t what, uint64_t videoStart) {
   uint8_t* map = m->ChangeMapCur;
   if (secondHalf && map && m->ChangeMapHalf) {
     map = m->ChangeMapHalf;
-    std::atomic_ref<uint32_t>(m->VideoDecoded).fetch_or(2, std::memory_order_relaxed);
+    PlatformShared(m->VideoDecoded).fetch_or(2, std::memory_order_relaxed);
   }
   uint32_t changed = VideoDecodeFrame(m->Planes, map, m->BlocksPerRow,
                                       m->FramePtr + videoStart,
                                       m->FramePtr + m->FrameBytes, m->DecodeScratchSizes, flags,
                                       m->VideoFlags, scratch);
   RaiseShared(m->ChangedPercentMax, changed);
-  std::atomic_ref<uint32_t>(m->VideoDecoded).fetch_or(1, std::memory_order_relaxed);
+  PlatformShared(m->VideoDecoded).fetch_or(1, std::memory_order_relaxed);
 }
 
 // Adds the second half's marks to the frame's change map and clears them for the next frame.
@@ -147,7 +147,7 @@ Movie* MovieFrameBegin(Movie* m, uint32_t now) {
   }
   m->SkipState = 0;
   m->Reader.Busy = 1;
-  if (m->VideoOn && m->Planes && !m->SkippedLast && m->ChangeMap)
+  if (m->Planes && !m->SkippedLast && m->ChangeMap)
     std::memset(m->ChangeMap, 0, m->ChangeMapBytes);
   m->ChangedPercentMax = 0;
   m->VideoDecoded = 0;

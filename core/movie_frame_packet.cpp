@@ -1,11 +1,11 @@
 // Loading a frame's packet: from the preloaded data, or through the stream reader into the
 // frame buffer.
-#include <atomic>
 #include <cstring>
 
 #include "core/movie_header.h"
 #include "core/movie_internal.h"
 #include "core/sound_pump.h"
+#include "platform/atomic.h"
 
 static constexpr uint32_t kLoopResyncMs = 300000;  // five minutes
 
@@ -34,7 +34,7 @@ void MovieLoadFramePacket(Movie* m, uint32_t frame) {
   const uint32_t held = from < m->FrameDataBytes ? m->FrameDataBytes - from : 0;
   if (at.Bytes > held) {
     at.Bytes = held;
-    std::atomic_ref<uint32_t>(m->Reader.ReadError).store(1);
+    PlatformShared(m->Reader.ReadError).store(1);
   }
   m->FrameOffset = at.Offset;
   m->FrameIsKey = at.IsKey;

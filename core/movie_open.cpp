@@ -9,6 +9,7 @@
 #include "core/movie_service.h"
 #include "io/read_ahead.h"
 #include "platform/mem.h"
+#include "video/bundles.h"
 #include "video/video_decoder.h"
 
 namespace {
@@ -109,7 +110,7 @@ void ApplyHeader(OpenContext* c, uint32_t callerFlags) {
   // running statistics cover the last kMaxWindowFrames - 1 frames, less than a second.
   const uint32_t fps = MovieRoundedFps(h->FrameRate, h->FrameRateDiv);
   m->WindowFrames = fps < kMaxWindowFrames ? fps : kMaxWindowFrames;
-  MovieComputeScratchSizes(h->Width, m->DecodeScratchSizes);
+  VideoBundleBufferSizes(h->Width, m->DecodeScratchSizes);
   c->fileLength = uint64_t(h->FileSizeLess8) + 8;
   if ((callerFlags & OpenFromMemory) && pending->ImageSize != MOVIE_PENDING_NONE &&
       pending->ImageSize < c->fileLength)
@@ -312,7 +313,6 @@ Movie* MovieOpen(const void* name, uint32_t openFlags) {
 
   m->FrameNum = 0xFFFFFFFFu;
   m->SlackMs = m->FrameRate ? Saturate32(uint64_t(m->FrameRateDiv) * 2000 / m->FrameRate) : 2000;
-  m->VideoOn = 1;
   MovieLoadFramePacket(m, 1);
   m->OpenTime = MovieTimerMs() - start;
   m->Tracks[0].SpeedFactor = 0x10000;

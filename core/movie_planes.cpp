@@ -1,12 +1,6 @@
 #include "core/movie_planes.h"
 
-#include "video/bundles.h"
-
 static uint32_t RoundUp(uint32_t n, uint32_t m) { return (n + m - 1) / m * m; }
-
-void MovieComputeScratchSizes(uint32_t fileWidth, uint64_t sizes[9]) {
-  VideoBundleBufferSizes(fileWidth, sizes);
-}
 
 void MovieDescribePlanes(VideoPlanes* p, uint32_t fileWidth, uint32_t fileHeight, uint32_t frames,
                          uint32_t openFlags) {

@@ -6,7 +6,6 @@
 #include "vexa/movie.h"
 
 // The nine list-buffer sizes of the video decoder for a picture of the given width.
-void MovieComputeScratchSizes(uint32_t fileWidth, uint64_t sizes[9]);
 
 // Describes the planes (sizes, pitches, wanted flags; no pixels) for a picture of the file's
 // size: one set for a one-frame movie, else two; the A plane only with OpenAlpha.

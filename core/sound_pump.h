@@ -1,9 +1,9 @@
 // Handing decoded sound from the tracks' rings to their sound channels.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
+#include "platform/atomic.h"
 #include "vexa/movie.h"
 
 // A track's ring has one writer and one reader that may run at the same time: the decode (on a
@@ -11,10 +11,10 @@
 // Each position is published with release after the bytes it covers are written or taken, and
 // read with acquire before those bytes are, so the other side always sees whole sound.
 inline uint8_t* SoundRingLoad(uint8_t* const& position) {
-  return std::atomic_ref<uint8_t*>(const_cast<uint8_t*&>(position)).load(std::memory_order_acquire);
+  return PlatformShared(const_cast<uint8_t*&>(position)).load(std::memory_order_acquire);
 }
 inline void SoundRingStore(uint8_t*& position, uint8_t* value) {
-  std::atomic_ref<uint8_t*>(position).store(value, std::memory_order_release);
+  PlatformShared(position).store(value, std::memory_order_release);
 }
 
 // Moves what the channels can take now from every open track's ring (narrowing to 8 bits for

@@ -1,8 +1,7 @@
 // MovieCopyToSurface: frame dropping, the reader's service step, and the choice between copying
 // the whole picture and only its changed areas.
-#include <atomic>
-
 #include "core/movie_timing.h"
+#include "platform/atomic.h"
 #include "platform/mem.h"
 #include "pixels/copy_job.h"
 #include "vexa/copy.h"
@@ -14,8 +13,6 @@ constexpr uint32_t kMovieCopyFlags = OpenScaleMask | MovieFlagSwapUV | OpenGrays
 // Below this percentage of changed blocks only the changed areas are converted.
 constexpr uint32_t kChangedCopyPercent = 75;
 constexpr uint32_t kChangeMapPadding = 16;
-
-std::atomic_ref<uint32_t> Shared(uint32_t& field) { return std::atomic_ref<uint32_t>(field); }
 
 // Asks the frame timing whether the picture is late. Returns 1 when this copy is dropped;
 // *behind tells whether the frame was late.
@@ -35,11 +32,11 @@ int CopyIsDropped(Movie* m, uint32_t flags, uint32_t* behind) {
 void CopyServiceReader(Movie* m, uint32_t flags) {
   StreamReader* r = &m->Reader;
   if ((flags & OpenNoFillIo) || m->Preloaded != nullptr || r->StreamFill == nullptr) return;
-  if (Shared(r->Reading).load() != 0) return;
-  const uint64_t target = m->PeakSecondBytes < Shared(r->FillTarget).load()
+  if (PlatformShared(r->Reading).load() != 0) return;
+  const uint64_t target = m->PeakSecondBytes < PlatformShared(r->FillTarget).load()
                               ? m->PeakSecondBytes
-                              : Shared(r->FillTarget).load();
-  if (uint64_t(Shared(r->Used).load()) * 4 >= target * 3) return;
+                              : PlatformShared(r->FillTarget).load();
+  if (uint64_t(PlatformShared(r->Used).load()) * 4 >= target * 3) return;
   if (r->ReaderTryLock == nullptr || r->ReaderTryLock(r)) {
     r->StreamFill(r, 0);
     if (r->ReaderUnlock != nullptr) r->ReaderUnlock(r);
@@ -92,16 +89,15 @@ uint32_t MovieCopyToSurface(Movie* m, void* dest, int32_t pitch, uint32_t rows, 
   if (m->CopyStart == kCopyArmed) m->CopyStart = MovieTimerMs();
   // The reader counts fills during a copy as background time; restore whatever the frame
   // decode running beside this copy had set.
-  const uint32_t wasBusy = Shared(m->Reader.Busy).exchange(1);
+  const uint32_t wasBusy = PlatformShared(m->Reader.Busy).exchange(1);
   uint32_t behind = 0;
   if (CopyIsDropped(m, flags, &behind)) {
-    Shared(m->Reader.Busy).store(wasBusy);
+    PlatformShared(m->Reader.Busy).store(wasBusy);
     return 1;
   }
   CopyServiceReader(m, flags);
-  m->LastCopyFlags = flags;
   CopyPicture(m, &job, flags);
   m->SkippedLast = 0;
-  Shared(m->Reader.Busy).store(wasBusy);
+  PlatformShared(m->Reader.Busy).store(wasBusy);
   return behind;
 }

@@ -207,6 +207,10 @@ int WavChannelOpen(AudioTrack* t, uint32_t rate, uint32_t bits, uint32_t channel
   }
   t->ChunkBytes = bits == 8 ? region * 2 : region;  // the core narrows 16-bit sound to 8 bits
   t->IsOn = 1;
+  // A file has no device to keep fed in real time: the movie's own frame steps hand the sound
+  // over. Joining the sound service thread as well would only make the steps' pumps find the
+  // sound mutex busy and skip, and a busy machine could then overflow the track's ring.
+  t->SelfFed = 1;
   InstallOps(t);
   return 1;
 }

@@ -11,7 +11,7 @@ constexpr uint32_t kVideoDecodeKeepCurrent = 0x00000100u;  // leave Current alon
 constexpr uint32_t kVideoDecodeSkipLuma = 0x00000200u;     // decode chroma and alpha only
 
 // Bytes of scratch storage one VideoDecodeFrame call needs, for the nine bundle-buffer sizes the
-// movie computed at open (MovieComputeScratchSizes). Calls that may run at the same time (the two
+// movie computed at open (VideoBundleBufferSizes). Calls that may run at the same time (the two
 // halves of a split decode) each need their own scratch.
 uint64_t VideoScratchBytes(const uint64_t scratchSizes[9]);
 

@@ -95,7 +95,6 @@ struct Movie {
   uint32_t Paused;
   uint32_t AsyncJob[2];
   uint32_t SoundOn;
-  uint32_t VideoOn;
   uint8_t* FramePtr;               /* current frame packet */
   uint32_t FrameBytes, FrameOffset, FrameIsKey;
   uint32_t SkippedLast;
@@ -130,7 +129,7 @@ struct Movie {
   uint32_t* RingForeground;
   uint32_t* RingIdle;
   uint32_t* RingBackground;
-  uint32_t LastCopyFlags, LastFinishedFrame, LastFrameEnd, LoopResyncTime, LoopResync;
+  uint32_t LastFinishedFrame, LastFrameEnd, LoopResyncTime, LoopResync;
   uint32_t SoundSkips, SkipState, FarBehind, SkippedBlits, SkipRun, PausedOffset;
   uint32_t IoServiced, SoundServiced;
   ServiceNode SoundNode;           /* its mutex is the movie's SoundMutex */
