@@ -1,0 +1,202 @@
+// The DirectSound back end on the simulated looping buffer: sizes, the start, room behind the play
+// cursor, underruns, lost buffers, jumpy and stalled devices, pausing, the device object's users
+// and the levels.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/sound/sim_sound_devices.h"
+#include "vexa/vexa.h"
+
+namespace {
+
+constexpr uint32_t kRing = 106496, kRefill = 8960;  // 44100 Hz, 16-bit stereo
+
+struct DirectSound : ::testing::Test {
+  AudioTrack* t = nullptr;
+  SimMovie movie;
+  void SetUp() override {
+    SimSoundReset();
+    ASSERT_EQ(SoundUseDirectSound(nullptr), DirectSoundChannelOpen);
+  }
+  void TearDown() override { Close(); }
+  void Close() {
+    if (t) t->Ops.SoundClose(t);
+    t = nullptr;
+  }
+  void Open(uint32_t rate = 44100, uint32_t bits = 16, uint32_t channels = 2, Movie* m = nullptr) {
+    t = &movie.Tracks[0];
+    ASSERT_TRUE(DirectSoundChannelOpen(t, rate, bits, channels, 0, m));
+  }
+  // Fills the start region with value; playback then starts.
+  void Start(uint8_t value = 0x11) {
+    for (int k = 0; k < 100 && !gSimDs.Playing; ++k) ASSERT_NE(SimHandOver(t, value), 0u);
+    ASSERT_EQ(gSimDs.Playing, 1u);
+  }
+  // Where the next region starts in the ring (it is handed back untouched).
+  uint32_t NextRegion(uint32_t* size) {
+    uint8_t* region;
+    if (!t->Ops.SoundReady(t) || !t->Ops.SoundLock(t, &region, size)) return ~0u;
+    t->Ops.SoundUnlock(t, 0);
+    return uint32_t(region - gSimDs.Ring.data());
+  }
+};
+
+TEST_F(DirectSound, Sizes) {
+  struct Case {
+    uint32_t rate, bits, channels, maxBytes, openedRate, ring, chunk;
+  } cases[] = {
+      {44100, 16, 2, 0, 44100, kRing, kRefill},
+      {0, 16, 2, 0, 44100, kRing, kRefill},        // rate 0 opens at 44100 Hz
+      {22050, 8, 1, 0, 22050, 13312, 2560},        // 8-bit: twice the 1280-byte granule
+      {44100, 16, 2, 16000, 44100, kRing, 2000},   // the granule fits the track's ring
+  };
+  for (const Case& c : cases) {
+    movie.Describe(0, 0, 0, c.maxBytes);
+    Open(c.rate, c.bits, c.channels, &movie.M);
+    EXPECT_EQ(t->Rate, c.openedRate);
+    EXPECT_EQ(gSimDs.Ring.size(), c.ring);
+    EXPECT_EQ(t->ChunkBytes, c.chunk) << c.maxBytes;
+    EXPECT_TRUE(std::all_of(gSimDs.Ring.begin(), gSimDs.Ring.end(),
+                            [&](uint8_t b) { return b == (c.bits == 8 ? 128 : 0); }));
+    Close();
+  }
+}
+
+TEST_F(DirectSound, AMovieWhoseTotalWrapsIn32BitsStillStarts) {
+  movie.Describe(16384, 409600, 16384);  // 16384 x 16384 x 176400 is 11025 x 2^32
+  Open(44100, 16, 2, &movie.M);
+  uint32_t handed = 0;
+  while (!gSimDs.Playing && handed < 2 * kRing) handed += SimHandOver(t, 1);
+  EXPECT_EQ(handed, kRing);
+}
+
+TEST_F(DirectSound, RegionsEndOneKilobyteBehindThePlayCursor) {
+  Open();
+  Start();
+  struct Step {
+    uint32_t advanceMs, at;  // where a region is ready after advancing the clock; none: ~0
+  } steps[] = {{0, ~0u}, {5, ~0u}, {45, ~0u}, {20, 0}, {30, 0}};  // room reaches 8960 at 57 ms
+  uint32_t size = 0;
+  for (const Step& s : steps) {
+    gSimDs.Advance(s.advanceMs);
+    const uint32_t free = gSimDs.Play();  // the start region filled the whole ring
+    EXPECT_EQ(NextRegion(&size), s.at) << s.advanceMs;
+    if (s.at == 0) {
+      EXPECT_EQ(size, std::min((free - 1024) & ~3u, 16384u));
+    }
+  }
+}
+
+TEST_F(DirectSound, UnderrunsWriteAheadOfTheWriteCursorOncePerPoll) {
+  struct Case {
+    uint32_t advanceMs, writeLead;
+  } cases[] = {{540, 256}, {560, 258}, {700, 1}};  // stale poll; ring nearly played out
+  for (const Case& c : cases) {
+    SimSoundReset();
+    SoundUseDirectSound(nullptr);
+    Open();
+    gSimDs.WriteLead = c.writeLead;
+    Start();
+    gSimDs.Advance(c.advanceMs);
+    uint32_t size = 0;
+    const uint32_t write = (gSimDs.Play() + c.writeLead) & ~3u;
+    EXPECT_EQ(NextRegion(&size), (write + 2 * kRefill) % kRing) << c.advanceMs;
+    EXPECT_EQ(t->Underrun, 1u);
+    Close();
+  }
+}
+
+TEST_F(DirectSound, APauseLongerThanTheStaleTimeIsNoUnderrun) {
+  Open();
+  Start();
+  gSimDs.Advance(100);
+  ASSERT_EQ(t->Ops.SoundPause(t, 1), 1);
+  gSimDs.Advance(2000);
+  ASSERT_EQ(t->Ops.SoundPause(t, 0), 0);
+  gSimDs.Advance(20);
+  uint32_t size;
+  EXPECT_EQ(NextRegion(&size), 0u);
+  EXPECT_EQ(t->Underrun, 0u);
+}
+
+TEST_F(DirectSound, WaitsAreBounded) {
+  Open();
+  gSimDs.LostResults = 2;  // two lost results, then the lock succeeds
+  EXPECT_NE(SimHandOver(t, 1), 0u);
+  gSimDs.LostResults = 1000;  // a buffer that stays lost: a few tries, then no region
+  uint32_t before = gSimDs.Now;
+  EXPECT_EQ(SimHandOver(t, 1), 0u);
+  EXPECT_LE(gSimDs.Now - before, 60u);
+  gSimDs.LostResults = 0;
+  gSimDs.Stalled = 1;  // the start waits at most half a second, playing again every 51 ms
+  before = gSimDs.Now;
+  Start();
+  EXPECT_LE(gSimDs.Now - before, 510u);
+  EXPECT_GE(gSimDs.Plays, 9u);
+  gSimDs.Stalled = 0;
+  gSimDs.JumpyReads = 1;  // a reading that jumps is read again
+  gSimDs.Advance(100);
+  uint32_t size;
+  EXPECT_EQ(NextRegion(&size), 0u);
+  gSimDs.JumpyReads = 1000;  // cursors that keep jumping give no region, soon
+  gSimDs.Advance(100);
+  before = gSimDs.Now;
+  EXPECT_EQ(NextRegion(&size), ~0u);
+  EXPECT_LE(gSimDs.Now - before, 1u);
+  gSimDs.Stalled = 1;  // and turning off a buffer that never reports stopped ends
+  gSimDs.Playing = 1;
+  EXPECT_EQ(t->Ops.SoundOnOff(t, 0), 0);
+}
+
+TEST_F(DirectSound, AChannelThatIsOffOrHoldsNoRegionHandsNothingOut) {
+  Open();
+  uint8_t* region;
+  uint32_t size;
+  EXPECT_EQ(t->Ops.SoundUnlock(t, 100), 0);  // nothing locked
+  ASSERT_EQ(SimHandOver(t, 1, 100), 100u);
+  ASSERT_EQ(t->Ops.SoundOnOff(t, 0), 0);
+  EXPECT_EQ(t->Ops.SoundReady(t), 0);
+  EXPECT_EQ(t->Ops.SoundLock(t, &region, &size), 0);
+  EXPECT_EQ(t->Ops.SoundUnlock(t, 100), 0);
+  ASSERT_EQ(t->Ops.SoundOnOff(t, 1), 1);
+  EXPECT_EQ(NextRegion(&size), 0u);  // a fresh start region
+}
+
+TEST_F(DirectSound, TheDeviceObjectLivesWhileItHasUsers) {
+  EXPECT_EQ(gSimDs.Objects, 0u);  // the selector's test use is given back
+  Open();
+  EXPECT_EQ(gSimDs.Objects, 1u);
+  EXPECT_EQ(gSimDs.Primaries, 1u);
+  int other = 0;
+  EXPECT_EQ(SoundUseDirectSound(&other), nullptr);  // another object while a channel is open
+  EXPECT_EQ(SoundUseDirectSound(nullptr), DirectSoundChannelOpen);
+  Close();
+  EXPECT_EQ(gSimDs.Objects, 0u);
+  EXPECT_EQ(gSimDs.Primaries, 0u);
+  gSimDs.RefuseSecondary = 1;
+  EXPECT_EQ(DirectSoundChannelOpen(&movie.Tracks[0], 44100, 16, 2, 0, nullptr), 0);
+  EXPECT_EQ(gSimDs.Objects, 0u);
+  gSimDs.RefuseCreate = 1;
+  EXPECT_EQ(SoundUseDirectSound(nullptr), nullptr);
+  gSimDs.Missing = 1;
+  EXPECT_EQ(SoundUseDirectSound(nullptr), nullptr);
+  EXPECT_EQ(SoundSelect(SoundUseDirectSound), 0);
+}
+
+TEST_F(DirectSound, VolumeAndPanInHundredthsOfADecibel) {
+  struct Case {
+    uint32_t volume, pan;
+    int32_t level, balance;
+  } cases[] = {{32767, 0, 0, -10000},   {16384, 32768, -1003, 0}, {0, 65536, -10000, 10000},
+               {99999, 99999, 0, 10000}, {1, 16384, -10000, -5000}};
+  Open();
+  for (const Case& c : cases) {
+    t->Ops.SoundSetVolume(t, c.volume);
+    t->Ops.SoundSetPan(t, c.pan);
+    EXPECT_EQ(gSimDs.Volume, c.level) << c.volume;
+    EXPECT_EQ(gSimDs.Pan, c.balance) << c.pan;
+  }
+}
+
+}  // namespace
