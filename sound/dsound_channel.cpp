@@ -169,10 +169,15 @@ Room RoomBefore(DirectSoundChannel* d, uint32_t play) {
   return Room::Region;
 }
 
-// The device played everything written: silence where it is about to play and continue after it.
-void Underrun(AudioTrack* t, DirectSoundChannel* d) {
+// The device played (nearly) everything written: silence where it is about to play and continue
+// after it. Sound still queued beyond the device's write cursor (the last tenth of the ring) is
+// kept: the silence goes after it. After a stale poll the device may have lapped the ring, and
+// only its write cursor tells where it is.
+void Underrun(AudioTrack* t, DirectSoundChannel* d, bool stale) {
   t->Underrun = 1;
-  const uint32_t from = d->LastWriteCursor - d->LastWriteCursor % d->FrameBytes;
+  uint32_t from = d->LastWriteCursor - d->LastWriteCursor % d->FrameBytes;
+  const uint32_t play = d->LastPlayCursor;
+  if (!stale && Distance(d, play, d->WriteOffset) > Distance(d, play, from)) from = d->WriteOffset;
   SilenceFill(t, d, from, 2 * d->RefillBytes);
   d->WriteOffset = Wrap(d, uint64_t(from) + 2 * d->RefillBytes);
 }
@@ -188,7 +193,7 @@ int DirectSoundReady(AudioTrack* t) {
     const Room room = poll == Poll::Stale ? Room::Underrun : RoomBefore(d, play);
     if (room != Room::Underrun) return room == Room::Region;
     if (pass == 1) return 0;  // at most one underrun per call
-    Underrun(t, d);
+    Underrun(t, d, poll == Poll::Stale);
   }
   return 0;
 }
@@ -366,8 +371,12 @@ void Size(DirectSoundChannel* d, const AudioTrack* t, const Movie* m, uint32_t b
   const uint32_t refill = uint32_t((uint64_t(bps) * 50 / 1000 + 255) & ~uint64_t{255});
   d->RefillBytes = refill < d->RegionLimit ? refill : d->RegionLimit;
   d->RefillLimit = uint32_t(uint64_t(d->BufferBytes) * 90 / 100);
+  // Playback starts with half the ring written: the other half takes up what the track's small
+  // ring holds beyond it at the start (a full ring would leave that surplus no room, and the
+  // track's ring would drop the next packet's sound).
   const uint32_t total = SoundMovieTotalBytes(m, bps);
-  d->StartBytes = total < d->BufferBytes ? total : d->BufferBytes;
+  const uint32_t half = d->BufferBytes / 2;
+  d->StartBytes = total < half ? total : half;
   d->StartBytes -= d->StartBytes % d->FrameBytes;  // regions hold whole samples
   if (d->StartBytes == 0) d->StartBytes = d->FrameBytes;
 }

@@ -1,7 +1,9 @@
-// The waveOut back end: a ring of 16 equal blocks queued on the platform's waveform-audio device,
-// which is started once half a second (or the whole movie, or all 16 blocks) is queued and is
+// The waveOut back end: a ring of equal blocks queued on the platform's waveform-audio device,
+// which is started once half a second (or the whole movie, or every block) is queued and is
 // polled through the blocks' done marks. A device that has finished every block ran dry: the
-// queue then starts again from block 0.
+// queue then starts again from block 0. The ring holds 16 blocks of a sixteenth of a second; when
+// the track's ring needs smaller blocks, there are more of them (so the queue still holds about a
+// second and starts half full).
 #include <cstring>
 
 #include "core/mem.h"
@@ -12,6 +14,7 @@
 namespace {
 
 constexpr int32_t kBlocks = 16;
+constexpr int32_t kMaxBlocks = 1024;
 constexpr uint32_t kMaxRate = 256000;
 
 // The channel's state, behind AudioTrack::BackEnd; the blocks and their headers follow it in the
@@ -32,6 +35,7 @@ struct WaveOutChannel {
   uint32_t StartBytes;   // amount to queue before starting
   uint32_t TotalBytes;   // the movie's whole sound
   uint32_t WaveBlockBytes;
+  int32_t BlockCount;
 };
 
 const WaveOutDevice* gDevice = nullptr;
@@ -62,13 +66,13 @@ int DeviceOpen(AudioTrack* t, WaveOutChannel* w) {
   w->LockedBlock = w->LastQueued = -1;
   w->Started = 0;
   w->QueuedBytes = 0;
-  std::memset(w->Blocks, Silence(t), size_t(kBlocks) * w->WaveBlockBytes);
-  std::memset(w->Headers, 0, sizeof(WaveHeader) * kBlocks);
+  std::memset(w->Blocks, Silence(t), size_t(w->BlockCount) * w->WaveBlockBytes);
+  std::memset(w->Headers, 0, sizeof(WaveHeader) * size_t(w->BlockCount));
   if (!w->Api->Open(&w->Device, t->Rate, t->Bits, t->Channels)) {
     w->Device = nullptr;
     return 0;
   }
-  for (int32_t i = 0; i < kBlocks; ++i) {
+  for (int32_t i = 0; i < w->BlockCount; ++i) {
     WaveHeader* h = &w->Headers[i];
     h->Data = Block(w, i);
     h->Length = w->WaveBlockBytes;
@@ -84,7 +88,7 @@ void DeviceClose(WaveOutChannel* w) {
   w->Started = 0;
   if (!w->Device) return;
   w->Api->Reset(w->Device);
-  for (int32_t i = 0; i < kBlocks; ++i) {
+  for (int32_t i = 0; i < w->BlockCount; ++i) {
     WaveHeader* h = &w->Headers[i];
     h->Length = w->WaveBlockBytes;
     w->Api->Unprepare(w->Device, h);
@@ -102,7 +106,7 @@ void Write(WaveOutChannel* w, int32_t i, uint32_t bytes) {
 }
 
 bool AllDone(WaveOutChannel* w) {
-  for (int32_t i = 0; i < kBlocks; ++i)
+  for (int32_t i = 0; i < w->BlockCount; ++i)
     if (!WaveHeaderIsDone(&w->Headers[i])) return false;
   return true;
 }
@@ -118,11 +122,11 @@ int WaveOutReady(AudioTrack* t) {
     w->LastQueued = w->LockedBlock = -1;
   }
   // Before the start the kept blocks are 0 .. LastQueued and the start comes at the latest with
-  // block 15, so the next block is never one of them.
-  int32_t pick = (w->LastQueued + 1) % kBlocks;
+  // the last block, so the next block is never one of them.
+  int32_t pick = (w->LastQueued + 1) % w->BlockCount;
   if (!WaveHeaderIsDone(&w->Headers[pick])) {
     pick = -1;
-    for (int32_t i = 0; i < kBlocks && pick < 0; ++i)
+    for (int32_t i = 0; i < w->BlockCount && pick < 0; ++i)
       if (WaveHeaderIsDone(&w->Headers[i])) pick = i;
     if (pick < 0) return 0;
   }
@@ -154,7 +158,7 @@ int WaveOutUnlock(AudioTrack* t, uint32_t bytes) {
   // A kept block goes to the device whole at the start: the rest of it must not replay the
   // sound it held before an underrun.
   std::memset(Block(w, block) + bytes, Silence(t), w->WaveBlockBytes - bytes);
-  if (w->QueuedBytes >= w->StartBytes || block == kBlocks - 1) {
+  if (w->QueuedBytes >= w->StartBytes || block == w->BlockCount - 1) {
     w->Started = 1;
     for (int32_t i = 0; i <= block; ++i) Write(w, i, w->WaveBlockBytes);
   }
@@ -237,13 +241,17 @@ int WaveOutChannelOpen(AudioTrack* t, uint32_t rate, uint32_t bits, uint32_t cha
   const uint32_t frameBytes = bits / 8 * channels;
   const uint32_t bps = frameBytes * rate;
   // A sixteenth of a second per block, but no more than the track's ring delivers in one go.
-  const uint32_t blockBytes = SoundRegionLimit(t, m, bits, frameBytes, Round32(bps / 16));
+  const uint32_t natural = Round32(bps / 16);
+  const uint32_t blockBytes = SoundRegionLimit(t, m, bits, frameBytes, natural);
+  const uint64_t wanted = (uint64_t{natural} * kBlocks + blockBytes - 1) / blockBytes;
+  const int32_t count = int32_t(wanted < kMaxBlocks ? wanted : kMaxBlocks);
 
   WaveHeader* headers = nullptr;
   uint8_t* blocks = nullptr;
   WaveOutChannel* w = nullptr;
-  const uint32_t blockArea = uint32_t(kBlocks) * blockBytes;
-  if (MemPlanFor(&headers, sizeof(WaveHeader) * kBlocks) && MemPlanFor(&blocks, blockArea))
+  const uint32_t headerArea = uint32_t(sizeof(WaveHeader)) * uint32_t(count);
+  const uint32_t blockArea = uint32_t(count) * blockBytes;
+  if (MemPlanFor(&headers, headerArea) && MemPlanFor(&blocks, blockArea))
     w = static_cast<WaveOutChannel*>(MemAlloc(uint32_t(sizeof(WaveOutChannel))));
   if (!w) return 0;
   t->Rate = rate;
@@ -253,6 +261,7 @@ int WaveOutChannelOpen(AudioTrack* t, uint32_t rate, uint32_t bits, uint32_t cha
   w->Headers = headers;
   w->Blocks = blocks;
   w->WaveBlockBytes = blockBytes;
+  w->BlockCount = count;
   w->TotalBytes = SoundMovieTotalBytes(m, bps);
   const uint32_t halfSecond = Round32(bps / 2);
   w->StartBytes = halfSecond < w->TotalBytes ? halfSecond : w->TotalBytes;
@@ -267,6 +276,6 @@ int WaveOutChannelOpen(AudioTrack* t, uint32_t rate, uint32_t bits, uint32_t cha
   t->IsOn = 1;
   InstallOps(t);
   if (m)
-    m->TotalMemory += uint32_t(sizeof(WaveOutChannel) + sizeof(WaveHeader) * kBlocks) + blockArea;
+    m->TotalMemory += uint32_t(sizeof(WaveOutChannel)) + headerArea + blockArea;
   return 1;
 }

@@ -23,7 +23,7 @@ struct WaveOut : ::testing::Test {
   // Hands over whole blocks until the device has some; how many it took.
   uint32_t BlocksToStart(uint8_t value = 0x11) {
     uint32_t blocks = 0;
-    while (gSimWaveOut.Queue.empty() && blocks < 100 && SimHandOver(t, value)) ++blocks;
+    while (gSimWaveOut.Queue.empty() && blocks < 2000 && SimHandOver(t, value)) ++blocks;
     return blocks;
   }
 };
@@ -36,7 +36,8 @@ TEST_F(WaveOut, BlockSizeAndStartAmount) {
       {22050, 8, 1, 0, 0, 1, 0, 2816, 8},       // 8-bit: the core hands over twice the region
       {22050, 16, 2, 5, 25, 1, 0, 5536, 4},     // a 0.2 s movie starts once all of it is there
       {44100, 16, 2, 16384, 409600, 16384, 0, 11040, 8},  // its total wraps to 0 in 32 bits
-      {22050, 16, 2, 0, 0, 1, 8000, 1000, 16},  // small blocks: all 16 before half a second
+      {22050, 16, 2, 0, 0, 1, 8000, 1000, 45},  // small blocks: more of them, the same start
+      {22050, 16, 2, 0, 0, 1, 320, 40, 1024},   // tiny blocks: all 1024 before half a second
   };
   for (const Case& c : cases) {
     SimSoundReset();
@@ -50,17 +51,17 @@ TEST_F(WaveOut, BlockSizeAndStartAmount) {
 }
 
 TEST_F(WaveOut, TheStartQueuesEveryKeptBlockInOrderAndWhole) {
-  movie.Describe(0, 0, 0, 8000);  // 1000-byte blocks; half a second is more than 16 of them
+  movie.Describe(0, 0, 0, 320);  // 1024 blocks of 40 bytes: less than half a second
   Open(22050, 16, 2, &movie.M);
-  for (uint8_t k = 0; k < 16; ++k) {
-    const uint32_t bytes = k == 3 ? 10 : 1000;
-    ASSERT_EQ(SimHandOver(t, k, bytes), bytes);
+  for (uint32_t k = 0; k < 1024; ++k) {
+    const uint32_t bytes = k == 3 ? 10 : 40;
+    ASSERT_EQ(SimHandOver(t, uint8_t(k), bytes), bytes);
   }
-  ASSERT_EQ(gSimWaveOut.Queue.size(), 16u);
-  for (uint8_t k = 0; k < 16; ++k) {
+  ASSERT_EQ(gSimWaveOut.Queue.size(), 1024u);
+  for (uint32_t k = 0; k < 1024; ++k) {
     const WaveHeader* h = gSimWaveOut.Queue[k];
-    EXPECT_EQ(h->Length, 1000u);
-    EXPECT_EQ(h->Data[0], k) << "block " << int(k) << " was overwritten before the start";
+    EXPECT_EQ(h->Length, 40u);
+    EXPECT_EQ(h->Data[0], uint8_t(k)) << "block " << k << " was overwritten before the start";
   }
   EXPECT_EQ(gSimWaveOut.Queue[3]->Data[10], 0);  // the rest of a short block is silence
   // Once started, each block goes at once, with the bytes written; too many count as the block.
@@ -69,7 +70,7 @@ TEST_F(WaveOut, TheStartQueuesEveryKeptBlockInOrderAndWhole) {
   uint32_t size;
   ASSERT_TRUE(t->Ops.SoundReady(t) && t->Ops.SoundLock(t, &region, &size));
   ASSERT_TRUE(t->Ops.SoundUnlock(t, 1u << 30));
-  EXPECT_EQ(gSimWaveOut.Queue.back()->Length, 1000u);
+  EXPECT_EQ(gSimWaveOut.Queue.back()->Length, 40u);
 }
 
 TEST_F(WaveOut, AnUnderrunRestartsTheQueueWithoutReplayingOldSound) {
