@@ -64,14 +64,6 @@ TEST_F(DirectSound, Sizes) {
   }
 }
 
-TEST_F(DirectSound, AMovieWhoseTotalWrapsIn32BitsStillStarts) {
-  movie.Describe(16384, 409600, 16384);  // 16384 x 16384 x 176400 is 11025 x 2^32
-  Open(44100, 16, 2, &movie.M);
-  uint32_t handed = 0;
-  while (!gSimDs.Playing && handed < 2 * kRing) handed += SimHandOver(t, 1);
-  EXPECT_EQ(handed, kStart);
-}
-
 TEST_F(DirectSound, RegionsEndOneKilobyteBehindThePlayCursor) {
   Open();
   Start();

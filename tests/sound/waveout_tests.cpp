@@ -132,12 +132,4 @@ TEST_F(WaveOut, VolumeAndPanSetTheTwoDeviceLevels) {
   }
 }
 
-TEST_F(WaveOut, AFailedDeviceOpenLeavesNothing) {
-  gSimWaveOut.Refuse = 1;
-  AudioTrack track;
-  EXPECT_EQ(WaveOutChannelOpen(&track, 22050, 16, 2, 0, nullptr), 0);
-  EXPECT_EQ(track.BackEnd, nullptr);
-  EXPECT_EQ(track.IsOn, 0u);
-}
-
 }  // namespace
