@@ -14,27 +14,27 @@ constexpr uint32_t kRing = 106496, kRefill = 8960;  // 44100 Hz, 16-bit stereo
 constexpr uint32_t kStart = kRing / 2;                // playback starts with half the ring
 
 struct DirectSound : ::testing::Test {
-  AudioTrack* t = nullptr;
   SimMovie movie;
-  void SetUp() override {
+  AudioTrack* t = &movie.Tracks[0];
+  void SetUp() override { Reset(); }
+  void TearDown() override { Close(); }
+  void Reset() {
     SimSoundReset();
     ASSERT_EQ(SoundUseDirectSound(nullptr), DirectSoundChannelOpen);
   }
-  void TearDown() override { Close(); }
   void Close() {
-    if (t) t->Ops.SoundClose(t);
-    t = nullptr;
+    if (t->Ops.SoundClose) t->Ops.SoundClose(t);
   }
-  void Open(uint32_t rate = 44100, uint32_t bits = 16, uint32_t channels = 2, Movie* m = nullptr) {
-    t = &movie.Tracks[0];
-    ASSERT_TRUE(DirectSoundChannelOpen(t, rate, bits, channels, 0, m));
+  void Open(uint32_t rate = 44100, uint32_t bits = 16, uint32_t channels = 2) {
+    Close();
+    ASSERT_TRUE(DirectSoundChannelOpen(t, rate, bits, channels, 0, &movie.M));
   }
   // Fills the start region with value; playback then starts.
   void Start(uint8_t value = 0x11) {
     for (int k = 0; k < 100 && !gSimDs.Playing; ++k) ASSERT_NE(SimHandOver(t, value), 0u);
     ASSERT_EQ(gSimDs.Playing, 1u);
   }
-  // Where the next region starts in the ring (it is handed back untouched).
+  // Where the next region starts in the ring (it is handed back untouched); ~0 when none.
   uint32_t NextRegion(uint32_t* size) {
     uint8_t* region;
     if (!t->Ops.SoundReady(t) || !t->Ops.SoundLock(t, &region, size)) return ~0u;
@@ -44,23 +44,21 @@ struct DirectSound : ::testing::Test {
 };
 
 TEST_F(DirectSound, Sizes) {
-  struct Case {
+  struct {
     uint32_t rate, bits, channels, maxBytes, openedRate, ring, chunk;
   } cases[] = {
       {44100, 16, 2, 0, 44100, kRing, kRefill},
-      {0, 16, 2, 0, 44100, kRing, kRefill},        // rate 0 opens at 44100 Hz
-      {22050, 8, 1, 0, 22050, 13312, 2560},        // 8-bit: twice the 1280-byte granule
-      {44100, 16, 2, 16000, 44100, kRing, 2000},   // the granule fits the track's ring
+      {0, 16, 2, 0, 44100, kRing, kRefill},       // rate 0 opens at 44100 Hz
+      {22050, 8, 1, 0, 22050, 13312, 2560},       // 8-bit: twice the 1280-byte granule
+      {44100, 16, 2, 16000, 44100, kRing, 2000},  // the granule fits the track's ring
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     movie.Describe(0, 0, 0, c.maxBytes);
-    Open(c.rate, c.bits, c.channels, &movie.M);
+    Open(c.rate, c.bits, c.channels);
     EXPECT_EQ(t->Rate, c.openedRate);
     EXPECT_EQ(gSimDs.Ring.size(), c.ring);
     EXPECT_EQ(t->ChunkBytes, c.chunk) << c.maxBytes;
-    EXPECT_TRUE(std::all_of(gSimDs.Ring.begin(), gSimDs.Ring.end(),
-                            [&](uint8_t b) { return b == (c.bits == 8 ? 128 : 0); }));
-    Close();
+    EXPECT_EQ(std::count(gSimDs.Ring.begin(), gSimDs.Ring.end(), c.bits == 8 ? 128 : 0), c.ring);
   }
 }
 
@@ -70,34 +68,26 @@ TEST_F(DirectSound, RegionsEndOneKilobyteBehindThePlayCursor) {
   uint32_t size = 0, at = NextRegion(&size);
   while (SimHandOver(t, 1) && at != ~0u) at = (at + size) % kRing, NextRegion(&size);
   EXPECT_EQ((gSimDs.Play() + kRing - at) % kRing, 1024u);  // filled up to the safety gap
-  struct Step {
-    uint32_t advanceMs;
-    bool ready;
-  } steps[] = {{5, false}, {40, false}, {15, true}};  // room reaches 8960 bytes after 51 ms
-  for (const Step& s : steps) {
-    gSimDs.Advance(s.advanceMs);
-    EXPECT_EQ(NextRegion(&size) != ~0u, s.ready) << s.advanceMs;
+  for (auto [advanceMs, ready] : {std::pair{5, false}, {40, false}, {15, true}}) {
+    gSimDs.Advance(advanceMs);  // room reaches a granule after 51 ms
+    EXPECT_EQ(NextRegion(&size) != ~0u, ready) << advanceMs;
   }
   const uint32_t room = (gSimDs.Play() + kRing - at - 1024) % kRing & ~3u;
   EXPECT_EQ(size, std::min({room, 16384u, kRing - at}));  // a wrapping region ends at the end
 }
 
 TEST_F(DirectSound, UnderrunsWriteAheadOfTheWriteCursorOncePerPoll) {
-  struct Case {
-    uint32_t advanceMs, writeLead;
-  } cases[] = {{540, 256}, {560, 258}, {700, 1}};  // stale poll; ring nearly played out
-  for (const Case& c : cases) {
-    SimSoundReset();
-    SoundUseDirectSound(nullptr);
+  // A stale poll, a nearly played-out ring, a write cursor off the sample grid.
+  for (auto [advanceMs, writeLead] : {std::pair{540u, 256u}, {560, 258}, {700, 1}}) {
+    Reset();
     Open();
-    gSimDs.WriteLead = c.writeLead;
+    gSimDs.WriteLead = writeLead;
     Start();
-    gSimDs.Advance(c.advanceMs);
+    gSimDs.Advance(advanceMs);
     uint32_t size = 0;
-    const uint32_t write = (gSimDs.Play() + c.writeLead) & ~3u;
-    EXPECT_EQ(NextRegion(&size), (write + 2 * kRefill) % kRing) << c.advanceMs;
+    const uint32_t write = (gSimDs.Play() + writeLead) & ~3u;
+    EXPECT_EQ(NextRegion(&size), (write + 2 * kRefill) % kRing) << advanceMs;
     EXPECT_EQ(t->Underrun, 1u);
-    Close();
   }
 }
 
@@ -119,7 +109,7 @@ TEST_F(DirectSound, WaitsAreBounded) {
   gSimDs.LostResults = 2;  // two lost results, then the lock succeeds
   EXPECT_NE(SimHandOver(t, 1), 0u);
   gSimDs.LostResults = 1000;  // a buffer that stays lost: a few tries, then no region
-  uint32_t before = gSimDs.Now;
+  uint32_t before = gSimDs.Now, size;
   EXPECT_EQ(SimHandOver(t, 1), 0u);
   EXPECT_LE(gSimDs.Now - before, 60u);
   gSimDs.LostResults = 0;
@@ -131,15 +121,13 @@ TEST_F(DirectSound, WaitsAreBounded) {
   gSimDs.Stalled = 0;
   gSimDs.JumpyReads = 1;  // a reading that jumps is read again
   gSimDs.Advance(100);
-  uint32_t size;
   EXPECT_EQ(NextRegion(&size), kStart);
   gSimDs.JumpyReads = 1000;  // cursors that keep jumping give no region, soon
   gSimDs.Advance(100);
   before = gSimDs.Now;
   EXPECT_EQ(NextRegion(&size), ~0u);
   EXPECT_LE(gSimDs.Now - before, 1u);
-  gSimDs.Stalled = 1;  // and turning off a buffer that never reports stopped ends
-  gSimDs.Playing = 1;
+  gSimDs.Stalled = gSimDs.Playing = 1;  // and turning off a buffer that never stops ends
   EXPECT_EQ(t->Ops.SoundOnOff(t, 0), 0);
 }
 
@@ -150,9 +138,8 @@ TEST_F(DirectSound, AChannelThatIsOffOrHoldsNoRegionHandsNothingOut) {
   EXPECT_EQ(t->Ops.SoundUnlock(t, 100), 0);  // nothing locked
   ASSERT_EQ(SimHandOver(t, 1, 100), 100u);
   ASSERT_EQ(t->Ops.SoundOnOff(t, 0), 0);
-  EXPECT_EQ(t->Ops.SoundReady(t), 0);
-  EXPECT_EQ(t->Ops.SoundLock(t, &region, &size), 0);
-  EXPECT_EQ(t->Ops.SoundUnlock(t, 100), 0);
+  EXPECT_FALSE(t->Ops.SoundReady(t) || t->Ops.SoundLock(t, &region, &size) ||
+               t->Ops.SoundUnlock(t, 100));
   ASSERT_EQ(t->Ops.SoundOnOff(t, 1), 1);
   EXPECT_EQ(NextRegion(&size), 0u);  // a fresh start region
 }
@@ -160,16 +147,14 @@ TEST_F(DirectSound, AChannelThatIsOffOrHoldsNoRegionHandsNothingOut) {
 TEST_F(DirectSound, TheDeviceObjectLivesWhileItHasUsers) {
   EXPECT_EQ(gSimDs.Objects, 0u);  // the selector's test use is given back
   Open();
-  EXPECT_EQ(gSimDs.Objects, 1u);
-  EXPECT_EQ(gSimDs.Primaries, 1u);
+  EXPECT_EQ(gSimDs.Objects + gSimDs.Primaries, 2u);
   int other = 0;
   EXPECT_EQ(SoundUseDirectSound(&other), nullptr);  // another object while a channel is open
   EXPECT_EQ(SoundUseDirectSound(nullptr), DirectSoundChannelOpen);
   Close();
-  EXPECT_EQ(gSimDs.Objects, 0u);
-  EXPECT_EQ(gSimDs.Primaries, 0u);
+  EXPECT_EQ(gSimDs.Objects + gSimDs.Primaries, 0u);
   gSimDs.RefuseSecondary = 1;
-  EXPECT_EQ(DirectSoundChannelOpen(&movie.Tracks[0], 44100, 16, 2, 0, nullptr), 0);
+  EXPECT_EQ(DirectSoundChannelOpen(t, 44100, 16, 2, 0, nullptr), 0);
   EXPECT_EQ(gSimDs.Objects, 0u);
   gSimDs.RefuseCreate = 1;
   EXPECT_EQ(SoundUseDirectSound(nullptr), nullptr);
@@ -179,13 +164,13 @@ TEST_F(DirectSound, TheDeviceObjectLivesWhileItHasUsers) {
 }
 
 TEST_F(DirectSound, VolumeAndPanInHundredthsOfADecibel) {
-  struct Case {
+  struct {
     uint32_t volume, pan;
     int32_t level, balance;
-  } cases[] = {{32767, 0, 0, -10000},   {16384, 32768, -1003, 0}, {0, 65536, -10000, 10000},
+  } cases[] = {{32767, 0, 0, -10000},    {16384, 32768, -1003, 0}, {0, 65536, -10000, 10000},
                {99999, 99999, 0, 10000}, {1, 16384, -10000, -5000}};
   Open();
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     t->Ops.SoundSetVolume(t, c.volume);
     t->Ops.SoundSetPan(t, c.pan);
     EXPECT_EQ(gSimDs.Volume, c.level) << c.volume;

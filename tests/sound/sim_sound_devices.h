@@ -12,32 +12,30 @@
 #include "vexa/movie.h"
 
 struct SimWaveOut {
-  int Refuse = 0;                // Open fails
-  void* Device = nullptr;        // open
-  uint32_t BytesPerSecond = 0, Paused = 0, Opens = 0, Levels = 0;
+  void* Device = nullptr;  // open
+  uint32_t Refuse = 0, BytesPerSecond = 0, Paused = 0, Opens = 0, Levels = 0;
   uint64_t Clock = 0, PlayedAtClock = 0;  // microseconds; the bytes due by then are played
   std::deque<WaveHeader*> Queue;
-  uint32_t Offset = 0;           // into the first queued header
+  uint32_t Offset = 0;  // into the first queued header
   std::vector<uint8_t> Played;
   void Advance(uint32_t ms);
 };
-extern SimWaveOut gSimWaveOut;
-extern const WaveOutDevice kSimWaveOut;
 
 struct SimDirectSound {
-  int Missing = 0, RefuseCreate = 0, RefuseSecondary = 0;
+  uint32_t Missing = 0, RefuseCreate = 0, RefuseSecondary = 0;
   uint32_t Now = 1000, BytesPerSecond = 0, WriteLead = 256;
   std::vector<uint8_t> Ring;
-  uint64_t PlayedUs = 0;         // play position in microseconds of sound
-  uint32_t Playing = 0, Stalled = 0, LostResults = 0, JumpyReads = 0, Objects = 0;
-  uint32_t Plays = 0, Locks = 0, Primaries = 0;
+  uint64_t PlayedUs = 0;  // play position in microseconds of sound
+  uint32_t Playing = 0, Stalled = 0, LostResults = 0, JumpyReads = 0;
+  uint32_t Objects = 0, Primaries = 0, Plays = 0;
   int32_t Volume = 1, Pan = 1;
   std::vector<uint8_t> Played;
-  uint32_t Play() const;         // the play cursor
+  uint32_t Play() const;  // the play cursor
   void Advance(uint32_t ms);
 };
+
+extern SimWaveOut gSimWaveOut;
 extern SimDirectSound gSimDs;
-extern const DirectSoundDevice kSimDirectSound;
 
 // Fresh simulated devices, bound to the back ends.
 void SimSoundReset();
