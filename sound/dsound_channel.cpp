@@ -120,14 +120,12 @@ bool ReadCursors(DirectSoundChannel* d, uint32_t* play, uint32_t* write) {
   return false;
 }
 
-// Silences the part of the ring the device has played since the last poll (never beyond where the
-// next region starts), so that a device the pump cannot keep up with plays silence rather than
-// the sound it played a lap ago.
+// Silences the part of the ring the device has played since the last poll, so that a device the
+// pump does not keep up with (or that plays on after the movie's last region) plays silence rather
+// than the sound it played a lap ago. Sound written and not yet played lies ahead of the play
+// cursor and is never in that part; when the device ran past the last region, all of it was played.
 void SilencePlayed(AudioTrack* t, DirectSoundChannel* d, uint32_t from, uint32_t play) {
-  uint32_t bytes = Distance(d, from, play);
-  const uint32_t free = Distance(d, d->WriteOffset, play);
-  if (free < bytes) bytes = free;
-  SilenceFill(t, d, Wrap(d, uint64_t(play) + d->BufferBytes - bytes), bytes);
+  SilenceFill(t, d, from, Distance(d, from, play));
 }
 
 enum class Poll { Untrusted, Fresh, Stale };

@@ -91,6 +91,19 @@ TEST_F(DirectSound, UnderrunsWriteAheadOfTheWriteCursorOncePerPoll) {
   }
 }
 
+TEST_F(DirectSound, AfterTheLastRegionTheRingPlaysSilence) {
+  Open();
+  Start();
+  uint64_t handed = kStart;
+  for (int k = 0; k < 20; ++k) {  // the movie's last 0.4 s as it is decoded, 20 ms at a time
+    gSimDs.Advance(20);
+    for (uint32_t due = 3528, n; due && (n = SimHandOver(t, 0x11, due)); due -= n) handed += n;
+  }
+  // The pump then only polls, 13 times a second, while the device plays out.
+  for (int k = 0; k < 30; ++k) gSimDs.Advance(77), t->Ops.SoundReady(t);
+  EXPECT_EQ(std::count(gSimDs.Played.begin(), gSimDs.Played.end(), 0x11), handed);
+}
+
 TEST_F(DirectSound, APauseLongerThanTheStaleTimeIsNoUnderrun) {
   Open();
   Start();
