@@ -159,8 +159,12 @@ int WaveOutUnlock(AudioTrack* t, uint32_t bytes) {
   // sound it held before an underrun.
   std::memset(Block(w, block) + bytes, Silence(t), w->WaveBlockBytes - bytes);
   if (w->QueuedBytes >= w->StartBytes || block == w->BlockCount - 1) {
+    // The kept blocks go over as one: a device that plays its first block while the others are
+    // still being written runs dry in between (a gap at every start).
     w->Started = 1;
+    w->Api->Pause(w->Device);
     for (int32_t i = 0; i <= block; ++i) Write(w, i, w->WaveBlockBytes);
+    if (!w->Paused) w->Api->Restart(w->Device);
   }
   return 1;
 }

@@ -22,6 +22,7 @@ const WaveOutDevice kWave = {
     [](void*, WaveHeader* h) {
       if (W.Queue.empty()) W.PlayedAtClock = W.Clock;
       W.Queue.push_back(h);
+      W.Advance(W.WriteMs);
     },
     [](void*) {
       for (WaveHeader* h : W.Queue) WaveHeaderSetDone(h, true);
@@ -87,7 +88,7 @@ void SimWaveOut::Advance(uint32_t ms) {
     Offset += take, due -= take;
     if (Offset == h->Length) WaveHeaderSetDone(h, true), Queue.pop_front(), Offset = 0;
   }
-  if (Queue.empty()) PlayedAtClock = Clock;  // an idle device does not bank time
+  if (Queue.empty()) Gaps += due != 0, PlayedAtClock = Clock;  // an idle device banks no time
 }
 
 uint32_t SimDirectSound::Play() const {

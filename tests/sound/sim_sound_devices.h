@@ -14,6 +14,7 @@
 struct SimWaveOut {
   void* Device = nullptr;  // open
   uint32_t Refuse = 0, BytesPerSecond = 0, Paused = 0, Opens = 0, Levels = 0;
+  uint32_t WriteMs = 0, Gaps = 0;  // how long a write takes; times it ran dry while playing
   uint64_t Clock = 0, PlayedAtClock = 0;  // microseconds; the bytes due by then are played
   std::deque<WaveHeader*> Queue;
   uint32_t Offset = 0;  // into the first queued header

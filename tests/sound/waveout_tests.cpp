@@ -48,9 +48,11 @@ TEST_F(WaveOut, BlockSizeAndStartAmount) {
 TEST_F(WaveOut, TheStartQueuesEveryKeptBlockInOrderAndWhole) {
   movie.Describe(0, 0, 0, 320);  // 1024 blocks of 40 bytes: less than half a second
   Open(&movie.M);
+  gSimWaveOut.WriteMs = 1;  // longer than a block plays: the device must not start on the first
   for (uint32_t k = 0; k < 1024; ++k)
     ASSERT_EQ(SimHandOver(t, uint8_t(k), k == 3 ? 10 : 40), k == 3 ? 10u : 40u);
   ASSERT_EQ(gSimWaveOut.Queue.size(), 1024u);
+  EXPECT_EQ(gSimWaveOut.Gaps, 0u);
   for (uint32_t k = 0; k < 1024; ++k) {
     EXPECT_EQ(gSimWaveOut.Queue[k]->Length, 40u);
     EXPECT_EQ(gSimWaveOut.Queue[k]->Data[0], uint8_t(k)) << "block " << k << " was overwritten";
