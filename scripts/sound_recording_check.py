@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Compares a recording of a movie's sound with the sound the movie decodes to.
 
-    sound_recording_check.py REFERENCE.wav RECORDING.raw LABEL
+    sound_recording_check.py REFERENCE.wav RECORDING.raw|RECORDING.wav LABEL
 
 REFERENCE.wav is `vexa decode --wav-dir` output (16-bit PCM); RECORDING.raw is raw signed 16-bit
-little-endian PCM of the same rate and channel count, as `parec --raw` writes it. The recording is
+little-endian PCM of the same rate and channel count, as `parec --raw` writes it (or a 16-bit WAV
+file of that format). The recording is
 aligned to the reference by cross-correlation (on the first sound, then coarse on block sums, then
 sample-exact), and then must match it with an SNR of at least 30 dB, hold sound for the reference's
 length within 100 ms and have no gap (no 10 ms stretch far quieter than the reference there).
@@ -48,7 +49,11 @@ def main(reference_path, recording_path, label):
         channels, rate = w.getnchannels(), w.getframerate()
         assert w.getsampwidth() == 2, "16-bit reference expected"
         ref_samples = array.array("h", w.readframes(w.getnframes()))
-    rec_samples = array.array("h", open(recording_path, "rb").read())
+    if recording_path.endswith(".wav"):
+        with wave.open(recording_path, "rb") as w:
+            rec_samples = array.array("h", w.readframes(w.getnframes()))
+    else:
+        rec_samples = array.array("h", open(recording_path, "rb").read())
     if sys.byteorder == "big":
         ref_samples.byteswap(), rec_samples.byteswap()
     ref, rec = mono(ref_samples, channels), mono(rec_samples, channels)

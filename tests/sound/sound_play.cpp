@@ -33,6 +33,9 @@ int main(int argc, char** argv) {
     MovieClose(m);
     return 77;
   }
+  // Under Wine a sound device just opened often loses what is played in its first moments (up to
+  // about a second, while the sound server's stream starts): give it a second before the first frame.
+  SleepMs(1000);
   const uint32_t frames = argc == 4 ? uint32_t(std::strtoul(argv[3], nullptr, 10)) : m->Frames;
   for (uint32_t k = 0; k < frames && k < m->Frames; ++k) {
     while (MovieWait(m)) SleepMs(1);  // pumps the sound while it waits
