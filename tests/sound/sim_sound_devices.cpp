@@ -63,7 +63,8 @@ const DirectSoundDevice kDs = {
     [](void*, uint32_t* status) { return *status = D.Playing, kDsOk; },
     [](void*, uint32_t* play, uint32_t* write) {
       const uint32_t size = uint32_t(D.Ring.size());
-      *play = D.Play(), *write = (*play + D.WriteLead) % size;
+      if (D.FastReads) D.FastReads--, D.Advance(6);
+      *play = D.Play(), *write = (*play + D.WriteLead) % size, D.CursorReads++;
       if (D.JumpyReads) D.JumpyReads--, *play = (*play + size / 2 + 4096) % size;
       return kDsOk;
     },

@@ -28,7 +28,8 @@ struct SimDirectSound {
   std::vector<uint8_t> Ring;
   uint64_t PlayedUs = 0;  // play position in microseconds of sound
   uint32_t Playing = 0, Stalled = 0, LostResults = 0, JumpyReads = 0;
-  uint32_t Objects = 0, Primaries = 0, Plays = 0;
+  uint32_t FastReads = 0;  // cursor reads that each take 6 ms of playing: no two alike
+  uint32_t Objects = 0, Primaries = 0, Plays = 0, CursorReads = 0;
   int32_t Volume = 1, Pan = 1;
   std::vector<uint8_t> Played;
   uint32_t Play() const;  // the play cursor
