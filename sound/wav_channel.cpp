@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/mem.h"
+#include "sound/sound_track.h"
 #include "sound/wav_header.h"
 #include "vexa/movie.h"
 #include "vexa/sound.h"
@@ -29,33 +30,6 @@ WavSinkChooser gChooser = nullptr;
 void* gChooserUser = nullptr;
 
 WavChannel* Channel(AudioTrack* t) { return static_cast<WavChannel*>(t->BackEnd); }
-
-// The file track index of the movie slot t, while the core opens it (the slot after the open
-// ones) or after; WAV_NO_TRACK when t is not one of the movie's slots.
-uint32_t TrackFileIndex(const AudioTrack* t, const Movie* m) {
-  if (!m || !m->Tracks || !m->TrackIndices) return WAV_NO_TRACK;
-  const uintptr_t base = reinterpret_cast<uintptr_t>(m->Tracks);
-  const uintptr_t at = reinterpret_cast<uintptr_t>(t);
-  if (at < base || (at - base) % sizeof(AudioTrack) != 0) return WAV_NO_TRACK;
-  const uintptr_t slot = (at - base) / sizeof(AudioTrack);
-  if (slot > m->NumOpenTracks) return WAV_NO_TRACK;
-  const uint32_t index = m->TrackIndices[slot];
-  return index < m->NumTracks ? index : WAV_NO_TRACK;
-}
-
-// Device bytes of one region. The core hands a region over only when more than a region's worth
-// of 16-bit sound waits in the ring, and the ring holds about 5/4 of the track's largest packet:
-// a region of at most an eighth of that packet leaves room for the next one.
-uint32_t RegionBytes(const Movie* m, uint32_t fileIndex, uint32_t bits, uint32_t frameBytes) {
-  uint32_t region = kMaxRegionBytes;
-  if (fileIndex != WAV_NO_TRACK && m->TrackMaxBytes) {
-    uint32_t share = m->TrackMaxBytes[fileIndex] / 8;
-    if (bits == 8) share /= 2;
-    if (share < region) region = share;
-  }
-  region -= region % frameBytes;
-  return region ? region : frameBytes;
-}
 
 // Stops accepting sound for good.
 void Fail(AudioTrack* t, WavChannel* w) {
@@ -190,7 +164,7 @@ int WavChannelOpen(AudioTrack* t, uint32_t rate, uint32_t bits, uint32_t channel
   if (!gChooser || (bits != 8 && bits != 16) || (channels != 1 && channels != 2) || rate == 0 ||
       rate > kMaxRate)
     return 0;
-  const uint32_t fileIndex = TrackFileIndex(t, m);
+  const uint32_t fileIndex = SoundTrackFileIndex(t, m);
   WavSink sink = {};
   if (!gChooser(gChooserUser, m, fileIndex, &sink)) return 0;
   if (!sink.WriteAt || !sink.Close) {
@@ -200,7 +174,7 @@ int WavChannelOpen(AudioTrack* t, uint32_t rate, uint32_t bits, uint32_t channel
   t->Rate = rate;
   t->Bits = bits;
   t->Channels = channels;
-  const uint32_t region = RegionBytes(m, fileIndex, bits, channels * bits / 8);
+  const uint32_t region = SoundRegionLimit(t, m, bits, channels * bits / 8, kMaxRegionBytes);
   if (!StartFile(t, &sink, region, m)) {
     std::memset(t, 0, sizeof(*t));
     return 0;

@@ -75,6 +75,29 @@ typedef struct WavMemory {
 /* Fills *sink to write into memory; Size, Closes and Complete start at 0. */
 VEXA_API void WavMemorySink(WavMemory* memory, WavSink* sink);
 
+/* ---- The waveOut back end ----
+   Queues each channel's sound on the platform's waveform-audio device in 16 equal blocks of a
+   sixteenth of a second (smaller when the track's largest packet is small) and starts the device
+   once half a second, the whole movie, or all 16 blocks are queued. Where the platform has no
+   waveOut device its channels do not open and movies play silent. */
+
+/* Selector of the waveOut back end: WaveOutChannelOpen (arg is ignored). */
+VEXA_API SoundOpenFunction SoundUseWaveOut(void* arg);
+VEXA_API int WaveOutChannelOpen(AudioTrack* track, uint32_t rate, uint32_t bits, uint32_t channels,
+                                uint32_t openFlags, Movie* movie);
+
+/* ---- The DirectSound back end ----
+   One looping buffer of 0.6 s per channel on a device object shared by the process, refilled
+   behind the play cursor as it moves. */
+
+/* Selector of the DirectSound back end: arg is a DirectSound object of the caller's (0: the back
+   end loads the platform's library and creates its own). DirectSoundChannelOpen, or none when the
+   library, its creation function or the device is unavailable, or when arg differs from the
+   object that open channels use. */
+VEXA_API SoundOpenFunction SoundUseDirectSound(void* arg);
+VEXA_API int DirectSoundChannelOpen(AudioTrack* track, uint32_t rate, uint32_t bits,
+                                    uint32_t channels, uint32_t openFlags, Movie* movie);
+
 VEXA_EXTERN_C_END
 
 #endif
