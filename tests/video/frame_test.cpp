@@ -1,5 +1,5 @@
 // Whole frames: the planes the flags select, hostile plane lengths, the changed percentage and
-// the change map, the destination set, and the old revisions' chroma position.
+// the change map, unusable records, and the old revisions' chroma position.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -128,20 +128,6 @@ TEST(VideoFrame, OldRevisionsFindChromaAfterTheLumaPlanesLastWord) {
   EXPECT_TRUE(PlaneIs(&p, 1, PlaneY, 128 - 0x10));
   EXPECT_TRUE(PlaneIs(&p, 1, PlaneChroma1, 128 - 0x11));
   EXPECT_TRUE(PlaneIs(&p, 1, PlaneChroma2, 128 - 0x12));
-}
-
-// Split decodes keep the current set and switch it themselves; the next frame reads set 1 as the
-// previous one and goes to set 0.
-TEST(VideoFrame, KeepCurrentLeavesTheSwitchToTheCaller) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 32, 16, 2, false);
-  TestDecodeFrame(&p, kPlain, kVideoDecodeKeepCurrent, 0);
-  EXPECT_EQ(p.Planes.Current, 0u);
-  EXPECT_TRUE(PlaneIs(&p, 1, PlaneY, 7));
-  p.Planes.Current = 1;
-  TestDecodeFrame(&p, TestBuildFrame(Frame(1, 2, 3)), 0, 0);
-  EXPECT_EQ(p.Planes.Current, 0u);
-  EXPECT_TRUE(PlaneIs(&p, 0, PlaneY, 1));
 }
 
 // 32x32, a 2x2 map: only chroma 1 block (1, 1) is a fill; luma and chroma 2 finish every bundle.
