@@ -26,18 +26,11 @@ int main(int argc, char** argv) {
   int failures = 0;
   for (const CheckasmCandidate& c : all) {
     if (filter && !std::strstr(c.Kind->Name, filter)) continue;
-    std::printf("%-6s %-16s %-6s ", c.Group, c.Kind->Name, c.Version);
-    if (!c.Runnable) {
-      std::printf("skipped (not supported by this CPU)\n");
-      continue;
-    }
-    char why[400] = "";
-    if (!CheckasmVerify(&c, trials, seed, why, sizeof why)) {
-      std::printf("FAILED: %s\n", why);
-      ++failures;
-      continue;
-    }
-    std::printf("ok\n");
+    char why[400] = "ok";
+    const int failed = c.Runnable && !CheckasmVerify(&c, trials, seed, why, sizeof why);
+    std::printf("%-6s %-16s %-6s %s%s\n", c.Group, c.Kind->Name, c.Version,
+                failed ? "FAILED: " : "", c.Runnable ? why : "skipped (not supported by this CPU)");
+    failures += failed;
   }
   std::printf("%s\n",
               failures ? "some versions differ from their reference" : "all versions agree");

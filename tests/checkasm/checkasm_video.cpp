@@ -22,10 +22,8 @@ struct VideoCase {
   uint8_t Rows[8];
   uint8_t C0, C1, Value;
   const uint32_t* Quant;
-  std::vector<uint8_t> Canvas;
-  uint32_t Pitch;
-  std::vector<uint8_t> Source;
-  uint32_t SourcePitch;
+  std::vector<uint8_t> Canvas, Source;
+  uint32_t Pitch, SourcePitch;
   bool InPlace;
   int32_t Dy, Dx;
 };
@@ -69,49 +67,46 @@ void MakeCase(CheckasmRandom* rng, VideoCase* c) {
   c->Dx = int32_t(CheckasmRandomBelow(rng, 31)) - 15;
 }
 
-uint8_t* Destination(VideoCase* c, uint8_t* canvas) {
-  return canvas + kBorder * c->Pitch + kBorder;
+// One call of a kernel on a case: the destination in the canvas given, the source block inside
+// that canvas (in place) or apart.
+struct Call {
+  const VideoCase* C;
+  uint8_t* Dst;
+  const uint8_t* Src;
+  uint32_t SrcPitch;
+};
+
+Call CallOn(const VideoCase* c, uint8_t* canvas) {
+  uint8_t* dst = canvas + kBorder * c->Pitch + kBorder;
+  if (c->InPlace) return {c, dst, dst + c->Dy * int32_t(c->Pitch) + c->Dx, c->Pitch};
+  return {c, dst, c->Source.data(), c->SourcePitch};
 }
 
-// The source block of kernels that read one: inside the destination's canvas (in place) or apart.
-const uint8_t* Source(VideoCase* c, uint8_t* canvas, uint32_t* pitch) {
-  *pitch = c->InPlace ? c->Pitch : c->SourcePitch;
-  return c->InPlace ? Destination(c, canvas) + c->Dy * int32_t(c->Pitch) + c->Dx : c->Source.data();
-}
-
-typedef void (*VideoInvoke)(CheckasmFunction function, VideoCase* c, uint8_t* canvas);
+typedef void (*VideoInvoke)(CheckasmFunction function, Call k);
 
 template <typename Fn>
 Fn As(CheckasmFunction f) {
   return reinterpret_cast<Fn>(f);
 }
 
-void InvokeIdctPut(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
-  As<VideoIdctPutFn>(f)(Destination(c, canvas), c->Pitch, c->Coefs, c->Quant);
+void InvokeIdctPut(CheckasmFunction f, Call k) {
+  As<VideoIdctPutFn>(f)(k.Dst, k.C->Pitch, k.C->Coefs, k.C->Quant);
 }
-void InvokeIdctAdd(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
-  uint32_t pitch;
-  const uint8_t* src = Source(c, canvas, &pitch);
-  As<VideoIdctAddFn>(f)(Destination(c, canvas), c->Pitch, c->Coefs, c->Quant, src, pitch);
+void InvokeIdctAdd(CheckasmFunction f, Call k) {
+  As<VideoIdctAddFn>(f)(k.Dst, k.C->Pitch, k.C->Coefs, k.C->Quant, k.Src, k.SrcPitch);
 }
-void InvokeResidueAdd(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
-  uint32_t pitch;
-  const uint8_t* src = Source(c, canvas, &pitch);
-  As<VideoResidueAddFn>(f)(Destination(c, canvas), c->Pitch, c->Residue, src, pitch);
+void InvokeResidueAdd(CheckasmFunction f, Call k) {
+  As<VideoResidueAddFn>(f)(k.Dst, k.C->Pitch, k.C->Residue, k.Src, k.SrcPitch);
 }
-void InvokeCopy(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
-  uint32_t pitch;
-  const uint8_t* src = Source(c, canvas, &pitch);
-  As<VideoCopyFn>(f)(Destination(c, canvas), c->Pitch, src, pitch);
+void InvokeCopy(CheckasmFunction f, Call k) {
+  As<VideoCopyFn>(f)(k.Dst, k.C->Pitch, k.Src, k.SrcPitch);
 }
-void InvokeFill(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
-  As<VideoFillFn>(f)(Destination(c, canvas), c->Pitch, c->Value);
+void InvokeFill(CheckasmFunction f, Call k) { As<VideoFillFn>(f)(k.Dst, k.C->Pitch, k.C->Value); }
+void InvokePattern(CheckasmFunction f, Call k) {
+  As<VideoPatternFn>(f)(k.Dst, k.C->Pitch, k.C->C0, k.C->C1, k.C->Rows);
 }
-void InvokePattern(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
-  As<VideoPatternFn>(f)(Destination(c, canvas), c->Pitch, c->C0, c->C1, c->Rows);
-}
-void InvokeDouble(CheckasmFunction f, VideoCase* c, uint8_t* canvas) {
-  As<VideoDoubleFn>(f)(Destination(c, canvas), c->Pitch, c->Block);
+void InvokeDouble(CheckasmFunction f, Call k) {
+  As<VideoDoubleFn>(f)(k.Dst, k.C->Pitch, k.C->Block);
 }
 
 template <VideoInvoke Invoke>
@@ -120,8 +115,8 @@ int Compare(CheckasmFunction reference, CheckasmFunction candidate, CheckasmRand
   VideoCase c;
   MakeCase(rng, &c);
   std::vector<uint8_t> expected = c.Canvas, got = c.Canvas;
-  Invoke(reference, &c, expected.data());
-  Invoke(candidate, &c, got.data());
+  Invoke(reference, CallOn(&c, expected.data()));
+  Invoke(candidate, CallOn(&c, got.data()));
   if (CheckasmSameBytes(expected.data(), got.data(), expected.size(), c.Pitch, why, whySize)) {
     return 1;
   }
@@ -142,28 +137,19 @@ void* Prepare(CheckasmRandom* rng) {
 template <VideoInvoke Invoke>
 void Run(CheckasmFunction function, void* inputs) {
   VideoCase* c = static_cast<VideoCase*>(inputs);
-  Invoke(function, c, c->Canvas.data());
+  Invoke(function, CallOn(c, c->Canvas.data()));
 }
 
-void Release(void* inputs) {
-  delete static_cast<VideoCase*>(inputs);
-}
-
-template <VideoInvoke Invoke>
-constexpr CheckasmKind Kind(const char* name) {
-  return {name, Compare<Invoke>, Prepare, Run<Invoke>, Release};
-}
+void Release(void* inputs) { delete static_cast<VideoCase*>(inputs); }
 
 struct Slot {
   CheckasmKind Kind;
   CheckasmFunction (*Get)(const VideoKernels* k);
 };
 
-#define VIDEO_SLOT(name, invoke)                                                          \
-  {                                                                                       \
-    Kind<invoke>(#name),                                                                  \
-        [](const VideoKernels* k) { return reinterpret_cast<CheckasmFunction>(k->name); } \
-  }
+#define VIDEO_SLOT(name, invoke)                            \
+  {{#name, Compare<invoke>, Prepare, Run<invoke>, Release}, \
+   [](const VideoKernels* k) { return reinterpret_cast<CheckasmFunction>(k->name); }}
 const Slot kSlots[] = {
     VIDEO_SLOT(IdctPut, InvokeIdctPut),      VIDEO_SLOT(IdctPutDoubled, InvokeIdctPut),
     VIDEO_SLOT(IdctAdd, InvokeIdctAdd),      VIDEO_SLOT(ResidueAdd, InvokeResidueAdd),
@@ -178,16 +164,14 @@ const Slot kSlots[] = {
 uint32_t CheckasmVideoCandidates(CheckasmCandidate* out, uint32_t capacity) {
   uint32_t setCount, total = 0;
   const VideoKernelSet* sets = VideoKernelSets(&setCount);
-  const VideoKernels* reference = VideoReferenceKernels();
   const uint32_t cpu = PlatformCpuFeatures();
   for (uint32_t s = 0; s < setCount; ++s) {
     for (const Slot& slot : kSlots) {
       const CheckasmFunction function = slot.Get(sets[s].Kernels);
       if (!function) continue;
       if (out && total < capacity) {
-        out[total] = {"video",      &slot.Kind,
-                      sets[s].Name, slot.Get(reference),
-                      function,     (sets[s].CpuFlags & cpu) == sets[s].CpuFlags};
+        out[total] = {"video",  &slot.Kind, sets[s].Name, slot.Get(VideoReferenceKernels()),
+                      function, (sets[s].CpuFlags & cpu) == sets[s].CpuFlags};
       }
       ++total;
     }

@@ -1,38 +1,33 @@
-// The bit reader, the code tables and the reading of code trees.
+// The bit reader and the reading of code trees (the encoder round trips use every code table).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "tests/video/video_test_support.h"
 #include "video/bit_reader.h"
-#include "video/code_tables.h"
 
 namespace {
 
-struct ReadCase {
-  const char* Name;
-  std::vector<uint8_t> Bytes;
-  size_t Size;  // bytes the reader may see
-  std::vector<std::pair<uint32_t, uint32_t>> Reads;  // bits, value
-  uint64_t Pos;  // the reader's word position afterwards
-};
+using Fields = std::vector<std::pair<uint32_t, uint32_t>>;
 
-const ReadCase kReads[] = {
-    // A read across the word boundary joins the remaining bits with the next word's low bits.
-    {"little-endian words from bit 0", {0x78, 0x56, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89}, 8,
-     {{4, 0x8}, {8, 0x67}, {24, 0xF12345}, {28, 0x89ABCDE}}, 8},
-    {"one bit with an empty buffer loads a word", {0x01, 0, 0, 0x80}, 4, {{1, 1}, {31, 0x40000000}},
-     4},
-    {"32-bit reads", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 12,
-     {{32, 0x04030201}, {1, 1}, {32, 0x0C0B0A09u << 31 | 0x08070605u >> 1}}, 12},
-    {"bytes past the data read as zero", {0xFF, 0xFF, 0xFF, 0xFF, 0x34, 0x12, 0xFF, 0xFF}, 6,
-     {{32, 0xFFFFFFFF}, {32, 0x1234}, {32, 0}}, 12},
-};
-
+// Reads of (bits, value): a read across a word boundary joins the remaining bits with the next
+// word's low bits, and bytes past the data read as zero.
 TEST(VideoBitReader, Reads) {
-  for (const ReadCase& c : kReads) {
-    SCOPED_TRACE(c.Name);
+  const struct {
+    std::vector<uint8_t> Bytes;
+    size_t Size;  // bytes the reader may see
+    Fields Reads;
+    uint64_t Pos;  // the reader's word position afterwards
+  } cases[] = {
+      {{0x78, 0x56, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89}, 8,
+       {{4, 0x8}, {8, 0x67}, {24, 0xF12345}, {28, 0x89ABCDE}}, 8},
+      {{0x01, 0, 0, 0x80}, 4, {{1, 1}, {31, 0x40000000}}, 4},
+      {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 12,
+       {{32, 0x04030201}, {1, 1}, {32, 0x0C0B0A09u << 31 | 0x08070605u >> 1}}, 12},
+      {{0xFF, 0xFF, 0xFF, 0xFF, 0x34, 0x12, 0xFF, 0xFF}, 6,
+       {{32, 0xFFFFFFFF}, {32, 0x1234}, {32, 0}}, 12},
+  };
+  for (const auto& c : cases) {
     VideoBitReader r;
     VideoBitReaderInit(&r, c.Bytes.data(), c.Size, 0);
     for (auto [bits, value] : c.Reads) EXPECT_EQ(VideoReadBits(&r, bits), value) << bits;
@@ -40,60 +35,34 @@ TEST(VideoBitReader, Reads) {
   }
 }
 
-TEST(VideoCodeTables, EveryTableIsACompletePrefixCode) {
-  for (uint32_t t = 0; t < kVideoCodeTableCount; ++t) {
-    uint64_t kraft = 0;  // in units of 2^-7
-    uint32_t longest = 0;
-    for (uint32_t c = 0; c < 16; ++c) {
-      const uint32_t len = VideoCodeLengths[t][c];
-      ASSERT_GE(len, 1u);
-      EXPECT_LT(VideoCodeValues[t][c], 1u << len) << "table " << t << " code " << c;
-      kraft += uint64_t(1) << (7 - len);
-      longest = std::max(longest, len);
-      for (uint32_t d = 0; d < c; ++d) {
-        const uint32_t mask = (1u << std::min<uint32_t>(len, VideoCodeLengths[t][d])) - 1;
-        EXPECT_NE(VideoCodeValues[t][c] & mask, VideoCodeValues[t][d] & mask)
-            << "codes " << d << " and " << c << " of table " << t << " share a prefix";
-      }
-    }
-    EXPECT_EQ(kraft, 128u) << "table " << t;
-    EXPECT_EQ(longest, VideoCodeLongest[t]) << "table " << t;
-  }
-}
-
-struct TreeCase {
-  const char* Name;
-  std::vector<std::pair<uint32_t, uint32_t>> Fields;  // value, bits
-  uint32_t Table;
-  std::vector<uint8_t> Symbols;
-};
-
-const TreeCase kTrees[] = {
-    {"table 0 reads four bits and is the identity", {{0, 4}},
-     0, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
-    {"an explicit list is followed by the values not named", {{3, 4}, {1, 1}, {2, 3}, {9, 4}, {2,
-        4}, {14, 4}},
-     3, {9, 2, 14, 0, 1, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 15}},
-    {"an explicit list with repeats still fills every position",
-     {{1, 4}, {1, 1}, {7, 3}, {5, 4}, {5, 4}, {5, 4}, {5, 4}, {5, 4}, {5, 4}, {5, 4}, {5, 4}},
-     1, {5, 5, 5, 5, 5, 5, 5, 5, 0, 1, 2, 3, 4, 6, 7, 8}},
-    // d = 1: pass 1 (bits 1,0,1,0,...) swaps every other pair; pass 2 merges [1,0]+[2,3] with
-    // bits 1,0,0 (2 1 0 3), [5,4]+[6,7] with 0,0, [9,8]+[10,11] with 1,1,
-    // [13,12]+[14,15] with 0,1,0.
-    {"merge passes take one bit per choice",
-     {{4, 4}, {0, 1}, {1, 2}, {0x55, 8}, {0b001, 3}, {0b00, 2}, {0b11, 2}, {0b010, 3}},
-     4, {2, 1, 0, 3, 5, 4, 6, 7, 10, 11, 9, 8, 13, 14, 12, 15}},
-    // d = 3, every choice taking the second run: four passes reverse everything, 8 bits a pass.
-    {"four passes of second-run choices reverse the order", {{2, 4}, {0, 1}, {3, 2}, {0xFFFFFFFF,
-        32}},
-     2, {15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}},
-};
-
 TEST(VideoCodeTree, ReadsTablesAndPermutations) {
-  for (const TreeCase& c : kTrees) {
+  const struct {
+    const char* Name;
+    Fields Written;  // value, bits
+    uint32_t Table;
+    std::vector<uint8_t> Symbols;
+  } cases[] = {
+      {"table 0 is the identity", {{0, 4}}, 0,
+       {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
+      {"an explicit list, then the values not named",
+       {{3, 4}, {1, 1}, {2, 3}, {9, 4}, {2, 4}, {14, 4}}, 3,
+       {9, 2, 14, 0, 1, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 15}},
+      {"an explicit list with repeats still fills every position",
+       {{1, 4}, {1, 1}, {7, 3}, {5, 4}, {5, 4}, {5, 4}, {5, 4}, {5, 4}, {5, 4}, {5, 4}, {5, 4}}, 1,
+       {5, 5, 5, 5, 5, 5, 5, 5, 0, 1, 2, 3, 4, 6, 7, 8}},
+      // d = 1: pass 1 (bits 1,0,1,0,...) swaps every other pair; pass 2 merges [1,0]+[2,3] with
+      // bits 1,0,0, [5,4]+[6,7] with 0,0, [9,8]+[10,11] with 1,1, [13,12]+[14,15] with 0,1,0.
+      {"merge passes take one bit per choice",
+       {{4, 4}, {0, 1}, {1, 2}, {0x55, 8}, {0b001, 3}, {0b00, 2}, {0b11, 2}, {0b010, 3}}, 4,
+       {2, 1, 0, 3, 5, 4, 6, 7, 10, 11, 9, 8, 13, 14, 12, 15}},
+      // d = 3, every choice taking the second run: four passes of 8 bits reverse everything.
+      {"second-run choices reverse the order", {{2, 4}, {0, 1}, {3, 2}, {0xFFFFFFFF, 32}}, 2,
+       {15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}},
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     TestBitWriter w;
-    for (auto [value, bits] : c.Fields) TestPutBits(&w, value, bits);
+    for (auto [value, bits] : c.Written) TestPutBits(&w, value, bits);
     const uint64_t written = TestBitCount(&w);
     TestPutBits(&w, 0x5A, 8);
     const std::vector<uint8_t> bytes = TestFinish(&w);

@@ -33,16 +33,16 @@ void TestPutIdentityTrees(TestBitWriter* w) {
   for (int i = 0; i < 23; ++i) TestPutBits(w, 0, 4);
 }
 
-static void TestPutSignedMagnitude(TestBitWriter* w, int value, uint32_t bits) {
+static void PutSignedMagnitude(TestBitWriter* w, int value, uint32_t bits) {
   TestPutBits(w, uint32_t(std::abs(value)), bits);
   if (value != 0) TestPutBits(w, value < 0 ? 1 : 0, 1);
 }
 
 // The first DC whole, then groups of up to eight differences (wrapping at 16 bits), each group
 // with its own 4-bit magnitude width.
-static void TestPutDcs(TestBitWriter* w, VideoBundleKind kind, const std::vector<int>& values) {
+static void PutDcs(TestBitWriter* w, VideoBundleKind kind, const std::vector<int>& values) {
   if (kind == VideoBundleDcIntra) TestPutBits(w, uint32_t(values[0]), 11);
-  if (kind == VideoBundleDcInter) TestPutSignedMagnitude(w, values[0], 10);
+  if (kind == VideoBundleDcInter) PutSignedMagnitude(w, values[0], 10);
   auto difference = [&](size_t j) { return int(int16_t(uint16_t(values[j] - values[j - 1]))); };
   for (size_t i = 1; i < values.size(); i += 8) {
     const size_t end = std::min(values.size(), i + 8);
@@ -51,7 +51,7 @@ static void TestPutDcs(TestBitWriter* w, VideoBundleKind kind, const std::vector
       bits = std::max(bits, uint32_t(std::bit_width(uint32_t(std::abs(difference(j))))));
     }
     TestPutBits(w, bits, 4);
-    for (size_t j = i; j < end && bits; ++j) TestPutSignedMagnitude(w, difference(j), bits);
+    for (size_t j = i; j < end && bits; ++j) PutSignedMagnitude(w, difference(j), bits);
   }
 }
 
@@ -59,14 +59,14 @@ void TestPutBundle(TestBitWriter* w, uint32_t planeWidth, VideoBundleKind kind,
                    const std::vector<int>& values) {
   TestPutBits(w, uint32_t(values.size()), TestBundleCountBits(planeWidth, kind));
   if (values.empty()) return;
-  if (kind == VideoBundleDcIntra || kind == VideoBundleDcInter) return TestPutDcs(w, kind, values);
+  if (kind == VideoBundleDcIntra || kind == VideoBundleDcInter) return PutDcs(w, kind, values);
   if (kind != VideoBundlePatterns) TestPutBits(w, 0, 1);  // explicit values, not a fill
   for (int v : values) {
     if (kind == VideoBundleColours) {  // high nibble first
       TestPutBits(w, uint32_t(v) >> 4, 4);
       TestPutBits(w, uint32_t(v) & 15, 4);
     } else if (kind == VideoBundleXOffsets || kind == VideoBundleYOffsets) {
-      TestPutSignedMagnitude(w, v, 4);
+      PutSignedMagnitude(w, v, 4);
     } else {  // a pattern byte is low nibble first, like two values
       TestPutBits(w, uint32_t(v), kind == VideoBundlePatterns ? 8 : 4);
     }
@@ -84,21 +84,27 @@ void TestPutRow(TestBitWriter* w, uint32_t planeWidth,
   }
 }
 
-static uint32_t TestRoundUp(uint32_t n, uint32_t m) { return (n + m - 1) / m * m; }
+void TestPutFirstRow(TestBitWriter* w, uint32_t planeWidth,
+                     const std::vector<TestBundleValues>& bundles) {
+  TestPutIdentityTrees(w);
+  TestPutRow(w, planeWidth, bundles);
+}
+
+static uint32_t RoundUp(uint32_t n, uint32_t m) { return (n + m - 1) / m * m; }
 
 void TestAllocatePlanes(TestPlanes* p, uint32_t fileWidth, uint32_t fileHeight, uint32_t setCount,
                         bool alpha) {
   VideoPlanes* v = &p->Planes;
   *v = VideoPlanes{};
   v->SetCount = setCount;
-  v->Width = TestRoundUp(fileWidth, 8);
-  v->Height = TestRoundUp(fileHeight, 8);
-  v->ChromaWidth = TestRoundUp((fileWidth + 1) / 2, 8);
-  v->ChromaHeight = TestRoundUp((fileHeight + 1) / 2, 8);
+  v->Width = RoundUp(fileWidth, 8);
+  v->Height = RoundUp(fileHeight, 8);
+  v->ChromaWidth = RoundUp((fileWidth + 1) / 2, 8);
+  v->ChromaHeight = RoundUp((fileHeight + 1) / 2, 8);
   for (uint32_t s = 0; s < setCount; ++s) {
     for (int plane = 0; plane < 4; ++plane) {
       const bool chroma = plane == PlaneChroma1 || plane == PlaneChroma2;
-      const uint32_t pitch = chroma ? TestRoundUp(v->ChromaWidth, 16) : v->Width;
+      const uint32_t pitch = chroma ? RoundUp(v->ChromaWidth, 16) : v->Width;
       VideoPlane* vp = &v->Sets[s][plane];
       vp->Wanted = plane != PlaneA || alpha;
       if (!vp->Wanted) continue;
@@ -118,11 +124,6 @@ void TestFillPlane(TestPlanes* p, uint32_t set, int plane, uint8_t value) {
   std::fill(p->Buffers[set][plane].begin(), p->Buffers[set][plane].end(), value);
 }
 
-void TestAllocateScratch(TestScratch* s, uint32_t fileWidth) {
-  VideoBundleBufferSizes(fileWidth, s->Sizes);
-  s->Memory.assign(size_t(VideoScratchBytes(s->Sizes)), 0xA5);
-}
-
 std::vector<uint8_t> TestBuildFrame(const TestFrameParts& parts) {
   std::vector<uint8_t> out;
   auto append = [&out](const std::vector<uint8_t>& plane, bool withLength) {
@@ -138,19 +139,16 @@ std::vector<uint8_t> TestBuildFrame(const TestFrameParts& parts) {
 }
 
 uint32_t TestDecodeFrame(TestPlanes* p, const std::vector<uint8_t>& frame, uint32_t frameFlags,
-                         uint32_t videoFlags, uint8_t* map, uint32_t mapStride, size_t trailer) {
-  TestScratch scratch;
-  TestAllocateScratch(&scratch, p->Planes.Width);
+                         uint32_t videoFlags, uint8_t* map, uint32_t mapStride, size_t trailer,
+                         const uint64_t* scratchSizes) {
+  uint64_t sizes[VideoBundleCount];
+  VideoBundleBufferSizes(p->Planes.Width, sizes);
+  if (scratchSizes) std::copy(scratchSizes, scratchSizes + VideoBundleCount, sizes);
+  std::vector<uint8_t> scratch(size_t(VideoScratchBytes(sizes)), 0xA5);
   const size_t bytes = frame.size() + trailer;
   std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes ? bytes : 1]);  // a valid pointer when empty
   if (!frame.empty()) std::memcpy(copy.get(), frame.data(), frame.size());
   std::memset(copy.get() + frame.size(), 0xFF, trailer);
-  return VideoDecodeFrame(&p->Planes, map, mapStride, copy.get(), copy.get() + frame.size(),
-                          scratch.Sizes, frameFlags, videoFlags, scratch.Memory.data());
-}
-
-void TestPutFirstRow(TestBitWriter* w, uint32_t planeWidth,
-                     const std::vector<TestBundleValues>& bundles) {
-  TestPutIdentityTrees(w);
-  TestPutRow(w, planeWidth, bundles);
+  return VideoDecodeFrame(&p->Planes, map, mapStride, copy.get(), copy.get() + frame.size(), sizes,
+                          frameFlags, videoFlags, scratch.data());
 }
