@@ -47,10 +47,7 @@ struct MovieTest : ::testing::Test {
   std::vector<uint8_t> image;
 
   void SetUp() override { gSound = {}, MovieSetSoundOpenFunc(FakeOpen), TestClockUse(true); }
-  void TearDown() override {
-    MovieClose(m);
-    MovieSetSoundOpenFunc(nullptr), TestClockUse(false);
-  }
+  void TearDown() override { MovieClose(m), MovieSetSoundOpenFunc(nullptr), TestClockUse(false); }
   static TestMovieShape Shape(uint32_t frames, uint32_t videoBytes,
                               std::vector<MovieWriterTrack> tracks = {}) {
     TestMovieShape s;  // 48 x 32 at 25 fps

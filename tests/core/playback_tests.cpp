@@ -1,6 +1,5 @@
-// Playing against the hand-driven clock: when a late frame loses its copy, when play
-// resynchronises sound and picture, what the statistics report; which sound tracks open, and how
-// the pump hands their sound to a channel.
+// Playing on the hand-driven clock: late frames, resynchronisation and statistics; which sound
+// tracks open, and how the pump hands their sound to a channel.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,7 +16,7 @@ namespace {
 using Values = std::vector<uint32_t>;
 using Calls = std::vector<int>;
 
-struct Stepping : MovieTest {
+struct Playing : MovieTest {
   // 30 fps: frames are due every 33 ms, with 66 ms of slack.
   static TestMovieShape Shape(bool sound, uint32_t frames, uint32_t videoBytes = 600) {
     TestMovieShape s = MovieTest::Shape(frames, videoBytes);
@@ -36,6 +35,24 @@ struct Stepping : MovieTest {
     PlaybackSummary s;
     MovieGetSummary(m, &s);
     return s;
+  }
+  // A 50-frame movie at 25 fps with the given tracks and 16 bytes of sound per frame.
+  void OpenTracks(std::vector<MovieWriterTrack> tracks) {
+    TestMovieShape s = MovieTest::Shape(50, 200, std::move(tracks));
+    s.AudioBytes = 16;
+    Open(s);
+  }
+  // Puts 16-bit samples in track 0's ring as the decoder would, then pumps.
+  void QueueAndPump(const std::vector<int16_t>& samples) {
+    AudioTrack* t = &m->Tracks[0];
+    PlatformMutex* mutex = MovieSoundMutex(m);  // keeps the sound service thread out
+    if (mutex) PlatformMutexLock(mutex);
+    for (int16_t s : samples) {
+      std::memcpy(t->PcmWrite, &s, 2);
+      t->PcmWrite = t->PcmWrite + 2 == t->PcmRingEnd ? t->PcmRing : t->PcmWrite + 2;
+    }
+    SoundPump(m);
+    if (mutex) PlatformMutexUnlock(mutex);
   }
 };
 
@@ -57,7 +74,7 @@ const struct {
     {"no frame rate: never late", true, true, 5000, {0}, 0, 0},
 };
 
-TEST_F(Stepping, LateFramesLoseTheirCopyOrResynchronise) {
+TEST_F(Playing, LateFramesLoseTheirCopyOrResynchronise) {
   for (const auto& c : kLateCases) {
     SCOPED_TRACE(c.what);
     if (c.asFastAsPossible) MovieSetPendingFrameRate(0, 0);
@@ -76,7 +93,7 @@ TEST_F(Stepping, LateFramesLoseTheirCopyOrResynchronise) {
 
 // A movie streamed from a file (no IO thread, nothing read ahead at open) refills its ring to
 // 29/32 of the fill target when it resynchronises: the first chunk at or past that mark.
-TEST_F(Stepping, ResynchronisingAStreamedMovieRefillsItsRing) {
+TEST_F(Playing, ResynchronisingAStreamedMovieRefillsItsRing) {
   std::string path = TestWriteFile("streamed.vxa", TestMakeMovie(Shape(true, 400, 8000)));
   for (uint32_t late : {725u, 726u}) {
     SCOPED_TRACE(late);
@@ -88,7 +105,6 @@ TEST_F(Stepping, ResynchronisingAStreamedMovieRefillsItsRing) {
     MovieNextFrame(m);
     RealtimeStats stats;
     MovieGetRealtimeStats(m, &stats);
-    ASSERT_EQ(stats.ReadBufferSize, 16 * STREAM_CHUNK_BYTES);
     const uint64_t mark = uint64_t(stats.ReadBufferSize) * 29 / 32;
     const uint64_t held = stats.ReadBufferUsed + m->FrameBytes;  // before frame 2 was taken
     const bool refilled = held >= mark && held < mark + STREAM_CHUNK_BYTES;
@@ -98,7 +114,7 @@ TEST_F(Stepping, ResynchronisingAStreamedMovieRefillsItsRing) {
 
 // Coming back to frame 1 more than five minutes after the last loop resynchronisation turns the
 // sound off and on as that frame begins. A pause bridges the minutes, so no frame is late.
-TEST_F(Stepping, LoopingResynchronisesTheSoundAfterFiveMinutes) {
+TEST_F(Playing, LoopingResynchronisesTheSoundAfterFiveMinutes) {
   for (uint32_t since : {300000u, 300001u}) {
     SCOPED_TRACE(since);
     Open(Shape(true, 10));
@@ -110,16 +126,14 @@ TEST_F(Stepping, LoopingResynchronisesTheSoundAfterFiveMinutes) {
     PlayFrame(33);  // the tenth frame: the step loads frame 1 at opened + since
     ASSERT_EQ(m->FrameNum, 1u);
     EXPECT_EQ(gSound.pauses, (Calls{1, 0}));
-    EXPECT_EQ(gSound.onOff, Calls{});  // the pause kept frame 10 on time
     ASSERT_NE(MovieFrameBegin(m, MovieTimerMs()), nullptr);
     EXPECT_EQ(gSound.onOff, (since > 300000 ? Calls{0, 1} : Calls{}));
     EXPECT_EQ(Summary().SoundSkips + Summary().SkippedBlits, 0u);
   }
 }
 
-// The data counts from the first frame to the end of the file (its size less 8); the window is
-// the last second, the rounded frame rate less one frames.
-TEST_F(Stepping, SummaryAndStatisticsReportSlowFramesAndDataRates) {
+// Data counts from the first frame to the file's end; the window is the last second less a frame.
+TEST_F(Playing, SummaryAndStatisticsReportSlowFramesAndDataRates) {
   Open(Shape(false, 100));
   for (int k = 0; k < 60; ++k) PlayFrame(k == 4 ? 200 : (k == 7 ? 120 : 40));
   const PlaybackSummary s = Summary();
@@ -133,27 +147,6 @@ TEST_F(Stepping, SummaryAndStatisticsReportSlowFramesAndDataRates) {
 }
 
 const uint32_t kStereo16 = TrackAudio | TrackStereo | Track16Bit | 22050;
-
-struct SoundTracks : MovieTest {
-  // A 50-frame movie at 25 fps with the given tracks and 16 bytes of sound per frame.
-  void Open(std::vector<MovieWriterTrack> tracks, uint32_t flags = 0) {
-    TestMovieShape s = Shape(50, 200, std::move(tracks));
-    s.AudioBytes = 16;
-    MovieTest::Open(s, flags);
-  }
-  // Puts 16-bit samples in track 0's ring as the decoder would, then pumps.
-  void QueueAndPump(const std::vector<int16_t>& samples) {
-    AudioTrack* t = &m->Tracks[0];
-    PlatformMutex* mutex = MovieSoundMutex(m);  // keeps the sound service thread out
-    if (mutex) PlatformMutexLock(mutex);
-    for (int16_t s : samples) {
-      std::memcpy(t->PcmWrite, &s, 2);
-      t->PcmWrite = t->PcmWrite + 2 == t->PcmRingEnd ? t->PcmRing : t->PcmWrite + 2;
-    }
-    SoundPump(m);
-    if (mutex) PlatformMutexUnlock(mutex);
-  }
-};
 
 // 8-bit mono at 22050 Hz: two seconds are 44100 bytes; the ring is 5/4 of the largest packet in
 // 256s, 44032 bytes for 35226, 44288 for 35227.
@@ -173,25 +166,21 @@ const struct {
     {"refused by the back end", {0, kStereo16, 20000}, true, 0},
 };
 
-TEST_F(SoundTracks, TracksTheBackEndCannotPlayLeaveTheMovieSilent) {
+TEST_F(Playing, TracksTheBackEndCannotPlayLeaveTheMovieSilent) {
   for (const auto& c : kTrackCases) {
     gSound.refuse = c.refuse;
-    Open({c.track});
+    OpenTracks({c.track});
     EXPECT_EQ((std::vector<uint32_t>{m->NumOpenTracks, m->SoundOn}),
               (std::vector<uint32_t>{c.opened, c.opened})) << c.what;
   }
-  MovieSetSoundOpenFunc(nullptr);  // no back end at all
-  gSound = {};
-  Open({{0, kStereo16, 20000}});
-  EXPECT_EQ(m->NumOpenTracks, 0u);
 }
 
 // The pump hands over whole 4096-byte chunks, and only when the ring holds more than one; in the
 // last 3/4 s (after frame 32 of 50) it hands over whatever is left.
-TEST_F(SoundTracks, ThePumpHandsOverWholeChunksUntilTheEndZone) {
+TEST_F(Playing, ThePumpHandsOverWholeChunksUntilTheEndZone) {
   const uint32_t cases[][3] = {{2, 2048, 0}, {2, 3000, 4096}, {32, 500, 0}, {33, 500, 1000}};
   for (const auto [frame, samples, taken] : cases) {
-    Open({{0, kStereo16, 20000}});
+    OpenTracks({{0, kStereo16, 20000}});
     gSound.taken.clear(), gSound.taking = true;
     MovieFrameBegin(m, MovieTimerMs());
     MovieFrameEnd(m, MovieTimerMs());  // the pump works once a frame has been played
@@ -202,22 +191,8 @@ TEST_F(SoundTracks, ThePumpHandsOverWholeChunksUntilTheEndZone) {
   }
 }
 
-TEST_F(SoundTracks, TurningTheSoundOffAndOnLeavesThreeQuartersOfASecondOfSilence) {
-  Open({{0, kStereo16, 80000}});
-  MovieNextFrame(m);  // past the first frame, where no lead-in is put in
-  QueueAndPump(std::vector<int16_t>(100, 1234));
-  EXPECT_EQ(MovieSoundOnOff(m, 0), 0u);
-  const AudioTrack* t = &m->Tracks[0];
-  ASSERT_EQ(SoundRingUsed(t), 66148u);  // 750 ms in whole frames; the queued sound is gone
-  const uint8_t* p = t->PcmRead;
-  for (uint32_t i = 0; i < 66148; ++i, p = p + 1 == t->PcmRingEnd ? t->PcmRing : p + 1)
-    ASSERT_EQ(*p, 0) << i;
-  EXPECT_EQ(MovieSoundOnOff(m, 1), 1u);
-  EXPECT_EQ(gSound.onOff, (std::vector<int>{0, 1}));
-}
-
-TEST_F(SoundTracks, PacketsThatDoNotFitAreDroppedWithoutOverwritingQueuedSound) {
-  Open({{0, kStereo16, 20000}});
+TEST_F(Playing, PacketsThatDoNotFitAreDroppedWithoutOverwritingQueuedSound) {
+  OpenTracks({{0, kStereo16, 20000}});
   AudioTrack* t = &m->Tracks[0];
   QueueAndPump(std::vector<int16_t>(16, 0x5555));
   std::vector<uint8_t> frame(8 + 4 + 4096, 0);  // about a megabyte of sound in blocks of zeros
