@@ -11,8 +11,7 @@ static int ChooseMemoryFile(void* user, Movie* movie, uint32_t fileIndex, WavSin
   auto& [buffer, memory] = files->Files[id];
   buffer.assign(files->Capacity, 0);
   memory = {buffer.data(), files->Capacity, 0, 0, 0};
-  WavMemorySink(&memory, sink);
-  return 1;
+  return WavMemorySink(&memory, sink), 1;
 }
 
 static uint32_t Le(const std::vector<uint8_t>& f, size_t at, int bytes) {

@@ -1,7 +1,6 @@
 // Helpers of the sound tests: WAV files collected in memory per track, and reading them back.
 #pragma once
 
-#include <cstdint>
 #include <map>
 #include <vector>
 
