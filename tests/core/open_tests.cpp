@@ -1,4 +1,4 @@
-// Opening and closing movies from every kind of source, with every error text of the open.
+// Opening and closing movies from every kind of source, and the texts of failed opens.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -41,7 +41,7 @@ TEST_F(MovieOpening, EverySourceDeliversTheFramePackets) {
       {handle, OpenFromHandle | OpenNoIoThread, large, false},
   };
   for (const auto& s : sources) {
-    SCOPED_TRACE(s.flags);
+    SCOPED_TRACE(&s - sources);
     MovieSetPendingImageSize(uint32_t(s.image.size()));
     m = MovieOpen(s.name, s.flags);
     ASSERT_NE(m, nullptr) << MovieGetError();
