@@ -1,13 +1,10 @@
-// The allocator: planned sub-blocks carved from one block, failures that clear the plan, and the
-// caller's allocation hook.
+// The allocator: planned sub-blocks carved from one block, and failures that clear the plan.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <vector>
 
 #include "platform/mem.h"
-#include "vexa/movie.h"
 
 namespace {
 
@@ -38,32 +35,6 @@ TEST(MemAlloc, AFailedAllocationClearsThePlanAndLeavesItsSlots) {
   EXPECT_EQ(MemAlloc(32), nullptr);
   for (void* s : {slot, huge[0], huge[7]}) EXPECT_EQ(s, nullptr);
   EXPECT_EQ(MemAlloc(0), nullptr);  // nothing planned and nothing asked: no block
-}
-
-int gMode = 0, gAllocs = 0, gFrees = 0;  // the hook serves (0), declines (1) or fails (2)
-
-TEST(MemAlloc, TheCallersHookServesDeclinesOrFails) {
-  MovieSetAllocator(
-      [](uint32_t bytes) -> void* {
-        ++gAllocs;
-        if (gMode == 2) return reinterpret_cast<void*>(~uintptr_t(0));  // the hook's failure
-        return gMode == 1 ? nullptr : std::malloc(bytes);
-      },
-      [](void* p) {
-        ++gFrees;
-        std::free(p);
-      });
-  const int frees[] = {1, 0, 0};  // a declined block comes from the private heap
-  for (gMode = 0; gMode < 3; ++gMode) {
-    gAllocs = gFrees = 0;
-    void* block = MemAlloc(100);
-    EXPECT_EQ(block == nullptr, gMode == 2) << gMode;
-    if (block) std::fill_n(static_cast<uint8_t*>(block), 100, uint8_t(1));
-    MemFree(block);
-    EXPECT_EQ(gAllocs, 1) << gMode;
-    EXPECT_EQ(gFrees, frees[gMode]) << gMode;
-  }
-  MovieSetAllocator(nullptr, nullptr);
 }
 
 }  // namespace

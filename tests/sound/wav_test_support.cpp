@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
-int ChooseMemoryFile(void* user, Movie* movie, uint32_t fileIndex, WavSink* sink) {
+static int ChooseMemoryFile(void* user, Movie* movie, uint32_t fileIndex, WavSink* sink) {
   TestWavFiles* files = static_cast<TestWavFiles*>(user);
   files->FileIndices.push_back(fileIndex);
   if (files->Refuse) return 0;
@@ -13,17 +11,12 @@ int ChooseMemoryFile(void* user, Movie* movie, uint32_t fileIndex, WavSink* sink
   auto& [buffer, memory] = files->Files[id];
   buffer.assign(files->Capacity, 0);
   memory = {buffer.data(), files->Capacity, 0, 0, 0};
-  WavMemorySink(&memory, sink);
-  return 1;
+  return WavMemorySink(&memory, sink), 1;
 }
 
-uint32_t Le(const std::vector<uint8_t>& f, size_t at, int bytes) {
-  uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | f[at + size_t(i)];
-  return v;
+static uint32_t Le(const std::vector<uint8_t>& f, size_t at, int bytes) {
+  return bytes == 2 ? uint32_t(f[at] | f[at + 1] << 8) : Le(f, at, 2) | Le(f, at + 2, 2) << 16;
 }
-
-}  // namespace
 
 TestWavFiles::TestWavFiles(uint64_t capacity) : Capacity(capacity) {
   WavSetSinkChooser(ChooseMemoryFile, this);
@@ -43,7 +36,6 @@ std::vector<uint32_t> TestWavFields(const std::vector<uint8_t>& f) {
 }
 
 std::vector<uint8_t> TestWavData(const std::vector<uint8_t>& f) {
-  if (f.size() < 44) return {};
-  const size_t end = std::min(f.size(), 44 + size_t(Le(f, 40, 4)));
-  return std::vector<uint8_t>(f.begin() + 44, f.begin() + long(end));
+  const size_t end = f.size() < 44 ? 0 : std::min(f.size(), 44 + size_t(Le(f, 40, 4)));
+  return end ? std::vector<uint8_t>(f.begin() + 44, f.begin() + long(end)) : std::vector<uint8_t>{};
 }

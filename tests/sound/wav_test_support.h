@@ -1,7 +1,6 @@
 // Helpers of the sound tests: WAV files collected in memory per track, and reading them back.
 #pragma once
 
-#include <cstdint>
 #include <map>
 #include <vector>
 
@@ -19,8 +18,7 @@ struct TestWavFiles {
   std::map<uint32_t, std::pair<std::vector<uint8_t>, WavMemory>> Files;
 };
 
-// The numbers of a canonical 44-byte header (RIFF, WAVE, a 16-byte "fmt " chunk, "data"): RIFF
-// size, format, channels, rate, byte rate, block align, bits, data size; none when not canonical.
+// A canonical 44-byte header's RIFF size, format, channels, rate, byte rate, block align, bits
+// and data size (none when not canonical); the samples after it, as many as its data size says.
 std::vector<uint32_t> TestWavFields(const std::vector<uint8_t>& file);
-// The samples after the header, as many as its data size says.
 std::vector<uint8_t> TestWavData(const std::vector<uint8_t>& file);

@@ -1,4 +1,3 @@
-// Raw OS file handles for the tests of opening a movie from a caller's handle.
 #include "tests/support/test_support.h"
 
 #ifdef _WIN32
@@ -8,17 +7,13 @@ const void* TestOpenHandle(const std::string& path, uint32_t offset) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
-  LARGE_INTEGER at;
-  at.QuadPart = offset;
-  SetFilePointerEx(h, at, nullptr, FILE_BEGIN);
+  SetFilePointerEx(h, LARGE_INTEGER{.QuadPart = LONGLONG(offset)}, nullptr, FILE_BEGIN);
   return h;
 }
 
 int64_t TestHandlePosition(const void* handle) {
-  LARGE_INTEGER zero, at;
-  zero.QuadPart = 0;
-  if (!SetFilePointerEx(const_cast<void*>(handle), zero, &at, FILE_CURRENT)) return -1;
-  return at.QuadPart;
+  LARGE_INTEGER zero{}, at;
+  return SetFilePointerEx(const_cast<void*>(handle), zero, &at, FILE_CURRENT) ? at.QuadPart : -1;
 }
 
 void TestCloseHandle(const void* handle) { CloseHandle(const_cast<void*>(handle)); }
@@ -29,9 +24,8 @@ void TestCloseHandle(const void* handle) { CloseHandle(const_cast<void*>(handle)
 
 const void* TestOpenHandle(const std::string& path, uint32_t offset) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  lseek(fd, off_t(offset), SEEK_SET);
-  return reinterpret_cast<const void*>(intptr_t(fd));
+  if (fd >= 0) lseek(fd, off_t(offset), SEEK_SET);
+  return fd < 0 ? nullptr : reinterpret_cast<const void*>(intptr_t(fd));
 }
 
 int64_t TestHandlePosition(const void* handle) {

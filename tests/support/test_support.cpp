@@ -10,9 +10,8 @@
 namespace fs = std::filesystem;
 
 static uint64_t gClockMs = 0;
-const TimerSource kTestClock = {[]() -> uint64_t { return 1000; }, [] { return gClockMs; },
-                                [] { return uint32_t(gClockMs); },  // tick count and multimedia
-                                [] { return uint32_t(gClockMs); }};  // time read the same
+constexpr auto kMs32 = [] { return uint32_t(gClockMs); };  // the tick count and multimedia time
+const TimerSource kClock = {[] { return uint64_t{1000}; }, [] { return gClockMs; }, kMs32, kMs32};
 
 std::string TestTempDir() {
   static struct TempDir {
@@ -26,7 +25,7 @@ std::string TestTempDir() {
 }
 
 void TestClockUse(bool use) {
-  TimerUseSource(use ? &kTestClock : nullptr);
+  TimerUseSource(use ? &kClock : nullptr);
   if (use) MovieTimerMs();  // the first reading is 0, which a run would take for "no run"
   gClockMs += 1000;
 }
@@ -35,8 +34,7 @@ void TestClockAdvance(uint32_t ms) { gClockMs += ms; }
 
 std::string TestWriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
   std::string path = (fs::path(TestTempDir()) / name).string();
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  std::ofstream(path, std::ios::binary) << std::string(bytes.begin(), bytes.end());
   return path;
 }
 
