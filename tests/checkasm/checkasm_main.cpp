@@ -13,13 +13,9 @@ int main(int argc, char** argv) {
   uint64_t seed = 1;
   const char* filter = nullptr;
   for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--trials=", 9) == 0) {
-      trials = uint32_t(std::strtoul(argv[i] + 9, nullptr, 10));
-    } else if (std::strncmp(argv[i], "--seed=", 7) == 0) {
-      seed = std::strtoull(argv[i] + 7, nullptr, 10);
-    } else {
-      filter = argv[i];
-    }
+    if (std::strncmp(argv[i], "--trials=", 9) == 0) trials = uint32_t(std::atol(argv[i] + 9));
+    else if (std::strncmp(argv[i], "--seed=", 7) == 0) seed = uint64_t(std::atoll(argv[i] + 7));
+    else filter = argv[i];
   }
   std::vector<CheckasmCandidate> all(CheckasmAllCandidates(nullptr, 0));
   CheckasmAllCandidates(all.data(), uint32_t(all.size()));

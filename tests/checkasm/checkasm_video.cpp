@@ -28,20 +28,13 @@ struct VideoCase {
   int32_t Dy, Dx;
 };
 
+// Styles: typical (small, mostly zero away from the top left), extremes whose products wrap,
+// sparse values of any size, and the first row only (DC-only columns) or the DC alone.
 int16_t RandomCoefficient(CheckasmRandom* rng, uint32_t style, uint32_t i) {
-  switch (style) {
-    case 0:  // typical: small values, mostly zero away from the top left
-      if (CheckasmRandomBelow(rng, 64) >= 64 - i) return 0;
-      return int16_t(int32_t(CheckasmRandomBelow(rng, 65)) - 32);
-    case 1:  // sparse values of any size
-      return CheckasmRandomBelow(rng, 8) == 0 ? int16_t(CheckasmRandom32(rng)) : 0;
-    case 2:  // extremes, whose products wrap
-      return CheckasmRandomBelow(rng, 2) ? int16_t(32767) : int16_t(-32768);
-    case 3:  // DC only
-      return i == 0 ? int16_t(CheckasmRandom32(rng)) : 0;
-    default:  // first row only: the columns take the DC shortcut
-      return i < 8 ? int16_t(int32_t(CheckasmRandomBelow(rng, 4096)) - 2048) : 0;
-  }
+  const int16_t any = int16_t(CheckasmRandom32(rng));
+  if (style == 0) return CheckasmRandomBelow(rng, 64) >= 64 - i ? 0 : int16_t(any % 33);
+  if (style == 1) return any < 0 ? int16_t(-32768) : int16_t(32767);
+  return (style == 2 ? any % 8 == 0 : i < (style == 3 ? 1u : 8u)) ? any : 0;
 }
 
 void MakeCase(CheckasmRandom* rng, VideoCase* c) {

@@ -23,8 +23,7 @@ struct BundleCase {
   const char* Name;
   void (*Write)(W w);  // after the identity trees
   std::vector<Op> Script;
-  uint8_t Fill = 0;            // what earlier rows left in the buffers
-  bool ReversedTree3 = false;  // high-nibble tree 3 maps code i to 15 - i
+  uint8_t Fill = 0;  // what earlier rows left in the buffers
 };
 
 void Put(W w, VideoBundleKind kind, uint32_t count, uint32_t fill,
@@ -53,13 +52,6 @@ const BundleCase kCases[] = {
        TestPutBits(w, 9 | 1 << 4 | 15 << 5, 10);  // -9, +15
      },
      {{'R'}, {'T', VideoBundleDcIntra, {5, 65532, 11}}}},
-    // High 3 with tree 0, low 10; then code 3 with tree 3, which maps it to 12, low 1.
-    {"a colour's high nibble uses the tree of the previous high nibble",
-     [](W w) {
-       Empty(w, 0, VideoBundleColours);
-       Put(w, VideoBundleColours, 2, 0, {3, 10, 3, 1});
-     },
-     {{'R'}, {'T', VideoBundleColours, {0x3A, 0xC1}}}, 0, true},
     // A finished bundle is never refilled; every take restarts at byte 4 (a DC's third entry).
     {"a count of zero finishes the bundle for the plane",
      [](W w) {
@@ -77,13 +69,6 @@ const BundleCase kCases[] = {
        Empty(w, 1, VideoBundleCount);
      },
      {{'R'}, {'A'}, {'T', VideoBundleBlockTypes, {0x11}}}, 0x11},
-    {"an exhausted bundle restarts at byte four, then is refilled",
-     [](W w) {
-       TestPutRow(w, kWidth, {{VideoBundleColours, {1, 2, 3, 4, 5, 6}}});
-       TestPutBundle(w, kWidth, VideoBundleColours, {77});
-     },
-     {{'R'}, {'T', VideoBundleColours, {1, 2, 3, 4, 5, 6, 5, 6}}, {'R'},
-      {'T', VideoBundleColours, {77}}}},
     {"a bundle whose cursor ran past its end is not refilled",
      [](W w) {
        TestPutRow(w, kWidth, {{VideoBundleColours, {10, 20}}});
@@ -129,9 +114,6 @@ TEST(VideoBundles, RefillsAndTakes) {
     VideoBitReader r;
     VideoBitReaderInit(&r, stream.data(), stream.size(), 0);
     VideoReadBundleTrees(&b, &r);
-    for (uint32_t i = 0; i < 16 && c.ReversedTree3; ++i) {
-      b.HighTrees[3].Symbols[i] = uint8_t(15 - i);
-    }
     uint64_t mark = 0;
     for (const Op& op : c.Script) {
       const uint64_t read = r.Pos * 8 - r.BitsLeft;

@@ -1,5 +1,5 @@
 // Whole frames: the planes the flags select, hostile plane lengths, the changed percentage and
-// the change map, unusable records, and the old revisions' chroma position.
+// the change map, and the old revisions' chroma position.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -145,19 +145,6 @@ TEST(VideoFrame, ChromaBlocksMarkTheirOwnMapByte) {
   TestDecodeFrame(&p, TestBuildFrame(parts), 0, 0, map.data(), 2);
   EXPECT_EQ(map, (std::vector<uint8_t>{0, 0, 0, 1}));
   EXPECT_EQ(TestPixel(&p, 1, PlaneChroma1, 15, 15), 50);
-}
-
-// Scratch sized for a narrower picture, or a current set beyond the sets, decode nothing.
-TEST(VideoFrame, UnusableRecordsAndScratchDecodeNothing) {
-  TestPlanes p;
-  TestAllocatePlanes(&p, 32, 16, 2, false);
-  uint64_t narrow[VideoBundleCount];
-  VideoBundleBufferSizes(8, narrow);
-  narrow[VideoBundleColours] -= 16;
-  EXPECT_EQ(TestDecodeFrame(&p, kPlain, 0, 0, nullptr, 0, 0, narrow), 0u);
-  p.Planes.Current = 2;
-  EXPECT_EQ(TestDecodeFrame(&p, kPlain, 0, 0), 0u);
-  EXPECT_TRUE(PlaneIs(&p, 1, PlaneY, 0));
 }
 
 }  // namespace

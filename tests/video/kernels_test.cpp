@@ -13,20 +13,6 @@
 
 namespace {
 
-TEST(VideoKernels, TheMaskChoosesTheSetsInstalled) {
-  VideoKernels k;
-  VideoSelectKernels(&k, 0);
-  EXPECT_EQ(std::memcmp(&k, VideoReferenceKernels(), sizeof k), 0);
-  uint32_t count;
-  const VideoKernelSet* sets = VideoKernelSets(&count);
-  for (uint32_t s = 0; s < count; ++s) {
-    VideoSelectKernels(&k, sets[s].CpuFlags);
-    EXPECT_TRUE(!sets[s].Kernels->IdctAdd || k.IdctAdd == sets[s].Kernels->IdctAdd) << sets[s].Name;
-  }
-  VideoSelectKernels(&k, PlatformCpuFeatures());
-  EXPECT_EQ(std::memcmp(&k, VideoGetKernels(), sizeof k), 0);
-}
-
 TEST(VideoKernels, TheHarnessCatchesAWriteBesideTheBlock) {
   const VideoFillFn wide = [](uint8_t* dst, uint32_t pitch, uint8_t value) {
     VideoFill8x8Reference(dst, pitch, value);
@@ -34,15 +20,15 @@ TEST(VideoKernels, TheHarnessCatchesAWriteBesideTheBlock) {
   };
   std::vector<CheckasmCandidate> all(CheckasmVideoCandidates(nullptr, 0));
   CheckasmVideoCandidates(all.data(), uint32_t(all.size()));
-  CheckasmCandidate* c = nullptr;
-  for (CheckasmCandidate& candidate : all) {
-    if (std::string(candidate.Kind->Name) == "Fill8x8") c = &candidate;
+  CheckasmCandidate c = {"video", nullptr, "wide",
+                         reinterpret_cast<CheckasmFunction>(&VideoFill8x8Reference),
+                         reinterpret_cast<CheckasmFunction>(wide), 1};
+  for (const CheckasmCandidate& a : all) {
+    if (std::string(a.Kind->Name) == "Fill8x8") c.Kind = a.Kind;
   }
-  ASSERT_NE(c, nullptr);
-  c->Function = reinterpret_cast<CheckasmFunction>(wide);
-  c->Reference = reinterpret_cast<CheckasmFunction>(&VideoFill8x8Reference);
+  ASSERT_NE(c.Kind, nullptr);
   char why[400] = "";
-  EXPECT_FALSE(CheckasmVerify(c, 10, 1, why, sizeof why));
+  EXPECT_FALSE(CheckasmVerify(&c, 10, 1, why, sizeof why));
   EXPECT_NE(std::string(why).find("column 24"), std::string::npos) << why;
 }
 
@@ -71,9 +57,10 @@ TEST(VideoIdct, OutputKernelsStoreLowBytesAndAddInPlace) {
   const uint32_t* quant = VideoQuantInter[3];
   int32_t v[64];
   VideoIdctReference(coefs, quant, v);
-  uint8_t put[8 * 12], doubled[16 * 20];
+  uint8_t put[8 * 12], doubled[16 * 20], plane[9 * 8];
   std::memset(put, 0xEE, sizeof put);
   std::memset(doubled, 0xEE, sizeof doubled);
+  std::memset(plane, 250, sizeof plane);
   VideoIdctPutReference(put, 12, coefs, quant);
   VideoIdctPutDoubledReference(doubled, 20, coefs, quant);
   for (int r = 0; r < 16; ++r) {
@@ -82,8 +69,6 @@ TEST(VideoIdct, OutputKernelsStoreLowBytesAndAddInPlace) {
       ASSERT_TRUE(r >= 8 || c >= 12 || put[r * 12 + c] == (c < 8 ? uint8_t(v[r * 8 + c]) : 0xEE));
     }
   }
-  uint8_t plane[9 * 8];
-  std::memset(plane, 250, sizeof plane);
   const int16_t dc[64] = {8};  // every result 1
   VideoIdctAddReference(plane + 8, 8, dc, VideoQuantInter[0], plane, 8);
   for (int r = 0; r < 8; ++r) EXPECT_EQ(plane[8 + r * 8 + 7], uint8_t(251 + r)) << r;

@@ -96,25 +96,4 @@ TEST(VideoRobustness, RandomDataDecodesSafelyAndAlike) {
   }
 }
 
-// A frame with fills, patterns, motion and transforms, cut at every length.
-TEST(VideoRobustness, EveryTruncationOfAValidFrame) {
-  TestBitWriter w;
-  TestPutFirstRow(&w, 32, {{VideoBundleBlockTypes, {6, 8, 2, 5}},
-                           {VideoBundleColours, {1, 2, 3, 4}},
-                           {VideoBundlePatterns, {1, 2, 3, 4, 5, 6, 7, 8}},
-                           {VideoBundleXOffsets, {1}}, {VideoBundleYOffsets, {2}},
-                           {VideoBundleDcIntra, {900}}});
-  TestPutBits(&w, 2 | 0x1234567 << 4, 32);
-  TestPutBundle(&w, 32, VideoBundleBlockTypes, {9, 0, 1, 7});
-  TestPutBundle(&w, 32, VideoBundleColours, std::vector<int>(64, 77));
-  TestFrameParts parts;
-  parts.Luma = parts.Chroma1 = parts.Chroma2 = TestFinish(&w);
-  const std::vector<uint8_t> frame = TestBuildFrame(parts);
-  for (size_t size = 0; size <= frame.size(); ++size) {
-    const std::vector<uint8_t> cut(frame.begin(), frame.begin() + long(size));
-    DecodeBothWays(cut, {64, 16, 2, 0, 0});
-    DecodeBothWays(cut, {64, 16, 2, MovieFlagPreI, 0});
-  }
-}
-
 }  // namespace

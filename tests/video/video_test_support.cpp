@@ -2,17 +2,14 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <memory>
 
 #include "video/video_decoder.h"
 
 void TestPutBits(TestBitWriter* w, uint32_t value, uint32_t n) {
-  if (n < 32) value &= (1u << n) - 1;
-  w->Pending |= uint64_t(value) << w->PendingCount;
-  for (w->PendingCount += n; w->PendingCount >= 8; w->PendingCount -= 8) {
+  w->Pending |= uint64_t(n < 32 ? value & ((1u << n) - 1) : value) << w->PendingCount;
+  for (w->PendingCount += n; w->PendingCount >= 8; w->PendingCount -= 8, w->Pending >>= 8) {
     w->Bytes.push_back(uint8_t(w->Pending));
-    w->Pending >>= 8;
   }
 }
 
@@ -23,10 +20,10 @@ std::vector<uint8_t> TestFinish(TestBitWriter* w) {
   return w->Bytes;
 }
 
+// Width of a bundle's count: floor(log2(n + 511)) + 1, at most 15.
 uint32_t TestBundleCountBits(uint32_t planeWidth, VideoBundleKind kind) {
   const uint32_t perBlock[VideoBundleCount] = {16, 8, 1024, 128, 16, 16, 16, 16, 768};
-  const uint32_t n = planeWidth * perBlock[kind] / 128;  // bw, w/16, bw*64, bw*8, ..., bw*48
-  return std::min(uint32_t(std::bit_width(n + 511u)), 15u);
+  return std::min(uint32_t(std::bit_width(planeWidth * perBlock[kind] / 128 + 511u)), 15u);
 }
 
 void TestPutIdentityTrees(TestBitWriter* w) {
@@ -63,8 +60,7 @@ void TestPutBundle(TestBitWriter* w, uint32_t planeWidth, VideoBundleKind kind,
   if (kind != VideoBundlePatterns) TestPutBits(w, 0, 1);  // explicit values, not a fill
   for (int v : values) {
     if (kind == VideoBundleColours) {  // high nibble first
-      TestPutBits(w, uint32_t(v) >> 4, 4);
-      TestPutBits(w, uint32_t(v) & 15, 4);
+      TestPutBits(w, uint32_t(v) >> 4 | (uint32_t(v) & 15) << 4, 8);
     } else if (kind == VideoBundleXOffsets || kind == VideoBundleYOffsets) {
       PutSignedMagnitude(w, v, 4);
     } else {  // a pattern byte is low nibble first, like two values
@@ -75,12 +71,10 @@ void TestPutBundle(TestBitWriter* w, uint32_t planeWidth, VideoBundleKind kind,
 
 void TestPutRow(TestBitWriter* w, uint32_t planeWidth,
                 const std::vector<TestBundleValues>& bundles) {
-  for (uint32_t kind = 0; kind < VideoBundleCount; ++kind) {
-    std::vector<int> values;
-    for (const TestBundleValues& b : bundles) {
-      if (b.Kind == kind) values = b.Values;
-    }
-    TestPutBundle(w, planeWidth, VideoBundleKind(kind), values);
+  std::vector<int> values[VideoBundleCount];
+  for (const TestBundleValues& b : bundles) values[b.Kind] = b.Values;
+  for (uint32_t k = 0; k < VideoBundleCount; ++k) {
+    TestPutBundle(w, planeWidth, VideoBundleKind(k), values[k]);
   }
 }
 
@@ -95,22 +89,16 @@ static uint32_t RoundUp(uint32_t n, uint32_t m) { return (n + m - 1) / m * m; }
 void TestAllocatePlanes(TestPlanes* p, uint32_t fileWidth, uint32_t fileHeight, uint32_t setCount,
                         bool alpha) {
   VideoPlanes* v = &p->Planes;
-  *v = VideoPlanes{};
-  v->SetCount = setCount;
-  v->Width = RoundUp(fileWidth, 8);
-  v->Height = RoundUp(fileHeight, 8);
-  v->ChromaWidth = RoundUp((fileWidth + 1) / 2, 8);
-  v->ChromaHeight = RoundUp((fileHeight + 1) / 2, 8);
+  *v = {setCount, RoundUp(fileWidth, 8), RoundUp(fileHeight, 8),
+        RoundUp((fileWidth + 1) / 2, 8), RoundUp((fileHeight + 1) / 2, 8), 0, {}};
   for (uint32_t s = 0; s < setCount; ++s) {
     for (int plane = 0; plane < 4; ++plane) {
       const bool chroma = plane == PlaneChroma1 || plane == PlaneChroma2;
-      const uint32_t pitch = chroma ? RoundUp(v->ChromaWidth, 16) : v->Width;
       VideoPlane* vp = &v->Sets[s][plane];
       vp->Wanted = plane != PlaneA || alpha;
-      if (!vp->Wanted) continue;
-      p->Buffers[s][plane].assign(size_t(pitch) * (chroma ? v->ChromaHeight : v->Height), 0);
-      vp->Pixels = p->Buffers[s][plane].data();
-      vp->Pitch = pitch;
+      vp->Pitch = vp->Wanted ? chroma ? RoundUp(v->ChromaWidth, 16) : v->Width : 0;
+      p->Buffers[s][plane].assign(size_t(vp->Pitch) * (chroma ? v->ChromaHeight : v->Height), 0);
+      vp->Pixels = vp->Wanted ? p->Buffers[s][plane].data() : nullptr;
     }
   }
 }
@@ -127,8 +115,7 @@ void TestFillPlane(TestPlanes* p, uint32_t set, int plane, uint8_t value) {
 std::vector<uint8_t> TestBuildFrame(const TestFrameParts& parts) {
   std::vector<uint8_t> out;
   auto append = [&out](const std::vector<uint8_t>& plane, bool withLength) {
-    const uint32_t length = uint32_t(4 + plane.size());
-    for (int i = 0; i < 4 && withLength; ++i) out.push_back(uint8_t(length >> (8 * i)));
+    for (int i = 0; i < 4 && withLength; ++i) out.push_back(uint8_t((4 + plane.size()) >> 8 * i));
     out.insert(out.end(), plane.begin(), plane.end());
   };
   if (parts.HasAlpha) append(parts.Alpha, true);
@@ -139,16 +126,13 @@ std::vector<uint8_t> TestBuildFrame(const TestFrameParts& parts) {
 }
 
 uint32_t TestDecodeFrame(TestPlanes* p, const std::vector<uint8_t>& frame, uint32_t frameFlags,
-                         uint32_t videoFlags, uint8_t* map, uint32_t mapStride, size_t trailer,
-                         const uint64_t* scratchSizes) {
+                         uint32_t videoFlags, uint8_t* map, uint32_t mapStride, size_t trailer) {
   uint64_t sizes[VideoBundleCount];
   VideoBundleBufferSizes(p->Planes.Width, sizes);
-  if (scratchSizes) std::copy(scratchSizes, scratchSizes + VideoBundleCount, sizes);
   std::vector<uint8_t> scratch(size_t(VideoScratchBytes(sizes)), 0xA5);
-  const size_t bytes = frame.size() + trailer;
-  std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes ? bytes : 1]);  // a valid pointer when empty
-  if (!frame.empty()) std::memcpy(copy.get(), frame.data(), frame.size());
-  std::memset(copy.get() + frame.size(), 0xFF, trailer);
-  return VideoDecodeFrame(&p->Planes, map, mapStride, copy.get(), copy.get() + frame.size(), sizes,
-                          frameFlags, videoFlags, scratch.data());
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[frame.size() + trailer + 1]);
+  uint8_t* data = copy.get() + 1;  // ends the allocation, and valid when the frame is empty
+  std::fill_n(std::copy(frame.begin(), frame.end(), data), trailer, 0xFF);
+  return VideoDecodeFrame(&p->Planes, map, mapStride, data, data + frame.size(), sizes, frameFlags,
+                          videoFlags, scratch.data());
 }

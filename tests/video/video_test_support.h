@@ -17,21 +17,19 @@ void TestPutBits(TestBitWriter* w, uint32_t value, uint32_t n);  // n in 0..32, 
 uint64_t TestBitCount(const TestBitWriter* w);
 std::vector<uint8_t> TestFinish(TestBitWriter* w);  // zero-padded to whole 32-bit words
 
-// Width of a bundle's count: floor(log2(n + 511)) + 1, at most 15.
 uint32_t TestBundleCountBits(uint32_t planeWidth, VideoBundleKind kind);
 void TestPutIdentityTrees(TestBitWriter* w);  // 23 trees of table 0: symbol = code index
-// An explicit (not fill) refill for identity trees; no values writes a count of 0, which finishes
-// the bundle for the plane.
+// An explicit (not fill) refill for identity trees; no values finishes the bundle for the plane.
 void TestPutBundle(TestBitWriter* w, uint32_t planeWidth, VideoBundleKind kind,
                    const std::vector<int>& values);
 struct TestBundleValues {
   VideoBundleKind Kind;
   std::vector<int> Values;
 };
-// One row's refill of every bundle: the values given, the others finished.
+// One row's refill of every bundle: the values given, the others finished; the first row starts
+// with the identity trees.
 void TestPutRow(TestBitWriter* w, uint32_t planeWidth,
                 const std::vector<TestBundleValues>& bundles);
-// The identity trees, then the first row.
 void TestPutFirstRow(TestBitWriter* w, uint32_t planeWidth,
                      const std::vector<TestBundleValues>& bundles);
 
@@ -53,8 +51,7 @@ struct TestFrameParts {
 std::vector<uint8_t> TestBuildFrame(const TestFrameParts& parts);
 
 // Decodes a frame copied to the very end of its allocation (then `trailer` bytes of 0xFF that
-// must not matter), so that the address sanitizer reports any read past it. Scratch is sized for
-// the planes unless scratchSizes are given.
+// must not matter), so that the address sanitizer reports any read past it.
 uint32_t TestDecodeFrame(TestPlanes* p, const std::vector<uint8_t>& frame, uint32_t frameFlags,
                          uint32_t videoFlags, uint8_t* map = nullptr, uint32_t mapStride = 0,
-                         size_t trailer = 0, const uint64_t* scratchSizes = nullptr);
+                         size_t trailer = 0);
