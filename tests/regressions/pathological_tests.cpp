@@ -48,8 +48,6 @@ TEST(LargestMovie, AMillionIndexEntriesOfTheLargestPictureOpenQuickly) {
     const auto took = std::chrono::steady_clock::now() - start;
     ASSERT_NE(m, nullptr) << MovieGetError();
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 10000);
-    EXPECT_EQ(m->Frames, MOVIE_MAX_INDEX_ENTRIES);
-    EXPECT_EQ(m->Planes, nullptr);
     EXPECT_EQ(PlayAll(m, 3), 3u);
     uint8_t pixel[4];
     EXPECT_EQ(MovieCopyToSurface(m, pixel, 4, 1, 0, 0, 0, 0, 1, 1, SurfaceBGRX32), 0u);
