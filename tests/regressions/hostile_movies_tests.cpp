@@ -26,8 +26,7 @@ void* CountingAlloc(uint32_t bytes) {
   if (!p) return ++gRefused, reinterpret_cast<void*>(~uintptr_t(0));
   p[0] = bytes;
   const uint64_t held = gHeld += bytes;
-  for (uint64_t peak = gPeak; held > peak && !gPeak.compare_exchange_weak(peak, held);) {
-  }
+  for (uint64_t peak = gPeak; held > peak && !gPeak.compare_exchange_weak(peak, held);) {}
   return p + 2;
 }
 void CountingFree(void* block) {
@@ -40,17 +39,16 @@ const char* const kErrors[] = {"Not a Vexa file.", "The file doesn't contain any
                                "The file has a corrupt header.", "Error reading Vexa header.",
                                "This file has bad frame size data.", "Out of memory."};
 
-// Steps through at most `frames` frames: begin, decode, end, a copy when there are planes, and
-// next (but after the last). Returns the frames begun.
+// Steps through at most `frames` frames: begin, decode, end, a copy (of nothing without planes),
+// and next (but after the last). Returns the frames begun.
 uint32_t Play(Movie* m, uint32_t frames) {
   uint32_t k = 0;
   for (; m && k < frames && MovieFrameBegin(m, MovieTimerMs()); ++k) {
     MovieDecodeFrame(m, DecodeAll);
     MovieFrameEnd(m, MovieTimerMs());
     std::vector<uint8_t> picture(m->Planes ? size_t(m->Width) * m->Height * 4 : 0);
-    if (m->Planes)
-      MovieCopyToSurface(m, picture.data(), int32_t(m->Width * 4), m->Height, 0, 0, 0, 0, m->Width,
-                         m->Height, SurfaceBGRX32);
+    MovieCopyToSurface(m, picture.data(), int32_t(m->Width * 4), m->Height, 0, 0, 0, 0, m->Width,
+                       m->Height, SurfaceBGRX32);
     if (k + 1 < frames) MovieNextFrame(m);
   }
   return k;

@@ -1,7 +1,6 @@
 // Movies and sound capture shared by the regression tests.
 #pragma once
 
-#include <cstdint>
 #include <vector>
 
 #include "vexa/movie.h"

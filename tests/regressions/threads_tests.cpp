@@ -14,7 +14,7 @@
 #include "tests/support/test_support.h"
 #include "vexa/copy.h"
 
-constexpr uint32_t kWidth = 64, kHeight = 48, kRate = 22050;
+constexpr uint32_t kWidth = 64, kHeight = 48, kRate = 22050, kFrames = 24;
 
 // A gradient with a moving square (so that the copy keeps a change map), and a stereo tone on
 // one track (id 7) whose last packet carries the encoder's flush.
@@ -42,22 +42,18 @@ std::vector<uint8_t> MakeEncodedMovie(char version, uint32_t frames) {
                                    {kWidth, kWidth / 2, kWidth / 2, 0}};
     VideoEncodedFrame encoded;
     if (!VideoEncodeFrame(&video, &picture, &encoded)) return {};
-    for (uint32_t i = 0; i < 2 * kPcmPerFrame; ++i) {  // 440 Hz left, 660 Hz right
-      const double t = double(k * kPcmPerFrame + i / 2) / kRate;
-      pcm[i] = int16_t(8000 * std::sin(6.2831853 * (440 + 220 * (i % 2)) * t));
-    }
+    for (uint32_t i = 0; i < 2 * kPcmPerFrame; ++i)  // 440 Hz left, 660 Hz right
+      pcm[i] = int16_t(8000 * std::sin(6.2831853 * (440 + 220 * (i % 2)) *
+                                       (k * kPcmPerFrame + i / 2) / kRate));
     MovieWriterFrame frame{{AudioEncodePacket(&audio, pcm.data(), kPcmPerFrame)}, encoded.Data, encoded.IsKey};
     if (k + 1 == frames) AudioMergePackets(&frame.Audio[0], AudioEncodeFlush(&audio));
     if (!MovieWriterAddFrame(&writer, frame)) return {};
   }
-  VideoEncoderFree(&video);
-  AudioEncoderFree(&audio);
+  VideoEncoderFree(&video), AudioEncoderFree(&audio);
   return MovieWriterImage(&writer);
 }
 
 namespace {
-
-constexpr uint32_t kFrames = 24;
 
 // Each frame's picture (BGRX, one surface copied into through the change map) and change map.
 std::vector<std::vector<uint8_t>> Play(Movie* m, bool split) {
@@ -92,8 +88,7 @@ TEST(Threads, SplitDecodeWithReadAheadAndSoundServiceThreadsShowsTheWholeDecode)
 
     const std::string path = TestWriteFile(std::string("threads-") + version + ".vxa", image);
     WavCapture capture;
-    const uint32_t track = 7;
-    ASSERT_TRUE(MovieSetPendingTrackList(&track, 1));
+    ASSERT_TRUE(MovieSetPendingTrackList(std::vector<uint32_t>{7}.data(), 1));
     MovieSetPendingIoBufferSize(STREAM_MIN_BUFFER);
     Movie* m = MovieOpen(path.c_str(), OpenTrackList | OpenIoBufferSize | OpenNeverSkip);
     ASSERT_NE(m, nullptr) << MovieGetError();
