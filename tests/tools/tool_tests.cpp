@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -72,8 +71,6 @@ int VexaInChild(const std::vector<std::string>& args, std::string* err) {
 struct Clip {
   uint32_t w, h, frames;
   std::string sampling = "420";
-  uint32_t ChromaW() const { return sampling == "444" ? w : (w + 1) / 2; }
-  uint32_t ChromaH() const { return sampling == "420" ? (h + 1) / 2 : h; }
   uint8_t Luma(uint32_t f, uint32_t x, uint32_t y) const {
     bool square = x >= 4 + 2 * f && x < 14 + 2 * f && y >= 6 && y < 16;
     return square ? 220 : uint8_t(40 + (x * 3 + y * 2 + f * 4) % 150);
@@ -83,36 +80,38 @@ struct Clip {
 std::string WriteY4m(const char* name, const Clip& c) {
   std::string out = "YUV4MPEG2 W" + std::to_string(c.w) + " H" + std::to_string(c.h) +
                     " F30000:1001 Ip A1:1 C" + c.sampling + "\n";
+  const uint32_t cw = c.sampling == "444" ? c.w : (c.w + 1) / 2, ch = c.sampling == "420" ? (c.h + 1) / 2 : c.h;
   for (uint32_t f = 0; f < c.frames; ++f) {
     out += "FRAME\n";
     for (uint32_t y = 0; y < c.h; ++y)
       for (uint32_t x = 0; x < c.w; ++x) out.push_back(char(c.Luma(f, x, y)));
-    for (uint32_t y = 0; y < 2 * c.ChromaH(); ++y)  // U, then V
-      for (uint32_t x = 0; x < c.ChromaW(); ++x)
-        out.push_back(char(y < c.ChromaH() ? 100 + x % 40 : 150 - (y - c.ChromaH()) % 30));
+    for (uint32_t y = 0; y < 2 * ch; ++y)  // U, then V
+      for (uint32_t x = 0; x < cw; ++x) out.push_back(char(y < ch ? 100 + x % 40 : 150 - (y - ch) % 30));
   }
   return TestWriteFile(name, {out.begin(), out.end()});
+}
+
+std::string Text(const char* name, const std::string& text) {
+  return TestWriteFile(name, {text.begin(), text.end()});
+}
+
+std::string Le(uint32_t value, int bytes) {
+  std::string out;
+  for (int i = 0; i < bytes; ++i) out += char(value >> 8 * i);
+  return out;
 }
 
 // A 16-bit PCM WAV file of a sine; fmtBytes shortens the format chunk, fmtLast moves it after
 // the sound data.
 std::string WriteWav(const char* name, uint32_t rate, uint32_t channels, uint32_t frames,
                      uint32_t fmtBytes = 16, bool fmtLast = false) {
-  std::vector<uint8_t> fmt(24), data(8 + 2 * frames * channels), wav(12);
-  const uint32_t fields[] = {0x20746D66, fmtBytes, 1 | channels << 16, rate,  // "fmt ", PCM
-                             rate * channels * 2, channels * 2 | 16 << 16};
-  for (size_t i = 0; i < 6; ++i) TestPutLe32(&fmt, 4 * i, fields[i]);
-  fmt.resize(8 + fmtBytes);
-  TestPutLe32(&data, 0, 0x61746164), TestPutLe32(&data, 4, 2 * frames * channels);  // "data"
-  for (uint32_t i = 0; i < frames * channels; ++i) {
-    const auto v = uint16_t(int16_t(8000 * std::sin(i * 0.03)));
-    data[8 + 2 * i] = uint8_t(v), data[9 + 2 * i] = uint8_t(v >> 8);
-  }
-  for (const auto* chunk : fmtLast ? std::vector{&data, &fmt} : std::vector{&fmt, &data})
-    wav.insert(wav.end(), chunk->begin(), chunk->end());
-  TestPutLe32(&wav, 0, 0x46464952), TestPutLe32(&wav, 8, 0x45564157);  // "RIFF", "WAVE"
-  TestPutLe32(&wav, 4, uint32_t(wav.size() - 8));
-  return TestWriteFile(name, wav);
+  const std::string fmt = "fmt " + Le(fmtBytes, 4) +
+                          (Le(1, 2) + Le(channels, 2) + Le(rate, 4) + Le(rate * channels * 2, 4) +
+                           Le(channels * 2, 2) + Le(16, 2)).substr(0, fmtBytes);
+  std::string data = "data" + Le(2 * frames * channels, 4);
+  for (uint32_t i = 0; i < frames * channels; ++i) data += Le(uint16_t(int16_t(8000 * std::sin(i * 0.03))), 2);
+  const std::string body = "WAVE" + (fmtLast ? data + fmt : fmt + data);
+  return Text(name, "RIFF" + Le(uint32_t(body.size()), 4) + body);
 }
 
 std::string EncodeClip(const char* name, const Clip& clip, std::vector<std::string> options = {}) {
@@ -120,10 +119,6 @@ std::string EncodeClip(const char* name, const Clip& clip, std::vector<std::stri
   options.insert(options.begin(), {"encode", "-i", WriteY4m("clip.y4m", clip), "-o", movie, "-q"});
   EXPECT_EQ(Vexa(options), 0);
   return movie;
-}
-
-std::string Text(const char* name, const std::string& text) {
-  return TestWriteFile(name, {text.begin(), text.end()});
 }
 
 // What the tool should write, from the library's own decode (not the tool's): each frame after
@@ -166,16 +161,11 @@ TEST(VexaDecode, OutputsHoldWhatTheLibraryDecodes) {
     ASSERT_EQ(surface.size(), 4u * 74 * 42 * 2);
     std::vector<uint8_t> framed = LibraryDecode(movie, "FRAME\n");
     framed.insert(framed.begin(), y4m.begin(), y4m.end());
-    const struct { std::vector<std::string> args; const std::vector<uint8_t>& expected; } rows[] = {
-        {{"-o", dir + "/out.yuv"}, yuv},
-        {{"-o", dir + "/out.y4m"}, framed},
-        {{"--surface", "10", "--scale", "4", "-o", dir + "/out.raw"}, surface}};
-    for (const auto& row : rows) {
-      std::vector<std::string> args = {"decode", movie, "-q"};
-      args.insert(args.end(), row.args.begin(), row.args.end());
-      ASSERT_EQ(Vexa(args), 0);
-      EXPECT_EQ(Slurp(row.args.back()), row.expected) << row.args.back();
-    }
+    const std::string out[] = {dir + "/out.yuv", dir + "/out.y4m", dir + "/out.raw"};
+    ASSERT_EQ(Vexa({"decode", movie, "-o", out[0], "-q"}), 0);
+    ASSERT_EQ(Vexa({"decode", movie, "-o", out[1], "-q"}), 0);
+    ASSERT_EQ(Vexa({"decode", movie, "--surface", "10", "--scale", "4", "-o", out[2], "-q"}), 0);
+    EXPECT_EQ((std::vector{Slurp(out[0]), Slurp(out[1]), Slurp(out[2])}), (std::vector{yuv, framed, surface}));
   }
 }
 
@@ -246,8 +236,8 @@ struct Outcome {
 void ExpectOutcomes(const std::vector<Outcome>& rows, bool encode = true) {
   const std::string out = TestTempDir() + "/outcome.vxa", wavDir = TestTempDir() + "/outcome";
   for (const Outcome& row : rows) {
-    std::vector<std::string> args = {"encode", "-o", out, "-q"};
-    if (!encode) args.clear();
+    std::vector<std::string> args;
+    if (encode) args = {"encode", "-o", out, "-q"};
     args.insert(args.end(), row.args.begin(), row.args.end());
     SCOPED_TRACE(testing::PrintToString(args));
     std::remove(out.c_str());
@@ -369,9 +359,7 @@ TEST(VexaEncode, PngSequencesBecomeMoviesAndEveryOtherGetsAClearAnswer) {
 // time: after N frames the counts add up to N x rate / fps, give or take the longest block.
 TEST(AudioTrackEncoding, SoundKeepsPaceOverALongMovie) {
   for (uint32_t flags : {0u, uint32_t(AudioFlagDct)}) {
-    AudioTrackEncoder t;
-    t.Sound.Rate = 44100, t.Sound.Channels = 2;
-    t.Sound.Samples.resize(size_t(44100) * 101 * 2);
+    AudioTrackEncoder t{{44100, 2, std::vector<int16_t>(44100 * 101 * 2)}};
     for (size_t i = 0; i < t.Sound.Samples.size(); ++i) t.Sound.Samples[i] = int16_t(5000 * std::sin(double(i / 2) * 0.01));
     MovieWriterTrack entry;
     std::string error;
