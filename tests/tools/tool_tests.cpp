@@ -72,9 +72,8 @@ int VexaInChild(const std::vector<std::string>& args, std::string* err) {
 struct Clip {
   uint32_t w, h, frames;
   std::string sampling = "420";
-  uint8_t Luma(uint32_t f, uint32_t x, uint32_t y) const {
-    bool square = x >= 4 + 2 * f && x < 14 + 2 * f && y >= 6 && y < 16;
-    return square ? 220 : uint8_t(40 + (x * 3 + y * 2 + f * 4) % 150);
+  uint8_t Luma(uint32_t f, uint32_t x, uint32_t y) const {  // unsigned: 4 + 2f <= x < 14 + 2f, 6 <= y < 16
+    return x - 4 - 2 * f < 10 && y - 6 < 10 ? 220 : uint8_t(40 + (x * 3 + y * 2 + f * 4) % 150);
   }
 };
 
@@ -96,16 +95,11 @@ std::string Text(const char* name, const std::string& text) {
   return TestWriteFile(name, {text.begin(), text.end()});
 }
 
-std::string Le(uint32_t value, int bytes) {
-  std::string out;
-  for (int i = 0; i < bytes; ++i) out += char(value >> 8 * i);
-  return out;
-}
-
 // A 16-bit PCM WAV file of a sine; fmtBytes shortens the format chunk, fmtLast moves it after
 // the sound data.
 std::string WriteWav(const char* name, uint32_t rate, uint32_t channels, uint32_t frames,
                      uint32_t fmtBytes = 16, bool fmtLast = false) {
+  auto Le = [](uint32_t v, size_t n) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}.substr(0, n); };
   const std::string fmt = "fmt " + Le(fmtBytes, 4) +
                           (Le(1, 2) + Le(channels, 2) + Le(rate, 4) + Le(rate * channels * 2, 4) +
                            Le(channels * 2, 2) + Le(16, 2)).substr(0, fmtBytes);
@@ -122,11 +116,12 @@ std::string EncodeClip(const char* name, const Clip& clip, std::vector<std::stri
   return movie;
 }
 
-// What the tool should write, from the library's own decode (not the tool's): each frame after
-// frameMark, as I420 (Y, then the blue and the red difference, cropped to the picture) or, with
+// What the tool should write, from the library's own decode (not the tool's): the header, then each
+// frame after frameMark, as I420 (Y, then the blue and the red difference, cropped to the picture) or, with
 // scaling mode `scale`, as the 565 surface MovieCopyToSurface writes.
-std::vector<uint8_t> LibraryDecode(const std::string& path, const std::string& frameMark, uint32_t scale = 0) {
-  std::vector<uint8_t> out;
+std::vector<uint8_t> LibraryDecode(const std::string& path, const std::string& header, const std::string& frameMark,
+                                   uint32_t scale = 0) {
+  std::vector<uint8_t> out(header.begin(), header.end());
   MovieSetPendingFrameRate(0, 0);
   Movie* m = MovieOpen(path.c_str(), OpenFrameRate | OpenNeverSkip | scale << OpenScaleShift);
   for (uint32_t k = 1; m && k <= m->Frames && MovieFrameBegin(m, 0); ++k) {
@@ -142,8 +137,8 @@ std::vector<uint8_t> LibraryDecode(const std::string& path, const std::string& f
     const uint32_t w = m->FileWidth, h = m->FileHeight;
     for (const VideoPlane* p : {&set[PlaneY], &set[swapped ? PlaneChroma1 : PlaneChroma2],
                                 &set[swapped ? PlaneChroma2 : PlaneChroma1]})
-      for (uint32_t y = 0; !scale && y < (p == set ? h : (h + 1) / 2); ++y)
-        out.insert(out.end(), p->Pixels + size_t(y) * p->Pitch, p->Pixels + size_t(y) * p->Pitch + (p == set ? w : (w + 1) / 2));
+      for (uint32_t y = 0, pw = p == set ? w : (w + 1) / 2; !scale && y < (p == set ? h : (h + 1) / 2); ++y)
+        out.insert(out.end(), p->Pixels + size_t(y) * p->Pitch, p->Pixels + size_t(y) * p->Pitch + pw);
     if (k < m->Frames) MovieNextFrame(m);
   }
   MovieClose(m);
@@ -157,14 +152,11 @@ TEST(VexaDecode, OutputsHoldWhatTheLibraryDecodes) {
   for (char version : {'i', 'g'}) {
     SCOPED_TRACE(version);
     const std::string movie = EncodeClip("clip.vxa", Clip{37, 21, 4}, {"--version", {version}});
-    const std::vector<uint8_t> yuv = LibraryDecode(movie, ""), surface = LibraryDecode(movie, "", 4);
-    ASSERT_EQ(yuv.size(), 4u * (37 * 21 + 2 * 19 * 11));
-    ASSERT_EQ(surface.size(), 4u * 74 * 42 * 2);
-    std::vector<uint8_t> framed = LibraryDecode(movie, "FRAME\n");
-    framed.insert(framed.begin(), y4m.begin(), y4m.end());
+    const std::vector<uint8_t> yuv = LibraryDecode(movie, "", ""), surface = LibraryDecode(movie, "", "", 4);
+    const std::vector<uint8_t> framed = LibraryDecode(movie, y4m, "FRAME\n");
+    ASSERT_EQ(yuv.size() + surface.size(), 4u * (37 * 21 + 2 * 19 * 11 + 74 * 42 * 2));
     const std::string out[] = {dir + "/out.yuv", dir + "/out.y4m", dir + "/out.raw"};
-    ASSERT_EQ(Vexa({"decode", movie, "-o", out[0], "-q"}), 0);
-    ASSERT_EQ(Vexa({"decode", movie, "-o", out[1], "-q"}), 0);
+    for (int i : {0, 1}) ASSERT_EQ(Vexa({"decode", movie, "-o", out[i], "-q"}), 0);
     ASSERT_EQ(Vexa({"decode", movie, "--surface", "10", "--scale", "4", "-o", out[2], "-q"}), 0);
     EXPECT_EQ((std::vector{Slurp(out[0]), Slurp(out[1]), Slurp(out[2])}), (std::vector{yuv, framed, surface}));
   }
@@ -192,8 +184,7 @@ TEST(VexaEncode, Y4mRoundTripKeepsThePictureAndTheRate) {
     ASSERT_EQ(Vexa({"decode", movie, "-o", out, "-q"}), 0);
     const std::vector<uint8_t> yuv = Slurp(out), file = Slurp(movie);
     EXPECT_GT(LumaPsnr(clip, yuv), 30.0);
-    EXPECT_EQ(TestGetLe32(file, 28), 30000u);  // the Y4M's frame rate
-    EXPECT_EQ(TestGetLe32(file, 32), 1001u);
+    EXPECT_EQ(std::pair(TestGetLe32(file, 28), TestGetLe32(file, 32)), std::pair(30000u, 1001u));  // the Y4M's rate
     const long luma = 45 * 27, chroma = 2 * 23 * 14;  // a grey movie's chroma is neutral
     EXPECT_EQ(row.grey ? std::count(yuv.begin() + luma, yuv.begin() + luma + chroma, 128) : chroma, chroma);
   }
@@ -287,8 +278,7 @@ TEST(Vexa, EveryInputGetsAClearAnswer) {
       {{"-i", y4m, "--audio", wav8k, "--audio", wav8k, "--audio-id", "0"}, 2, "two sound tracks have the identifier 0"},
   });
   // info and decode name the command and the file, with the library's own error text.
-  const std::string dir = TestTempDir(), absent = dir + "/absent.vxa";
-  const std::string riff = TestWriteFile("riff.vxa", {'R', 'I', 'F', 'F'});
+  const std::string dir = TestTempDir(), absent = dir + "/absent.vxa", riff = TestWriteFile("riff.vxa", {'R', 'I', 'F', 'F'});
   const std::string small = EncodeClip("small.vxa", Clip{16, 16, 1});
   std::vector<uint8_t> image = Slurp(small);
   TestPutLe32(&image, 20, 32767), TestPutLe32(&image, 24, 32767);  // the header claims 32767 x 32767
@@ -314,36 +304,31 @@ void WritePng(const std::string& path, uint32_t w, uint32_t h) {
   ASSERT_TRUE(PngWrite(path, rgb.data(), w, h, 3, &error)) << error;
 }
 
-// A PNG that claims 20000 x 20000 and holds one row: its header says so, with a right checksum.
-void WritePngClaim(const std::string& path) {
-  WritePng(path, 20000, 1);
-  std::vector<uint8_t> png = Slurp(path);
+TEST(VexaEncode, PngSequencesBecomeMoviesAndEveryOtherGetsAClearAnswer) {
+  if (!PngAvailable()) GTEST_SKIP() << "no PNG support in this build";
+  const std::string dir = TestTempDir() + "/pngs/", mixed = TestTempDir() + "/mixed/", claim = TestTempDir() + "/claim/";
+  for (const std::string& d : {dir, mixed, claim}) std::filesystem::create_directories(d);
+  WritePng(dir + "a.png", 24, 16), WritePng(dir + "b.png", 24, 16);
+  WritePng(mixed + "a.png", 24, 16), WritePng(mixed + "c.png", 16, 24);
+  // A picture of one row whose header claims 20000 x 20000, with the header's checksum made right.
+  WritePng(claim + "0.png", 20000, 1);
+  std::vector<uint8_t> png = Slurp(claim + "0.png");
   png[22] = uint8_t(20000 >> 8), png[23] = uint8_t(20000 & 0xFF);  // the big-endian height
   uint32_t crc = ~0u;
   for (size_t i = 12; i < 29; ++i)
     for (int k = 0, byte = png[i]; k < 8; ++k, byte >>= 1) crc = (crc >> 1) ^ (0xEDB88320u & (0u - ((crc ^ byte) & 1)));
   for (int i = 0; i < 4; ++i) png[29 + i] = uint8_t(~crc >> (24 - 8 * i));
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), long(png.size()));
-}
-
-TEST(VexaEncode, PngSequencesBecomeMoviesAndEveryOtherGetsAClearAnswer) {
-  if (!PngAvailable()) GTEST_SKIP() << "no PNG support in this build";
-  const std::string dir = TestTempDir() + "/pngs/", claim = TestTempDir() + "/claim/";
-  std::filesystem::create_directories(dir), std::filesystem::create_directories(claim);
-  WritePng(dir + "a.png", 24, 16);
-  WritePng(dir + "b.png", 24, 16);
-  WritePngClaim(claim + "0.png");
+  TestWriteFile("claim/0.png", png);
   const std::string tooLong = TestTempDir() + "/" + std::string(300, 'p');
-  ExpectOutcomes({{{"-i", dir}, 0, "", 2}});
-  const std::string pngOut = TestTempDir() + "/new/png";  // made by the command
-  EXPECT_EQ(Vexa({"decode", TestTempDir() + "/outcome.vxa", "--png", pngOut, "-q"}), 0);
-  EXPECT_FALSE(Slurp(pngOut + "/frame000002.png").empty());
   ExpectOutcomes({
       {{"-i", tooLong + "%d.png"}, 1, "vexa encode: cannot read " + tooLong + "0.png: File name too long"},
       {{"-i", claim}, 1, "cannot read " + claim + "0.png: "},
+      {{"-i", mixed}, 1, mixed + "c.png is 16 x 24, the first picture 24 x 16"},
+      {{"-i", dir}, 0, "", 2},  // last: its movie is decoded below
   });
-  WritePng(dir + "c.png", 16, 24);
-  ExpectOutcomes({{{"-i", dir}, 1, dir + "c.png is 16 x 24, the first picture 24 x 16"}});
+  const std::string pngOut = TestTempDir() + "/new/png";  // made by the command
+  EXPECT_EQ(Vexa({"decode", TestTempDir() + "/outcome.vxa", "--png", pngOut, "-q"}), 0);
+  EXPECT_FALSE(Slurp(pngOut + "/frame000002.png").empty());
 }
 
 // Over 100 s at 29.97 frames a second the packets' sound stays within one block of the pictures'
