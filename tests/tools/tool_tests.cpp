@@ -193,8 +193,8 @@ TEST(VexaEncode, Y4mRoundTripKeepsThePictureAndTheRate) {
 struct Outcome {
   std::vector<std::string> args;  // after "encode -o OUT -q", unless the rows are not encode's
   int status;
-  std::string message;  // a part of what goes to stderr
-  uint32_t frames = 0;  // when not 0: the frames the movie holds
+  std::string message;    // a part of what goes to stderr
+  uint32_t frames = 0;    // when not 0: the frames the movie holds
   std::string wavs = "";  // then each of its WAV files from --wav-dir: "name rate channels bits; "
 };
 
