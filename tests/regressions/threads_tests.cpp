@@ -1,12 +1,10 @@
-// The library's threads together, as the player runs them: a movie read from a file by the IO
-// service thread, its sound handed to the WAV back end by the sound service thread, each frame
-// decoded in two halves on two threads and copied out through the change map on the main thread.
-// Pictures and change maps must be those of a plain whole decode from memory, and every sample
-// must reach the WAV file. Built with ThreadSanitizer this is where races show.
+// The library's threads together, as the player runs them: read-ahead on the IO service thread,
+// sound to the WAV back end on the sound service thread, each frame decoded in two halves on two
+// threads and copied through the change map. Pictures and change maps must be those of a whole
+// decode from memory, every sample must reach the WAV file; under ThreadSanitizer races show here.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -16,80 +14,56 @@
 #include "tests/support/test_support.h"
 #include "vexa/copy.h"
 
-constexpr uint32_t kWidth = 64, kHeight = 48, kRate = 22050, kFps = 25;
+constexpr uint32_t kWidth = 64, kHeight = 48, kRate = 22050, kFrames = 24;
 
-// A still gradient with a moving square (so that the copy keeps a change map), and a stereo tone
-// on one track (id 7) whose last packet carries the encoder's flush.
+// A gradient with a moving square (so that the copy keeps a change map), and a stereo tone on
+// one track (id 7) whose last packet carries the encoder's flush.
 std::vector<uint8_t> MakeEncodedMovie(char version, uint32_t frames) {
   VideoEncoderConfig vc;
   vc.Version = version, vc.Width = kWidth, vc.Height = kHeight, vc.KeyInterval = 8;
-  VideoEncoder video;
   AudioEncoderConfig ac;
   ac.Rate = kRate, ac.Channels = 2;
+  VideoEncoder video;
   AudioEncoder audio;
   if (!VideoEncoderInit(&video, &vc) || !AudioEncoderInit(&audio, ac)) return {};
   MovieWriterConfig config;
   config.Version = version, config.Width = kWidth, config.Height = kHeight;
-  config.FrameRate = kFps, config.VideoFlags = VideoEncoderVideoFlags(&vc);
+  config.VideoFlags = VideoEncoderVideoFlags(&vc);
   config.Tracks = {{7, AudioEncoderTrackFormat(ac), AudioEncoderMaxPacketBytes(&audio, 2 * kPcmPerFrame)}};
   MovieWriter writer;
   MovieWriterInit(&writer, config);
-  std::vector<uint8_t> y(kWidth * kHeight), u(kWidth * kHeight / 4), v(kWidth * kHeight / 4);
+  std::vector<uint8_t> y(kWidth * kHeight), uv(kWidth * kHeight / 2);
   std::vector<int16_t> pcm(kPcmPerFrame * 2);
   for (uint32_t k = 0; k < frames; ++k) {
-    for (uint32_t i = 0; i < y.size(); ++i) {
-      const uint32_t x = i % kWidth, row = i / kWidth, at = k * 4 % 40;
-      y[i] = x >= at && x < at + 16 && row >= 16 && row < 32 ? 240 : uint8_t(x * 2 + row);
-    }
-    for (uint32_t i = 0; i < u.size(); ++i) u[i] = uint8_t(100 + (i % 32 == k % 32) * 60), v[i] = uint8_t(160 - i % 40);
-    VideoEncoderPicture picture = {{y.data(), u.data(), v.data(), nullptr},
+    for (uint32_t i = 0, at = k * 4 % 40; i < y.size(); ++i)  // unsigned: at <= x < at + 16
+      y[i] = i % kWidth - at < 16 && i / kWidth - 16 < 16 ? 240 : uint8_t(i % kWidth * 2 + i / kWidth);
+    for (uint32_t i = 0; i < uv.size(); ++i) uv[i] = uint8_t(100 + i % 40 + (i % 32 == k % 32) * 60);
+    VideoEncoderPicture picture = {{y.data(), uv.data(), uv.data() + uv.size() / 2, nullptr},
                                    {kWidth, kWidth / 2, kWidth / 2, 0}};
     VideoEncodedFrame encoded;
     if (!VideoEncodeFrame(&video, &picture, &encoded)) return {};
-    for (uint32_t i = 0; i < 2 * kPcmPerFrame; ++i) {  // 440 Hz left, 660 Hz right
-      const double t = double(k * kPcmPerFrame + i / 2) / kRate;
-      pcm[i] = int16_t(8000 * std::sin(6.2831853 * (440 + 220 * (i % 2)) * t));
-    }
+    for (uint32_t i = 0; i < 2 * kPcmPerFrame; ++i)  // 440 Hz left, 660 Hz right
+      pcm[i] = int16_t(8000 * std::sin(6.2831853 * (440 + 220 * (i % 2)) *
+                                       (k * kPcmPerFrame + i / 2) / kRate));
     MovieWriterFrame frame{{AudioEncodePacket(&audio, pcm.data(), kPcmPerFrame)}, encoded.Data, encoded.IsKey};
     if (k + 1 == frames) AudioMergePackets(&frame.Audio[0], AudioEncodeFlush(&audio));
     if (!MovieWriterAddFrame(&writer, frame)) return {};
   }
-  VideoEncoderFree(&video);
-  AudioEncoderFree(&audio);
+  VideoEncoderFree(&video), AudioEncoderFree(&audio);
   return MovieWriterImage(&writer);
 }
 
-int ChooseCapture(void* user, Movie*, uint32_t, WavSink* sink) {
-  WavCapture* capture = static_cast<WavCapture*>(user);
-  capture->Memory = WavMemory{capture->Bytes.data(), capture->Bytes.size(), 0, 0, 0};
-  return WavMemorySink(&capture->Memory, sink), 1;
-}
-
-WavCapture::WavCapture() {
-  WavSetSinkChooser(ChooseCapture, this);
-  SoundSelect(SoundUseWav);
-}
-WavCapture::~WavCapture() {
-  SoundSelect(nullptr);
-  WavSetSinkChooser(nullptr, nullptr);
-}
-
 namespace {
-
-constexpr uint32_t kFrames = 24;
 
 // Each frame's picture (BGRX, one surface copied into through the change map) and change map.
 std::vector<std::vector<uint8_t>> Play(Movie* m, bool split) {
   std::vector<std::vector<uint8_t>> shown;
   std::vector<uint8_t> picture(size_t(m->Width) * m->Height * 4);
   for (uint32_t k = 0; k < kFrames && MovieFrameBegin(m, MovieTimerMs()); ++k) {
-    if (split) {
-      std::thread luma([m] { MovieDecodeFrame(m, DecodeLuma); });
-      MovieDecodeFrame(m, DecodeSoundAndRest);
-      luma.join();
-    } else {
-      MovieDecodeFrame(m, DecodeAll);
-    }
+    std::thread luma;
+    if (split) luma = std::thread([m] { MovieDecodeFrame(m, DecodeLuma); });
+    MovieDecodeFrame(m, split ? DecodeSoundAndRest : DecodeAll);
+    if (split) luma.join();
     MovieFrameEnd(m, MovieTimerMs());
     MovieCopyToSurface(m, picture.data(), int32_t(m->Width * 4), m->Height, 0, 0, 0, 0, m->Width,
                        m->Height, SurfaceBGRX32);
@@ -114,8 +88,7 @@ TEST(Threads, SplitDecodeWithReadAheadAndSoundServiceThreadsShowsTheWholeDecode)
 
     const std::string path = TestWriteFile(std::string("threads-") + version + ".vxa", image);
     WavCapture capture;
-    const uint32_t track = 7;
-    ASSERT_TRUE(MovieSetPendingTrackList(&track, 1));
+    ASSERT_TRUE(MovieSetPendingTrackList(std::vector<uint32_t>{7}.data(), 1));
     MovieSetPendingIoBufferSize(STREAM_MIN_BUFFER);
     Movie* m = MovieOpen(path.c_str(), OpenTrackList | OpenIoBufferSize | OpenNeverSkip);
     ASSERT_NE(m, nullptr) << MovieGetError();
