@@ -1,6 +1,4 @@
-// Moving natural-looking test pictures made procedurally: a panning gradient with texture,
-// moving shapes with hard and soft edges, and a little noise; chroma follows the shapes, alpha is
-// a soft moving disc. The video encoder's tests and benchmarks encode them.
+// Moving natural-looking test pictures for the video encoder's tests and benchmarks.
 #pragma once
 
 #include <cstdint>
