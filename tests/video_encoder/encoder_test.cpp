@@ -12,8 +12,9 @@
 namespace {
 
 TEST(VideoEncoderApi, RefusesConfigurationsAndPicturesItCannotEncode) {
-  const VideoEncoderConfig refused[] = {{'e', 64, 48}, {'i', 0, 48}, {'i', 64, 0}, {'i', 32768, 8},
-      {'i', 64, 48, 0, 101}, {'i', 64, 48, 0x1}, {'i', 64, 48, 0, 75, 250, 10}};
+  const VideoEncoderConfig refused[] = {{'e', 64, 48},   {'i', 0, 48},       {'i', 64, 0},
+                                        {'i', 32768, 8}, {'i', 64, 48, 0x1}, {'i', 64, 48, 0, 101},
+                                        {'i', 64, 48, 0, 75, 250, 10}};
   SyntheticPicture p;
   SyntheticMakePicture(&p, 40, 24, 0, 1);
   VideoEncodedFrame frame;
@@ -36,12 +37,12 @@ TEST(VideoEncoderApi, RefusesConfigurationsAndPicturesItCannotEncode) {
   EXPECT_TRUE(VideoEncodeFrame(&e, &p.Picture, &frame) && frame.IsKey);
 }
 
-// Three frames of the moving sequence at each quality, then the last picture again: that costs
-// almost nothing beside a key frame (a small one at quality 20) and loses nothing.
+// Three frames of the moving sequence at a low and a high quality, then the last picture again:
+// that costs almost nothing beside a key frame (a small one at quality 20) and loses nothing.
 TEST(VideoEncoderApi, HigherQualityCostsBytesAndGainsFidelity) {
-  double bytes[3] = {}, psnr[3] = {};
-  for (uint32_t q = 0; q < 3; ++q) {
-    const VideoEncoderConfig c = {'i', 96, 64, 0, q == 0 ? 20u : q == 1 ? 60u : 95u};
+  double bytes[2] = {}, psnr[2] = {};
+  for (uint32_t q = 0; q < 2; ++q) {
+    const VideoEncoderConfig c = {'i', 96, 64, 0, q ? 95u : 20u};
     VideoEncoder e;
     SyntheticPicture p;
     VideoEncodedFrame frames[4];
@@ -55,8 +56,7 @@ TEST(VideoEncoderApi, HigherQualityCostsBytesAndGainsFidelity) {
     EXPECT_LT(frames[3].Data.size() * (q ? 10 : 3), frames[0].Data.size()) << c.Quality;
     EXPECT_GE(frames[3].Psnr[0], frames[2].Psnr[0] - 0.5) << c.Quality;
   }
-  EXPECT_TRUE(bytes[0] < bytes[1] && bytes[1] < bytes[2]);
-  EXPECT_TRUE(25 < psnr[0] && psnr[0] < psnr[1] && psnr[1] < psnr[2] && psnr[2] > 45);
+  EXPECT_TRUE(bytes[0] < bytes[1] && 25 < psnr[0] && psnr[0] < psnr[1] && psnr[1] > 45);
 }
 
 struct RoundTrip {
@@ -69,33 +69,25 @@ void RoundTripInit(RoundTrip* rt, const VideoEncoderConfig& c) {
   TestAllocatePlanes(&rt->Decoded, c.Width, c.Height, 2, c.Flags & VideoEncoderAlpha);
 }
 
-// Encodes the picture (without chroma in grey scale) and decodes the frame with the flags a movie
-// open makes of the version and flags, a key frame also over a different previous frame. Empty
+// Encodes (without chroma in grey scale) and decodes with the flags a movie open makes; empty
 // when every plane the decoder wrote equals the encoder's reconstruction, else where they differ.
 std::string RoundTripFrame(RoundTrip* rt, VideoEncoderPicture picture, VideoEncodedFrame* frame) {
   const VideoEncoderConfig& c = rt->Encoder.Config;
-  if (c.Flags & VideoEncoderGrayscale) picture.Planes[1] = picture.Planes[2] = nullptr;
-  if (!VideoEncodeFrame(&rt->Encoder, &picture, frame)) return "encode failed: " + rt->Encoder.Error;
-  const bool alpha = c.Flags & VideoEncoderAlpha, swapped = c.Version == 'f' || c.Version == 'g';
+  const bool gray = c.Flags & VideoEncoderGrayscale, swapped = c.Version == 'f' || c.Version == 'g';
+  if (gray) picture.Planes[1] = picture.Planes[2] = nullptr;
+  if (!VideoEncodeFrame(&rt->Encoder, &picture, frame)) return "refused: " + rt->Encoder.Error;
   const uint32_t flags = (c.Version != 'i' ? MovieFlagPreI : 0) | (swapped ? MovieFlagSwapUV : 0) |
-                         (alpha ? OpenAlpha : 0) | (c.Flags & VideoEncoderGrayscale ? OpenGrayscale : 0);
+                         (c.Flags & VideoEncoderAlpha ? OpenAlpha : 0) | (gray ? OpenGrayscale : 0);
+  TestDecodeFrame(&rt->Decoded, frame->Data, flags, VideoEncoderVideoFlags(&c));
   const int decoded[4] = {PlaneY, swapped ? PlaneChroma1 : PlaneChroma2,
                           swapped ? PlaneChroma2 : PlaneChroma1, PlaneA};
-  TestPlanes other;
-  TestAllocatePlanes(&other, c.Width, c.Height, 2, alpha);
-  for (int plane = 0; plane < 3; ++plane) TestFillPlane(&other, 0, plane, 77);
-  for (TestPlanes* planes : {&rt->Decoded, &other}) {
-    if (planes == &other && !frame->IsKey) break;
-    TestDecodeFrame(planes, frame->Data, flags, VideoEncoderVideoFlags(&c));
-    for (uint32_t plane = 0; plane < VideoEncoderPlaneCount; ++plane) {
-      uint32_t w, h, pitch;
-      const uint8_t* recon = VideoEncoderReconstruction(&rt->Encoder, plane, &w, &h, &pitch);
-      const VideoPlane& got = planes->Planes.Sets[planes->Planes.Current][decoded[plane]];
-      for (uint32_t y = 0; recon && y < h; ++y) {
-        if (std::memcmp(recon + size_t(y) * pitch, got.Pixels + size_t(y) * got.Pitch, w) != 0)
-          return std::string(planes == &other ? "over another frame, " : "") + "plane " +
-                 std::to_string(plane) + " differs in row " + std::to_string(y);
-      }
+  for (uint32_t plane = 0; plane < VideoEncoderPlaneCount; ++plane) {
+    uint32_t w, h, pitch;
+    const uint8_t* recon = VideoEncoderReconstruction(&rt->Encoder, plane, &w, &h, &pitch);
+    const VideoPlane& got = rt->Decoded.Planes.Sets[rt->Decoded.Planes.Current][decoded[plane]];
+    for (uint32_t y = 0; recon && y < h; ++y) {
+      if (std::memcmp(recon + size_t(y) * pitch, got.Pixels + size_t(y) * got.Pitch, w) != 0)
+        return "plane " + std::to_string(plane) + " differs in row " + std::to_string(y);
     }
   }
   return "";
@@ -105,9 +97,8 @@ uint32_t Next(uint32_t* seed, uint32_t n) {
   return ((*seed = *seed * 1664525u + 1013904223u) >> 8) % n;
 }
 
-// Frames of the moving sequence, each round-tripping, with key frames where the interval asks
-// and no reference block in a key frame. With a seed the frames are picked at random and each
-// plane kept, made noise or made flat stripes.
+// Round trips with key frames where the interval asks, none using a reference block. With a seed
+// the frames are picked at random and each plane kept, made noise or made flat stripes.
 std::vector<VideoEncodedFrame> RoundTrips(const VideoEncoderConfig& c, uint32_t count = 3,
                                           uint32_t* seed = nullptr) {
   SCOPED_TRACE(testing::Message() << c.Width << "x" << c.Height << " " << c.Version << " flags "
@@ -118,7 +109,8 @@ std::vector<VideoEncodedFrame> RoundTrips(const VideoEncoderConfig& c, uint32_t 
   SyntheticPicture p;
   std::vector<VideoEncodedFrame> frames(count);
   for (uint32_t f = 0; f < count; ++f) {
-    SyntheticMakePicture(&p, c.Width, c.Height, seed ? f * Next(seed, 5) : f, seed ? Next(seed, 9) : 1);
+    const uint32_t at = seed ? f * Next(seed, 5) : f;
+    SyntheticMakePicture(&p, c.Width, c.Height, at, seed ? Next(seed, 9) : 1);
     for (std::vector<uint8_t>& plane : p.Planes) {
       const uint32_t style = seed ? Next(seed, 3) : 0;
       for (size_t i = 0; i < plane.size() && style; ++i)
@@ -134,16 +126,17 @@ std::vector<VideoEncodedFrame> RoundTrips(const VideoEncoderConfig& c, uint32_t 
   return frames;
 }
 
-// Fixed cases, then random sizes, versions, plane sets, qualities, key intervals, forced types
-// and pictures.
+// Fixed cases, then random sizes, versions, flags, qualities, key intervals, types and pictures.
 TEST(VideoEncoderRoundTrip, FixedAndRandomConfigurations) {
-  const VideoEncoderConfig fixed[] = {{'i', 1, 1}, {'i', 130, 26, 0, 0}, {'g', 96, 64, VideoEncoderAlpha, 100},
+  const VideoEncoderConfig fixed[] = {
+      {'i', 1, 1}, {'i', 130, 26, 0, 0}, {'g', 96, 64, VideoEncoderAlpha, 100},
       {'h', 72, 40, VideoEncoderAlpha | VideoEncoderGrayscale}, {'f', 160, 96, 0, 60, 3}};
   for (const VideoEncoderConfig& c : fixed) RoundTrips(c, 7);
   uint32_t seed = 12345;
   for (int round = 0; round < 150; ++round) {
     VideoEncoderConfig c = {char('f' + Next(&seed, 4)), 1 + Next(&seed, 70), 1 + Next(&seed, 50)};
-    c.Flags = (Next(&seed, 2) ? VideoEncoderAlpha : 0) | (Next(&seed, 4) ? 0 : VideoEncoderGrayscale);
+    c.Flags = Next(&seed, 2) ? VideoEncoderAlpha : 0;
+    c.Flags |= Next(&seed, 4) ? 0 : VideoEncoderGrayscale;
     c.Quality = Next(&seed, 101);
     c.KeyInterval = Next(&seed, 3);
     c.OnlyBlockType = Next(&seed, 3) == 0 ? int32_t(Next(&seed, 10)) : -1;
@@ -152,13 +145,12 @@ TEST(VideoEncoderRoundTrip, FixedAndRandomConfigurations) {
   }
 }
 
-// Each type on its own: the frames after the key frame use it and nothing else (scaled areas fill
-// only where they fit); each scaled sub-type on its own in a picture with a last column and a
-// last band that cannot scale.
+// Each type forced: the frames after the key frame use it and nothing else (scaled areas only fit
+// in places); each scaled sub-type forced, with a last column and band that cannot scale.
 TEST(VideoEncoderRoundTrip, EveryBlockTypeAndScaledSubTypeForcedOnItsOwn) {
   for (int32_t type = 0; type <= 9; ++type) {
     for (char version : {'h', 'i'}) {
-      const std::vector<VideoEncodedFrame> frames = RoundTrips({version, 64, 48, 0, 75, 250, type});
+      const auto frames = RoundTrips({version, 64, 48, 0, 75, 250, type});
       uint32_t all = 0;
       for (uint32_t t = 0; t < 10; ++t) all += frames[2].BlockTypes[t];
       EXPECT_GT(frames[1].BlockTypes[type] + frames[2].BlockTypes[type], 0u) << type;

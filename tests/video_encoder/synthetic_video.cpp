@@ -25,7 +25,6 @@ void SyntheticMakePicture(SyntheticPicture* p, uint32_t w, uint32_t h, uint32_t 
   const double boxW = 0.25 * w + 2, boxH = 0.2 * h + 2, boxY = 0.6 * h;
   const double boxX = std::fmod(3.0 * t, double(w) + boxW) - boxW;
   const uint32_t cw = (w + 1) / 2, ch = (h + 1) / 2, pitches[4] = {w, cw, cw, w};
-  p->Width = w, p->Height = h;
   for (uint32_t i = 0; i < VideoEncoderPlaneCount; ++i) {
     p->Planes[i].resize(size_t(pitches[i]) * (i == 1 || i == 2 ? ch : h));
     p->Picture.Planes[i] = p->Planes[i].data();
@@ -44,15 +43,11 @@ void SyntheticMakePicture(SyntheticPicture* p, uint32_t w, uint32_t h, uint32_t 
       n = (n ^ (n >> 13)) * 1274126177u;
       p->Planes[0][size_t(y) * w + x] = Clamp(v + (double((n ^ (n >> 16)) % 7) - 3.0));
       p->Planes[3][size_t(y) * w + x] = Clamp(255 * Disc(x, y, w - discX, discY, r * 1.2, 6));
-    }
-  }
-  for (uint32_t y = 0; y < ch; ++y) {
-    for (uint32_t x = 0; x < cw; ++x) {
-      const double lx = 2.0 * x, ly = 2.0 * y, disc = Disc(lx, ly, discX, discY, r, 3);
-      p->Planes[1][size_t(y) * cw + x] =
-          Clamp(128 + 40 * std::sin((lx + panX) * 0.02) * (1 - disc) - 50 * disc);
-      p->Planes[2][size_t(y) * cw + x] =
-          Clamp(128 + 30 * std::cos((ly + panY) * 0.03) * (1 - disc) + 60 * disc);
+      if (x >= cw || y >= ch) continue;
+      const double lx = 2.0 * x, ly = 2.0 * y, cd = Disc(lx, ly, discX, discY, r, 3);
+      const size_t c = size_t(y) * cw + x;  // chroma, sampled at every second luma position
+      p->Planes[1][c] = Clamp(128 + 40 * std::sin((lx + panX) * 0.02) * (1 - cd) - 50 * cd);
+      p->Planes[2][c] = Clamp(128 + 30 * std::cos((ly + panY) * 0.03) * (1 - cd) + 60 * cd);
     }
   }
 }

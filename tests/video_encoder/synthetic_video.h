@@ -7,7 +7,6 @@
 #include "encoder/video_encoder.h"
 
 struct SyntheticPicture {
-  uint32_t Width = 0, Height = 0;
   std::vector<uint8_t> Planes[VideoEncoderPlaneCount];  // Y, U, V, A; chroma (w+1)/2 x (h+1)/2
   VideoEncoderPicture Picture{};                        // points into Planes
 };
