@@ -17,12 +17,6 @@
 
 namespace {
 
-VideoBitReader Reader(const std::vector<uint8_t>& bytes) {
-  VideoBitReader r;
-  VideoBitReaderInit(&r, bytes.data(), bytes.size(), 0);
-  return r;
-}
-
 std::vector<uint8_t> Bytes(const EncoderBlockBits& bits) {
   EncoderBitBuffer buffer;
   EncoderBitBufferAppend(&buffer, &bits);
@@ -42,7 +36,8 @@ void ExpectTreeReadsBack(const uint64_t counts[16], const EncoderTreeChoice& cho
     for (uint64_t n = 0; n < counts[s]; ++n) EncoderWriteCode(&w, choice.Tree.Table, codes[s]);
   EXPECT_EQ(w.Bits.Count, choice.Bits);
   const std::vector<uint8_t> bytes = EncoderFinishPlane(&w);
-  VideoBitReader r = Reader(bytes);
+  VideoBitReader r;
+  VideoBitReaderInit(&r, bytes.data(), bytes.size(), 0);
   VideoCodeTree tree;
   VideoReadCodeTree(&r, &tree);
   ASSERT_EQ(tree.Table, choice.Tree.Table);
@@ -82,7 +77,8 @@ uint64_t ExpectCoefficientsRoundTrip(const int16_t coefs[64]) {
   EncoderBlockBitsReset(&bits);
   EncoderWriteCoefficients(&bits, coefs);
   const std::vector<uint8_t> bytes = Bytes(bits);
-  VideoBitReader r = Reader(bytes);
+  VideoBitReader r;
+  VideoBitReaderInit(&r, bytes.data(), bytes.size(), 0);
   int16_t read[64];
   std::fill_n(read, 64, int16_t{1234});
   VideoReadCoefficients(&r, read);
@@ -108,6 +104,10 @@ TEST(VideoEncoderWriters, CoefficientsReadBackExactly) {
     const uint64_t bits = ExpectCoefficientsRoundTrip(coefs);
     EXPECT_TRUE(round != 2000 || bits == 4) << bits;
   }
+  EncoderBlockBits bits;  // 64 words fill it; one more bit is flagged, not written
+  EncoderBlockBitsReset(&bits);
+  for (uint32_t i = 0; i <= 128; ++i) EncoderBlockBitsPut(&bits, 7, i < 128 ? 32 : 1);
+  EXPECT_TRUE(bits.Overflow && bits.Count == 64 * 64);
 }
 
 // Accepted: none, -128 once, 3 in half the block, -9 in ten places. Refused: 7 everywhere (192
@@ -122,7 +122,8 @@ TEST(VideoEncoderWriters, ResiduesReadBackOrAreRefused) {
     EncoderBlockBitsReset(&bits);
     ASSERT_EQ(EncoderWriteResidue(&bits, residue), c.Written) << int(c.Value) << " at " << c.From;
     const std::vector<uint8_t> bytes = Bytes(bits);
-    VideoBitReader r = Reader(bytes);
+    VideoBitReader r;
+    VideoBitReaderInit(&r, bytes.data(), bytes.size(), 0);
     if (c.Written) VideoReadResidue(&r, read, VideoReadBits(&r, 7));
     EXPECT_TRUE(!c.Written || std::equal(read, read + 64, residue)) << int(c.Value);
     EXPECT_EQ(c.Written ? r.Pos * 8 - r.BitsLeft : 0, bits.Count) << int(c.Value);
@@ -167,7 +168,8 @@ TEST(VideoEncoderWriters, BundleRowsFindTheirValues) {
     const std::vector<uint8_t> bytes = EncoderWritePlane(&bundles, nullptr);
     VideoBundles b;
     VideoBundlesInit(&b, buffers, 64, oldColours ? 1 : 0);
-    VideoBitReader r = Reader(bytes);
+    VideoBitReader r;
+    VideoBitReaderInit(&r, bytes.data(), bytes.size(), 0);
     VideoReadBundleTrees(&b, &r);
     for (uint32_t row = 0; row < 4; ++row) {
       VideoRefillBundles(&b, &r, bytes.size() + 4);
@@ -182,6 +184,7 @@ TEST(VideoEncoderWriters, BundleRowsFindTheirValues) {
     }
     EXPECT_EQ(r.Pos, bytes.size());
   }
+  EXPECT_EQ(EncoderCodedColour(0, true), EncoderCodedColour(1, true));  // 0 shows as the nearest
 }
 
 // Pixel blocks, and inter differences (negative ones too), come back at the finest quantisers.
