@@ -5,29 +5,24 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
-#include "platform/mem.h"
 #include "encoder/audio_encoder.h"
+#include "platform/mem.h"
 
-// Chords of harmonic notes that change every quarter second and decay, over a bass line; the
-// right channel has its own voicing.
+// Decaying chords changing every quarter second over a bass line; each channel voiced its own way.
 inline std::vector<int16_t> TestMusicLike(uint32_t rate, uint32_t channels, double seconds) {
   const auto frames = uint32_t(rate * seconds);
   std::vector<int16_t> pcm(size_t{frames} * channels);
   const double roots[4] = {220.0, 261.63, 196.0, 246.94};
   for (uint32_t i = 0; i < frames; ++i) {
-    const double t = double(i) / rate;
-    const int chord = int(t * 4) % 4;
+    const double t = double(i) / rate, root = roots[int(t * 4) % 4];
     const double decay = std::exp(-std::fmod(t * 4, 1.0) / 4 * 6);
     for (uint32_t c = 0; c < channels; ++c) {
-      double value = 3000 * std::sin(2 * M_PI * roots[chord] / 4 * t);
+      double value = 3000 * std::sin(2 * M_PI * root / 4 * t);
       for (double ratio : {1.0, 1.25, 1.5, c == 0 ? 2.0 : 1.875}) {
-        const double f = roots[chord] * ratio;
-        for (int h = 1; h <= 6 && h * f < rate / 2.0; ++h) {
-          value += decay * 2500 / h * std::sin(2 * M_PI * h * f * t + c);
-        }
+        for (int h = 1; h <= 6 && h * (root * ratio) < rate / 2.0; ++h)
+          value += decay * 2500 / h * std::sin(2 * M_PI * h * (root * ratio) * t + c);
       }
       pcm[size_t{i} * channels + c] = int16_t(std::clamp(value, -32768.0, 32767.0));
     }
@@ -42,24 +37,20 @@ inline std::vector<std::vector<uint8_t>> TestEncode(const AudioEncoderConfig& co
   std::vector<std::vector<uint8_t>> packets;
   if (!AudioEncoderInit(&e, config)) return packets;
   const uint32_t frames = uint32_t(pcm.size() / config.Channels), perPacket = config.Rate / 25;
-  for (uint32_t f = 0; f < frames; f += perPacket) {
-    const uint32_t count = std::min(perPacket, frames - f);
-    packets.push_back(AudioEncodePacket(&e, pcm.data() + size_t{f} * config.Channels, count));
-  }
+  for (uint32_t f = 0; f < frames; f += perPacket)
+    packets.push_back(AudioEncodePacket(&e, pcm.data() + size_t{f} * config.Channels,
+                                        std::min(perPacket, frames - f)));
   packets.push_back(AudioEncodeFlush(&e));
   AudioEncoderFree(&e);
   return packets;
 }
 
-inline uint32_t TestPacketCount(const std::vector<uint8_t>& packet) {
-  uint32_t count;
-  std::memcpy(&count, packet.data(), 4);
-  return count;
+inline uint32_t TestPacketCount(const std::vector<uint8_t>& p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
 }
 
-// Decodes packets the way the core does: blocks while the packet's count of decoded bytes
-// lasts, each joined to the previous one and contributing at most its output bytes. *unread
-// (if given) counts the packet bytes no block took.
+// Decodes packets as the core does: blocks joined while the packet's count of decoded bytes lasts,
+// each adding at most its output bytes. *unread (if given) counts the bytes no block took.
 inline std::vector<int16_t> TestDecode(const AudioEncoderConfig& config,
                                        const std::vector<std::vector<uint8_t>>& packets,
                                        size_t* unread = nullptr) {

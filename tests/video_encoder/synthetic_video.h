@@ -1,6 +1,4 @@
-// Moving natural-looking test pictures made procedurally: a panning gradient with texture,
-// moving shapes with hard and soft edges, and a little noise; chroma follows the shapes, alpha is
-// a soft moving disc. The video encoder's tests and benchmarks encode them.
+// Moving natural-looking test pictures for the video encoder's tests and benchmarks.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +7,6 @@
 #include "encoder/video_encoder.h"
 
 struct SyntheticPicture {
-  uint32_t Width = 0, Height = 0;
   std::vector<uint8_t> Planes[VideoEncoderPlaneCount];  // Y, U, V, A; chroma (w+1)/2 x (h+1)/2
   VideoEncoderPicture Picture{};                        // points into Planes
 };
