@@ -1,10 +1,12 @@
 // Files: reading and seeking to the end and past it, refusals, files others are writing, and
 // reads that gather a pipe's pieces (borrowed handles are tested with the movie open).
+#include <gtest/gtest.h>
+
 #include <fstream>
-#include <string>
+#include <thread>
 #include <vector>
 
-#include "test_util.h"
+#include "platform/platform.h"
 #include "tests/support/test_support.h"
 
 #if defined(_WIN32)
@@ -14,8 +16,6 @@
 #endif
 
 namespace {
-
-using namespace platform_test;
 
 std::vector<uint8_t> Bytes(size_t from, size_t count) {
   std::vector<uint8_t> bytes(count);
@@ -51,10 +51,10 @@ TEST(PlatformFile, ReadsFromWhereItSeeksAndStopsShortAtTheEnd) {
   }
   EXPECT_EQ(PlatformFileSeek(f, -1), 0);
   PlatformFileClose(f);
-  for (const std::string& bad : {TestTempDir() + "/missing.vxa", TestTempDir(), std::string()}) {
-    EXPECT_EQ(PlatformFileOpenRead(bad.c_str()), nullptr) << bad;
+  const std::string missing = TestTempDir() + "/missing.vxa", dir = TestTempDir();
+  for (const char* bad : {missing.c_str(), dir.c_str(), "", (const char*)nullptr}) {
+    EXPECT_EQ(PlatformFileOpenRead(bad), nullptr) << (bad ? bad : "null");
   }
-  EXPECT_EQ(PlatformFileOpenRead(nullptr), nullptr);
 }
 
 // A pipe delivers what was written in pieces: one read still gathers all that was asked for, and
@@ -64,10 +64,8 @@ TEST(PlatformFile, ReadGathersAPipesPiecesUntilTheEnd) {
 #if defined(_WIN32)
   HANDLE ends[2];
   ASSERT_TRUE(CreatePipe(&ends[0], &ends[1], nullptr, 0));
-  auto put = [&](size_t at) {
-    DWORD done = 0;
-    EXPECT_TRUE(WriteFile(ends[1], &written[at], 1000, &done, nullptr));
-  };
+  DWORD done = 0;
+  auto put = [&](size_t at) { EXPECT_TRUE(WriteFile(ends[1], &written[at], 1000, &done, 0)); };
   auto close = [](HANDLE h) { CloseHandle(h); };
 #else
   int ends[2];
@@ -82,9 +80,7 @@ TEST(PlatformFile, ReadGathersAPipesPiecesUntilTheEnd) {
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(Read(f, 3000), written);
   EXPECT_EQ(Read(f, 10).size(), 0u);
-  PlatformFileClose(f);
-  writer.join();
-  close(ends[0]);
+  PlatformFileClose(f), writer.join(), close(ends[0]);
 }
 
 }  // namespace
