@@ -35,13 +35,10 @@ TEST(PlatformFile, ReadsFromWhereItSeeksAndStopsShortAtTheEnd) {
   const std::string name = TestWriteFile("file.bin", Bytes(0, kSize));
   std::ofstream writer(name, std::ios::app);  // someone still writing does not stop the reader
   PlatformFile* f = PlatformFileOpenRead(name.c_str());
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(PlatformFileSize(f), kSize);
-  const struct {
-    int64_t seek;  // -1: read on
-    uint32_t ask, got;
-  } cases[] = {{-1, 1000, 1000}, {-1, 17, 17},      {54321, kSize, kSize - 54321}, {-1, 100, 0},
-               {0, kSize, kSize}, {kSize - 10, 100, 10}, {kSize + 5000, 10, 0}};
+  ASSERT_TRUE(f != nullptr && PlatformFileSize(f) == kSize);
+  const struct { int64_t seek; uint32_t ask, got; } cases[] = {  // seek -1: read on
+      {-1, 1000, 1000}, {-1, 17, 17}, {54321, kSize, kSize - 54321}, {-1, 100, 0},
+      {0, kSize, kSize}, {kSize - 10, 100, 10}, {kSize + 5000, 10, 0}};
   int64_t at = 0;
   for (const auto& c : cases) {
     if (c.seek >= 0) at = c.seek * PlatformFileSeek(f, c.seek);  // 0 if the seek failed
@@ -57,8 +54,7 @@ TEST(PlatformFile, ReadsFromWhereItSeeksAndStopsShortAtTheEnd) {
   }
 }
 
-// A pipe delivers what was written in pieces: one read still gathers all that was asked for, and
-// then stops at the end.
+// A pipe delivers writes in pieces: one read gathers all it asked for, then stops at the end.
 TEST(PlatformFile, ReadGathersAPipesPiecesUntilTheEnd) {
   const std::vector<uint8_t> written = Bytes(0, 3000);
 #if defined(_WIN32)
