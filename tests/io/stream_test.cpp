@@ -1,18 +1,73 @@
-// The built-in reader: the open's reads, fills, frame delivery across ring wraps, skips and jumps,
-// failing devices, handles, the simulated device speed, and a filling thread racing the consumer.
+// The built-in reader: fills, frame delivery across ring wraps, skips and jumps, failing devices,
+// the simulated device speed, a filling thread racing the consumer, and the read-ahead's need.
+#include <gtest/gtest.h>
+
+#include <atomic>
 #include <chrono>
 #include <random>
 #include <thread>
 
 #include "io/read_ahead.h"
-#include "tests/io/io_test_util.h"
+#include "io/service.h"
+#include "io/stream_file.h"
+#include "platform/platform.h"
+#include "tests/support/test_support.h"
+#include "vexa/movie.h"
 
 namespace {
 
-using namespace io_test;
-constexpr uint32_t kGo = STREAM_CONTINUE;
+constexpr uint32_t kChunk = STREAM_CHUNK_BYTES, kGo = STREAM_CONTINUE;
 
-struct StreamTest : CountingFiles {};
+// Bytes of the test files: not periodic in any power of two, so misplaced data shows.
+std::vector<uint8_t> Pattern(uint64_t from, uint32_t count) {
+  std::vector<uint8_t> bytes(count);
+  for (uint64_t i = from; i < from + count; ++i) bytes[i - from] = uint8_t((i * 2654435761u) >> 13 ^ (i >> 7));
+  return bytes;
+}
+
+// A file layer that counts the reader's reads and seeks; reads deliver nothing past gFailAt.
+std::atomic<uint32_t> gReads{0}, gSeeks{0};
+std::atomic<int64_t> gFailAt{-1};
+const StreamFileOps kCountingOps = {
+    [](PlatformFile* file, void* dest, uint32_t size) {
+      const int64_t at = PlatformFileTell(file), failAt = (++gReads, gFailAt.load());
+      if (failAt >= 0 && at + size > failAt) size = at >= failAt ? 0 : uint32_t(failAt - at);
+      return PlatformFileRead(file, dest, size);
+    },
+    [](PlatformFile* file, int64_t offset) { return ++gSeeks, PlatformFileSeek(file, offset); }};
+
+struct StreamTest : ::testing::Test {
+  void SetUp() override { gReads = gSeeks = 0, gFailAt = -1, StreamUseFileOps(&kCountingOps); }
+  void TearDown() override { StreamUseFileOps(nullptr); }
+};
+
+// A reader on a patterned file with a ring of ringChunks chunks in a deliberately misaligned
+// buffer, set up the way the movie open does.
+struct TestReader {
+  StreamReader Reader{};
+  StreamReader* r = &Reader;
+  std::vector<uint8_t> Buffer;
+  bool Open(uint32_t fileBytes, uint32_t ringChunks, uint32_t movieBytes = 0, uint32_t simRate = 0) {
+    const std::string path = TestWriteFile("pattern-" + std::to_string(fileBytes), Pattern(0, fileBytes));
+    if (!StreamOpenFile(r, path.c_str(), 0)) return false;
+    const uint32_t size = r->StreamBufferSize(r, ringChunks * kChunk);
+    Buffer.assign(size + 1, 0);
+    r->StreamSetBuffer(r, Buffer.data() + 1, size, movieBytes ? movieBytes : fileBytes, simRate);
+    return true;
+  }
+  uint32_t Fill() { return r->StreamFill(r, 0); }
+  uint32_t FillAll() {  // the number of fills that read something
+    uint32_t fills = 0;
+    while (Fill() != 0) ++fills;
+    return fills;
+  }
+  std::vector<uint8_t> Frame(uint32_t offset, uint32_t size) {
+    std::vector<uint8_t> out(size);
+    out.resize(r->StreamReadFrame(r, 0, offset, out.data(), size));
+    return out;
+  }
+  ~TestReader() { r->StreamClose != nullptr ? r->StreamClose(r) : void(); }
+};
 
 TEST(StreamBufferSize, WholeChunksPlusAlignmentWithinTheLimits) {
   const uint32_t cases[][2] = {{0, 266240}, {2 * kChunk, 266240}, {2 * kChunk + 1, 397312},
@@ -22,56 +77,44 @@ TEST(StreamBufferSize, WholeChunksPlusAlignmentWithinTheLimits) {
 
 // Fills from a start position, then one read of everything they brought, which touches no file.
 TEST_F(StreamTest, FillsReadWholeChunksAlignedToTheFile) {
-  struct Case {
-    const char* trace;
-    uint32_t file, ring, start;
-    std::vector<uint32_t> fills;
-  } cases[] = {
+  const struct { const char* trace; uint32_t file, ring, start; std::vector<uint32_t> fills; } cases[] = {
       {"one chunk per fill until full", 8 * kChunk, 3, 0, {kChunk, kChunk, kChunk, 0}},
       {"the remainder last", 300000, 4, 0, {kChunk, kChunk, 300000 - 2 * kChunk, 0}},
       {"unaligned start", 6 * kChunk, 3, 200000, {2 * kChunk - 200000, kChunk, kChunk, 0}},
-      {"unaligned start in the last chunk", 250000, 3, 200000, {50000, 0}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.trace);
+      {"unaligned start in the last chunk", 250000, 3, 200000, {50000, 0}}};
+  for (const auto& c : cases) {
     TestReader t;
-    ASSERT_TRUE(t.Open(PatternFile(c.file), c.ring, c.file));
+    ASSERT_TRUE(t.Open(c.file, c.ring));
     t.Frame(c.start, 0);
     uint32_t total = 0;
-    for (uint32_t expected : c.fills) EXPECT_EQ(t.Fill(), expected), total += expected;
+    for (uint32_t expected : c.fills) EXPECT_EQ(t.Fill(), expected) << c.trace, total += expected;
     const uint32_t reads = gReads;
-    EXPECT_EQ(t.Frame(kGo, total), Pattern(c.start, total));
-    EXPECT_EQ(gReads, reads);
+    EXPECT_EQ(t.Frame(kGo, total), Pattern(c.start, total)) << c.trace;
+    EXPECT_EQ(gReads, reads) << c.trace;
   }
 }
 
 // Reads the first bytes, then one frame at an offset: which file accesses that takes, what it
 // delivers, and that read-ahead goes on from where it ended.
 TEST_F(StreamTest, FramesSkipInsideTheRingAndReadTheRestFromTheFile) {
-  struct Case {
-    const char* trace;
-    uint32_t file, movie, fills, first, offset, size, got, reads, seeks;
-  } cases[] = {
+  const struct { const char* trace; uint32_t file, movie, fills, first, offset, size, got, reads, seeks; } cases[] = {
       {"skip to the ring's last byte", 8 * kChunk, 0, 4, 1000, 4 * kChunk - 1, 1, 1, 0, 0},
       {"skip to the file position", 6 * kChunk, 0, 2, 100, 2 * kChunk, 100, 100, 1, 0},
       {"jump back", 6 * kChunk, 0, 3, 151000, 1000, 3000, 3000, 1, 1},
       {"jump beyond what was read", 6 * kChunk, 0, 2, 0, 5 * kChunk, 10, 10, 1, 1},
       {"more than the ring holds", 4 * kChunk, 0, 1, 0, kGo, 300000, 300000, 1, 0},
       {"past the movie's end", 4 * kChunk, 100000, 0, 0, 99500, 1000, 500, 1, 1},
-      {"near 4 GB in a short file", 2 * kChunk, 0xFFFFFFF0u, 0, 0, 0xFFFFFF00u, 4096, 0, 1, 1},
-  };
-  for (const Case& c : cases) {
+      {"near 4 GB in a short file", 2 * kChunk, 0xFFFFFFF0u, 0, 0, 0xFFFFFF00u, 4096, 0, 1, 1}};
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.trace);
-    const uint32_t movie = c.movie ? c.movie : c.file;
+    const uint32_t movie = c.movie ? c.movie : c.file, at = c.offset == kGo ? c.first : c.offset;
     TestReader t;
-    ASSERT_TRUE(t.Open(PatternFile(c.file), 4, movie));
+    ASSERT_TRUE(t.Open(c.file, 4, movie));
     for (uint32_t i = 0; i < c.fills; ++i) ASSERT_EQ(t.Fill(), kChunk);
     ASSERT_EQ(t.Frame(0, c.first), Pattern(0, c.first));
     const uint32_t reads = gReads, seeks = gSeeks;
-    const uint32_t at = c.offset == kGo ? c.first : c.offset;
     EXPECT_EQ(t.Frame(c.offset, c.size), Pattern(at, c.got));
-    EXPECT_EQ(gReads - reads, c.reads);
-    EXPECT_EQ(gSeeks - seeks, c.seeks);
+    EXPECT_EQ(std::make_pair(gReads - reads, gSeeks - seeks), std::make_pair(c.reads, c.seeks));
     EXPECT_EQ(t.r->ReadError, c.got < c.size ? 1u : 0u);
     if (c.got < c.size) continue;
     const uint32_t next = std::min(kChunk, movie - at - c.got);
@@ -83,7 +126,7 @@ TEST_F(StreamTest, FramesSkipInsideTheRingAndReadTheRestFromTheFile) {
 TEST_F(StreamTest, DeliversTheFileAcrossRingWrapsFromTheRingAlone) {
   const uint32_t size = 10 * kChunk + 777;
   TestReader t;
-  ASSERT_TRUE(t.Open(PatternFile(size), 3, size));
+  ASSERT_TRUE(t.Open(size, 3));
   std::vector<uint8_t> all;
   uint32_t fills = 0;
   while (all.size() < size) {
@@ -93,13 +136,14 @@ TEST_F(StreamTest, DeliversTheFileAcrossRingWrapsFromTheRingAlone) {
     all.insert(all.end(), frame.begin(), frame.end());
   }
   EXPECT_EQ(all, Pattern(0, size));
-  EXPECT_EQ(gReads, fills);
-  EXPECT_EQ(gSeeks, 0u);
+  EXPECT_EQ(std::make_pair(gReads.load(), gSeeks.load()), std::make_pair(fills, 0u));
 }
 
-TEST_F(StreamTest, ReadAtSeeksOnlyWhenItMustAndDeliveryGoesOnAfterIt) {
+// A direct read seeks only when it must and delivery goes on after it; a failing device stops
+// the reader with a read error and no further reads.
+TEST_F(StreamTest, ReadAtSeeksOnlyWhenItMustAndAFailingDeviceStopsTheReader) {
   TestReader t;
-  ASSERT_TRUE(t.Open(PatternFile(4 * kChunk), 2, 4 * kChunk));
+  ASSERT_TRUE(t.Open(4 * kChunk, 2));
   t.FillAll();
   std::vector<uint8_t> buf(100);
   t.r->StreamReadAt(t.r, kChunk, buf.data(), 100);
@@ -108,23 +152,20 @@ TEST_F(StreamTest, ReadAtSeeksOnlyWhenItMustAndDeliveryGoesOnAfterIt) {
   EXPECT_EQ(gSeeks, 1u);
   t.FillAll();
   EXPECT_EQ(t.Frame(kGo, 50), Pattern(kChunk + 200, 50));
-}
-
-TEST_F(StreamTest, FailingDeviceStopsTheReaderWithAReadError) {
-  TestReader t;
-  ASSERT_TRUE(t.Open(PatternFile(8 * kChunk), 4, 8 * kChunk));
+  TestReader failing;
+  ASSERT_TRUE(failing.Open(8 * kChunk, 4));
   gFailAt = 2 * kChunk + 1000;
-  EXPECT_EQ(t.FillAll(), 3u);
-  EXPECT_EQ(t.r->ReadError, 1u);
+  EXPECT_EQ(failing.FillAll(), 3u);
+  EXPECT_EQ(failing.r->ReadError, 1u);
   const uint32_t reads = gReads;
-  EXPECT_EQ(t.Fill(), 0u);
-  EXPECT_TRUE(t.Frame(0, 10).empty());
+  EXPECT_EQ(failing.Fill(), 0u);
+  EXPECT_TRUE(failing.Frame(0, 10).empty());
   EXPECT_EQ(gReads, reads);
 }
 
 TEST_F(StreamTest, SuspendedReaderDoesNotFillAndAFillNeverWaitsForTheLock) {
   TestReader t;
-  ASSERT_TRUE(t.Open(PatternFile(4 * kChunk), 4, 4 * kChunk));
+  ASSERT_TRUE(t.Open(4 * kChunk, 4));
   EXPECT_EQ(t.r->StreamBackground(t.r, STREAM_BG_SUSPEND | STREAM_BG_WAIT), 1u);
   EXPECT_EQ(t.Fill(), 0u);
   EXPECT_EQ(t.r->StreamBackground(t.r, STREAM_BG_RESUME | STREAM_BG_WAIT), 0u);
@@ -138,31 +179,28 @@ TEST_F(StreamTest, SuspendedReaderDoesNotFillAndAFillNeverWaitsForTheLock) {
 // overshoots is credited to the next, so only their sum has a lower bound.
 TEST(StreamSimulate, ReadsLastAsLongAsTheDeviceWould) {
   TestReader t;
-  ASSERT_TRUE(t.Open(PatternFile(20000), 2, 20000, 100000));
+  ASSERT_TRUE(t.Open(20000, 2, 20000, 100000));
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(t.Frame(0, 10000), Pattern(0, 10000));
   EXPECT_EQ(t.Fill(), 10000u);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(195));
 }
 
-// A filling thread (as the IO service runs it) against a consumer that reads, skips and jumps
-// back, under the reader's real lock.
+// A filling thread (as the IO service runs it) against a consumer that mostly reads on, sometimes
+// skips ahead and sometimes goes back, under the reader's real lock.
 TEST_F(StreamTest, ConcurrentFillsAndFrameReadsDeliverExactBytes) {
   const uint32_t size = 64 * kChunk + 12345;
   TestReader t;
-  ASSERT_TRUE(t.Open(PatternFile(size), 4, size));
+  ASSERT_TRUE(t.Open(size, 4));
   t.r->IoNode.NodeMutex = PlatformMutexCreate();
   StreamInstallLocks(t.r);
   std::atomic<bool> done{false};
   std::thread filler([&] {
-    while (!done) {
-      if (t.Fill() == 0) PlatformSleepMs(0);
-    }
+    while (!done) t.Fill() == 0 ? PlatformSleepMs(0) : void();
   });
   std::mt19937 random(12345);
   int mismatches = 0;
   for (uint32_t pos = 0, n; pos < size; pos += n) {
-    // Mostly read on; sometimes skip ahead, sometimes go back.
     const uint32_t pick = uint32_t(random() % 16), step = uint32_t(random() % 200000);
     const uint32_t at = pick == 0 ? pos + step : pick == 1 && pos > step ? pos - step : pos;
     if (at >= size) break;
@@ -176,6 +214,62 @@ TEST_F(StreamTest, ConcurrentFillsAndFrameReadsDeliverExactBytes) {
   EXPECT_EQ(t.r->ReadError, 0u);
   PlatformMutexDestroy(t.r->IoNode.NodeMutex);
   t.r->IoNode.NodeMutex = nullptr;
+}
+
+TEST(ReadAhead, NeedIsUrgentBelowHalfAndOncePerPassAbove) {
+  const struct { uint32_t used, target, served, suspended, error, need; } cases[] = {
+      // percentages are (used + 1) * 100 / (target + 1); the pass is 5
+      {99999, 999999, 5, 0, 0, 0xFFFFFFF5u}, {0, 999999, 5, 0, 0, 0xFFFFFFFFu},
+      {499998, 999999, 5, 0, 0, 0xFFFFFFCEu}, {499999, 999999, 3, 0, 0, 0x7FFFFFFDu},
+      {499999, 999999, 5, 0, 0, 0},           {0, 0, 4, 0, 0, 0x7FFFFFFCu},
+      {0, 999999, 3, 1, 0, 0},                {0, 999999, 3, 0, 1, 0}};
+  for (const auto& c : cases) {
+    StreamReader r{};
+    r.Used = c.used, r.FillTarget = c.target, r.Suspended = c.suspended, r.ReadError = c.error;
+    EXPECT_EQ(StreamReadAheadNeed(&r, c.served, 5), c.need) << c.used << " of " << c.target;
+  }
+  // A ring that cannot fill counts as full: its urgency ends and the pass can end.
+  StreamReader r{};
+  r.FillTarget = 4 * kChunk;
+  r.StreamFill = [](StreamReader*, uint32_t) { return 0u; };
+  StreamReadAheadServe(&r, 7);
+  EXPECT_EQ(StreamReadAheadNeed(&r, 7, 7), 0u);
+}
+
+// Rings at 10 %, 30 % and 60 % of their targets: one pass fills the emptiest first, the urgent
+// ones up to half, and gives the other one chunk; the next pass gives each one chunk.
+TEST_F(StreamTest, OnePassFillsTheNeediestFirstUpToHalfThenOneChunkEach) {
+  static std::vector<StreamReader*> order;
+  struct Client {
+    TestReader t;
+    uint32_t served = 0;
+    static Client* Of(ServiceNode* n) { return static_cast<Client*>(n->Owner); }
+    static uint32_t Need(ServiceNode* n, uint32_t pass) {
+      return StreamReadAheadNeed(Of(n)->t.r, Of(n)->served, pass);
+    }
+    static void Serve(ServiceNode* n, uint32_t pass) {
+      order.push_back(Of(n)->t.r), StreamReadAheadServe(Of(n)->t.r, pass), Of(n)->served = pass;
+    }
+  } clients[3];
+  ServiceThread service{};
+  service.State = ServiceRunning, service.Pass = 1;
+  for (uint32_t i = 0; i < 3; ++i) {
+    StreamReader* r = clients[i].t.r;
+    ASSERT_TRUE(clients[i].t.Open(32 * kChunk, 10));
+    for (uint32_t k = 0; k < 3 * i + !i; ++k) clients[i].t.Fill();  // 1, 3 and 6 chunks
+    r->FillTarget = 10 * kChunk - 2;  // half is exactly five chunks
+    r->IoNode = {service.Clients, PlatformMutexCreate(), nullptr, 0, Client::Need, Client::Serve,
+                 &clients[i]};
+    service.Clients = &r->IoNode;
+  }
+  ServicePass(&service);
+  ASSERT_FALSE(order.empty());
+  EXPECT_EQ(std::make_pair(order.front(), order.back()), std::make_pair(clients[0].t.r, clients[2].t.r));
+  for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(clients[i].t.r->Used, (5 + i / 2 * 2) * kChunk);
+  order.clear();
+  ServicePass(&service);
+  EXPECT_EQ(order.size(), 3u);
+  for (Client& c : clients) PlatformMutexDestroy(c.t.r->IoNode.NodeMutex);
 }
 
 }  // namespace
