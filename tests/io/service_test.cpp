@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "io/service.h"
@@ -12,9 +11,8 @@
 namespace {
 
 template <typename Done>
-bool Eventually(Done done) {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done() && std::chrono::steady_clock::now() < limit) PlatformSleepMs(1);
+bool Eventually(Done done) {  // within 20 s
+  for (int ms = 0; !done() && ms < 20000; ++ms) PlatformSleepMs(1);
   return done();
 }
 
@@ -29,9 +27,7 @@ struct FakeClient {
     FakeClient* c = static_cast<FakeClient*>(n->Owner);
     c->InServe = 1, PlatformSleepMs(c->ServeMs), c->LastPass = pass, ++c->Served, c->InServe = 0;
   }
-  int Join(ServiceThread** service, int32_t rate = 60) {
-    return ServiceJoin(service, rate, &Node, Need, Serve);
-  }
+  int Join(ServiceThread** s, int32_t rate = 60) { return ServiceJoin(s, rate, &Node, Need, Serve); }
   bool ServedAgain() {
     const uint32_t from = Served;
     return Eventually([&] { return Served >= from + 2; });
@@ -44,8 +40,7 @@ TEST(Service, PoolHoldsEightThreadsAndAFullPoolFailsAJoinCleanly) {
   FakeClient c;
   ServiceThread* none = nullptr;
   EXPECT_EQ(c.Join(&none), 0);
-  EXPECT_EQ(none, nullptr);
-  EXPECT_EQ(c.Node.NodeMutex, nullptr);
+  EXPECT_TRUE(none == nullptr && c.Node.NodeMutex == nullptr);
   ServiceStop(threads[3]);
   EXPECT_NE(threads[3] = ServiceCreate(-13), nullptr);
   for (ServiceThread* t : threads) ServiceStop(t);
@@ -60,8 +55,7 @@ TEST(Service, BusyClientsArePassedOverAndLeavingWaitsForARunningServe) {
   ASSERT_TRUE(slow.Join(&io) && busy.Join(&io) && pump.Join(&sound, -13));
   std::atomic<bool> holding{false}, release{false};
   std::thread holder([&] {
-    PlatformMutexLock(busy.Node.NodeMutex);
-    holding = true;
+    PlatformMutexLock(busy.Node.NodeMutex), holding = true;
     while (!release) PlatformSleepMs(1);
     PlatformMutexUnlock(busy.Node.NodeMutex);
   });
@@ -69,8 +63,7 @@ TEST(Service, BusyClientsArePassedOverAndLeavingWaitsForARunningServe) {
   const uint32_t busyServed = busy.Served;
   EXPECT_TRUE(slow.ServedAgain());
   EXPECT_EQ(busy.Served, busyServed);
-  release = true;
-  holder.join();
+  release = true, holder.join();
   EXPECT_TRUE(busy.ServedAgain());
   ASSERT_TRUE(Eventually([&] { return slow.InServe == 1; }));
   EXPECT_EQ(ServiceUnregister(io, &slow.Node, nullptr, nullptr), 0u);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <random>
 #include <thread>
 
@@ -44,8 +43,7 @@ struct StreamTest : ::testing::Test {
 // A reader on a patterned file with a ring of ringChunks chunks in a deliberately misaligned
 // buffer, set up the way the movie open does.
 struct TestReader {
-  StreamReader Reader{};
-  StreamReader* r = &Reader;
+  StreamReader Reader{}, *r = &Reader;
   std::vector<uint8_t> Buffer;
   bool Open(uint32_t fileBytes, uint32_t ringChunks, uint32_t movieBytes = 0, uint32_t simRate = 0) {
     const std::string path = TestWriteFile("pattern-" + std::to_string(fileBytes), Pattern(0, fileBytes));
@@ -127,23 +125,24 @@ TEST_F(StreamTest, DeliversTheFileAcrossRingWrapsFromTheRingAlone) {
   const uint32_t size = 10 * kChunk + 777;
   TestReader t;
   ASSERT_TRUE(t.Open(size, 3));
-  std::vector<uint8_t> all;
   uint32_t fills = 0;
-  while (all.size() < size) {
-    fills += t.FillAll();
-    std::vector<uint8_t> frame = t.Frame(kGo, std::min<uint32_t>(t.r->Used, 50001));
-    ASSERT_FALSE(frame.empty());
-    all.insert(all.end(), frame.begin(), frame.end());
+  for (uint32_t at = 0, n; at < size; at += n) {
+    fills += t.FillAll(), n = std::min<uint32_t>(t.r->Used, 50001);
+    ASSERT_NE(n, 0u);
+    ASSERT_EQ(t.Frame(kGo, n), Pattern(at, n)) << at;
   }
-  EXPECT_EQ(all, Pattern(0, size));
   EXPECT_EQ(std::make_pair(gReads.load(), gSeeks.load()), std::make_pair(fills, 0u));
 }
 
-// A direct read seeks only when it must and delivery goes on after it; a failing device stops
-// the reader with a read error and no further reads.
-TEST_F(StreamTest, ReadAtSeeksOnlyWhenItMustAndAFailingDeviceStopsTheReader) {
+// A direct read seeks only when it must and delivery goes on after it; a suspended reader does not
+// fill and a fill never waits for the lock; a failing device stops the reader with a read error.
+TEST_F(StreamTest, DirectReadsSuspensionBusyLocksAndFailingDevices) {
   TestReader t;
   ASSERT_TRUE(t.Open(4 * kChunk, 2));
+  EXPECT_EQ(t.r->StreamBackground(t.r, STREAM_BG_SUSPEND | STREAM_BG_WAIT), 1u);
+  EXPECT_EQ(t.Fill(), 0u);
+  EXPECT_EQ(t.r->StreamBackground(t.r, STREAM_BG_RESUME | STREAM_BG_WAIT), 0u);
+  EXPECT_EQ(std::make_pair(t.r->Used, gReads.load()), std::make_pair(kChunk, 1u));
   t.FillAll();
   std::vector<uint8_t> buf(100);
   t.r->StreamReadAt(t.r, kChunk, buf.data(), 100);
@@ -152,6 +151,8 @@ TEST_F(StreamTest, ReadAtSeeksOnlyWhenItMustAndAFailingDeviceStopsTheReader) {
   EXPECT_EQ(gSeeks, 1u);
   t.FillAll();
   EXPECT_EQ(t.Frame(kGo, 50), Pattern(kChunk + 200, 50));
+  t.r->ReaderTryLock = [](StreamReader*) { return 0; };
+  EXPECT_EQ(t.Fill(), STREAM_FILL_BUSY);
   TestReader failing;
   ASSERT_TRUE(failing.Open(8 * kChunk, 4));
   gFailAt = 2 * kChunk + 1000;
@@ -163,29 +164,6 @@ TEST_F(StreamTest, ReadAtSeeksOnlyWhenItMustAndAFailingDeviceStopsTheReader) {
   EXPECT_EQ(gReads, reads);
 }
 
-TEST_F(StreamTest, SuspendedReaderDoesNotFillAndAFillNeverWaitsForTheLock) {
-  TestReader t;
-  ASSERT_TRUE(t.Open(4 * kChunk, 4));
-  EXPECT_EQ(t.r->StreamBackground(t.r, STREAM_BG_SUSPEND | STREAM_BG_WAIT), 1u);
-  EXPECT_EQ(t.Fill(), 0u);
-  EXPECT_EQ(t.r->StreamBackground(t.r, STREAM_BG_RESUME | STREAM_BG_WAIT), 0u);
-  EXPECT_EQ(t.r->Used, kChunk);
-  t.r->ReaderTryLock = [](StreamReader*) { return 0; };
-  EXPECT_EQ(t.Fill(), STREAM_FILL_BUSY);
-  EXPECT_EQ(gReads, 1u);
-}
-
-// At a simulated 100,000 B/s a direct read and a fill of 10,000 bytes each last 100 ms; what one
-// overshoots is credited to the next, so only their sum has a lower bound.
-TEST(StreamSimulate, ReadsLastAsLongAsTheDeviceWould) {
-  TestReader t;
-  ASSERT_TRUE(t.Open(20000, 2, 20000, 100000));
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(t.Frame(0, 10000), Pattern(0, 10000));
-  EXPECT_EQ(t.Fill(), 10000u);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(195));
-}
-
 // A filling thread (as the IO service runs it) against a consumer that mostly reads on, sometimes
 // skips ahead and sometimes goes back, under the reader's real lock.
 TEST_F(StreamTest, ConcurrentFillsAndFrameReadsDeliverExactBytes) {
@@ -195,9 +173,7 @@ TEST_F(StreamTest, ConcurrentFillsAndFrameReadsDeliverExactBytes) {
   t.r->IoNode.NodeMutex = PlatformMutexCreate();
   StreamInstallLocks(t.r);
   std::atomic<bool> done{false};
-  std::thread filler([&] {
-    while (!done) t.Fill() == 0 ? PlatformSleepMs(0) : void();
-  });
+  std::thread filler([&] { while (!done) t.Fill() == 0 ? PlatformSleepMs(0) : void(); });
   std::mt19937 random(12345);
   int mismatches = 0;
   for (uint32_t pos = 0, n; pos < size; pos += n) {
@@ -208,12 +184,9 @@ TEST_F(StreamTest, ConcurrentFillsAndFrameReadsDeliverExactBytes) {
     mismatches += t.Frame(at == pos ? kGo : at, n) != Pattern(at, n);
     pos = at;
   }
-  done = true;
-  filler.join();
-  EXPECT_EQ(mismatches, 0);
-  EXPECT_EQ(t.r->ReadError, 0u);
-  PlatformMutexDestroy(t.r->IoNode.NodeMutex);
-  t.r->IoNode.NodeMutex = nullptr;
+  done = true, filler.join();
+  EXPECT_EQ(std::make_pair(mismatches, t.r->ReadError), std::make_pair(0, 0u));
+  PlatformMutexDestroy(std::exchange(t.r->IoNode.NodeMutex, nullptr));
 }
 
 TEST(ReadAhead, NeedIsUrgentBelowHalfAndOncePerPassAbove) {
@@ -263,7 +236,7 @@ TEST_F(StreamTest, OnePassFillsTheNeediestFirstUpToHalfThenOneChunkEach) {
     service.Clients = &r->IoNode;
   }
   ServicePass(&service);
-  ASSERT_FALSE(order.empty());
+  ASSERT_GE(order.size(), 3u);
   EXPECT_EQ(std::make_pair(order.front(), order.back()), std::make_pair(clients[0].t.r, clients[2].t.r));
   for (uint32_t i = 0; i < 3; ++i) EXPECT_EQ(clients[i].t.r->Used, (5 + i / 2 * 2) * kChunk);
   order.clear();

@@ -9,23 +9,14 @@
 
 namespace {
 
-struct FakeClock {
-  uint64_t Frequency, Counter;
-  uint32_t Tick, Multimedia;
-} gClock;
+struct FakeClock { uint64_t Frequency, Counter; uint32_t Tick, Multimedia; } gClock;
 
 const TimerSource kFakeSource = {[] { return gClock.Frequency; }, [] { return gClock.Counter; },
                                  [] { return gClock.Tick; }, [] { return gClock.Multimedia; }};
 
 // Counter ticks and tick-count (and multimedia) milliseconds passed, and the reading expected.
-struct Step {
-  int64_t counter, tick, expected;
-};
-struct Case {
-  const char* trace;
-  uint64_t frequency;  // 0: no counter
-  std::vector<Step> steps;
-};
+struct Step { int64_t counter, tick, expected; };
+struct Case { const char* trace; uint64_t frequency; std::vector<Step> steps; };  // 0: no counter
 
 TEST(MovieTimer, ReadingsFollowTheCounterAndTheTickCount) {
   constexpr int64_t kQ = 0x3FFFFFFC;
