@@ -16,42 +16,38 @@
 
 namespace {
 
-constexpr uint32_t kPlaneBytes = 1024;
-constexpr uint32_t kMaxStart = 40;
-constexpr uint32_t kGuard = 32;
+constexpr uint32_t kPlaneBytes = 1024, kMaxStart = 40, kGuard = 32;
 
-// One kernel slot. Row converters: the surface types they serve and how they are selected;
-// post-steps: bytes per pixel in and out.
+// One kernel slot. Row converters: the (consecutive) surface types they serve, whether they are
+// selected only for movies with an alpha plane, the scaling mode (3: width doubling); post-steps:
+// bytes per pixel in and out.
 struct Slot {
   const char* Name;
   PixelRowFunc PixelKernels::*Row;
-  uint32_t Types[6], TypeCount;
-  int Alpha;      // selected only for movies with an alpha plane
-  uint32_t Mode;  // scaling mode used for the selection (3: width doubling)
+  uint32_t FirstType, TypeCount, Alpha, Mode;
   PixelPostFunc PixelKernels::*Post;
   uint32_t InBytes, OutBytes;
 };
 
 const Slot kSlots[] = {
-    {"PixelRgb32", &PixelKernels::Rgb32, {1, 2, 3, 4, 5, 6}, 6, 0, 0, nullptr, 0, 0},
-    {"PixelRgb32Alpha", &PixelKernels::Rgb32Alpha, {5, 6}, 2, 1, 0, nullptr, 0, 0},
-    {"PixelRgb16", &PixelKernels::Rgb16, {7, 8, 9, 10, 11, 12}, 6, 0, 0, nullptr, 0, 0},
-    {"PixelRgb16Alpha", &PixelKernels::Rgb16Alpha, {7, 8}, 2, 1, 0, nullptr, 0, 0},
-    {"PixelIndex8", &PixelKernels::Index8, {0}, 1, 0, 0, nullptr, 0, 0},
-    {"PixelYuy2", &PixelKernels::Yuy2, {13}, 1, 0, 0, nullptr, 0, 0},
-    {"PixelUyvy", &PixelKernels::Uyvy, {14}, 1, 0, 0, nullptr, 0, 0},
-    {"PixelYuy2Double", &PixelKernels::Yuy2Double, {13}, 1, 0, 3, nullptr, 0, 0},
-    {"PixelUyvyDouble", &PixelKernels::UyvyDouble, {14}, 1, 0, 3, nullptr, 0, 0},
-    {"PixelPack24", nullptr, {}, 0, 0, 0, &PixelKernels::Pack24, 4, 3},
-    {"PixelPack24Double", nullptr, {}, 0, 0, 0, &PixelKernels::Pack24Double, 4, 6},
-    {"PixelDouble32", nullptr, {}, 0, 0, 0, &PixelKernels::Double32, 4, 8},
-    {"PixelDouble16", nullptr, {}, 0, 0, 0, &PixelKernels::Double16, 2, 4},
-    {"PixelDouble8", nullptr, {}, 0, 0, 0, &PixelKernels::Double8, 1, 2},
+    {"PixelRgb32", &PixelKernels::Rgb32, 1, 6, 0, 0, nullptr, 0, 0},
+    {"PixelRgb32Alpha", &PixelKernels::Rgb32Alpha, 5, 2, 1, 0, nullptr, 0, 0},
+    {"PixelRgb16", &PixelKernels::Rgb16, 7, 6, 0, 0, nullptr, 0, 0},
+    {"PixelRgb16Alpha", &PixelKernels::Rgb16Alpha, 7, 2, 1, 0, nullptr, 0, 0},
+    {"PixelIndex8", &PixelKernels::Index8, 0, 1, 0, 0, nullptr, 0, 0},
+    {"PixelYuy2", &PixelKernels::Yuy2, 13, 1, 0, 0, nullptr, 0, 0},
+    {"PixelUyvy", &PixelKernels::Uyvy, 14, 1, 0, 0, nullptr, 0, 0},
+    {"PixelYuy2Double", &PixelKernels::Yuy2Double, 13, 1, 0, 3, nullptr, 0, 0},
+    {"PixelUyvyDouble", &PixelKernels::UyvyDouble, 14, 1, 0, 3, nullptr, 0, 0},
+    {"PixelPack24", nullptr, 0, 0, 0, 0, &PixelKernels::Pack24, 4, 3},
+    {"PixelPack24Double", nullptr, 0, 0, 0, 0, &PixelKernels::Pack24Double, 4, 6},
+    {"PixelDouble32", nullptr, 0, 0, 0, 0, &PixelKernels::Double32, 4, 8},
+    {"PixelDouble16", nullptr, 0, 0, 0, 0, &PixelKernels::Double16, 2, 4},
+    {"PixelDouble8", nullptr, 0, 0, 0, 0, &PixelKernels::Double8, 1, 2},
 };
 
 CheckasmFunction SlotOf(const Slot& slot, const PixelKernels* k) {
-  return slot.Row != nullptr ? reinterpret_cast<CheckasmFunction>(k->*slot.Row)
-                             : reinterpret_cast<CheckasmFunction>(k->*slot.Post);
+  return slot.Row ? CheckasmFunction(k->*slot.Row) : CheckasmFunction(k->*slot.Post);
 }
 
 struct Case {
@@ -69,8 +65,8 @@ void MakeCase(CheckasmRandom* rng, const Slot& slot, Case* c, bool timed) {
   }
   uint32_t outBytes = slot.OutBytes;
   if (slot.Row != nullptr) {
-    const uint32_t type = slot.Types[timed ? 0 : CheckasmRandomBelow(rng, slot.TypeCount)];
-    PixelSelect(type | (slot.Mode << CopyScaleShift), slot.Alpha, PixelKernelsScalar(), &c->Sel);
+    const uint32_t type = slot.FirstType + (timed ? 0 : CheckasmRandomBelow(rng, slot.TypeCount));
+    PixelSelect(type | slot.Mode << CopyScaleShift, int(slot.Alpha), PixelKernelsScalar(), &c->Sel);
     c->Start = timed ? 0 : CheckasmRandomBelow(rng, kMaxStart);
     const uint32_t longest = CheckasmRandomBelow(rng, 2) ? 40 : 280;
     c->Count = timed ? 256 : CheckasmRandomBelow(rng, longest + 1);
@@ -86,8 +82,7 @@ void MakeCase(CheckasmRandom* rng, const Slot& slot, Case* c, bool timed) {
 
 void RunCase(CheckasmFunction f, const Case* c, uint8_t* canvas) {
   if (c->S->Row == nullptr) {
-    reinterpret_cast<PixelPostFunc>(f)(c->Y.data(), c->Count, canvas + kGuard);
-    return;
+    return reinterpret_cast<PixelPostFunc>(f)(c->Y.data(), c->Count, canvas + kGuard);
   }
   const uint32_t x = c->Start;
   const PixelSpan span{c->Y.data() + x, c->U.data() + x / 2, c->V.data() + x / 2,
@@ -116,25 +111,19 @@ int Compare(CheckasmFunction reference, CheckasmFunction candidate, CheckasmRand
 template <int kSlot>
 void* Prepare(CheckasmRandom* rng) {
   Case* c = new Case;
-  MakeCase(rng, kSlots[kSlot], c, true);
-  return c;
+  return MakeCase(rng, kSlots[kSlot], c, true), c;
 }
 
 void Run(CheckasmFunction f, void* inputs) {
-  Case* c = static_cast<Case*>(inputs);
-  RunCase(f, c, c->Canvas.data());
+  RunCase(f, static_cast<Case*>(inputs), static_cast<Case*>(inputs)->Canvas.data());
 }
 
 void Release(void* inputs) { delete static_cast<Case*>(inputs); }
 
-template <int kSlot>
-constexpr CheckasmKind KindOf() {
-  return {kSlots[kSlot].Name, Compare<kSlot>, Prepare<kSlot>, Run, Release};
-}
-
 template <int... kSlot>
 constexpr auto Kinds(std::integer_sequence<int, kSlot...>) {
-  return std::array<CheckasmKind, sizeof...(kSlot)>{KindOf<kSlot>()...};
+  return std::array<CheckasmKind, sizeof...(kSlot)>{
+      CheckasmKind{kSlots[kSlot].Name, Compare<kSlot>, Prepare<kSlot>, Run, Release}...};
 }
 
 constexpr auto kKinds = Kinds(std::make_integer_sequence<int, int(std::size(kSlots))>());
