@@ -184,26 +184,21 @@ TEST_F(Copy, OptionsClippingAndChangedAreas) {
   }
 }
 
-// No movie, buffer, rows or rectangle, or a pitch shorter than a row (rows would overlap and run
-// past the buffer): 0 and nothing written. An already dropped frame: 1.
-TEST_F(Copy, RefusedArgumentsWriteNothing) {
+// A pitch shorter than a row, either way up (rows would overlap and run past the buffer): 0 and
+// nothing written; no movie or no rows: 0.
+TEST_F(Copy, ShortPitchIsRefusedAndWritesNothing) {
   Open(16, 16);
-  std::vector<uint8_t> buffer(72 * 16, kUntouched);
-  uint8_t* p = buffer.data();
-  const struct { Movie* M; uint8_t* Dest; int32_t Pitch; uint32_t Rows, Width, Height, Result; } cases[] = {
-      {nullptr, p, 72, 16, 16, 16, 0}, {m_, nullptr, 72, 16, 16, 16, 0}, {m_, p, 72, 0, 16, 16, 0},
-      {m_, p, 72, 16, 0, 16, 0}, {m_, p, 72, 16, 16, 0, 0}, {m_, p, 60, 16, 16, 16, 0},
-      {m_, p, -60, 16, 16, 16, 0}, {m_, p, 72, 16, 16, 16, 1}};
-  for (const auto& c : cases) {
-    m_->SkipState = c.Result ? 2 : 0;
-    EXPECT_EQ(MovieCopyToSurface(c.M, c.Dest, c.Pitch, c.Rows, 0, 0, 0, 0, c.Width, c.Height, SurfaceBGRX32), c.Result);
+  std::vector<uint8_t> b(72 * 16, kUntouched);
+  for (int32_t pitch : {60, -60}) {
+    EXPECT_EQ(MovieCopyToSurface(m_, b.data(), pitch, 16, 0, 0, 0, 0, 16, 16, SurfaceBGRX32), 0u);
   }
-  EXPECT_EQ(buffer, std::vector<uint8_t>(72 * 16, kUntouched));
+  EXPECT_EQ(MovieCopyToSurface(nullptr, b.data(), 72, 16, 0, 0, 0, 0, 16, 16, SurfaceBGRX32) +
+            MovieCopyToSurface(m_, b.data(), 72, 0, 0, 0, 0, 0, 16, 16, SurfaceBGRX32), 0u);
+  EXPECT_EQ(b, std::vector<uint8_t>(72 * 16, kUntouched));
 }
 
 // 200 ms late: three copies dropped, the fourth shown. Far behind (2 s): dropped, and asked
-// again for the same frame, dropped without a second decision. Some frames are copied whatever
-// their lateness; the result says whether they were behind.
+// again for the same frame, dropped without a second decision.
 TEST_F(Copy, LateFramesLoseTheirCopyButEveryFourthIsShown) {
   Open(16, 16);
   for (int frame = 0; frame < 4; ++frame) {
@@ -214,57 +209,43 @@ TEST_F(Copy, LateFramesLoseTheirCopyButEveryFourthIsShown) {
   EXPECT_EQ(Shown(), std::make_pair(1u, false));
   EXPECT_EQ(Shown(), std::make_pair(1u, false));
   EXPECT_EQ(m_->SkippedBlits, 4u);
-  Open(16, 16);
-  const struct { const char* Trace; int32_t LateMs; uint32_t Flags, OpenFlags, Paused, Tracks, Rate, Frame, Behind; } cases[] = {
-      {"never skip (copy flag)", 200, OpenNeverSkip, 0, 0, 1, 25, 1, 1},
-      {"never skip (open flag)", 200, 0, OpenNeverSkip, 0, 1, 25, 1, 1},
-      {"the last frame", 200, 0, 0, 0, 1, 25, 3, 1},
-      {"on time", -30, 0, 0, 0, 1, 25, 1, 0},
-      {"paused", 2000, 0, 0, 1, 1, 25, 1, 0},
-      {"no sound", 2000, 0, 0, 0, 0, 25, 1, 0},
-      {"no frame rate", 2000, 0, 0, 0, 1, 0, 1, 0}};
-  for (const auto& c : cases) {
-    MakeLate(c.LateMs);
-    m_->OpenFlags |= c.OpenFlags, m_->Paused = c.Paused, m_->NumOpenTracks = c.Tracks;
-    m_->FrameRate = c.Rate, m_->FrameNum = c.Frame;
-    EXPECT_EQ(Shown(c.Flags), std::make_pair(c.Behind, true)) << c.Trace;
-    m_->OpenFlags &= ~c.OpenFlags, m_->Paused = 0;
-  }
-  EXPECT_EQ(m_->SkippedBlits, 0u);
 }
 
-// One read-ahead chunk below three quarters of the smaller of the fill target and a peak second
-// (here 600 bytes), unless told not to, a fill is running, the movie is in memory or the copy is
-// dropped; a busy lock hands the processor to the IO thread instead.
+// Frames copied whatever their lateness (the result says whether they were behind), and the
+// copy's read-ahead: one chunk below three quarters of the smaller of the fill target and a peak
+// second (here 600 bytes), unless told not to; a busy lock hands the processor to the IO thread
+// instead, if there is one.
 int g_fills, g_yields, g_lockFree;
-TEST_F(Copy, ReadsAheadBelowThreeQuarters) {
-  const struct { const char* Trace; uint32_t Used, Flags, Reading, Preloaded, LockFree, NoIoThread, Late, Fills, Yields; } cases[] = {
-      {"599 bytes", 599, 0, 0, 0, 1, 0, 0, 1, 0},
-      {"600 bytes", 600, 0, 0, 0, 1, 0, 0, 0, 0},
-      {"told not to", 0, OpenNoFillIo, 0, 0, 1, 0, 0, 0, 0},
-      {"a fill is reading", 0, 0, 1, 0, 1, 0, 0, 0, 0},
-      {"movie in memory", 0, 0, 0, 1, 1, 0, 0, 0, 0},
-      {"dropped copy", 0, 0, 0, 0, 1, 0, 1, 0, 0},
-      {"busy lock", 0, 0, 0, 0, 0, 0, 0, 0, 1},
-      {"busy lock, no IO thread", 0, 0, 0, 0, 0, 1, 0, 0, 0}};
+TEST_F(Copy, AlwaysShownFramesAndReadingAhead) {
+  const struct {
+    const char* Trace;
+    int32_t LateMs;
+    uint32_t Flags, OpenFlags, Paused, Frame, Used, LockFree, Result, Copied, Fills, Yields;
+  } cases[] = {{"never skip (copy flag)", 200, OpenNeverSkip, 0, 0, 1, 600, 1, 1, 1, 0, 0},
+               {"never skip (open flag)", 200, 0, OpenNeverSkip, 0, 1, 600, 1, 1, 1, 0, 0},
+               {"the last frame", 200, 0, 0, 0, 3, 600, 1, 1, 1, 0, 0},
+               {"on time, 599 bytes: a chunk", -30, 0, 0, 0, 1, 599, 1, 0, 1, 1, 0},
+               {"paused, busy lock: the IO thread's turn", 2000, 0, 0, 1, 1, 0, 0, 0, 1, 0, 1},
+               {"busy lock, no IO thread", -30, 0, OpenNoIoThread, 0, 1, 0, 0, 0, 1, 0, 0},
+               {"told not to", -30, OpenNoFillIo, 0, 0, 1, 0, 1, 0, 1, 0, 0}};
   Open(16, 16);
   const StreamReader saved = m_->Reader;
-  uint8_t* const preloaded = m_->Preloaded;
   StreamReader* r = &m_->Reader;
   r->StreamFill = [](StreamReader*, uint32_t) { return ++g_fills, 1u; };
   r->ReaderTryLock = [](StreamReader*) { return g_lockFree; };
   r->ReaderUnlock = [](StreamReader*) {};
   r->ReaderYield = [](StreamReader*) { ++g_yields; };
-  r->FillTarget = 1000, m_->PeakSecondBytes = 800;
+  r->FillTarget = 1000, m_->PeakSecondBytes = 800, m_->Preloaded = nullptr;
   for (const auto& c : cases) {
-    r->Used = c.Used, r->Reading = c.Reading, m_->Preloaded = c.Preloaded ? preloaded : nullptr;
-    m_->OpenFlags = (m_->OpenFlags & ~OpenNoIoThread) | (c.NoIoThread ? OpenNoIoThread : 0);
-    g_fills = g_yields = 0, g_lockFree = int(c.LockFree), m_->SkipState = 0;
-    c.Late ? MakeLate(2000) : void(m_->NumOpenTracks = 0);
-    Shown(c.Flags);
+    MakeLate(c.LateMs);
+    m_->OpenFlags |= c.OpenFlags, m_->Paused = c.Paused, m_->FrameNum = c.Frame;
+    r->Used = c.Used, g_fills = g_yields = 0, g_lockFree = int(c.LockFree);
+    EXPECT_EQ(Shown(c.Flags), std::make_pair(c.Result, c.Copied != 0)) << c.Trace;
     EXPECT_EQ(std::make_pair(g_fills, g_yields), std::make_pair(int(c.Fills), int(c.Yields))) << c.Trace;
+    m_->OpenFlags &= ~c.OpenFlags, m_->Paused = 0;
   }
-  m_->Reader = saved, m_->Preloaded = preloaded;
+  EXPECT_EQ(m_->SkippedBlits, 0u);
+  m_->Reader = saved;
 }
 
 }  // namespace
