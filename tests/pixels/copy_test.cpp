@@ -230,6 +230,7 @@ TEST_F(Copy, AlwaysShownFramesAndReadingAhead) {
                {"told not to", -30, OpenNoFillIo, 0, 0, 1, 0, 1, 0, 1, 0, 0}};
   Open(16, 16);
   const StreamReader saved = m_->Reader;
+  uint8_t* const preloaded = m_->Preloaded;  // a movie in memory takes no read-ahead
   StreamReader* r = &m_->Reader;
   r->StreamFill = [](StreamReader*, uint32_t) { return ++g_fills, 1u; };
   r->ReaderTryLock = [](StreamReader*) { return g_lockFree; };
@@ -245,7 +246,7 @@ TEST_F(Copy, AlwaysShownFramesAndReadingAhead) {
     m_->OpenFlags &= ~c.OpenFlags, m_->Paused = 0;
   }
   EXPECT_EQ(m_->SkippedBlits, 0u);
-  m_->Reader = saved;
+  m_->Reader = saved, m_->Preloaded = preloaded;
 }
 
 }  // namespace
