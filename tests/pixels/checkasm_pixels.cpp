@@ -1,12 +1,9 @@
-// The pixel kernels under the harness. A row case is a random row of planes, a surface type the
-// converter serves, a dither phase, and a span with a random (often odd) start and length; a
-// post-step case is random converted pixels. The output sits inside a canvas of random bytes, so
-// writes outside it show as differences.
+// The pixel kernels under the harness: a random row of planes, a type the converter serves, a
+// dither phase and a random (often odd) span; random pixels for a post-step. The output sits in
+// a canvas of random bytes, so writes outside it show as differences.
 #include "tests/pixels/checkasm_pixels.h"
 
 #include <array>
-#include <cstdio>
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -18,9 +15,8 @@ namespace {
 
 constexpr uint32_t kPlaneBytes = 1024, kMaxStart = 40, kGuard = 32;
 
-// One kernel slot. Row converters: the (consecutive) surface types they serve, whether they are
-// selected only for movies with an alpha plane, the scaling mode (3: width doubling); post-steps:
-// bytes per pixel in and out.
+// Row converters: the consecutive surface types they serve, whether only for movies with alpha,
+// the scaling mode (3: width doubling); post-steps: bytes per pixel in and out.
 struct Slot {
   const char* Name;
   PixelRowFunc PixelKernels::*Row;
@@ -60,8 +56,7 @@ struct Case {
 void MakeCase(CheckasmRandom* rng, const Slot& slot, Case* c, bool timed) {
   c->S = &slot;
   for (auto* plane : {&c->Y, &c->A, &c->U, &c->V}) {
-    plane->resize(kPlaneBytes);
-    CheckasmRandomBytes(rng, plane->data(), plane->size());
+    plane->resize(kPlaneBytes), CheckasmRandomBytes(rng, plane->data(), kPlaneBytes);
   }
   uint32_t outBytes = slot.OutBytes;
   if (slot.Row != nullptr) {
@@ -98,14 +93,8 @@ int Compare(CheckasmFunction reference, CheckasmFunction candidate, CheckasmRand
   std::vector<uint8_t> expected = c.Canvas, got = c.Canvas;
   RunCase(reference, &c, expected.data());
   RunCase(candidate, &c, got.data());
-  if (CheckasmSameBytes(expected.data(), got.data(), expected.size(), uint32_t(expected.size()),
-                        why, whySize)) {
-    return 1;
-  }
-  const size_t used = std::strlen(why);
-  std::snprintf(why + used, whySize - used, " (start %u, %u pixels, phase %u, output at %u)",
-                c.Start, c.Count, c.Phase, kGuard);
-  return 0;
+  return CheckasmSameBytes(expected.data(), got.data(), expected.size(),
+                           uint32_t(expected.size()), why, whySize);
 }
 
 template <int kSlot>
@@ -138,13 +127,12 @@ uint32_t CheckasmPixelsCandidates(CheckasmCandidate* out, uint32_t capacity) {
   for (uint32_t s = 0; s < setCount; ++s) {
     for (size_t i = 0; i < std::size(kSlots); ++i) {
       const CheckasmFunction function = SlotOf(kSlots[i], sets[s].Kernels);
-      if (function == nullptr) continue;
-      if (out != nullptr && total < capacity) {
+      if (function != nullptr && out != nullptr && total < capacity) {
         out[total] = {"pixels", &kKinds[i], sets[s].Kernels->Name,
                       SlotOf(kSlots[i], PixelKernelsScalar()), function,
                       (sets[s].CpuFlags & cpu) == sets[s].CpuFlags};
       }
-      ++total;
+      total += function != nullptr;
     }
   }
   return total;
