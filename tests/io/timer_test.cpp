@@ -9,23 +9,14 @@
 
 namespace {
 
-struct FakeClock {
-  uint64_t Frequency, Counter;
-  uint32_t Tick, Multimedia;
-} gClock;
+struct FakeClock { uint64_t Frequency, Counter; uint32_t Tick, Multimedia; } gClock;
 
 const TimerSource kFakeSource = {[] { return gClock.Frequency; }, [] { return gClock.Counter; },
                                  [] { return gClock.Tick; }, [] { return gClock.Multimedia; }};
 
 // Counter ticks and tick-count (and multimedia) milliseconds passed, and the reading expected.
-struct Step {
-  int64_t counter, tick, expected;
-};
-struct Case {
-  const char* trace;
-  uint64_t frequency;  // 0: no counter
-  std::vector<Step> steps;
-};
+struct Step { int64_t counter, tick, expected; };
+struct Case { const char* trace; uint64_t frequency; std::vector<Step> steps; };  // 0: no counter
 
 TEST(MovieTimer, ReadingsFollowTheCounterAndTheTickCount) {
   constexpr int64_t kQ = 0x3FFFFFFC;
@@ -40,17 +31,14 @@ TEST(MovieTimer, ReadingsFollowTheCounterAndTheTickCount) {
        {{0, 0, 0}, {500, 500, 500}, {-100, 0, 500}, {0, 0, 500}, {150, 50, 550}}},
       {"wraps through zero; a long step is no step back", 1000,
        {{0, 0, 0}, {kQ, kQ, kQ}, {kQ, kQ, 2 * kQ}, {kQ, kQ, 3 * kQ}, {kQ, kQ, 4 * kQ},
-        {0x20, 0x20, 0x10}, {0x7FFFFFFF, 0x7FFFFFFF, 0x8000000Fu}}},
-  };
+        {0x20, 0x20, 0x10}, {0x7FFFFFFF, 0x7FFFFFFF, 0x8000000Fu}}}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.trace);
     gClock = {c.frequency, 987654321, 4000000000u, 0};
     TimerUseSource(&kFakeSource);
     for (const Step& step : c.steps) {
-      gClock.Counter += uint64_t(step.counter);
-      gClock.Tick += uint32_t(step.tick);
+      gClock.Counter += uint64_t(step.counter), gClock.Tick += uint32_t(step.tick);
       gClock.Multimedia += uint32_t(step.tick);
-      EXPECT_EQ(MovieTimerMs(), uint32_t(step.expected));
+      EXPECT_EQ(MovieTimerMs(), uint32_t(step.expected)) << c.trace;
     }
   }
   TimerUseSource(nullptr);

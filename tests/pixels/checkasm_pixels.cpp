@@ -1,12 +1,9 @@
-// The pixel kernels under the harness. A row case is a random row of planes, a surface type the
-// converter serves, a dither phase, and a span with a random (often odd) start and length; a
-// post-step case is random converted pixels. The output sits inside a canvas of random bytes, so
-// writes outside it show as differences.
+// The pixel kernels under the harness: a random row of planes, a type the converter serves, a
+// dither phase and a random (often odd) span; random pixels for a post-step. The output sits in
+// a canvas of random bytes, so writes outside it show as differences.
 #include "tests/pixels/checkasm_pixels.h"
 
 #include <array>
-#include <cstdio>
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -16,42 +13,37 @@
 
 namespace {
 
-constexpr uint32_t kPlaneBytes = 1024;
-constexpr uint32_t kMaxStart = 40;
-constexpr uint32_t kGuard = 32;
+constexpr uint32_t kPlaneBytes = 1024, kMaxStart = 40, kGuard = 32;
 
-// One kernel slot. Row converters: the surface types they serve and how they are selected;
-// post-steps: bytes per pixel in and out.
+// Row converters: the consecutive surface types they serve, whether only for movies with alpha,
+// the scaling mode (3: width doubling); post-steps: bytes per pixel in and out.
 struct Slot {
   const char* Name;
   PixelRowFunc PixelKernels::*Row;
-  uint32_t Types[6], TypeCount;
-  int Alpha;      // selected only for movies with an alpha plane
-  uint32_t Mode;  // scaling mode used for the selection (3: width doubling)
+  uint32_t FirstType, TypeCount, Alpha, Mode;
   PixelPostFunc PixelKernels::*Post;
   uint32_t InBytes, OutBytes;
 };
 
 const Slot kSlots[] = {
-    {"PixelRgb32", &PixelKernels::Rgb32, {1, 2, 3, 4, 5, 6}, 6, 0, 0, nullptr, 0, 0},
-    {"PixelRgb32Alpha", &PixelKernels::Rgb32Alpha, {5, 6}, 2, 1, 0, nullptr, 0, 0},
-    {"PixelRgb16", &PixelKernels::Rgb16, {7, 8, 9, 10, 11, 12}, 6, 0, 0, nullptr, 0, 0},
-    {"PixelRgb16Alpha", &PixelKernels::Rgb16Alpha, {7, 8}, 2, 1, 0, nullptr, 0, 0},
-    {"PixelIndex8", &PixelKernels::Index8, {0}, 1, 0, 0, nullptr, 0, 0},
-    {"PixelYuy2", &PixelKernels::Yuy2, {13}, 1, 0, 0, nullptr, 0, 0},
-    {"PixelUyvy", &PixelKernels::Uyvy, {14}, 1, 0, 0, nullptr, 0, 0},
-    {"PixelYuy2Double", &PixelKernels::Yuy2Double, {13}, 1, 0, 3, nullptr, 0, 0},
-    {"PixelUyvyDouble", &PixelKernels::UyvyDouble, {14}, 1, 0, 3, nullptr, 0, 0},
-    {"PixelPack24", nullptr, {}, 0, 0, 0, &PixelKernels::Pack24, 4, 3},
-    {"PixelPack24Double", nullptr, {}, 0, 0, 0, &PixelKernels::Pack24Double, 4, 6},
-    {"PixelDouble32", nullptr, {}, 0, 0, 0, &PixelKernels::Double32, 4, 8},
-    {"PixelDouble16", nullptr, {}, 0, 0, 0, &PixelKernels::Double16, 2, 4},
-    {"PixelDouble8", nullptr, {}, 0, 0, 0, &PixelKernels::Double8, 1, 2},
+    {"PixelRgb32", &PixelKernels::Rgb32, 1, 6, 0, 0, nullptr, 0, 0},
+    {"PixelRgb32Alpha", &PixelKernels::Rgb32Alpha, 5, 2, 1, 0, nullptr, 0, 0},
+    {"PixelRgb16", &PixelKernels::Rgb16, 7, 6, 0, 0, nullptr, 0, 0},
+    {"PixelRgb16Alpha", &PixelKernels::Rgb16Alpha, 7, 2, 1, 0, nullptr, 0, 0},
+    {"PixelIndex8", &PixelKernels::Index8, 0, 1, 0, 0, nullptr, 0, 0},
+    {"PixelYuy2", &PixelKernels::Yuy2, 13, 1, 0, 0, nullptr, 0, 0},
+    {"PixelUyvy", &PixelKernels::Uyvy, 14, 1, 0, 0, nullptr, 0, 0},
+    {"PixelYuy2Double", &PixelKernels::Yuy2Double, 13, 1, 0, 3, nullptr, 0, 0},
+    {"PixelUyvyDouble", &PixelKernels::UyvyDouble, 14, 1, 0, 3, nullptr, 0, 0},
+    {"PixelPack24", nullptr, 0, 0, 0, 0, &PixelKernels::Pack24, 4, 3},
+    {"PixelPack24Double", nullptr, 0, 0, 0, 0, &PixelKernels::Pack24Double, 4, 6},
+    {"PixelDouble32", nullptr, 0, 0, 0, 0, &PixelKernels::Double32, 4, 8},
+    {"PixelDouble16", nullptr, 0, 0, 0, 0, &PixelKernels::Double16, 2, 4},
+    {"PixelDouble8", nullptr, 0, 0, 0, 0, &PixelKernels::Double8, 1, 2},
 };
 
 CheckasmFunction SlotOf(const Slot& slot, const PixelKernels* k) {
-  return slot.Row != nullptr ? reinterpret_cast<CheckasmFunction>(k->*slot.Row)
-                             : reinterpret_cast<CheckasmFunction>(k->*slot.Post);
+  return slot.Row ? CheckasmFunction(k->*slot.Row) : CheckasmFunction(k->*slot.Post);
 }
 
 struct Case {
@@ -64,13 +56,12 @@ struct Case {
 void MakeCase(CheckasmRandom* rng, const Slot& slot, Case* c, bool timed) {
   c->S = &slot;
   for (auto* plane : {&c->Y, &c->A, &c->U, &c->V}) {
-    plane->resize(kPlaneBytes);
-    CheckasmRandomBytes(rng, plane->data(), plane->size());
+    plane->resize(kPlaneBytes), CheckasmRandomBytes(rng, plane->data(), kPlaneBytes);
   }
   uint32_t outBytes = slot.OutBytes;
   if (slot.Row != nullptr) {
-    const uint32_t type = slot.Types[timed ? 0 : CheckasmRandomBelow(rng, slot.TypeCount)];
-    PixelSelect(type | (slot.Mode << CopyScaleShift), slot.Alpha, PixelKernelsScalar(), &c->Sel);
+    const uint32_t type = slot.FirstType + (timed ? 0 : CheckasmRandomBelow(rng, slot.TypeCount));
+    PixelSelect(type | slot.Mode << CopyScaleShift, int(slot.Alpha), PixelKernelsScalar(), &c->Sel);
     c->Start = timed ? 0 : CheckasmRandomBelow(rng, kMaxStart);
     const uint32_t longest = CheckasmRandomBelow(rng, 2) ? 40 : 280;
     c->Count = timed ? 256 : CheckasmRandomBelow(rng, longest + 1);
@@ -86,8 +77,7 @@ void MakeCase(CheckasmRandom* rng, const Slot& slot, Case* c, bool timed) {
 
 void RunCase(CheckasmFunction f, const Case* c, uint8_t* canvas) {
   if (c->S->Row == nullptr) {
-    reinterpret_cast<PixelPostFunc>(f)(c->Y.data(), c->Count, canvas + kGuard);
-    return;
+    return reinterpret_cast<PixelPostFunc>(f)(c->Y.data(), c->Count, canvas + kGuard);
   }
   const uint32_t x = c->Start;
   const PixelSpan span{c->Y.data() + x, c->U.data() + x / 2, c->V.data() + x / 2,
@@ -103,38 +93,26 @@ int Compare(CheckasmFunction reference, CheckasmFunction candidate, CheckasmRand
   std::vector<uint8_t> expected = c.Canvas, got = c.Canvas;
   RunCase(reference, &c, expected.data());
   RunCase(candidate, &c, got.data());
-  if (CheckasmSameBytes(expected.data(), got.data(), expected.size(), uint32_t(expected.size()),
-                        why, whySize)) {
-    return 1;
-  }
-  const size_t used = std::strlen(why);
-  std::snprintf(why + used, whySize - used, " (start %u, %u pixels, phase %u, output at %u)",
-                c.Start, c.Count, c.Phase, kGuard);
-  return 0;
+  return CheckasmSameBytes(expected.data(), got.data(), expected.size(),
+                           uint32_t(expected.size()), why, whySize);
 }
 
 template <int kSlot>
 void* Prepare(CheckasmRandom* rng) {
   Case* c = new Case;
-  MakeCase(rng, kSlots[kSlot], c, true);
-  return c;
+  return MakeCase(rng, kSlots[kSlot], c, true), c;
 }
 
 void Run(CheckasmFunction f, void* inputs) {
-  Case* c = static_cast<Case*>(inputs);
-  RunCase(f, c, c->Canvas.data());
+  RunCase(f, static_cast<Case*>(inputs), static_cast<Case*>(inputs)->Canvas.data());
 }
 
 void Release(void* inputs) { delete static_cast<Case*>(inputs); }
 
-template <int kSlot>
-constexpr CheckasmKind KindOf() {
-  return {kSlots[kSlot].Name, Compare<kSlot>, Prepare<kSlot>, Run, Release};
-}
-
 template <int... kSlot>
 constexpr auto Kinds(std::integer_sequence<int, kSlot...>) {
-  return std::array<CheckasmKind, sizeof...(kSlot)>{KindOf<kSlot>()...};
+  return std::array<CheckasmKind, sizeof...(kSlot)>{
+      CheckasmKind{kSlots[kSlot].Name, Compare<kSlot>, Prepare<kSlot>, Run, Release}...};
 }
 
 constexpr auto kKinds = Kinds(std::make_integer_sequence<int, int(std::size(kSlots))>());
@@ -149,13 +127,12 @@ uint32_t CheckasmPixelsCandidates(CheckasmCandidate* out, uint32_t capacity) {
   for (uint32_t s = 0; s < setCount; ++s) {
     for (size_t i = 0; i < std::size(kSlots); ++i) {
       const CheckasmFunction function = SlotOf(kSlots[i], sets[s].Kernels);
-      if (function == nullptr) continue;
-      if (out != nullptr && total < capacity) {
+      if (function != nullptr && out != nullptr && total < capacity) {
         out[total] = {"pixels", &kKinds[i], sets[s].Kernels->Name,
                       SlotOf(kSlots[i], PixelKernelsScalar()), function,
                       (sets[s].CpuFlags & cpu) == sets[s].CpuFlags};
       }
-      ++total;
+      total += function != nullptr;
     }
   }
   return total;

@@ -1,10 +1,12 @@
 // Files: reading and seeking to the end and past it, refusals, files others are writing, and
 // reads that gather a pipe's pieces (borrowed handles are tested with the movie open).
+#include <gtest/gtest.h>
+
 #include <fstream>
-#include <string>
+#include <thread>
 #include <vector>
 
-#include "test_util.h"
+#include "platform/platform.h"
 #include "tests/support/test_support.h"
 
 #if defined(_WIN32)
@@ -14,8 +16,6 @@
 #endif
 
 namespace {
-
-using namespace platform_test;
 
 std::vector<uint8_t> Bytes(size_t from, size_t count) {
   std::vector<uint8_t> bytes(count);
@@ -35,13 +35,10 @@ TEST(PlatformFile, ReadsFromWhereItSeeksAndStopsShortAtTheEnd) {
   const std::string name = TestWriteFile("file.bin", Bytes(0, kSize));
   std::ofstream writer(name, std::ios::app);  // someone still writing does not stop the reader
   PlatformFile* f = PlatformFileOpenRead(name.c_str());
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(PlatformFileSize(f), kSize);
-  const struct {
-    int64_t seek;  // -1: read on
-    uint32_t ask, got;
-  } cases[] = {{-1, 1000, 1000}, {-1, 17, 17},      {54321, kSize, kSize - 54321}, {-1, 100, 0},
-               {0, kSize, kSize}, {kSize - 10, 100, 10}, {kSize + 5000, 10, 0}};
+  ASSERT_TRUE(f != nullptr && PlatformFileSize(f) == kSize);
+  const struct { int64_t seek; uint32_t ask, got; } cases[] = {  // seek -1: read on
+      {-1, 1000, 1000}, {-1, 17, 17}, {54321, kSize, kSize - 54321}, {-1, 100, 0},
+      {0, kSize, kSize}, {kSize - 10, 100, 10}, {kSize + 5000, 10, 0}};
   int64_t at = 0;
   for (const auto& c : cases) {
     if (c.seek >= 0) at = c.seek * PlatformFileSeek(f, c.seek);  // 0 if the seek failed
@@ -51,23 +48,20 @@ TEST(PlatformFile, ReadsFromWhereItSeeksAndStopsShortAtTheEnd) {
   }
   EXPECT_EQ(PlatformFileSeek(f, -1), 0);
   PlatformFileClose(f);
-  for (const std::string& bad : {TestTempDir() + "/missing.vxa", TestTempDir(), std::string()}) {
-    EXPECT_EQ(PlatformFileOpenRead(bad.c_str()), nullptr) << bad;
+  const std::string missing = TestTempDir() + "/missing.vxa", dir = TestTempDir();
+  for (const char* bad : {missing.c_str(), dir.c_str(), "", (const char*)nullptr}) {
+    EXPECT_EQ(PlatformFileOpenRead(bad), nullptr) << (bad ? bad : "null");
   }
-  EXPECT_EQ(PlatformFileOpenRead(nullptr), nullptr);
 }
 
-// A pipe delivers what was written in pieces: one read still gathers all that was asked for, and
-// then stops at the end.
+// A pipe delivers writes in pieces: one read gathers all it asked for, then stops at the end.
 TEST(PlatformFile, ReadGathersAPipesPiecesUntilTheEnd) {
   const std::vector<uint8_t> written = Bytes(0, 3000);
 #if defined(_WIN32)
   HANDLE ends[2];
   ASSERT_TRUE(CreatePipe(&ends[0], &ends[1], nullptr, 0));
-  auto put = [&](size_t at) {
-    DWORD done = 0;
-    EXPECT_TRUE(WriteFile(ends[1], &written[at], 1000, &done, nullptr));
-  };
+  DWORD done = 0;
+  auto put = [&](size_t at) { EXPECT_TRUE(WriteFile(ends[1], &written[at], 1000, &done, 0)); };
   auto close = [](HANDLE h) { CloseHandle(h); };
 #else
   int ends[2];
@@ -82,9 +76,7 @@ TEST(PlatformFile, ReadGathersAPipesPiecesUntilTheEnd) {
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(Read(f, 3000), written);
   EXPECT_EQ(Read(f, 10).size(), 0u);
-  PlatformFileClose(f);
-  writer.join();
-  close(ends[0]);
+  PlatformFileClose(f), writer.join(), close(ends[0]);
 }
 
 }  // namespace
