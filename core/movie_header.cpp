@@ -1,12 +1,12 @@
 #include "core/movie_header.h"
 
-const char* const kErrorNotVexa = "Not a Vexa file.";
-const char* const kErrorNoFrames = "The file doesn't contain any compressed frames yet.";
-const char* const kErrorCorruptHeader = "The file has a corrupt header.";
-const char* const kErrorReadingHeader = "Error reading Vexa header.";
-const char* const kErrorBadFrameSizes = "This file has bad frame size data.";
-const char* const kErrorOpeningFile = "Error opening file.";
-const char* const kErrorOutOfMemory = "Out of memory.";
+const char* const kMovieErrorNotVexa = "Not a Vexa file.";
+const char* const kMovieErrorNoFrames = "The file doesn't contain any compressed frames yet.";
+const char* const kMovieErrorCorruptHeader = "The file has a corrupt header.";
+const char* const kMovieErrorReadingHeader = "Error reading Vexa header.";
+const char* const kMovieErrorBadFrameSizes = "This file has bad frame size data.";
+const char* const kMovieErrorOpeningFile = "Error opening file.";
+const char* const kMovieErrorOutOfMemory = "Out of memory.";
 
 void MovieParseHeader(const uint8_t bytes[MOVIE_HEADER_BYTES], MovieHeader* h) {
   h->Magic[0] = char(bytes[0]);
@@ -24,15 +24,15 @@ static int IsKnownVersion(char v) { return v >= 'f' && v <= 'i'; }
 
 const char* MovieCheckHeader(const MovieHeader* h) {
   if (h->Magic[0] != 'V' || h->Magic[1] != 'X' || h->Magic[2] != 'A' || !IsKnownVersion(h->Version))
-    return kErrorNotVexa;
-  if (h->Frames == 0) return kErrorNoFrames;
+    return kMovieErrorNotVexa;
+  if (h->Frames == 0) return kMovieErrorNoFrames;
   // With NumTracks <= 256 and IndexEntries <= 1,000,000 the product stays below 2^32.
   bool tablesFit = h->NumTracks <= MOVIE_MAX_TRACKS && h->IndexEntries <= MOVIE_MAX_INDEX_ENTRIES &&
                    (h->NumTracks + 1) * h->IndexEntries * 4 <= h->FileSizeLess8;
   if (h->IndexEntries < h->Frames || !tablesFit || h->LargestFrameSize > h->FileSizeLess8 ||
       h->Width > MOVIE_MAX_DIMENSION || h->Height > MOVIE_MAX_DIMENSION || h->FrameRate == 0 ||
       h->FrameRateDiv == 0)
-    return kErrorCorruptHeader;
+    return kMovieErrorCorruptHeader;
   return nullptr;
 }
 

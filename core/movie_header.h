@@ -6,13 +6,13 @@
 #include "vexa/movie.h"
 
 // Error texts of the open.
-extern const char* const kErrorNotVexa;
-extern const char* const kErrorNoFrames;
-extern const char* const kErrorCorruptHeader;
-extern const char* const kErrorReadingHeader;
-extern const char* const kErrorBadFrameSizes;
-extern const char* const kErrorOpeningFile;
-extern const char* const kErrorOutOfMemory;
+extern const char* const kMovieErrorNotVexa;
+extern const char* const kMovieErrorNoFrames;
+extern const char* const kMovieErrorCorruptHeader;
+extern const char* const kMovieErrorReadingHeader;
+extern const char* const kMovieErrorBadFrameSizes;
+extern const char* const kMovieErrorOpeningFile;
+extern const char* const kMovieErrorOutOfMemory;
 
 // Decodes the 44 little-endian header bytes.
 void MovieParseHeader(const uint8_t bytes[MOVIE_HEADER_BYTES], MovieHeader* header);

@@ -55,18 +55,19 @@ const char* ReadHeader(OpenContext* c, const void* name, uint32_t flags) {
   if (flags & OpenFromMemory) {
     c->image = static_cast<const uint8_t*>(name);
     // A known image size (MOVIE_PENDING_NONE: unknown) must hold the header before it is read.
-    if (!c->image || pending->ImageSize < MOVIE_HEADER_BYTES) return kErrorNotVexa;
+    if (!c->image || pending->ImageSize < MOVIE_HEADER_BYTES) return kMovieErrorNotVexa;
     std::memcpy(bytes, c->image, MOVIE_HEADER_BYTES);
   } else {
     StreamReader* r = &c->local.Reader;
     StreamOpener opener = (flags & OpenCustomStream) && pending->StreamOpen ? pending->StreamOpen
                                                                             : StreamOpenFile;
     if (!opener(r, name, flags)) {
-      if (!MovieHasError()) MovieSetError(kErrorOpeningFile);
+      if (!MovieHasError()) MovieSetError(kMovieErrorOpeningFile);
       return kKeepOpenerError;
     }
     c->streamOpen = true;
-    if (r->StreamReadAt(r, 0, bytes, MOVIE_HEADER_BYTES) != MOVIE_HEADER_BYTES) return kErrorNotVexa;
+    if (r->StreamReadAt(r, 0, bytes, MOVIE_HEADER_BYTES) != MOVIE_HEADER_BYTES)
+      return kMovieErrorNotVexa;
   }
   MovieParseHeader(bytes, &c->header);
   return MovieCheckHeader(&c->header);
@@ -124,7 +125,7 @@ void ApplyHeader(OpenContext* c, uint32_t callerFlags) {
 const char* CheckTablesExist(const OpenContext* c) {
   const MovieHeader* h = &c->header;
   return MOVIE_HEADER_BYTES + MovieTablesBytes(h->NumTracks, h->IndexEntries) > c->available
-             ? kErrorReadingHeader
+             ? kMovieErrorReadingHeader
              : nullptr;
 }
 
@@ -180,7 +181,7 @@ const char* LoadTables(OpenContext* c) {
   for (uint32_t* table : tables) ok &= r->StreamReadAt(r, STREAM_CONTINUE, table, n * 4) == n * 4;
   ok &= r->StreamReadAt(r, STREAM_CONTINUE, const_cast<uint32_t*>(m->FrameIndex), indexBytes) ==
         indexBytes;
-  return ok && !r->ReadError ? nullptr : kErrorReadingHeader;
+  return ok && !r->ReadError ? nullptr : kMovieErrorReadingHeader;
 }
 
 const char* ScanIndex(OpenContext* c) {
@@ -190,7 +191,7 @@ const char* ScanIndex(OpenContext* c) {
   const uint32_t window = MovieRoundedFps(m->FileFrameRate, m->FileFrameRateDiv);
   if (!MovieScanFrameIndex(m->FrameIndex, m->Frames, window, c->fileLength, m->LargestFrameSize,
                            &scan))
-    return kErrorBadFrameSizes;
+    return kMovieErrorBadFrameSizes;
   c->largestFrame = scan.LargestFrameBytes;
   m->PeakSecondBytes = scan.PeakSecondBytes;
   m->PeakSecondFrame = scan.PeakSecondFrame;
@@ -214,12 +215,12 @@ const char* AllocatePlanes(OpenContext* c) {
   if (!wanted) return nullptr;
   // One scratch area per decode half: the two halves of a split decode run at the same time.
   uint64_t scratch = VideoScratchBytes(m->DecodeScratchSizes);
-  if (scratch > 0x7FFFFFFFu) return kErrorOutOfMemory;
+  if (scratch > 0x7FFFFFFFu) return kMovieErrorOutOfMemory;
   for (void*& area : m->DecodeScratch) MemPlan(&area, uint32_t(scratch));
   MemPlanFor(&m->ChangeMapHalf, m->ChangeMapBytes);
   uint32_t bytes = uint32_t(sizeof(VideoPlanes)) + MemPlannedBytes();
   void* block = MemAlloc(sizeof(VideoPlanes));
-  if (!block) return kErrorOutOfMemory;
+  if (!block) return kMovieErrorOutOfMemory;
   std::memcpy(block, &desc, sizeof(desc));
   m->Planes = static_cast<VideoPlanes*>(block);
   m->PlanesBlock = block;
@@ -245,9 +246,9 @@ const char* SetUpFrameData(OpenContext* c, uint32_t wantedBuffer) {
   if (m->ReadBufferSize >= (m->FileSizeLess8 / 10) * 9) m->OpenFlags |= OpenPreload;
   if (m->OpenFlags & OpenPreload) {
     const uint64_t n = held;
-    if (n + MOVIE_FRAME_PADDING > 0xFFFFFF00u) return kErrorOutOfMemory;
+    if (n + MOVIE_FRAME_PADDING > 0xFFFFFF00u) return kMovieErrorOutOfMemory;
     m->Preloaded = static_cast<uint8_t*>(MemAlloc(uint32_t(n) + MOVIE_FRAME_PADDING));
-    if (!m->Preloaded) return kErrorOutOfMemory;
+    if (!m->Preloaded) return kMovieErrorOutOfMemory;
     m->TotalMemory += uint32_t(n) + MOVIE_FRAME_PADDING;
     m->ReadBufferSize = 0;
     r->StreamSetBuffer(r, nullptr, 0, fileLength, c->simulatedSpeed);
@@ -261,12 +262,12 @@ const char* SetUpFrameData(OpenContext* c, uint32_t wantedBuffer) {
   // frame, or as much of it as the file really has.
   if (wantedBuffer > held) m->ReadBufferSize = r->StreamBufferSize(r, uint32_t(held));
   const uint64_t frameRoom = c->largestFrame < held ? c->largestFrame : held;
-  if (frameRoom + MOVIE_FRAME_PADDING > 0xFFFFFF00u) return kErrorOutOfMemory;
+  if (frameRoom + MOVIE_FRAME_PADDING > 0xFFFFFF00u) return kMovieErrorOutOfMemory;
   m->FrameDataBytes = uint32_t(frameRoom);
   MemPlanFor(&m->FramePtr, uint32_t(frameRoom) + MOVIE_FRAME_PADDING);
   uint32_t bytes = m->ReadBufferSize + MemPlannedBytes();
   m->ReadBuffer = static_cast<uint8_t*>(MemAlloc(m->ReadBufferSize));
-  if (!m->ReadBuffer) return kErrorOutOfMemory;
+  if (!m->ReadBuffer) return kMovieErrorOutOfMemory;
   m->TotalMemory += bytes;
   r->StreamSetBuffer(r, m->ReadBuffer, m->ReadBufferSize, fileLength, c->simulatedSpeed);
   return nullptr;
@@ -305,7 +306,7 @@ Movie* MovieOpen(const void* name, uint32_t openFlags) {
   if (error) return FailOpen(&c, error == kKeepOpenerError ? nullptr : error);
   ApplyHeader(&c, openFlags);
   if ((error = CheckTablesExist(&c))) return FailOpen(&c, error);
-  if (!AllocateRecord(&c)) return FailOpen(&c, kErrorOutOfMemory);
+  if (!AllocateRecord(&c)) return FailOpen(&c, kMovieErrorOutOfMemory);
   Movie* m = c.movie;
   if ((error = LoadTables(&c)) || (error = ScanIndex(&c)) || (error = AllocatePlanes(&c)) ||
       (error = SetUpFrameData(&c, TakeReadSettings(&c, openFlags))))

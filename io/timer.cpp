@@ -9,7 +9,7 @@
 
 namespace {
 
-const TimerSource kPlatformSource = {PlatformCounterFrequency, PlatformCounterNow,
+const MovieTimerSource kPlatformSource = {PlatformCounterFrequency, PlatformCounterNow,
                                      PlatformTickCountMs, PlatformMultimediaTimeMs};
 
 // Larger than this difference between the counter's and the tick's elapsed time (ms), the
@@ -19,7 +19,7 @@ constexpr int32_t kMaxDriftMs = 200;
 constexpr uint32_t kBackwardsLimit = 0xC0000000u;
 
 struct TimerState {
-  const TimerSource* Source = &kPlatformSource;
+  const MovieTimerSource* Source = &kPlatformSource;
   bool First = true;
   uint64_t Frequency = 0;     // 0 = no counter: use the multimedia time
   uint64_t FirstCounter = 0;
@@ -65,7 +65,7 @@ uint32_t TimerNext(TimerState* t) {
 
 }  // namespace
 
-void TimerUseSource(const TimerSource* source) {
+void MovieTimerUseSource(const MovieTimerSource* source) {
   std::lock_guard<std::mutex> hold(gTimerLock);
   gTimer = TimerState{};
   if (source != nullptr) gTimer.Source = source;

@@ -5,7 +5,7 @@
 
 // Where the clock reads time. Frequency returns 0 when there is no high-resolution counter;
 // then the clock is the multimedia time.
-struct TimerSource {
+struct MovieTimerSource {
   uint64_t (*Frequency)();
   uint64_t (*Counter)();
   uint32_t (*Tick)();
@@ -14,4 +14,4 @@ struct TimerSource {
 
 // Makes the clock read from source (null = the platform's clocks) and starts it afresh: the next
 // MovieTimerMs is again a first call. The source must outlive its use.
-void TimerUseSource(const TimerSource* source);
+void MovieTimerUseSource(const MovieTimerSource* source);

@@ -13,9 +13,10 @@ struct HeaderCase {
   uint32_t value;
   const char* error;
 };
-const char* const kCorrupt = kErrorCorruptHeader;
+const char* const kCorrupt = kMovieErrorCorruptHeader;
 const HeaderCase kHeaderCases[] = {
-    {&MovieHeader::Frames, 0, kErrorNoFrames},  // before any limit: the width is out of range too
+    // Before any limit: the width is out of range too.
+    {&MovieHeader::Frames, 0, kMovieErrorNoFrames},
     {&MovieHeader::IndexEntries, 1000000, nullptr}, {&MovieHeader::IndexEntries, 1000001, kCorrupt},
     {&MovieHeader::IndexEntries, 9, kCorrupt},  // fewer than the frames
     {&MovieHeader::NumTracks, 256, nullptr},        {&MovieHeader::NumTracks, 257, kCorrupt},
@@ -49,7 +50,7 @@ TEST(MovieHeader, LimitsAreAcceptedAndOnePastIsRefused) {
   }
   MovieHeader h = ValidHeader('i');
   h.Magic[1] = 'Y';
-  EXPECT_STREQ(MovieCheckHeader(&h), kErrorNotVexa);
+  EXPECT_STREQ(MovieCheckHeader(&h), kMovieErrorNotVexa);
 }
 
 // Index entries are frame offsets with the key bit in bit 0; slots past the frames are unchecked.

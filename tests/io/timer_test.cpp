@@ -11,8 +11,9 @@ namespace {
 
 struct FakeClock { uint64_t Frequency, Counter; uint32_t Tick, Multimedia; } gClock;
 
-const TimerSource kFakeSource = {[] { return gClock.Frequency; }, [] { return gClock.Counter; },
-                                 [] { return gClock.Tick; }, [] { return gClock.Multimedia; }};
+const MovieTimerSource kFakeSource = {[] { return gClock.Frequency; },
+                                      [] { return gClock.Counter; }, [] { return gClock.Tick; },
+                                      [] { return gClock.Multimedia; }};
 
 // Counter ticks and tick-count (and multimedia) milliseconds passed, and the reading expected.
 struct Step { int64_t counter, tick, expected; };
@@ -34,14 +35,14 @@ TEST(MovieTimer, ReadingsFollowTheCounterAndTheTickCount) {
         {0x20, 0x20, 0x10}, {0x7FFFFFFF, 0x7FFFFFFF, 0x8000000Fu}}}};
   for (const Case& c : cases) {
     gClock = {c.frequency, 987654321, 4000000000u, 0};
-    TimerUseSource(&kFakeSource);
+    MovieTimerUseSource(&kFakeSource);
     for (const Step& step : c.steps) {
       gClock.Counter += uint64_t(step.counter), gClock.Tick += uint32_t(step.tick);
       gClock.Multimedia += uint32_t(step.tick);
       EXPECT_EQ(MovieTimerMs(), uint32_t(step.expected)) << c.trace;
     }
   }
-  TimerUseSource(nullptr);
+  MovieTimerUseSource(nullptr);
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ uint64_t gClock = 5000;
 uint64_t ClockFrequency() { return 1000; }
 uint64_t ClockCounter() { return gClock; }
 uint32_t ClockTick() { return uint32_t(gClock); }
-const TimerSource kTestClock = {ClockFrequency, ClockCounter, ClockTick, ClockTick};
+const MovieTimerSource kTestClock = {ClockFrequency, ClockCounter, ClockTick, ClockTick};
 
 // Three seconds of two tones in stereo; the track's largest packet is about one frame of sound,
 // so the back ends must keep their regions small for the core's ring to keep flowing.
@@ -56,7 +56,7 @@ std::vector<uint8_t> TwoToneMovie() {
 // Plays the movie frame by frame, the device playing 40 ms of sound after each frame, then lets
 // the device play out. Every step runs under the movie's sound mutex, as the core's calls do.
 void Play(const std::vector<uint8_t>& image, void (*advance)(uint32_t ms)) {
-  TimerUseSource(&kTestClock);
+  MovieTimerUseSource(&kTestClock);
   MovieSetPendingImageSize(uint32_t(image.size()));
   Movie* m = MovieOpen(image.data(), OpenFromMemory);
   ASSERT_NE(m, nullptr) << MovieGetError();
@@ -77,7 +77,7 @@ void Play(const std::vector<uint8_t>& image, void (*advance)(uint32_t ms)) {
   }
   EXPECT_EQ(m->SoundSkips, 0u);
   MovieClose(m);
-  TimerUseSource(nullptr);
+  MovieTimerUseSource(nullptr);
 }
 
 struct BackEnd {

@@ -11,7 +11,8 @@ namespace fs = std::filesystem;
 
 static uint64_t gClockMs = 0;
 constexpr auto kMs32 = [] { return uint32_t(gClockMs); };  // the tick count and multimedia time
-const TimerSource kClock = {[] { return uint64_t{1000}; }, [] { return gClockMs; }, kMs32, kMs32};
+const MovieTimerSource kClock = {[] { return uint64_t{1000}; }, [] { return gClockMs; }, kMs32,
+                                 kMs32};
 
 std::string TestTempDir() {
   static struct TempDir {
@@ -25,7 +26,7 @@ std::string TestTempDir() {
 }
 
 void TestClockUse(bool use) {
-  TimerUseSource(use ? &kClock : nullptr);
+  MovieTimerUseSource(use ? &kClock : nullptr);
   if (use) MovieTimerMs();  // the first reading is 0, which a run would take for "no run"
   gClockMs += 1000;
 }
