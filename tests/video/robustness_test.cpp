@@ -12,9 +12,7 @@
 
 namespace {
 
-struct Shape {
-  uint32_t Width, Height, SetCount, Flags, VideoFlags;
-};
+struct Shape { uint32_t Width, Height, SetCount, Flags, VideoFlags; };
 
 // Decodes over noise at the end of an exact allocation, then followed by other bytes: both must
 // give the same planes, map and percentage.

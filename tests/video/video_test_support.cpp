@@ -103,11 +103,6 @@ void TestAllocatePlanes(TestPlanes* p, uint32_t fileWidth, uint32_t fileHeight, 
   }
 }
 
-uint8_t TestPixel(const TestPlanes* p, uint32_t set, int plane, uint32_t x, uint32_t y) {
-  const VideoPlane* vp = &p->Planes.Sets[set][plane];
-  return vp->Pixels[size_t(y) * vp->Pitch + x];
-}
-
 void TestFillPlane(TestPlanes* p, uint32_t set, int plane, uint8_t value) {
   std::fill(p->Buffers[set][plane].begin(), p->Buffers[set][plane].end(), value);
 }

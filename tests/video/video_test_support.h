@@ -1,5 +1,5 @@
-// Helpers of the video decoder tests: a bit writer that builds plane streams independently of the
-// encoder, planes allocated like the core allocates them, and frame assembly.
+// Video decoder test helpers: a bit writer independent of the encoder, planes allocated like the
+// core allocates them, and frame assembly.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +26,7 @@ struct TestBundleValues {
   VideoBundleKind Kind;
   std::vector<int> Values;
 };
-// One row's refill of every bundle: the values given, the others finished; the first row starts
-// with the identity trees.
+// One row's refill of every bundle (the others finished); the first row starts with the trees.
 void TestPutRow(TestBitWriter* w, uint32_t planeWidth,
                 const std::vector<TestBundleValues>& bundles);
 void TestPutFirstRow(TestBitWriter* w, uint32_t planeWidth,
@@ -40,7 +39,6 @@ struct TestPlanes {
 };
 void TestAllocatePlanes(TestPlanes* p, uint32_t fileWidth, uint32_t fileHeight, uint32_t setCount,
                         bool alpha);
-uint8_t TestPixel(const TestPlanes* p, uint32_t set, int plane, uint32_t x, uint32_t y);
 void TestFillPlane(TestPlanes* p, uint32_t set, int plane, uint8_t value);
 
 // Video data: [alpha length, alpha], [luma length (revision 'i' on)], luma, chroma 1, chroma 2.

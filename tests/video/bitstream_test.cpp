@@ -1,4 +1,5 @@
-// The bit-plane readers of transform coefficients and residues, on hand-written streams.
+// The bit reader, code trees and the bit-plane readers of coefficients and residues, on
+// hand-written streams (the encoder round trips use every code table).
 #include <gtest/gtest.h>
 
 #include <map>
@@ -9,6 +10,68 @@
 #include "video/coefficients.h"
 
 namespace {
+
+using Fields = std::vector<std::pair<uint32_t, uint32_t>>;
+
+// Reads of (bits, value): a read across a word boundary joins the remaining bits with the next
+// word's low bits, and bytes past the data read as zero.
+TEST(VideoBitReader, Reads) {
+  const struct {
+    std::vector<uint8_t> Bytes;
+    size_t Size;  // bytes the reader may see
+    Fields Reads;
+    uint64_t Pos;  // the reader's word position afterwards
+  } cases[] = {
+      {{0x78, 0x56, 0x34, 0x12, 0xEF, 0xCD, 0xAB, 0x89}, 8,
+       {{4, 0x8}, {8, 0x67}, {24, 0xF12345}, {28, 0x89ABCDE}}, 8},
+      {{0x01, 0, 0, 0x80}, 4, {{1, 1}, {31, 0x40000000}}, 4},
+      {{0xFF, 0xFF, 0xFF, 0xFF, 0x34, 0x12, 0xFF, 0xFF}, 6,
+       {{32, 0xFFFFFFFF}, {32, 0x1234}, {32, 0}}, 12},
+  };
+  for (const auto& c : cases) {
+    VideoBitReader r;
+    VideoBitReaderInit(&r, c.Bytes.data(), c.Size, 0);
+    for (auto [bits, value] : c.Reads) EXPECT_EQ(VideoReadBits(&r, bits), value) << bits;
+    EXPECT_EQ(r.Pos, c.Pos);
+  }
+}
+
+TEST(VideoCodeTree, ReadsTablesAndPermutations) {
+  const struct {
+    const char* Name;
+    Fields Written;  // value, bits
+    uint32_t Table;
+    std::string Symbols;  // in hexadecimal, by code index
+  } cases[] = {
+      {"an explicit list, then the values not named",
+       {{3, 4}, {1, 1}, {2, 3}, {9, 4}, {2, 4}, {14, 4}}, 3, "92e01345678abcdf"},
+      // d = 1: pass 1 (bits 1,0,1,0,...) swaps every other pair; pass 2 merges [1,0]+[2,3] with
+      // bits 1,0,0, [5,4]+[6,7] with 0,0, [9,8]+[10,11] with 1,1, [13,12]+[14,15] with 0,1,0.
+      {"merge passes take one bit per choice",
+       {{4, 4}, {0, 1}, {1, 2}, {0x55, 8}, {0b001, 3}, {0b00, 2}, {0b11, 2}, {0b010, 3}}, 4,
+       "21035467ab98decf"},
+      // d = 3, every choice taking the second run: four passes of 8 bits reverse everything.
+      {"second-run choices reverse the order", {{2, 4}, {0, 1}, {3, 2}, {0xFFFFFFFF, 32}}, 2,
+       "fedcba9876543210"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TestBitWriter w;
+    for (auto [value, bits] : c.Written) TestPutBits(&w, value, bits);
+    const uint64_t written = TestBitCount(&w);
+    TestPutBits(&w, 0x5A, 8);  // reading too far shows
+    const std::vector<uint8_t> bytes = TestFinish(&w);
+    VideoBitReader r;
+    VideoBitReaderInit(&r, bytes.data(), bytes.size(), 0);
+    VideoCodeTree tree;
+    VideoReadCodeTree(&r, &tree);
+    EXPECT_EQ(tree.Table, c.Table);
+    std::string symbols;
+    for (uint8_t v : tree.Symbols) symbols += v < 16 ? "0123456789abcdef"[v] : '?';
+    EXPECT_EQ(symbols, c.Symbols);
+    EXPECT_EQ(r.Pos * 8 - r.BitsLeft, written);
+  }
+}
 
 struct CoefficientCase {
   const char* Name;
@@ -48,6 +111,7 @@ TEST(VideoCoefficients, BitPlaneReaders) {
       if (bit != ' ') TestPutBits(&w, bit == '1', 1);
     }
     const uint64_t written = TestBitCount(&w);
+    TestPutBits(&w, 0x5A, 8);  // reading too far shows
     const std::vector<uint8_t> bytes = TestFinish(&w);
     VideoBitReader r;
     VideoBitReaderInit(&r, bytes.data(), bytes.size(), 0);
