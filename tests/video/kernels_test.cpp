@@ -1,13 +1,36 @@
-// The scalar transform references, which the checkasm harness holds every SIMD version to.
+// The scalar transform references, which the checkasm harness holds every SIMD version to, and
+// the harness's own negative test.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "tests/checkasm/checkasm.h"
 #include "video/idct.h"
+#include "video/kernels.h"
 #include "video/quant.h"
 
 namespace {
+
+TEST(VideoKernels, TheHarnessCatchesAWriteBesideTheBlock) {
+  const VideoFillFn wide = [](uint8_t* dst, uint32_t pitch, uint8_t value) {
+    VideoFill8x8Reference(dst, pitch, value);
+    dst[8] = value;
+  };
+  std::vector<CheckasmCandidate> all(CheckasmVideoCandidates(nullptr, 0));
+  CheckasmVideoCandidates(all.data(), uint32_t(all.size()));
+  CheckasmCandidate c = {"video", nullptr, "wide",
+                         reinterpret_cast<CheckasmFunction>(&VideoFill8x8Reference),
+                         reinterpret_cast<CheckasmFunction>(wide), 1};
+  for (const CheckasmCandidate& a : all) {
+    if (std::string(a.Kind->Name) == "Fill8x8") c.Kind = a.Kind;
+  }
+  ASSERT_NE(c.Kind, nullptr);
+  char why[400] = "";
+  EXPECT_FALSE(CheckasmVerify(&c, 10, 1, why, sizeof why));
+  EXPECT_NE(std::string(why).find("column 24"), std::string::npos) << why;
+}
 
 // A DC-only block is flat: (((dc * m) >> 11) + 127) >> 8, stored modulo 256.
 TEST(VideoIdct, DcOnlyBlocksAreFlatRoundedAndWrapped) {
