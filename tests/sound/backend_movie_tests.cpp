@@ -14,9 +14,49 @@ using namespace sim;
 
 constexpr uint32_t kRate = 22050, kFps = 25, kPerFrame = kRate / kFps, kFrames = 75;
 
-// Three seconds of two tones in stereo; the track's largest packet is about one frame of sound,
-// so the back ends must keep their regions small for the core's ring to keep flowing.
-std::vector<uint8_t> TwoToneMovie() {
+// Plays the movie frame by frame, then pumps for a second; a simulated device plays 40 ms after
+// each frame, 20 ms after each later pump. Each step holds the movie's sound mutex, as the core's.
+void Play(const std::vector<uint8_t>& image) {
+  TestClockUse(true);
+  MovieSetPendingImageSize(uint32_t(image.size()));
+  Movie* m = MovieOpen(image.data(), OpenFromMemory);
+  ASSERT_TRUE(m && m->NumOpenTracks == 1) << MovieGetError();
+  PlatformMutex* mutex = MovieSoundMutex(m);
+  for (uint32_t k = 0; k < m->Frames + 50; ++k) {
+    const bool frame = k < m->Frames;
+    if (frame) {
+      ASSERT_NE(MovieFrameBegin(m, MovieTimerMs()), nullptr);
+      MovieDecodeFrame(m, DecodeAll);
+      MovieFrameEnd(m, MovieTimerMs());
+      TestClockAdvance(1000 / kFps);
+    }
+    if (mutex) PlatformMutexLock(mutex);
+    frame ? MovieNextFrame(m) : SoundPump(m);
+    W.Advance(frame ? 1000 / kFps : 20), D.Advance(frame ? 1000 / kFps : 20);
+    if (mutex) PlatformMutexUnlock(mutex);
+  }
+  EXPECT_EQ(m->SoundSkips, 0u);
+  MovieClose(m);
+  TestClockUse(false);
+}
+
+struct BackEnds : Channel, ::testing::WithParamInterface<SoundSelector> {};
+
+TEST_P(BackEnds, AChannelPausedOffOrHoldingNoRegionHandsNothingOut) {
+  Open(GetParam(), 22050, 16);
+  EXPECT_EQ(t->Ops.SoundUnlock(t, 4), 0);  // nothing locked
+  t->Ops.SoundPause(t, 1);
+  EXPECT_FALSE(t->Ops.SoundReady(t));
+  t->Ops.SoundPause(t, 0);
+  ASSERT_TRUE(Lock());
+  t->Ops.SoundOnOff(t, 0);
+  EXPECT_FALSE(t->Ops.SoundReady(t) || t->Ops.SoundLock(t, &Region, &Size) ||
+               t->Ops.SoundUnlock(t, 4));
+}
+
+TEST_P(BackEnds, PlayAWholeMovieAsTheWavBackEndWritesIt) {
+  // Three seconds of two tones in stereo; the track's largest packet is about one frame of sound,
+  // so the back ends must keep their regions small for the core's ring to keep flowing.
   const AudioEncoderConfig config{kRate, 2};
   AudioEncoder e;
   EXPECT_TRUE(AudioEncoderInit(&e, config));
@@ -34,69 +74,19 @@ std::vector<uint8_t> TwoToneMovie() {
              std::vector<uint8_t>(64, 0)}));
   }
   AudioEncoderFree(&e);
-  return MovieWriterImage(&w);
-}
-
-// Plays the movie frame by frame; on a simulated device, which plays 40 ms after each frame, then
-// pumps while the device plays out. Every step runs under the movie's sound mutex, as the core's.
-void Play(const std::vector<uint8_t>& image, bool simulated) {
-  TestClockUse(true);
-  MovieSetPendingImageSize(uint32_t(image.size()));
-  Movie* m = MovieOpen(image.data(), OpenFromMemory);
-  ASSERT_NE(m, nullptr) << MovieGetError();
-  ASSERT_EQ(m->NumOpenTracks, 1u);
-  PlatformMutex* mutex = MovieSoundMutex(m);
-  for (uint32_t k = 0; k < m->Frames + (simulated ? 50 : 0); ++k) {
-    const bool frame = k < m->Frames;
-    if (frame) {
-      ASSERT_NE(MovieFrameBegin(m, MovieTimerMs()), nullptr);
-      MovieDecodeFrame(m, DecodeAll);
-      MovieFrameEnd(m, MovieTimerMs());
-      TestClockAdvance(1000 / kFps);
-    }
-    if (mutex) PlatformMutexLock(mutex);
-    frame ? MovieNextFrame(m) : SoundPump(m);
-    if (simulated) W.Advance(frame ? 1000 / kFps : 20), D.Advance(frame ? 1000 / kFps : 20);
-    if (mutex) PlatformMutexUnlock(mutex);
-  }
-  EXPECT_EQ(m->SoundSkips, 0u);
-  MovieClose(m);
-  TestClockUse(false);
-}
-
-struct BackEnds : Channel, ::testing::WithParamInterface<SoundSelector> {};
-
-TEST_P(BackEnds, AChannelPausedOffOrHoldingNoRegionHandsNothingOut) {
-  Open(GetParam(), 22050, 16);
-  uint8_t* region;
-  uint32_t size;
-  EXPECT_EQ(t->Ops.SoundUnlock(t, 4), 0);  // nothing locked
-  t->Ops.SoundPause(t, 1);
-  EXPECT_FALSE(t->Ops.SoundReady(t));
-  t->Ops.SoundPause(t, 0);
-  ASSERT_TRUE(Lock(&region, &size));
-  t->Ops.SoundOnOff(t, 0);
-  EXPECT_FALSE(t->Ops.SoundReady(t) || t->Ops.SoundLock(t, &region, &size) ||
-               t->Ops.SoundUnlock(t, 4));
-  EXPECT_EQ(t->Ops.SoundOnOff(t, 1), 1);
-  EXPECT_EQ(t->Ops.SoundUnlock(t, 4), 0);  // the region chosen before the off is gone
-}
-
-TEST_P(BackEnds, PlayAWholeMovieAsTheWavBackEndWritesIt) {
-  const std::vector<uint8_t> image = TwoToneMovie();
+  const std::vector<uint8_t> image = MovieWriterImage(&w);
   std::vector<uint8_t> file(4u << 20);
   WavMemory memory = {file.data(), file.size(), 0, 0, 0};
-  const auto toMemory = [](void* user, Movie*, uint32_t, WavSink* sink) {
+  WavSetSinkChooser([](void* user, Movie*, uint32_t, WavSink* sink) {
     return WavMemorySink(static_cast<WavMemory*>(user), sink), 1;
-  };
-  WavSetSinkChooser(toMemory, &memory);
+  }, &memory);
   ASSERT_TRUE(SoundSelect(SoundUseWav));
-  Play(image, false);
+  Play(image);
   WavSetSinkChooser(nullptr, nullptr);
   ASSERT_EQ(memory.Size, 44u + 4 * kPerFrame * kFrames);  // every sample
   std::vector<uint8_t> expected(&file[44], &file[memory.Size]);
   ASSERT_TRUE(SoundSelect(GetParam()));
-  Play(image, true);
+  Play(image);
   SoundSelect(nullptr);
   const std::vector<uint8_t>& played = W.Played.empty() ? D.Played : W.Played;
   expected.resize(std::max(expected.size(), played.size()), 0);  // then only silence

@@ -12,44 +12,25 @@ struct DirectSound : Channel {
     ASSERT_EQ(D.Playing, 1u);
   }
   uint32_t NextRegion() {  // where the next region starts in the ring (handed back untouched)
-    uint8_t* region;
-    uint32_t size;
-    if (!Lock(&region, &size)) return ~0u;
-    t->Ops.SoundUnlock(t, 0);
-    return uint32_t(region - D.Ring.data());
+    return Lock() && t->Ops.SoundUnlock(t, 0) ? uint32_t(Region - D.Ring.data()) : ~0u;
   }
-  uint32_t MsTaken(uint32_t since) const { return D.Now - since; }
 };
 
 TEST_F(DirectSound, UnderrunsWriteAheadOfTheWriteCursorOncePerPoll) {
-  // A stale poll, a nearly played-out ring, a write cursor off the sample grid; with a granule cut
-  // to the track's ring the poll after the underrun still finds the ring played out: no region.
   const struct { uint32_t advanceMs, writeLead, maxBytes, region; } cases[] = {
-      {540, 256, 0, 1},
-      {560, 258, 0, 1},
-      {700, 1, 0, 1},
-      {700, 256, 16000, 0},
+      {540, 256, 0, 1},      // a stale poll
+      {560, 258, 0, 1},      // a write cursor off the sample grid
+      {700, 1, 0, 1},        // a nearly played-out ring
+      {700, 256, 16000, 0},  // small regions: the poll after the underrun finds no room yet
   };
   for (const auto& c : cases) {
-    Close(), SetUp(), Describe(0, 0, 0, c.maxBytes);
-    D.WriteLead = c.writeLead;
+    Close(), SetUp(), Describe(0, 0, 0, c.maxBytes), D.WriteLead = c.writeLead;
     Start();
     D.Advance(c.advanceMs);
     const uint32_t write = (D.Play() + c.writeLead) & ~3u;
     EXPECT_EQ(NextRegion(), c.region ? (write + 2 * t->ChunkBytes) % kRing : ~0u) << c.advanceMs;
     EXPECT_EQ(t->Underrun, 1u);
   }
-}
-
-TEST_F(DirectSound, AfterTheLastRegionTheRingPlaysSilence) {
-  Start();
-  uint64_t handed = kStart;
-  for (int k = 0; k < 20; ++k) {  // the movie's last 0.4 s as it is decoded, 20 ms at a time
-    D.Advance(20);
-    for (uint32_t due = 3528, n; due && (n = HandOver(t, 0x11, due)); due -= n) handed += n;
-  }
-  for (int k = 0; k < 30; ++k) D.Advance(77), t->Ops.SoundReady(t);  // the pump only polls
-  EXPECT_EQ(std::count(D.Played.begin(), D.Played.end(), 0x11), handed);
 }
 
 TEST_F(DirectSound, APauseLongerThanTheStaleTimeIsNoUnderrun) {
@@ -66,15 +47,15 @@ TEST_F(DirectSound, WaitsAreBounded) {
   D.LostResults = 1000;  // a buffer that stays lost: a few tries, then no region
   uint32_t since = D.Now;
   EXPECT_EQ(HandOver(t, 1), 0u);
-  EXPECT_LE(MsTaken(since), 60u);
+  EXPECT_LE(D.Now - since, 60u);
   D.LostResults = 0, D.Stalled = 1, since = D.Now;
   Start();  // waits half a second at most, playing again every 51 ms
-  EXPECT_LE(MsTaken(since), 510u);
+  EXPECT_LE(D.Now - since, 510u);
   EXPECT_GE(D.Plays, 9u);
   D.Stalled = 0, D.FastReads = 1000;  // cursors never alike three times running: soon no region
   D.Advance(100), since = D.Now;
   EXPECT_EQ(NextRegion(), ~0u);
-  EXPECT_LE(MsTaken(since), 72u);
+  EXPECT_LE(D.Now - since, 72u);
 }
 
 TEST_F(DirectSound, VolumePanAndTheDeviceObjectsUsers) {
@@ -82,7 +63,6 @@ TEST_F(DirectSound, VolumePanAndTheDeviceObjectsUsers) {
       {32767, 0, 0, -10000},
       {16384, 32768, -1003, 0},
       {0, 65536, -10000, 10000},
-      {99999, 99999, 0, 10000},
       {1, 16384, -10000, -5000},
   };
   EXPECT_EQ(SoundUseDirectSound(nullptr), DirectSoundChannelOpen);

@@ -1,7 +1,6 @@
-// Simulated sound devices on an injected clock, bound to the back ends by SimChannel: a waveOut
-// header queue that marks blocks done as the clock plays them (sim::W), and a looping DirectSound
-// buffer with play and write cursors, lost results, cursors that never read alike and a device
-// that stalls (sim::D). Each keeps the bytes it played.
+// Simulated sound devices on an injected clock: a waveOut header queue that marks blocks done as
+// the clock plays them (W), and a looping DirectSound buffer with cursors, lost results, cursors
+// never read alike and a device that stalls (D). Each keeps the bytes it played.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,23 +16,21 @@
 
 namespace sim {
 
-// The bytes due when sound at bytesPerSecond plays ms longer than *playedUs, which moves on.
-inline uint64_t Due(uint64_t* playedUs, uint32_t ms, uint32_t bytesPerSecond) {
+inline uint64_t BytesDue(uint64_t* playedUs, uint32_t ms, uint32_t bytesPerSecond) {
   const uint64_t before = *playedUs * bytesPerSecond / 1000000;
   return (*playedUs += ms * 1000ull) * bytesPerSecond / 1000000 - before;
 }
 
 struct WaveOutSim {
   void* Device = nullptr;  // open
-  uint32_t BytesPerSecond = 0, Paused = 0, Levels = 0;
+  uint32_t BytesPerSecond = 0, Paused = 0, Levels = 0, Offset = 0;  // into the first queued header
   uint32_t WriteMs = 0, Gaps = 0;  // how long a write takes; clock steps that ran the queue dry
   uint64_t PlayedUs = 0;
   std::deque<WaveHeader*> Queue;
-  uint32_t Offset = 0;  // into the first queued header
   std::vector<uint8_t> Played;
   void Advance(uint32_t ms) {
     if (Paused || !Device) return;
-    uint64_t due = Due(&PlayedUs, ms, BytesPerSecond);
+    uint64_t due = BytesDue(&PlayedUs, ms, BytesPerSecond);
     while (due && !Queue.empty()) {
       WaveHeader* h = Queue.front();
       const uint32_t take = uint32_t(std::min<uint64_t>(due, h->Length - Offset));
@@ -47,18 +44,17 @@ struct WaveOutSim {
 
 struct DirectSoundSim {
   uint32_t Now = 1000, BytesPerSecond = 0, WriteLead = 256;
-  std::vector<uint8_t> Ring;
+  std::vector<uint8_t> Ring, Played;
   uint64_t PlayedUs = 0;
   uint32_t Playing = 0, Stalled = 0, LostResults = 0, Plays = 0;
   uint32_t FastReads = 0;  // cursor reads that each take 6 ms of playing: no two alike
   uint32_t Held = 0;       // device objects and primary buffers not released
   int32_t Volume = 1, Pan = 1;
-  std::vector<uint8_t> Played;
   uint32_t Play() const { return uint32_t(PlayedUs * BytesPerSecond / 1000000 % Ring.size()); }
   void Advance(uint32_t ms) {
     Now += ms;
     if (!Playing || Stalled) return;
-    uint64_t at = Play(), n = Due(&PlayedUs, ms, BytesPerSecond);
+    uint64_t at = Play(), n = BytesDue(&PlayedUs, ms, BytesPerSecond);
     for (; n--; at = (at + 1) % Ring.size()) Played.push_back(Ring[at]);
   }
   int32_t Lost() { return LostResults ? (LostResults--, kDsBufferLost) : kDsOk; }
@@ -67,10 +63,9 @@ struct DirectSoundSim {
 inline WaveOutSim W;
 inline DirectSoundSim D;
 
-inline const WaveOutDevice kWaveOut = {
+inline const WaveOutDevice kWave = {
     [](void** device, uint32_t rate, uint32_t bits, uint32_t channels) {
-      W.BytesPerSecond = rate * bits / 8 * channels;
-      return *device = W.Device = &W, 1;
+      return W.BytesPerSecond = rate * bits / 8 * channels, *device = W.Device = &W, 1;
     },
     [](void*, WaveHeader*) {}, [](void*, WaveHeader*) {},
     [](void*, WaveHeader* h) { W.Queue.push_back(h), W.Advance(W.WriteMs); },
@@ -81,14 +76,13 @@ inline const WaveOutDevice kWaveOut = {
     [](void*) { W.Paused = 1; }, [](void*) { W.Paused = 0; },
     [](void*, uint32_t levels) { W.Levels = levels; }, [](void*) { W.Device = nullptr; }};
 
-inline const DirectSoundDevice kDirectSound = {
+inline const DirectSoundDevice kDs = {
     [] { return 1; }, [](void** object) { return D.Held++, *object = &D, kDsOk; },
     [](void*) { return kDsOk; }, [](void*, void** b) { return D.Held++, *b = &D.Held, kDsOk; },
     [](void*, const DirectSoundFormat*) { return kDsOk; },
     [](void*, const DirectSoundFormat* f, uint32_t bytes, void** buffer) {
       D.Ring.assign(bytes, 0x55);  // not silence: the back end must clear it
-      D.BytesPerSecond = f->Rate * f->Bits / 8 * f->Channels;
-      return *buffer = &D, kDsOk;
+      return D.BytesPerSecond = f->Rate * f->Bits / 8 * f->Channels, *buffer = &D, kDsOk;
     },
     [](void*, uint32_t offset, uint32_t bytes, DirectSoundRegion* r) {
       const uint32_t first = std::min(bytes, uint32_t(D.Ring.size()) - offset);
@@ -125,28 +119,21 @@ inline uint32_t HandOver(AudioTrack* t, uint8_t value, uint32_t bytes = 0xFFFFFF
 // at rate/div, and (when maxBytes is not 0) one track whose largest decoded packet is maxBytes.
 struct Channel : ::testing::Test {
   Movie M{};
-  AudioTrack Track{};
-  AudioTrack* t = &Track;
-  uint32_t Index = 0, MaxBytes = 0;
-  void SetUp() override {
-    W = WaveOutSim{}, D = DirectSoundSim{};
-    WaveOutUseDevice(&kWaveOut), DirectSoundUseDevice(&kDirectSound);
-  }
+  AudioTrack Track{}, *t = &Track;
+  uint32_t Index = 0, MaxBytes = 0, Size = 0;
+  uint8_t* Region = nullptr;  // the last one locked
+  void SetUp() override { W = {}, D = {}, WaveOutUseDevice(&kWave), DirectSoundUseDevice(&kDs); }
   void TearDown() override { Close(); }
   void Close() { t->Ops.SoundClose ? t->Ops.SoundClose(t) : void(); }
   void Describe(uint32_t frames, uint32_t rate, uint32_t div, uint32_t maxBytes = 0) {
-    M = Movie{}, M.Frames = frames, M.FrameRate = rate, M.FrameRateDiv = div;
-    if ((MaxBytes = maxBytes)) M.Tracks = t, M.TrackIndices = &Index, M.NumTracks = 1;
-    M.TrackMaxBytes = &MaxBytes;
+    M = Movie{}, M.Frames = frames, M.FrameRate = rate, M.FrameRateDiv = div, MaxBytes = maxBytes;
+    M.Tracks = t, M.TrackIndices = &Index, M.TrackMaxBytes = &MaxBytes, M.NumTracks = maxBytes != 0;
   }
   void Open(SoundSelector use, uint32_t rate, uint32_t bits) {
-    Close();
-    const SoundOpenFunction open = use(nullptr);
+    const SoundOpenFunction open = (Close(), use(nullptr));
     ASSERT_TRUE(open && open(t, rate, bits, 2, 0, &M));
   }
-  bool Lock(uint8_t** region, uint32_t* size) {
-    return t->Ops.SoundReady(t) && t->Ops.SoundLock(t, region, size);
-  }
+  bool Lock() { return t->Ops.SoundReady(t) && t->Ops.SoundLock(t, &Region, &Size); }
 };
 
 }  // namespace sim

@@ -1,8 +1,7 @@
-// Plays a movie's sound in real time through the waveOut or the DirectSound back end, stepping the
-// frames as a player does (the video is decoded, not shown), for the recording test under Wine:
-//   vexa_sound_play MOVIE.vxa waveout|dsound [FRAMES]   (only the first FRAMES, as a warm-up)
-// Prints "underruns N" (the movie's sound skips) and exits 0; exits 77 with the reason when the
-// back end has no sound device, 1 on any other failure.
+// vexa_sound_play MOVIE.vxa waveout|dsound [FRAMES]: plays a movie's sound (the first FRAMES only,
+// as a warm-up) in real time through a Windows back end, stepping the frames as a player does, for
+// the recording test under Wine. Prints "underruns N" (the sound skips) and exits 0; exits 77 with
+// the reason when the back end has no sound device, 1 on any other failure.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,13 +16,10 @@ int main(int argc, char** argv) {
     return std::printf("no sound device: the %s back end cannot be selected\n", argv[2]), 77;
   Movie* m = MovieOpen(argv[1], 0);
   if (!m) return std::fprintf(stderr, "%s: %s\n", argv[1], MovieGetError()), 1;
-  if (m->NumOpenTracks == 0) {
-    std::printf("no sound device: the %s back end opened no channel\n", argv[2]);
-    MovieClose(m);
-    return 77;
-  }
-  // Under Wine a device just opened loses about its first second while the server's stream starts.
-  PlatformSleepMs(1000);
+  if (m->NumOpenTracks == 0)
+    return std::printf("no sound device: the %s back end opened no channel\n", argv[2]),
+           MovieClose(m), 77;
+  PlatformSleepMs(1000);  // under Wine a new device loses about its first second of sound
   const uint32_t frames = argc == 4 ? uint32_t(std::strtoul(argv[3], nullptr, 10)) : m->Frames;
   for (uint32_t k = 0; k < frames && k < m->Frames; ++k) {
     while (MovieWait(m)) PlatformSleepMs(1);  // pumps the sound while it waits
