@@ -17,8 +17,7 @@ constexpr uint32_t kRate = 22050, kFps = 25, kPerFrame = kRate / kFps, kFrames =
 // Plays the movie frame by frame, then pumps for a second; a simulated device plays 40 ms after
 // each frame, 20 ms after each later pump. Each step holds the movie's sound mutex, as the core's.
 void Play(const std::vector<uint8_t>& image) {
-  TestClockUse(true);
-  MovieSetPendingImageSize(uint32_t(image.size()));
+  TestClockUse(true), MovieSetPendingImageSize(uint32_t(image.size()));
   Movie* m = MovieOpen(image.data(), OpenFromMemory);
   ASSERT_TRUE(m && m->NumOpenTracks == 1) << MovieGetError();
   PlatformMutex* mutex = MovieSoundMutex(m);

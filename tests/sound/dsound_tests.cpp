@@ -21,16 +21,16 @@ TEST_F(DirectSound, UnderrunsWriteAheadOfTheWriteCursorOncePerPoll) {
       {540, 256, 0, 1},      // a stale poll
       {560, 258, 0, 1},      // a write cursor off the sample grid
       {700, 1, 0, 1},        // a nearly played-out ring
-      {700, 256, 16000, 0},  // small regions: the poll after the underrun finds no room yet
+      {700, 256, 16000, 0},  // small regions: the second poll finds no room, and silences none
   };
   for (const auto& c : cases) {
-    Close(), SetUp(), Describe(0, 0, 0, c.maxBytes), D.WriteLead = c.writeLead;
-    Start();
+    Close(), SetUp(), Describe(0, 0, 0, c.maxBytes), D.WriteLead = c.writeLead, Start();
     D.Advance(c.advanceMs);
     const uint32_t write = (D.Play() + c.writeLead) & ~3u;
     EXPECT_EQ(NextRegion(), c.region ? (write + 2 * t->ChunkBytes) % kRing : ~0u) << c.advanceMs;
     EXPECT_EQ(t->Underrun, 1u);
   }
+  EXPECT_EQ(std::count(D.Ring.begin(), D.Ring.end(), 0x11), kStart - 2 * t->ChunkBytes);
 }
 
 TEST_F(DirectSound, APauseLongerThanTheStaleTimeIsNoUnderrun) {
