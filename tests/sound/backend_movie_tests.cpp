@@ -92,7 +92,7 @@ TEST_P(BackEnds, PlayAWholeMovieAsTheWavBackEndWritesIt) {
   EXPECT_TRUE(played == expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(WaveOutAndDirectSound, BackEnds,
-                         ::testing::Values(SoundUseWaveOut, SoundUseDirectSound));
+INSTANTIATE_TEST_SUITE_P(, BackEnds, ::testing::Values(SoundUseWaveOut, SoundUseDirectSound),
+                         [](auto& i) { return i.param == SoundUseWaveOut ? "WaveOut" : "DirectSound"; });
 
 }  // namespace
