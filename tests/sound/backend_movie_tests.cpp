@@ -93,6 +93,6 @@ TEST_P(BackEnds, PlayAWholeMovieAsTheWavBackEndWritesIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, BackEnds, ::testing::Values(SoundUseWaveOut, SoundUseDirectSound),
-                         [](auto& i) { return i.param == SoundUseWaveOut ? "WaveOut" : "DirectSound"; });
+    [](auto& i) { return i.param == SoundUseWaveOut ? "WaveOut" : "DirectSound"; });
 
 }  // namespace
