@@ -18,10 +18,10 @@ struct DirectSound : Channel {
 
 TEST_F(DirectSound, UnderrunsWriteAheadOfTheWriteCursorOncePerPoll) {
   const struct { uint32_t advanceMs, writeLead, maxBytes, region; } cases[] = {
-      {540, 256, 0, 1},      // a stale poll
+      {540, 256, 0, 1},      // no poll for 540 ms: stale
       {560, 258, 0, 1},      // a write cursor off the sample grid
-      {700, 1, 0, 1},        // a nearly played-out ring
-      {700, 256, 16000, 0},  // small regions: the second poll finds no room, and silences none
+      {700, 1, 0, 1},        // the device lapped the ring
+      {700, 256, 16000, 0},  // small regions: still played out after it, yet no second underrun
   };
   for (const auto& c : cases) {
     Close(), SetUp(), Describe(0, 0, 0, c.maxBytes), D.WriteLead = c.writeLead, Start();
