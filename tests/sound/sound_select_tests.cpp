@@ -29,6 +29,7 @@ TEST(SoundSelect, TheBackEndStaysWhileAnyMovieHasASoundTrackOpen) {
     MovieSetPendingImageSize(uint32_t(image.size()));
     return MovieOpen(image.data(), OpenFromMemory);
   };
+  gOpened.clear();  // the test may run repeatedly
   ASSERT_TRUE(SoundSelect(Use<'A'>));
   Movie *first = open(), *second = open();
   EXPECT_FALSE(SoundSelect(Use<'B'>) || SoundSelect(nullptr));
