@@ -37,13 +37,16 @@ run() {
   # Several rounds: a race shows only when the threads happen to meet.
   "$root/build/tsan/tests/$exe" --gtest_filter="$filter" --gtest_brief=1 --gtest_repeat=3
 }
-# Frame stepping (split decode on two threads), the sound pump and tracks on the service thread.
-run core/vexa_core_tests 'Stepping.*:SoundPumping.*:MovieTracks.*:MovieServices.*'
+# Frame stepping, the sound pump and tracks on the service thread, opens joining the services.
+run core/vexa_core_tests 'Playing.*:MovieOpen.*'
 # The service threads, the read-ahead ring and its fills. The simulated-speed tests measure wall
 # time against the device's; under the sanitizer's slowdown they test the machine, not the code.
 run io/vexa_io_tests '*-*SimulatedSpeed*'
-# The WAV back end fed by the sound service thread.
+# The WAV back end and the choice of back end, with movies whose tracks open and close.
 run sound/vexa_sound_tests '*'
-# All of them at once: file read-ahead, sound service thread, split decode.
-[ "$with_regressions" -eq 1 ] && run regressions/vexa_regression_tests 'Threads.*'
+# All of them at once (file read-ahead, sound service thread, split decode), and opens on two
+# threads at once.
+if [ "$with_regressions" -eq 1 ]; then
+  run regressions/vexa_regression_tests 'Threads.*:HostileHeader.OpensOnTwoThreads*'
+fi
 echo "sanitizers: no reports"
