@@ -87,6 +87,7 @@ int MakeDemo(const std::string& path, uint32_t frames, std::string* error) {
   }
   VideoEncoderFree(&e);
   AudioTrackFree(&music);
+  w.Config.Tracks[0].MaxBytes = music.Largest;  // exact: it holds for every packet, the last too
   return ok && MovieWriterSave(&w, path, error);
 }
 
