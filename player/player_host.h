@@ -80,7 +80,7 @@ struct PlayerHost {
 
   // --- Dialogs and text ---
   // A message box without owner window.
-  void (*MessageBox)(const char* title, const char* text, HostIcon icon);
+  void (*ShowMessage)(const char* title, const char* text, HostIcon icon);
   // Width and height of a text in the window's current font.
   void (*MeasureText)(void* window, const char* text, int32_t* width, int32_t* height);
   // Draws text yellow on black, opaque over `strip`, centred horizontally at centreX, top at
