@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""Test pictures for the player's end-to-end tests.
+
+  frames.py movie OUT.y4m FRAMES BASE    a 160 x 128 Y4M movie whose frame n (from 1) carries the
+                                         code BASE + n in its top-left corner
+  frames.py compare CAPTURE W H REFERENCE FRAME
+                                         exit 0 when the W x H capture (32-bit B, G, R, X rows, as
+                                         the driver writes them) shows frame FRAME of REFERENCE
+                                         (`vexa decode --surface 3` output of the movie) in its
+                                         top-left corner, byte for byte in B, G and R
+
+The code is 4 x 4 blocks of 16 x 16 pixels (bit i at block column i % 4, row i / 4; white = 1),
+each on a 16 x 16 area of its own with grey chroma, so the codec keeps every block flat and a
+capture tells at a glance which frame the player shows.
+"""
+import sys
+
+WIDTH, HEIGHT, BLOCK = 160, 128, 16
+
+
+def code_bit(x, y, code):
+    if x >= 4 * BLOCK or y >= 4 * BLOCK:
+        return None
+    return (code >> ((y // BLOCK) * 4 + x // BLOCK)) & 1
+
+
+def frame_planes(code, n):
+    y_plane = bytearray(WIDTH * HEIGHT)
+    for y in range(HEIGHT):
+        for x in range(WIDTH):
+            bit = code_bit(x, y, code)
+            # Elsewhere a diagonal ramp that moves with the frame, so neighbours differ everywhere.
+            y_plane[y * WIDTH + x] = (235 if bit else 16) if bit is not None else 40 + (x + 2 * y + 3 * n) % 160
+    u_plane = bytearray(WIDTH * HEIGHT // 4)
+    v_plane = bytearray(WIDTH * HEIGHT // 4)
+    for y in range(HEIGHT // 2):
+        for x in range(WIDTH // 2):
+            inside = code_bit(2 * x, 2 * y, 0) is not None
+            u_plane[y * WIDTH // 2 + x] = 128 if inside else 80 + (x + n) % 96
+            v_plane[y * WIDTH // 2 + x] = 128 if inside else 170 - y % 64
+    return bytes(y_plane + u_plane + v_plane)
+
+
+def movie(out, frames, base):
+    with open(out, "wb") as f:
+        f.write(b"YUV4MPEG2 W%d H%d F10:1 Ip A1:1 C420jpeg\n" % (WIDTH, HEIGHT))
+        for n in range(1, frames + 1):
+            f.write(b"FRAME\n" + frame_planes(base + n, n))
+
+
+def compare(capture, width, height, reference, frame):
+    size = WIDTH * HEIGHT * 4
+    with open(reference, "rb") as f:
+        f.seek((frame - 1) * size)
+        expected = f.read(size)
+    with open(capture, "rb") as f:
+        shot = f.read()
+    if len(expected) != size or len(shot) != width * height * 4 or width < WIDTH or height < HEIGHT:
+        print(f"compare: frame {frame} or a {width} x {height} capture is missing")
+        return 1
+    differ = 0
+    for y in range(HEIGHT):
+        row, ref = shot[y * width * 4:(y * width + WIDTH) * 4], expected[y * WIDTH * 4:(y + 1) * WIDTH * 4]
+        differ += sum(1 for x in range(WIDTH) if row[4 * x:4 * x + 3] != ref[4 * x:4 * x + 3])
+    if differ:
+        print(f"compare: {differ} pixels differ from frame {frame}")
+    return 1 if differ else 0
+
+
+if __name__ == "__main__":
+    if sys.argv[1:2] == ["movie"] and len(sys.argv) == 5:
+        movie(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
+    elif sys.argv[1:2] == ["compare"] and len(sys.argv) == 7:
+        sys.exit(compare(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), sys.argv[5], int(sys.argv[6])))
+    else:
+        sys.exit(__doc__)

@@ -1,0 +1,232 @@
+// Drives VexaPlay.exe from outside, as a user would: starts it with a command line, then runs the
+// given steps in order and prints what it sees, one line per fact, for the test script to check.
+//
+//   vexa_player_driver.exe "VexaPlay.exe SWITCHES NAMES" STEP...
+//
+//   window        wait until the player window (class "VexaWin") is visible
+//   sleep=MS      wait MS milliseconds
+//   key=NAME      post a character to the player window: space, enter, escape or dot
+//   capture=FILE  copy the client area into FILE (32-bit B, G, R, X rows, top row first) and
+//                 print "capture W H frame N" (N: the frame code in the picture's corner)
+//   frame         print "frame N" from a capture that is not kept
+//   box           wait for a message box of the player; print "title T" and "text L" for each
+//                 line of its text, then press its button
+//   gone          wait until the player window is hidden or destroyed; print "gone MS" (MS since
+//                 the step began; Wine without a window manager takes 2 s more to finish)
+//   exit          wait for the player to end; print "exit CODE MS" (MS since the step began)
+//
+// A step that waits gives up after 20 s: the driver prints "timeout STEP", ends the player and
+// exits with 2. Any other failure exits with 1.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kTimeoutMs = 20000;
+constexpr int kCodeBlock = 16;  // the frame code: 4 x 4 blocks of 16 x 16 pixels, bit i at block
+constexpr int kCodeBits = 16;   // (i % 4, i / 4) counted from the top-left corner, white = 1
+
+struct Search {
+  DWORD Process;
+  const char* ClassName;
+  HWND Found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<Search*>(context);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (process != search->Process || std::strcmp(name, search->ClassName) || !IsWindowVisible(window))
+    return TRUE;
+  search->Found = window;
+  return FALSE;
+}
+
+HWND FindProcessWindow(DWORD process, const char* className) {
+  Search search = {process, className, nullptr};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+
+// Waits until the player shows a window of the class; none when it ends or the time runs out.
+HWND WaitForWindow(const PROCESS_INFORMATION& player, const char* className) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < kTimeoutMs) {
+    if (HWND window = FindProcessWindow(player.dwProcessId, className)) return window;
+    if (WaitForSingleObject(player.hProcess, 50) == WAIT_OBJECT_0) return nullptr;
+  }
+  return nullptr;
+}
+
+// The client area as 32-bit rows, top row first; empty when it cannot be read.
+std::vector<uint8_t> CaptureClient(HWND window, int* width, int* height) {
+  RECT client = {};
+  GetClientRect(window, &client);
+  *width = client.right;
+  *height = client.bottom;
+  std::vector<uint8_t> pixels;
+  if (*width <= 0 || *height <= 0) return pixels;
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), *width, -*height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  // From the screen: Wine reads another process's window DC as black.
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  HDC source = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(source);
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (dib) {
+    HGDIOBJ old = SelectObject(memory, dib);
+    if (BitBlt(memory, 0, 0, *width, *height, source, origin.x, origin.y, SRCCOPY)) {
+      GdiFlush();
+      const auto* first = static_cast<const uint8_t*>(bits);
+      pixels.assign(first, first + size_t(*width) * size_t(*height) * 4);
+    }
+    SelectObject(memory, old);
+    DeleteObject(dib);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, source);
+  return pixels;
+}
+
+// Reads the frame code of the picture at the client area's top-left corner; -1 when too small.
+long FrameCode(const std::vector<uint8_t>& pixels, int width, int height) {
+  if (pixels.empty() || width < 4 * kCodeBlock || height < 4 * kCodeBlock) return -1;
+  long frame = 0;
+  for (int bit = 0; bit < kCodeBits; ++bit) {
+    const int x = (bit % 4) * kCodeBlock + kCodeBlock / 2, y = (bit / 4) * kCodeBlock + kCodeBlock / 2;
+    if (pixels[(size_t(y) * size_t(width) + size_t(x)) * 4 + 1] > 128) frame |= 1L << bit;
+  }
+  return frame;
+}
+
+int Capture(HWND window, const char* file) {
+  int width = 0, height = 0;
+  std::vector<uint8_t> pixels = CaptureClient(window, &width, &height);
+  if (pixels.empty()) return std::printf("capture failed\n"), 0;
+  if (file) {
+    FILE* out = std::fopen(file, "wb");
+    const bool ok = out && std::fwrite(pixels.data(), 1, pixels.size(), out) == pixels.size();
+    if (out) std::fclose(out);
+    if (!ok) return std::printf("cannot write %s\n", file), 0;
+    std::printf("capture %d %d ", width, height);
+  }
+  std::printf("frame %ld\n", FrameCode(pixels, width, height));
+  return 1;
+}
+
+struct Longest {
+  std::string Text;
+  HWND Button;
+};
+
+BOOL CALLBACK ReadBoxChild(HWND child, LPARAM context) {
+  auto* longest = reinterpret_cast<Longest*>(context);
+  char name[64] = {}, text[4096] = {};
+  GetClassNameA(child, name, sizeof name);
+  GetWindowTextA(child, text, sizeof text);
+  if (!lstrcmpiA(name, "Button") && !longest->Button) longest->Button = child;
+  if (!lstrcmpiA(name, "Static") && std::strlen(text) > longest->Text.size()) longest->Text = text;
+  return TRUE;
+}
+
+// Prints the box's title and text lines, then presses its (only) button.
+void ReadAndCloseBox(HWND box) {
+  char title[256] = {};
+  GetWindowTextA(box, title, sizeof title);
+  std::printf("title %s\n", title);
+  Longest longest = {"", nullptr};
+  EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&longest));
+  size_t start = 0;
+  while (start < longest.Text.size()) {
+    size_t end = longest.Text.find('\n', start);
+    if (end == std::string::npos) end = longest.Text.size();
+    std::string line = longest.Text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::printf("text %s\n", line.c_str());
+    start = end + 1;
+  }
+  const int id = longest.Button ? GetDlgCtrlID(longest.Button) : IDOK;
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(longest.Button));
+}
+
+int PostKey(HWND window, const char* name) {
+  static const struct { const char* Name; WPARAM Character; } kKeys[] = {
+      {"space", ' '}, {"enter", '\r'}, {"escape", 27}, {"dot", '.'}};
+  for (const auto& key : kKeys)
+    if (!std::strcmp(name, key.Name)) return PostMessageA(window, WM_CHAR, key.Character, 1) != 0;
+  return std::printf("unknown key %s\n", name), 0;
+}
+
+// Runs one step; 1 done, 0 failed, -1 timed out.
+int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& step) {
+  const DWORD start = GetTickCount();
+  const size_t equals = step.find('=');
+  const std::string verb = step.substr(0, equals), value = equals == std::string::npos ? "" : step.substr(equals + 1);
+  if (verb == "sleep") return Sleep(DWORD(std::stoul(value))), 1;
+  if (verb == "exit") {
+    if (WaitForSingleObject(player.hProcess, kTimeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(player.hProcess, &code);
+    return std::printf("exit %lu %lu\n", code, GetTickCount() - start), 1;
+  }
+  if (verb == "box") {
+    HWND box = WaitForWindow(player, "#32770");
+    if (box) ReadAndCloseBox(box);
+    return box ? 1 : -1;
+  }
+  if (verb == "window") {
+    *window = WaitForWindow(player, "VexaWin");
+    return *window ? std::printf("window\n"), 1 : -1;
+  }
+  if (!*window) return std::printf("%s: no player window yet\n", step.c_str()), 0;
+  if (verb == "gone") {
+    while (IsWindowVisible(*window))
+      if (GetTickCount() - start > kTimeoutMs) return -1;
+      else Sleep(5);
+    return std::printf("gone %lu\n", GetTickCount() - start), 1;
+  }
+  if (verb == "key") return PostKey(*window, value.c_str());
+  if (verb == "capture") return Capture(*window, value.c_str());
+  if (verb == "frame") return Capture(*window, nullptr);
+  return std::printf("unknown step %s\n", step.c_str()), 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: vexa_player_driver \"VexaPlay.exe ARGS\" STEP...\n");
+    return 1;
+  }
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  std::string commandLine = argv[1];
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION player = {};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &player)) {
+    std::printf("cannot start: %s\n", argv[1]);
+    return 1;
+  }
+  HWND window = nullptr;
+  int result = 0;
+  for (int i = 2; i < argc; ++i) {
+    const int done = RunStep(player, &window, argv[i]);
+    if (done == 1) continue;
+    if (done < 0) std::printf("timeout %s\n", argv[i]);
+    result = done < 0 ? 2 : 1;
+    break;
+  }
+  if (WaitForSingleObject(player.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(player.hProcess, 99);
+  CloseHandle(player.hThread);
+  CloseHandle(player.hProcess);
+  return result;
+}
