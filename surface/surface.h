@@ -58,9 +58,10 @@ void SurfaceClose(Surface* surface);
 const char* SurfaceDescribe(const Surface* surface);
 // The last error text of SurfaceOpen (emptied at each open).
 const char* SurfaceGetError();
-// The display mode the next open with SurfaceSetMode sets: width, height and the depth code
-// (1 = 16, 32, 24 bits in that order; 2 = 32, 24, 16; 3 = 32, 24; another value that depth).
-// Zeros clear it.
+// The display mode the next open with SurfaceSetMode sets: width, height and the depth code of /D
+// (0 = 16 bits, 1 = 24, 2 = 32, 3 = 8, 4 = at least high colour: 16, 32, then 24; 5 = true colour
+// first: 32, 24, then 16; 6 = true colour only: 32, then 24). A zero size or a code above 6
+// leaves no pending mode.
 void SurfaceSetPendingMode(uint32_t width, uint32_t height, uint32_t depthCode);
 
 // Sets the output size (0 = the screen's); 1 when both sizes were taken, else 0 (a size the style
