@@ -10,6 +10,7 @@
 #include <cstdint>
 
 struct PlayerState;
+struct QuickPlayReader;
 
 // The result of one PumpMessage.
 enum HostPump : int {
@@ -102,6 +103,8 @@ struct PlayerHost {
   void (*OpenWebSite)(const char* address);
   // Tells the platform that a screen saver runs (1) or ended (0).
   void (*ScreenSaverRunning)(int on);
+  // The stored defaults that /! appends (profile and registry reads); none reads nothing.
+  const QuickPlayReader* QuickPlay;
 };
 
 // Events of the player window, called by the host's window procedure on the main thread.

@@ -42,7 +42,6 @@ struct PlayerState {
   bool InterlacedBackground;     // interlaced display option: the client area is painted black
   bool DualWorkers;              // a second decode worker runs
   int32_t IdleCount;             // ms the loop owes to sleep (negative: it overslept)
-  bool CopyAfterDrop;            // the last copy was dropped: the next copy must be whole
   int32_t StatsTop, StatsWidth, StatsHeight;  // the strip of the statistics line (/Q)
   bool SummaryTaken;             // Summary holds the last movie's playback summary
   PlaybackSummary Summary;
