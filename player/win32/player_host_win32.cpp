@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "player/player_host.h"
+#include "player/quick_play_defaults.h"
 #include "vexa/movie.h"
 
 namespace {
@@ -197,6 +198,7 @@ const PlayerHost kHost = {
     .ProcessorCount = Processors,
     .OpenWebSite = WebSite,
     .ScreenSaverRunning = ScreenSaver,
+    .QuickPlay = &Win32QuickPlayReader,
 };
 
 }  // namespace
