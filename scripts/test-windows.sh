@@ -22,4 +22,10 @@ start=$(date +%s)
 cmake/wine-run.sh --prefix "$prefix" --init
 echo "Wine prefix ready in $(($(date +%s) - start)) s: $prefix"
 
-ctest --preset windows "$@"
+status=0
+ctest --preset windows "$@" || status=1
+# The whole run (no ctest arguments) also plays movies with VexaPlay.exe end to end.
+if [ $# -eq 0 ]; then
+  scripts/test-player-windows.sh || status=1
+fi
+exit "$status"

@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# End-to-end tests of VexaPlay.exe under Wine: the test driver (tests/player_e2e) starts the player
+# with switches, reads its message boxes and exit code, sends keys and captures the window. Test
+# movies carry their frame number as a code in the top-left corner (tests/player_e2e/frames.py), so
+# a capture tells which frame is on screen; captures of the DIB style are compared byte for byte
+# with `vexa decode --surface 3`.
+#
+#   scripts/test-player-windows.sh [SCENARIO...]     (default: all; names: see `scenarios` below)
+#
+# Needs the Windows build (build/windows: VexaPlay.exe, vexa_player_driver.exe, vexa.exe), Wine,
+# python3 and, without a DISPLAY, Xvfb. The browser launcher is disabled in the players started
+# here (WINEDLLOVERRIDES winebrowser.exe=d), so a click on the closing logo could not open a browser.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build/windows"
+prefix="$build/wineprefix"
+player="$build/player/win32/VexaPlay.exe"
+driver="$build/tests/player_e2e/vexa_player_driver.exe"
+vexa="$build/tools/vexa.exe"
+frames="$root/tests/player_e2e/frames.py"
+for program in "$player" "$driver" "$vexa"; do
+  [ -f "$program" ] || { echo "build the Windows targets VexaPlay, vexa_player_driver and vexa first" >&2; exit 1; }
+done
+
+work="$(mktemp -d /tmp/vexa-player-e2e.XXXXXX)"
+xvfb=""
+finish() {
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap finish EXIT
+if [ -z "${DISPLAY:-}" ]; then
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 3>"$work/display" 2>/dev/null &
+  xvfb=$!
+  for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+  [ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(cat "$work/display")"
+fi
+export WINEDLLOVERRIDES="winebrowser.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+wine_run() { "$root/cmake/wine-run.sh" --prefix "$prefix" --display "$@"; }
+cd "$work"
+
+# The movies: 160 x 128 at 10 frames a second; the code is BASE + the frame number.
+make_movie() {  # NAME FRAMES BASE
+  python3 "$frames" movie "$1.y4m" "$2" "$3"
+  wine_run "$vexa" encode -q -i "$1.y4m" -o "$1.vxa" 2>/dev/null
+}
+make_movie short 40 0
+make_movie long 100 0
+make_movie other 40 5000
+for i in 1 2 3; do make_movie "list$i" 10 $((i * 1000)); done
+wine_run "$vexa" decode -q long.vxa --surface 3 -o long.raw 2>/dev/null
+cp "$player" VexaPlay.exe
+echo "This is not a movie." >notvexa.vxa
+head -c 100 short.vxa >header.vxa
+python3 -c 'import sys; d = bytearray(sys.stdin.buffer.read()); d[8:12] = bytes(4); sys.stdout.buffer.write(d)' \
+  <short.vxa >noframes.vxa  # the frame count of the header is 0
+head -c 1000 /dev/zero | cat - short.vxa >data.pak
+cat "$player" short.vxa >VexaMovie.exe
+exe_size=$(stat -c %s "$player")
+
+failed=0
+passed=0
+# Runs the driver: SCENARIO "PLAYER COMMAND LINE" STEP...; its report goes to SCENARIO.txt.
+drive() {
+  local name="$1"
+  shift
+  wine_run "$driver" "$@" 2>"$name.log" | tr -d '\r' >"$name.txt" || true
+}
+# Checks one fact of a scenario's report: SCENARIO DESCRIPTION TEST-COMMAND...
+check() {
+  local name="$1" what="$2"
+  shift 2
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAILED $name: $what"
+    sed 's/^/    /' "$name.txt"
+  fi
+}
+has() { grep -qxF -- "$2" "$1.txt"; }                 # SCENARIO LINE: the report has the line
+field() { awk -v k="$2" -v n="$3" '$1 == k { print $n; exit }' "$1.txt"; }  # first KEY line's Nth word
+nth_frame() { awk -v i="$2" '$1 == "frame" || $1 == "capture" { if (++n == i) print $NF }' "$1.txt"; }
+below() { [ -n "$1" ] && [ "$1" -lt "$2" ]; }
+between() { [ -n "$1" ] && [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
+same_frame() { python3 "$frames" compare "$1" 160 128 long.raw "$2" >>compare.log; }
+
+help_box() {
+  for args in "/Y short.vxa" "" "/P /P short.vxa"; do
+    drive help "VexaPlay.exe $args" box exit
+    check help "title for '$args'" has help "title Vexa Video Player Help"
+    check help "first line for '$args'" [ "$(sed -n 2p help.txt)" = "text Vexa Video Player 1.9h" ]
+    check help "exit code for '$args'" [ "$(field help exit 2)" = 1 ]
+  done
+}
+
+open_errors() {
+  local args text
+  while IFS=';' read -r args text; do
+    drive error "VexaPlay.exe $args" box exit
+    check error "box for $args" has error "title Vexa Error"
+    check error "text for $args" has error "text $text"
+    check error "exit code for $args" [ "$(field error exit 2)" = 1 ]
+  done <<'EOF'
+missing.vxa;Error opening file.
+notvexa.vxa;Not a Vexa file.
+header.vxa;Error reading Vexa header.
+noframes.vxa;The file doesn't contain any compressed frames yet.
+/B11 short.vxa;No capable blitting style available.
+missing.pak|0;Error opening file.
+EOF
+}
+
+summary_box() {
+  drive summary "VexaPlay.exe /S /J /B2 short.vxa" window box exit
+  check summary "title" has summary "title Vexa Playback Summary"
+  check summary "frame counts" eval 'has summary "text Total frames: 40" && has summary "text Total frames played: 40"'
+  check summary "exit code" [ "$(field summary exit 2)" = 0 ]
+}
+
+# Escape shows the logo (224 x 252) for 2250 ms; a second Escape closes at once.
+escape_keys() {
+  drive escape "VexaPlay.exe /J /B2 long.vxa" window sleep=1000 key=escape sleep=500 capture=logo.raw \
+    key=escape gone exit
+  check escape "logo shown" [ "$(field escape capture 2)x$(field escape capture 3)" = 224x252 ]
+  check escape "second Escape closes at once" below "$(field escape gone 2)" 500
+  check escape "exit code" [ "$(field escape exit 2)" = 0 ]
+  drive logo "VexaPlay.exe /J /B2 long.vxa" window sleep=500 key=escape gone
+  check logo "the logo lasts 2250 ms" between "$(field logo gone 2)" 2000 6000
+  drive masked "VexaPlay.exe /U4 /J /B2 long.vxa" window sleep=500 key=escape sleep=1000 capture=masked.raw
+  check masked "/U4 keeps playing after Escape" eval \
+    '[ "$(field masked capture 2)x$(field masked capture 3)" = 160x128 ] && between "$(nth_frame masked 1)" 10 100'
+}
+
+# Space pauses: two captures 600 ms apart show the same frame; Enter steps exactly one frame.
+pause_and_step() {
+  drive pause "VexaPlay.exe /J /B2 long.vxa" window sleep=1000 key=space sleep=400 capture=p1.raw \
+    sleep=600 capture=p2.raw key=enter sleep=400 capture=p3.raw key=escape key=escape gone
+  local n
+  n="$(nth_frame pause 1)"
+  check pause "paused on one frame" eval 'between "$n" 2 98 && [ "$(nth_frame pause 2)" = "$n" ]'
+  check pause "Enter steps one frame" [ "$(nth_frame pause 3)" = "$((n + 1))" ]
+  check pause "the picture is the decoded frame" eval 'same_frame p1.raw "$n" && same_frame p3.raw "$((n + 1))"'
+}
+
+# "." ends the first file; the second (codes from 5000) plays next.
+skip_key() {
+  drive skip "VexaPlay.exe /J /B2 long.vxa other.vxa" window sleep=800 frame key=dot sleep=800 frame
+  check skip "the first file plays" between "$(nth_frame skip 1)" 1 100
+  check skip "\".\" skips to the second file" between "$(nth_frame skip 2)" 5001 5040
+}
+
+# Movies inside other files: the program's own file (":offset") and another file ("file|offset").
+embedded_names() {
+  drive pipe "VexaPlay.exe /S /J /B2 data.pak|1000" box exit
+  check pipe "file|offset plays the movie" has pipe "text Total frames played: 40"
+  drive colon "VexaMovie.exe /S /J /B2 :$exe_size" box exit
+  check colon ":offset plays the movie" has colon "text Total frames played: 40"
+}
+
+# Three files with /L2: the list plays twice, in order (codes 1000, 2000, 3000 and up).
+list_loop() {
+  local steps=(window) i
+  for i in $(seq 90); do steps+=(frame sleep=80); done
+  drive list "VexaPlay.exe /J /B2 /L2 list1.vxa list2.vxa list3.vxa" "${steps[@]}"
+  local order
+  order="$(awk '$1 == "frame" && $2 > 1000 && $2 <= 3010 { print int(($2 - 1) / 1000) }' list.txt | uniq | tr -d '\n')"
+  check list "played 1, 2, 3, 1, 2, 3" [ "$order" = 123123 ]
+}
+
+scenarios=(help_box open_errors summary_box escape_keys pause_and_step skip_key embedded_names list_loop)
+[ $# -gt 0 ] && scenarios=("$@")
+for scenario in "${scenarios[@]}"; do
+  start=$(date +%s)
+  "$scenario"
+  echo "$scenario: done in $(($(date +%s) - start)) s"
+done
+echo "player end-to-end: $passed checks passed, $failed failed"
+[ "$failed" -eq 0 ]
