@@ -79,7 +79,9 @@ int CopyJobPrepare(CopyJob* job, const Movie* movie, void* dest, int32_t pitch, 
   job->DestRows = rows;
   job->Dest = static_cast<uint8_t*>(dest);
   if (pitch < 0) job->Dest += ptrdiff_t(rows - 1) * ptrdiff_t(pitchBytes);
-  if (job->Sel.Planar) SetChromaPlanes(job, static_cast<uint8_t*>(dest), pitchBytes, rows, pitch < 0);
+  if (job->Sel.Planar) {
+    SetChromaPlanes(job, static_cast<uint8_t*>(dest), pitchBytes, rows, pitch < 0);
+  }
 
   const bool swapAlpha = (flags & CopySwapAlpha) && CopyHasAlpha(movie);
   const VideoPlane& luma = set[swapAlpha ? PlaneA : PlaneY];

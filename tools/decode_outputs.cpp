@@ -39,7 +39,7 @@ bool WriteI420(DecodeOutputs* out, const Movie* m) {
 }
 
 // Converts the current picture with the given copy flags into the scratch buffer (pitch: the
-// displayed width in pixels of the type).
+// displayed width in pixels of the type; planar: rounded up to even, with the chroma planes).
 int CopyPicture(DecodeOutputs* out, Movie* m, uint32_t flags, std::string* error) {
   if (*error = SurfaceSizeError(m->Width, m->Height, flags); !error->empty()) return 0;
   out->Buffer.assign(size_t(SurfaceBytes(m->Width, m->Height, flags)), 0);

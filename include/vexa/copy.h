@@ -50,7 +50,8 @@ enum {
    per 2 x 2 pixels). A negative pitch turns each plane upside down within its own rows. Under
    CopySwapAlpha the luma plane shows the alpha plane; OpenGrayscale fills both chroma planes
    with 128. Width doubling doubles the chroma samples too; in the height-doubling modes every
-   chroma row is written twice, even where the luma rows between are left untouched.
+   chroma row is written twice, even where the luma rows between are left untouched, and in
+   scaling mode 6 (even luma rows only) every chroma row is written.
    width, height: the part of the picture to copy, in displayed pixels from the top-left corner.
    Returns 0 for a null movie or destination, a movie without planes, a pitch too small for one
    destination row (or odd, for SurfacePlanar), or an empty rectangle; otherwise 1 when the frame
