@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "player/command_line.h"
 #include "player/quick_play_defaults.h"
@@ -14,40 +15,19 @@ namespace {
 // The fake store answers only under the real names, so a wrong name loses the defaults.
 const char* registryValue = nullptr;
 int FakeProfile(const char* section, const char* key, char* out, uint32_t capacity) {
-  if (strcmp(section, "Corvane") != 0 || strcmp(key, "VexaQuickPlay") != 0) return 0;
-  return snprintf(out, capacity, "b /S") > 0;
+  return !strcmp(section, "Corvane") && !strcmp(key, "VexaQuickPlay") && snprintf(out, capacity, "b /S");
 }
 int FakeRegistry(const char* path, const char* value, char* out, uint32_t capacity) {
-  if (registryValue == nullptr || strcmp(path, "Software\\Ostrel\\Corvane") != 0 ||
-      strcmp(value, "VexaQuickPlay") != 0)
-    return 0;
-  return snprintf(out, capacity, "%s", registryValue) > 0;
+  return registryValue != nullptr && strcmp(path, "Software\\Ostrel\\Corvane") == 0 &&
+         strcmp(value, "VexaQuickPlay") == 0 && snprintf(out, capacity, "%s", registryValue) > 0;
 }
 const QuickPlayReader fakeReader = {FakeProfile, FakeRegistry};
 
-std::string Trimmed(const char* text) {
-  std::string s(text);
-  s.erase(0, s.find_first_not_of(' '));
-  return s.erase(s.find_last_not_of(' ') + 1);
-}
-
-PlayOptions Parse(const char* line, int64_t screenSaverMode = 0) {
-  PlayOptions o{};
-  o.ScreenSaverMode = screenSaverMode;
-  snprintf(o.CommandLine, sizeof o.CommandLine, "%s", line);
-  ParseCommandLine(&o, &fakeReader, 1920, 1080);
-  return o;
-}
-
 #define FIELD(f) [](const PlayOptions& o) { return static_cast<int64_t>(o.f); }
-struct ParseCase {
-  const char* line;
-  const char* rest;
-  int64_t (*field)(const PlayOptions&);
-  int64_t want;
-  int64_t screenSaverMode = 0;
-};
+struct ParseCase { const char *line, *rest; int64_t (*field)(const PlayOptions&);
+                   int64_t want, screenSaverMode = 0; const char* registry = nullptr; };
 
+// Each row: the line, what is left of it (leading blanks dropped), one field and its value.
 TEST(CommandLine, ParseTakesEachSwitchInItsShape) {
   const uint32_t scale7 = 7u << OpenScaleShift;
   const ParseCase cases[] = {
@@ -72,27 +52,18 @@ TEST(CommandLine, ParseTakesEachSwitchInItsShape) {
       {"/D713 a", "a", FIELD(SurfaceFlags), 0}, {"/B37 a", "a", FIELD(SurfaceFlags), 5},
       {"/B5 /L3 a", "a", FIELD(SurfaceFlags), 2, 1}, {"/L3 a", "a", FIELD(LoopCount), 0, 1},
       {"a", "a", FIELD(HideCursor), 1, 2}, {"/I1 a", "a", FIELD(WindowStyle), 2, 3},
+      {"a/!", "a b ", FIELD(ShowSummary), 1}, {"/! a", "a c ", FIELD(ShowStats), 1, 0, "c /Q"},
+      {"/! a", "a c ", FIELD(ShowSummary), 0, 0, "c /Q"},
   };
   for (const ParseCase& c : cases) {
-    PlayOptions o = Parse(c.line, c.screenSaverMode);
-    EXPECT_EQ(Trimmed(o.CommandLine), c.rest) << c.line;
+    PlayOptions o{};
+    o.ScreenSaverMode = c.screenSaverMode;
+    snprintf(o.CommandLine, sizeof o.CommandLine, "%s", c.line);
+    registryValue = c.registry;
+    ParseCommandLine(&o, &fakeReader, 1920, 1080);
+    EXPECT_STREQ(o.CommandLine + strspn(o.CommandLine, " "), c.rest) << c.line;
     EXPECT_EQ(c.field(o), c.want) << c.line;
   }
-}
-
-TEST(CommandLine, StoredDefaultsFollowTheTextAfterABlankAndTheRegistryWins) {
-  registryValue = nullptr;
-  PlayOptions o = Parse("a/!");
-  EXPECT_EQ(Trimmed(o.CommandLine), "a b");
-  EXPECT_TRUE(o.ShowSummary);
-  registryValue = "c /Q";
-  o = Parse("/! a");
-  EXPECT_EQ(Trimmed(o.CommandLine), "a c");
-  EXPECT_TRUE(o.ShowStats && !o.ShowSummary);
-  std::string longValue(300, 'x');
-  registryValue = longValue.c_str();
-  EXPECT_EQ(strlen(Parse("/!").CommandLine), QuickPlayMaxChars);
-  registryValue = nullptr;
 }
 
 TEST(CommandLine, AssemblyCutsTheEmbeddedTextAndTheWhole) {
@@ -109,49 +80,42 @@ TEST(CommandLine, AssemblyCutsTheEmbeddedTextAndTheWhole) {
   }
 }
 
-TEST(CommandLine, CancelRemovesEarlierSwitchesWithTheirArguments) {
-  const struct { const char* line; const char* want; } cases[] = {
-      {"/P a /-P", " a "}, {"/F29.97/-f a", " a"}, {"/p /-P /P a", "  /P a"},
-      {"/L3 /Pa/-p b", "/L3  b"}, {"a /-", "a "}, {"/P /-Q", "/P "},
-  };
-  for (const auto& c : cases) {
-    char text[64];
-    snprintf(text, sizeof text, "%s", c.line);
-    CancelSwitches(text);
-    EXPECT_STREQ(text, c.want) << c.line;
-  }
-}
-
 TEST(CommandLine, FractionsReduceAndSaturate) {
   const struct { const char* text; int32_t num; uint32_t den; size_t used; } cases[] = {
       {"29.97", 2997, 100, 5}, {"30;1.001", 30000, 1001, 8}, {"-2", -2, 1, 2}, {"-1.5", -3, 2, 4},
       {"30;0", 30, 1, 4}, {"30;x", 30, 1, 2}, {"0.00", 0, 100, 4}, {"99999999999999999999999", INT32_MAX, 1, 23},
       {"4294967296;2", INT32_MAX, 1, 12}, {"-6;4", -3, 2, 4},
   };
+  int32_t num = 0;
+  uint32_t den = 0;
   for (const auto& c : cases) {
-    int32_t num = 0;
-    uint32_t den = 0;
-    EXPECT_EQ(static_cast<size_t>(ParseFraction(c.text, &num, &den) - c.text), c.used) << c.text;
-    EXPECT_EQ(num, c.num) << c.text;
-    EXPECT_EQ(den, c.den) << c.text;
+    size_t used = static_cast<size_t>(ParseFraction(c.text, &num, &den) - c.text);
+    EXPECT_EQ(std::tie(used, num, den), std::tie(c.used, c.num, c.den)) << c.text;
   }
-  int32_t num;
-  uint32_t den;
   ParseFraction("0.333333333333333333333333", &num, &den);
   EXPECT_NEAR(static_cast<double>(num) / den, 1.0 / 3, 1e-8);
 }
 
-TEST(CommandLine, FileNamesComeFromTheFront) {
-  const struct { const char* list; const char* name; const char* rest; } cases[] = {
-      {"  a.vxa  b c ", "a.vxa", "b c"}, {"\"my clip.vxa\"b", "my clip.vxa", "b"},
-      {"\"open b", "\"open", "b"}, {"\" x \"", "x", ""}, {" ", "", ""},
+// In-place edits: cancel switches, and taking a file name (shown as "name|rest").
+TEST(CommandLine, CancelsAndFileNamesEditTheText) {
+  auto takeName = [](char* text) {
+    char name[32];
+    TakeNextFileName(name, sizeof name, text);
+    snprintf(name + strlen(name), sizeof name - strlen(name), "|%s", std::string(text).c_str());
+    strcpy(text, name);
+  };
+  const struct { void (*edit)(char*); const char *line, *want; } cases[] = {
+      {CancelSwitches, "/P a /-P", " a "}, {CancelSwitches, "/F29.97/-f a", " a"},
+      {CancelSwitches, "/p /-P /P a", "  /P a"}, {CancelSwitches, "/L3 /Pa/-p b", "/L3  b"},
+      {CancelSwitches, "a /-", "a "}, {CancelSwitches, "/P /-Q", "/P "},
+      {takeName, "  a.vxa  b c ", "a.vxa|b c"}, {takeName, "\"my clip.vxa\"b", "my clip.vxa|b"},
+      {takeName, "\"open b", "\"open|b"}, {takeName, "\" x \"", "x|"}, {takeName, " ", "|"},
   };
   for (const auto& c : cases) {
-    char list[32], name[32];
-    snprintf(list, sizeof list, "%s", c.list);
-    TakeNextFileName(name, sizeof name, list);
-    EXPECT_STREQ(name, c.name) << c.list;
-    EXPECT_STREQ(list, c.rest) << c.list;
+    char text[32];
+    snprintf(text, sizeof text, "%s", c.line);
+    c.edit(text);
+    EXPECT_STREQ(text, c.want) << c.line;
   }
   EXPECT_TRUE(CommandLineNeedsHelp(" \t") && CommandLineNeedsHelp("a /P") && !CommandLineNeedsHelp("a"));
   EXPECT_EQ(std::string(PlayerHelpText).find("Vexa Video Player 1.9h\n  SYNTAX: VexaPlay "), 0u);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "player/output_layout.h"
 #include "player/play_options.h"
 #include "surface/surface_flags.h"
@@ -27,40 +29,35 @@ TEST(OutputLayout, SizeStretchKindsAndDoublingByTheCopy) {
       {0, 0, 0, -1, 1, -1, 1, 1024, 768, 0, 0, 0, 0},
   };
   for (const auto& c : cases) {
-    OutputRequest request = {c.w, c.h, c.scale, c.ow, c.owd, c.oh, c.ohd, 1024, 768, StretchMask | 2};
+    OutputRequest r = {c.w, c.h, c.scale, c.ow, c.owd, c.oh, c.ohd, 1024, 768, StretchMask | 2};
     OutputLayout layout;
-    ComputeOutputLayout(&request, &layout);
-    EXPECT_EQ(layout.Width, c.outW) << c.w << "x" << c.h << " " << c.ow << "/" << c.owd;
-    EXPECT_EQ(layout.Height, c.outH) << c.w << "x" << c.h << " " << c.oh << "/" << c.ohd;
-    EXPECT_EQ(layout.SurfaceFlags, c.stretch | 2) << c.w << "x" << c.h << " " << c.ow << "/" << c.owd;
-    EXPECT_EQ(layout.ScaleMode, c.mode) << c.ow << "/" << c.oh;
-    EXPECT_EQ(layout.MovieWidth, c.movieW) << c.ow;
-    EXPECT_EQ(layout.MovieHeight, c.movieH) << c.oh;
+    ComputeOutputLayout(&r, &layout);
+    EXPECT_EQ(std::tie(layout.Width, layout.Height, layout.SurfaceFlags, layout.ScaleMode, layout.MovieWidth,
+                       layout.MovieHeight),
+              std::make_tuple(c.outW, c.outH, c.stretch | 2, c.mode, c.movieW, c.movieH))
+        << c.w << "x" << c.h << " " << c.ow << "/" << c.owd << " " << c.oh << "/" << c.ohd;
   }
 }
 
 TEST(OutputLayout, WindowPlacementCentresClampsAndAligns) {
-  // Screen 1024 x 768, non-client size 8 x 30.
-  const struct { bool fill, clamp; uint32_t bpp; int32_t x, y; uint32_t winW, winH; int32_t cox, coy;
-                 uint32_t surfW, surfH; WindowPlacement want; } cases[] = {
-      {false, false, 4, CentreMarker, CentreMarker, 338, 270, 4, 26, 330, 240, {340, 249, 338, 270, 0, 0}},
-      {false, false, 4, 10, -5, 338, 270, 4, 26, 330, 240, {10, -5, 338, 270, 0, 0}},
-      {false, false, 4, CentreMarker, CentreMarker, 1100, 800, 4, 26, 1092, 770, {-4, -26, 1100, 800, 0, 0}},
-      {true, true, 3, 1000, 700, 320, 240, 0, 0, 320, 240, {0, 0, 1032, 798, 704, 528}},
-      {true, true, 2, 0, 0, 1280, 1024, 0, 0, 1280, 1024, {0, 0, 1032, 798, 0, 0}},
-      {true, false, 4, -3, 5, 320, 240, 0, 0, 320, 240, {0, 0, 1032, 798, -2, 5}},
-      {true, false, 2, CentreMarker, 7, 328, 240, 3, 20, 320, 240, {-3, -20, 1032, 798, 352, 27}},
+  // Screen 1024 x 768, non-client size 8 x 30. Request: x, y, window size, client offset, sizes,
+  // bytes per pixel, ClampToScreen, FillScreen.
+  constexpr int32_t C = CentreMarker;
+  const struct { PlacementRequest r; WindowPlacement want; } cases[] = {
+      {{C, C, 338, 270, 4, 26, 8, 30, 330, 240, 1024, 768, 4, false, false}, {340, 249, 338, 270, 0, 0}},
+      {{10, -5, 338, 270, 4, 26, 8, 30, 330, 240, 1024, 768, 4, false, false}, {10, -5, 338, 270, 0, 0}},
+      {{C, C, 1100, 800, 4, 26, 8, 30, 1092, 770, 1024, 768, 4, false, false}, {-4, -26, 1100, 800, 0, 0}},
+      {{1000, 700, 320, 240, 0, 0, 8, 30, 320, 240, 1024, 768, 3, true, true}, {0, 0, 1032, 798, 704, 528}},
+      {{0, 0, 1280, 1024, 0, 0, 8, 30, 1280, 1024, 1024, 768, 2, true, true}, {0, 0, 1032, 798, 0, 0}},
+      {{-3, 5, 320, 240, 0, 0, 8, 30, 320, 240, 1024, 768, 4, false, true}, {0, 0, 1032, 798, -2, 5}},
+      {{C, 7, 328, 240, 3, 20, 8, 30, 320, 240, 1024, 768, 2, false, true}, {-3, -20, 1032, 798, 352, 27}},
   };
   for (const auto& c : cases) {
-    PlacementRequest request = {c.x, c.y, c.winW, c.winH, c.cox, c.coy, 8, 30, c.surfW, c.surfH,
-                                1024, 768, c.bpp, c.clamp, c.fill};
     WindowPlacement got;
-    ComputeWindowPlacement(&request, &got);
+    ComputeWindowPlacement(&c.r, &got);
     const WindowPlacement& w = c.want;
-    EXPECT_TRUE(got.X == w.X && got.Y == w.Y && got.Width == w.Width && got.Height == w.Height &&
-                got.MovieX == w.MovieX && got.MovieY == w.MovieY)
-        << c.x << "," << c.y << " -> " << got.X << "," << got.Y << " " << got.Width << "x" << got.Height
-        << " movie " << got.MovieX << "," << got.MovieY;
+    EXPECT_EQ(std::tie(got.X, got.Y, got.Width, got.Height, got.MovieX, got.MovieY),
+              std::tie(w.X, w.Y, w.Width, w.Height, w.MovieX, w.MovieY)) << c.r.WindowX << "," << c.r.WindowY;
   }
 }
 
