@@ -74,8 +74,8 @@ bool MovieWithinCaps(const uint8_t* data, size_t size) {
   return width * height <= kFuzzMaxPixels;
 }
 
-// Bytes per displayed pixel of a surface type (planar: the copy writes nothing, one byte keeps
-// the buffer non-empty).
+// Bytes per displayed pixel of a surface type (planar: of the luma plane; the two chroma planes
+// add half as much again).
 uint32_t SurfaceBytes(uint32_t type) {
   static const uint8_t kBytes[SurfaceTypeCount] = {1, 3, 3, 4, 4, 4, 4, 2, 2, 2, 2, 2, 2, 2, 2, 1};
   return kBytes[type & 15];
@@ -101,7 +101,7 @@ void CopyFrame(Movie* m, uint32_t turn) {
     height = height / 3 + 1;
   }
   const uint32_t rowBytes = width * SurfaceBytes(type) + (turn & 0x80 ? 7 : 0);
-  const size_t bytes = size_t(rowBytes) * height;
+  const size_t bytes = size_t(rowBytes) * height * (type == SurfacePlanar ? 3 : 2) / 2;
   if (bytes == 0 || bytes > (64u << 20)) return;
   std::unique_ptr<uint8_t[]> surface(new uint8_t[bytes]);
   const bool upwards = (turn & 0x100) != 0;

@@ -85,16 +85,17 @@ const PixelKernels* PixelKernelsBest();
 
 // Everything a copy needs from the surface type and scaling mode.
 struct PixelSelection {
-  PixelRowFunc Row;     // null: the surface type has no converter, nothing is written
+  PixelRowFunc Row;     // null: no row converter (planar, or a type without converter)
   PixelPostFunc Post;   // null: the converter writes the destination directly
   uint32_t RowBytes;    // bytes per pixel the converter writes
   uint32_t DestBytes;   // destination bytes per source pixel (packing and doubling included)
   uint32_t UsesAlpha;   // the converter reads the alpha plane
+  uint32_t Planar;      // type 15: the copy writes three planes of bytes, Post doubles them
   PixelConstants K;
 };
 
 // Fills *sel for the copy flags (surface type, scaling mode). hasAlpha: the movie has an alpha
-// plane. Returns 0 (and a selection without converter) when no converter takes the type.
+// plane. Returns 0 (and a selection that writes nothing) when no converter takes the type.
 int PixelSelect(uint32_t flags, int hasAlpha, const PixelKernels* kernels, PixelSelection* sel);
 
 // Scaling modes (copy flags >> CopyScaleShift, AND 7).

@@ -68,38 +68,45 @@ void FillConstants(const SurfaceLayout* l, PixelConstants* k) {
 // The set-up steps, tried in order; the first that takes the type fills the converter.
 bool Select32WithAlpha(uint32_t type, int hasAlpha, const PixelKernels* kn, PixelSelection* s) {
   if ((type != SurfaceBGRA32 && type != SurfaceRGBA32) || !hasAlpha) return false;
-  *s = {kn->Rgb32Alpha, nullptr, 4, 4, 1, {}};
+  *s = {kn->Rgb32Alpha, nullptr, 4, 4, 1, 0, {}};
   return true;
 }
 
 bool Select32(uint32_t type, int, const PixelKernels* kn, PixelSelection* s) {
   if (type < SurfaceBGR24 || type > SurfaceRGBA32) return false;
   const bool packed = type == SurfaceBGR24 || type == SurfaceRGB24;
-  *s = {kn->Rgb32, packed ? kn->Pack24 : nullptr, 4, packed ? 3u : 4u, 0, {}};
+  *s = {kn->Rgb32, packed ? kn->Pack24 : nullptr, 4, packed ? 3u : 4u, 0, 0, {}};
   return true;
 }
 
 bool Select16WithAlpha(uint32_t type, int hasAlpha, const PixelKernels* kn, PixelSelection* s) {
   if ((type != Surface4444 && type != Surface5551) || !hasAlpha) return false;
-  *s = {kn->Rgb16Alpha, nullptr, 2, 2, 1, {}};
+  *s = {kn->Rgb16Alpha, nullptr, 2, 2, 1, 0, {}};
   return true;
 }
 
 bool Select16(uint32_t type, int, const PixelKernels* kn, PixelSelection* s) {
   if (type < Surface4444 || type > Surface664) return false;
-  *s = {kn->Rgb16, nullptr, 2, 2, 0, {}};
+  *s = {kn->Rgb16, nullptr, 2, 2, 0, 0, {}};
   return true;
 }
 
 bool SelectPackedYuv(uint32_t type, int, const PixelKernels* kn, PixelSelection* s) {
   if (type != SurfaceYUY2 && type != SurfaceUYVY) return false;
-  *s = {type == SurfaceYUY2 ? kn->Yuy2 : kn->Uyvy, nullptr, 2, 2, 0, {}};
+  *s = {type == SurfaceYUY2 ? kn->Yuy2 : kn->Uyvy, nullptr, 2, 2, 0, 0, {}};
   return true;
 }
 
 bool SelectPalettised(uint32_t type, int, const PixelKernels* kn, PixelSelection* s) {
   if (type != SurfaceP8) return false;
-  *s = {kn->Index8, nullptr, 1, 1, 0, {}};
+  *s = {kn->Index8, nullptr, 1, 1, 0, 0, {}};
+  return true;
+}
+
+// Planar 4:2:0: bytes copied plane by plane, no colour arithmetic.
+bool SelectPlanar(uint32_t type, int, const PixelKernels*, PixelSelection* s) {
+  if (type != SurfacePlanar) return false;
+  *s = {nullptr, nullptr, 1, 1, 0, 1, {}};
   return true;
 }
 
@@ -118,8 +125,9 @@ void ApplyWidthDoubling(uint32_t type, const PixelKernels* kn, PixelSelection* s
 }
 
 using SelectStep = bool (*)(uint32_t, int, const PixelKernels*, PixelSelection*);
-constexpr SelectStep kSelectSteps[] = {Select32WithAlpha, Select32,       Select16WithAlpha,
-                                       Select16,          SelectPackedYuv, SelectPalettised};
+constexpr SelectStep kSelectSteps[] = {Select32WithAlpha, Select32,         Select16WithAlpha,
+                                       Select16,          SelectPackedYuv,  SelectPalettised,
+                                       SelectPlanar};
 
 }  // namespace
 

@@ -29,6 +29,20 @@ void SetScaling(CopyJob* job, uint32_t mode) {
   job->RowStep = PixelScaleSkipsOddRows(mode) ? 2 : 1;
 }
 
+// Planar (type 15) destinations hold rows luma rows, then the V and the U plane of rows / 2 rows
+// at half the pitch each; with the pitch negative every plane runs upwards within its own rows.
+void SetChromaPlanes(CopyJob* job, uint8_t* dest, uint64_t pitchBytes, uint32_t rows, bool up) {
+  const uint32_t chromaRows = rows / 2;
+  const ptrdiff_t half = ptrdiff_t(pitchBytes / 2);
+  uint8_t* plane = dest + ptrdiff_t(rows) * ptrdiff_t(pitchBytes);
+  for (CopyPlane& chroma : job->Chroma) {
+    chroma.Row0 = up && chromaRows > 0 ? plane + ptrdiff_t(chromaRows - 1) * half : plane;
+    chroma.Pitch = up ? -half : half;
+    chroma.Rows = chromaRows;
+    plane += ptrdiff_t(chromaRows) * half;
+  }
+}
+
 }  // namespace
 
 void CopyStoredSize(const Movie* movie, uint32_t width, uint32_t height, uint32_t* storedWidth,
@@ -59,12 +73,15 @@ int CopyJobPrepare(CopyJob* job, const Movie* movie, void* dest, int32_t pitch, 
   // into the next row or past the buffer's end.
   const uint64_t rowBytes = uint64_t(storedWidth) * job->Sel.DestBytes;
   const uint64_t pitchBytes = pitch < 0 ? uint64_t(-int64_t(pitch)) : uint64_t(pitch);
-  if (pitchBytes < rowBytes) return 0;
+  if (pitchBytes < rowBytes || (job->Sel.Planar && pitchBytes % 2 != 0)) return 0;
 
   job->Pitch = pitch;
   job->DestRows = rows;
   job->Dest = static_cast<uint8_t*>(dest);
   if (pitch < 0) job->Dest += ptrdiff_t(rows - 1) * ptrdiff_t(pitchBytes);
+  if (job->Sel.Planar) {
+    SetChromaPlanes(job, static_cast<uint8_t*>(dest), pitchBytes, rows, pitch < 0);
+  }
 
   const bool swapAlpha = (flags & CopySwapAlpha) && CopyHasAlpha(movie);
   const VideoPlane& luma = set[swapAlpha ? PlaneA : PlaneY];

@@ -9,6 +9,14 @@
 #include "pixels/convert.h"
 #include "vexa/movie.h"
 
+// One plane of a planar destination: row 0 (the last in memory when rows run upwards), the signed
+// pitch and the row count.
+struct CopyPlane {
+  uint8_t* Row0;
+  ptrdiff_t Pitch;
+  uint32_t Rows;
+};
+
 struct CopyJob {
   uint8_t* Dest;         // destination row 0
   ptrdiff_t Pitch;       // signed: negative when rows run upwards
@@ -23,6 +31,7 @@ struct CopyJob {
   uint32_t RepeatRow;    // the destination row below gets a copy too
   uint32_t RowStep;      // 2 when only even source rows are converted
   uint32_t Gray;         // chroma comes from the grey row: spans are cut to its length
+  CopyPlane Chroma[2];   // planar destinations: the V plane, then the U plane
   PixelSelection Sel;
 };
 
@@ -35,7 +44,7 @@ void CopyStoredSize(const Movie* movie, uint32_t width, uint32_t height, uint32_
 // 1 when the movie's current plane set has an alpha plane.
 int CopyHasAlpha(const Movie* movie);
 // Fills *job for a copy with the final flags. 0 when the planes or the destination cannot take
-// the copy (missing plane, pitch shorter than one destination row).
+// the copy (missing plane, pitch shorter than one destination row, odd pitch for a planar one).
 int CopyJobPrepare(CopyJob* job, const Movie* movie, void* dest, int32_t pitch, uint32_t rows,
                    uint32_t storedWidth, uint32_t storedHeight, uint32_t flags,
                    const PixelKernels* kernels);

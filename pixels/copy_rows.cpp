@@ -31,10 +31,56 @@ PixelSpan SourceSpan(const CopyJob* job, uint32_t y, uint32_t x) {
   return s;
 }
 
+// bytes destination bytes of one plane row from src, each source byte twice when the width is
+// doubled (an odd count ends with the first half of a pair); grey chroma (src null) is a fill.
+void CopyPlaneRow(const CopyJob* job, const uint8_t* src, uint32_t bytes, uint8_t* out) {
+  if (src == nullptr) {
+    std::memset(out, 128, bytes);
+  } else if (job->Sel.Post == nullptr) {
+    std::memcpy(out, src, bytes);
+  } else {
+    job->Sel.Post(src, bytes / 2, out);
+    if (bytes % 2 != 0) out[bytes - 1] = src[bytes / 2];
+  }
+}
+
+// The plane row into destination rows destRow .. destRow + copies - 1 of the plane, from byte
+// first on.
+void CopyPlaneRows(const CopyJob* job, const CopyPlane* plane, uint64_t destRow, uint32_t copies,
+                   const uint8_t* src, uint32_t first, uint32_t bytes) {
+  for (uint64_t row = destRow; row < destRow + copies && row < plane->Rows; ++row) {
+    CopyPlaneRow(job, src, bytes, plane->Row0 + plane->Pitch * ptrdiff_t(row) + first);
+  }
+}
+
+// Planar 4:2:0: the luma bytes of the span, and on even source rows the V and U bytes of its
+// chroma samples. A chroma row lies beside two luma rows, so in the height-doubling modes it
+// fills both of its destination rows even where the luma rows between stay untouched (modes 2
+// and 5), and under mode 6 every chroma row is written: each serves an even luma row that is.
+// Doubled, the chroma row stops at half the luma row's bytes, rounded up.
+void CopyPlanarSpan(const CopyJob* job, uint32_t y, uint32_t x, uint32_t count) {
+  const uint32_t scale = job->Sel.DestBytes;  // 2 when the width is doubled
+  const CopyPlane luma = {job->Dest, job->Pitch, job->DestRows};
+  CopyPlaneRows(job, &luma, uint64_t(y) * job->RowFactor, job->RepeatRow + 1,
+                job->Y + y * job->YPitch + x, x * scale, count * scale);
+  if (y % 2 != 0 || count == 0) return;
+  const uint32_t first = x / 2, end = (x + count + 1) / 2;
+  const uint32_t rowEnd = (job->Width * scale + 1) / 2;
+  const uint32_t bytes = (end * scale < rowEnd ? end * scale : rowEnd) - first * scale;
+  const uint8_t* planes[2] = {job->V, job->U};
+  const size_t pitches[2] = {job->VPitch, job->UPitch};
+  for (int p = 0; p < 2; ++p) {
+    const uint8_t* src = job->Gray ? nullptr : planes[p] + (y / 2) * pitches[p] + first;
+    CopyPlaneRows(job, &job->Chroma[p], uint64_t(y / 2) * job->RowFactor, job->RowFactor, src,
+                  first * scale, bytes);
+  }
+}
+
 }  // namespace
 
 void CopySpan(const CopyJob* job, uint32_t y, uint32_t x, uint32_t count) {
   const PixelSelection* sel = &job->Sel;
+  if (sel->Planar) return CopyPlanarSpan(job, y, x, count);
   const uint64_t destRow = uint64_t(y) * job->RowFactor;
   if (sel->Row == nullptr || destRow >= job->DestRows || count == 0) return;
   uint8_t* row = job->Dest + job->Pitch * ptrdiff_t(destRow);

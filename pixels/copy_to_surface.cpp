@@ -57,7 +57,7 @@ void CopyEnsureChangeMap(Movie* m) {
 }
 
 void CopyPicture(Movie* m, const CopyJob* job, uint32_t flags) {
-  if (job->Sel.Row == nullptr) return;
+  if (job->Sel.Row == nullptr && !job->Sel.Planar) return;
   if (!(flags & CopyAll) && m->ChangedPercent < kChangedCopyPercent) {
     CopyEnsureChangeMap(m);
     if (m->ChangeMapLast != nullptr && CopyMapCovers(job, m->BlocksPerRow, m->ChangeMapBytes)) {

@@ -100,7 +100,11 @@ int MainLoopPass(PlayerState* p) {
     }
     p->PreviewDelayStart = 0;
   }
-  const bool notDue = p->CurrentMovie && MovieWait(p->CurrentMovie) != 0;
+  // The logo is one still frame: once it is shown the loop only waits for the deadline (its
+  // frame stays due forever, which would spin the loop).
+  Movie* m = p->CurrentMovie;
+  const bool still = p->LogoPlaying && m && m->FramesPlayed != 0;
+  const bool notDue = still || (m && MovieWait(m) != 0);
   if ((!notDue || p->EndRequest == EndPlay) && !p->Destroying) {
     if (!p->FileDone && p->EndRequest != EndPlay)
       ShowNextFrame(p);

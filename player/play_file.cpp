@@ -139,8 +139,7 @@ int32_t AlignUp(int32_t x, uint32_t screenBits) {
 }
 
 int32_t ClampToScreen(int32_t at, uint32_t size, uint32_t screen) {
-  at = std::min<int64_t>(at, int64_t(screen) - size);
-  return std::max(at, 0);
+  return int32_t(std::max<int64_t>(std::min<int64_t>(at, int64_t(screen) - size), 0));
 }
 
 // Centres or places the window and sets the picture's offset in the client area.

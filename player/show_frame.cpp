@@ -11,15 +11,13 @@ namespace {
 
 constexpr uint32_t StatsLineChars = 256;
 
-// Copies the current plane set into the surface. A dropped copy leaves the surface without that
-// frame's changes, so the next copy rewrites the whole picture.
+// Copies the current plane set into the surface (all of it after a repaint).
 void CopyFrame(PlayerState* p, Movie* m, Surface* s) {
   PlayOptions* o = p->Options;
   if (!SurfaceLock(s)) return;
   MovieCopyToSurface(m, s->Bits, s->Pitch, s->Height, 0, 0, 0, 0, m->Width, m->Height,
                      s->TypeFlags | o->ExtraCopyFlags);
   o->ExtraCopyFlags &= ~CopyAll;
-  if (m->SkipState == 2) o->ExtraCopyFlags |= CopyAll;
   SurfaceUnlock(s);
 }
 

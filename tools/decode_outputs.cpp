@@ -8,7 +8,7 @@
 
 namespace {
 
-const uint32_t kBytesPerPixel[16] = {1, 3, 3, 4, 4, 4, 4, 2, 2, 2, 2, 2, 2, 2, 2, 0};
+const uint32_t kBytesPerPixel[16] = {1, 3, 3, 4, 4, 4, 4, 2, 2, 2, 2, 2, 2, 2, 2, 1};
 
 bool WriteAll(FILE* f, const void* bytes, size_t n) { return n == 0 || std::fwrite(bytes, 1, n, f) == n; }
 
@@ -39,14 +39,12 @@ bool WriteI420(DecodeOutputs* out, const Movie* m) {
 }
 
 // Converts the current picture with the given copy flags into the scratch buffer (pitch: the
-// displayed width in pixels of the type).
+// displayed width in pixels of the type; planar: rounded up to even, with the chroma planes).
 int CopyPicture(DecodeOutputs* out, Movie* m, uint32_t flags, std::string* error) {
-  const uint64_t pitch = uint64_t(m->Width) * SurfaceBytesPerPixel(flags & CopySurfaceTypeMask);
   if (*error = SurfaceSizeError(m->Width, m->Height, flags); !error->empty()) return 0;
-  out->Buffer.assign(size_t(pitch * m->Height), 0);
-  if (pitch)
-    MovieCopyToSurface(m, out->Buffer.data(), int32_t(pitch), m->Height, 0, 0, 0, 0, m->Width,
-                       m->Height, flags | CopyAll | OpenNeverSkip);
+  out->Buffer.assign(size_t(SurfaceBytes(m->Width, m->Height, flags)), 0);
+  MovieCopyToSurface(m, out->Buffer.data(), int32_t(SurfacePitch(m->Width, flags)), m->Height, 0,
+                     0, 0, 0, m->Width, m->Height, flags | CopyAll | OpenNeverSkip);
   return 1;
 }
 
@@ -61,11 +59,19 @@ int WritePng(DecodeOutputs* out, Movie* m, uint32_t frame, std::string* error) {
 
 }  // namespace
 
-uint32_t SurfaceBytesPerPixel(uint32_t type) { return kBytesPerPixel[type & 15]; }
+uint64_t SurfacePitch(uint32_t width, uint32_t type) {
+  const uint64_t pitch = uint64_t(width) * kBytesPerPixel[type & CopySurfaceTypeMask];
+  return (type & CopySurfaceTypeMask) == SurfacePlanar ? pitch + pitch % 2 : pitch;
+}
+
+uint64_t SurfaceBytes(uint32_t width, uint32_t height, uint32_t type) {
+  const uint64_t bytes = SurfacePitch(width, type) * height;
+  return (type & CopySurfaceTypeMask) == SurfacePlanar ? bytes * 3 / 2 : bytes;
+}
 
 std::string SurfaceSizeError(uint32_t width, uint32_t height, uint32_t type) {
   // Surfaces are written whole; a 32767 x 32767 picture at four bytes a pixel still fits.
-  const uint64_t bytes = uint64_t(width) * SurfaceBytesPerPixel(type) * height;
+  const uint64_t bytes = SurfaceBytes(width, height, type);
   if (bytes <= uint64_t{1} << 32) return "";
   return "the " + std::to_string(width) + " x " + std::to_string(height) + " surface needs " +
          std::to_string(bytes) + " bytes, more than the 4 GiB that vexa decode writes at a time";

@@ -19,8 +19,10 @@ struct DecodeOutputs {
   std::vector<uint8_t> Buffer;  // scratch for copies and cropped rows
 };
 
-// Bytes per pixel of a surface type (0 for the type without a converter).
-uint32_t SurfaceBytesPerPixel(uint32_t type);
+// Bytes from one row of a width-pixel surface of the type to the next (planar: of the luma plane,
+// even); SurfaceBytes: the whole surface (planar: luma, then V and U at half the pitch and rows).
+uint64_t SurfacePitch(uint32_t width, uint32_t type);
+uint64_t SurfaceBytes(uint32_t width, uint32_t height, uint32_t type);
 // Why a width x height surface of the type is too large to write, or "".
 std::string SurfaceSizeError(uint32_t width, uint32_t height, uint32_t type);
 

@@ -26,7 +26,7 @@ enum {
   Surface664 = 12,    /* red 10-15, green 4-9, blue 0-3, dithered */
   SurfaceYUY2 = 13,   /* packed 4:2:2: Y0, U, Y1, V per pixel pair */
   SurfaceUYVY = 14,   /* packed 4:2:2: U, Y0, V, Y1 per pixel pair */
-  SurfacePlanar = 15, /* planar YUV: no converter, the copy writes nothing */
+  SurfacePlanar = 15, /* planar 4:2:0 "YV12": luma plane, then V plane, then U plane (below) */
   SurfaceTypeCount = 16
 };
 
@@ -44,10 +44,19 @@ enum {
    one destination row to the next, at least one row of the picture; negative when rows run
    upwards, the first row then being written at dest + (rows - 1) * |pitch|. reserved0..3 are
    ignored (pass 0).
+   SurfacePlanar: the buffer holds rows * |pitch| * 3 / 2 bytes and |pitch| is even; nothing is
+   written outside it. The luma plane is rows rows of |pitch| bytes; the V plane follows at
+   dest + rows * |pitch|, then the U plane, each of rows / 2 rows of |pitch| / 2 bytes (one byte
+   per 2 x 2 pixels). A negative pitch turns each plane upside down within its own rows. Under
+   CopySwapAlpha the luma plane shows the alpha plane; OpenGrayscale fills both chroma planes
+   with 128. Width doubling doubles the chroma samples too; in the height-doubling modes every
+   chroma row is written twice, even where the luma rows between are left untouched, and in
+   scaling mode 6 (even luma rows only) every chroma row is written.
    width, height: the part of the picture to copy, in displayed pixels from the top-left corner.
    Returns 0 for a null movie or destination, a movie without planes, a pitch too small for one
-   destination row, or an empty rectangle; otherwise 1 when the frame was late (its copy dropped,
-   or made anyway under OpenNeverSkip) or its copy had already been dropped, else 0. */
+   destination row (or odd, for SurfacePlanar), or an empty rectangle; otherwise 1 when the frame
+   was late (its copy dropped, or made anyway under OpenNeverSkip) or its copy had already been
+   dropped, else 0. */
 VEXA_API uint32_t MovieCopyToSurface(Movie* movie, void* dest, int32_t pitch, uint32_t rows,
                                      uint32_t reserved0, uint32_t reserved1, uint32_t reserved2,
                                      uint32_t reserved3, uint32_t width, uint32_t height,

@@ -2,6 +2,7 @@
 // refusals and frame dropping, against the scalar converters.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -45,12 +46,19 @@ class Copy : public ::testing::Test {
   void TearDown() override { m_ ? void(m_->NumOpenTracks = 0) : void(), MovieClose(m_); }
   VideoPlane* Set() const { return m_->Planes->Sets[m_->Planes->Current]; }
 
-  // A destination of exactly rows rows (0: the movie's height) with 8 bytes to spare in each.
+  // A destination of rows rows (0: the movie's height; planar: and their chroma planes) with 8
+  // or 9 bytes to spare in each (the pitch is even), and 16 bytes after them.
   Dest MakeDest(uint32_t type, uint32_t rows = 0) const {
-    const uint32_t bytes = type == SurfaceP8 ? 1 : type <= SurfaceRGB24 ? 3 : type <= 6 ? 4 : 2;
-    Dest d{type, rows ? rows : m_->Height, bytes, int32_t(m_->Width * bytes + 8), {}};
-    d.Bytes.assign(size_t(d.Pitch) * d.Rows, kUntouched);
+    const uint32_t bytes = type % 15 == 0 ? 1 : type <= SurfaceRGB24 ? 3 : type <= 6 ? 4 : 2;
+    Dest d{type, rows ? rows : m_->Height, bytes, int32_t((m_->Width * bytes + 9) & ~1u), {}};
+    d.Bytes.assign(size_t(d.Pitch) * d.Rows * (type == SurfacePlanar ? 3 : 2) / 2 + 16, kUntouched);
     return d;
+  }
+  // Offset, rows and pitch of each plane of d: one, or luma, V and U for the planar type.
+  static std::vector<std::array<size_t, 3>> Planes(const Dest& d) {
+    const size_t rows = d.Rows, pitch = size_t(d.Pitch), chroma = rows * pitch;
+    if (d.Type != SurfacePlanar) return {{0, rows, pitch}};
+    return {{0, rows, pitch}, {chroma, rows / 2, pitch / 2}, {chroma + rows / 2 * pitch / 2, rows / 2, pitch / 2}};
   }
   uint32_t CopyTo(Dest* d, uint32_t flags, uint32_t width = 0, int32_t sign = 1) {
     return MovieCopyToSurface(m_, d->Bytes.data(), sign * d->Pitch, d->Rows, 0, 0, 0, 0,
@@ -61,6 +69,7 @@ class Copy : public ::testing::Test {
   // the mode says; only stored columns below keepWidth in areas (16x16, four a band) in keepAreas.
   std::vector<uint8_t> Expected(const Dest& d, uint32_t flags, uint32_t keepWidth = kAll,
                                 uint32_t keepAreas = kAll) const {
+    if (d.Type == SurfacePlanar) return ExpectedPlanar(d, flags, keepWidth, keepAreas);
     std::vector<uint8_t> out(d.Bytes.size(), kUntouched);
     flags |= m_->OpenFlags;
     const uint32_t mode = (flags & CopyScaleMask) >> CopyScaleShift;
@@ -89,7 +98,34 @@ class Copy : public ::testing::Test {
         if (keepAreas != kAll && (area >= 32 || !(keepAreas >> area & 1))) continue;
         for (uint32_t i = 0; i < (g.Repeat + 1) * copies; ++i) {
           const size_t to = size_t(r * g.Factor + i / copies) * d.Pitch + (x * copies + i % copies) * n;
-          if (to < out.size()) std::memcpy(&out[to], &px[size_t(x) * n], n);
+          if (to < size_t(d.Rows) * d.Pitch) std::memcpy(&out[to], &px[size_t(x) * n], n);
+        }
+      }
+    }
+    return out;
+  }
+
+  // Planar: plane bytes, doubled as the mode says; a chroma row (one per two luma rows, every one
+  // of them under mode 6) fills both destination rows of a doubled height, and a doubled chroma
+  // row stops at half the luma row's bytes.
+  std::vector<uint8_t> ExpectedPlanar(const Dest& d, uint32_t flags, uint32_t keepWidth,
+                                      uint32_t keepAreas) const {
+    std::vector<uint8_t> out(d.Bytes.size(), kUntouched);
+    flags |= m_->OpenFlags;
+    const ModeGeometry& g = kModes[(flags & CopyScaleMask) >> CopyScaleShift];
+    const uint32_t swapA = (flags & CopySwapAlpha) && Set()[PlaneA].Pixels, swapUV = !!(flags & MovieFlagSwapUV);
+    const uint32_t lumaBytes = std::min(keepWidth, m_->FileWidth) << g.WidthDoubled;
+    for (uint32_t p = 0; p < 3; ++p) {
+      const auto [offset, rows, pitch] = Planes(d)[p];
+      const VideoPlane& src = Set()[p == 0 ? PlaneY + 3 * swapA : p == 1 ? 1 + swapUV : 2 - swapUV];
+      const uint32_t c = p > 0, copies = c ? g.Factor : g.Repeat + 1;
+      for (uint32_t r = 0; r < (m_->FileHeight + c) >> c; r += c ? 1 : g.Step) {
+        for (uint32_t x = 0, sx = 0; x < (lumaBytes + c) >> c; sx = ++x >> g.WidthDoubled) {
+          const uint32_t area = (r << c) / 16 * 4 + (sx << c) / 16;
+          if (keepAreas != kAll && (area >= 32 || !(keepAreas >> area & 1))) continue;
+          for (uint32_t i = 0; i < copies && r * g.Factor + i < rows; ++i)
+            out[offset + (r * g.Factor + i) * pitch + x] =
+                c && (flags & OpenGrayscale) ? 128 : src.Pixels[r * src.Pitch + sx];
         }
       }
     }
@@ -132,15 +168,17 @@ class Copy : public ::testing::Test {
 TEST_F(Copy, EveryTypeInEveryMode) {
   for (uint32_t mode = 0; mode < 8; ++mode) {
     Open(37, 35, (mode << CopyScaleShift) | OpenAlpha);
-    for (uint32_t type = 0; type < 15; ++type) {
+    for (uint32_t type = 0; type < 16; ++type) {
       SCOPED_TRACE("type " + std::to_string(type) + " mode " + std::to_string(mode));
       Dest full = MakeDest(type), up = MakeDest(type), part = MakeDest(type);
       EXPECT_EQ(CopyTo(&full, CopyAll), 0u);
       EXPECT_EQ(full.Bytes, Expected(full, 0));
       CopyTo(&up, CopyAll, 0, -1);
-      for (uint32_t row = 0; row < up.Rows; ++row) {
-        ASSERT_EQ(std::memcmp(&up.Bytes[size_t(up.Rows - 1 - row) * up.Pitch],
-                              &full.Bytes[size_t(row) * full.Pitch], full.Pitch), 0) << row;
+      for (const auto [offset, rows, pitch] : Planes(up)) {  // each plane upside down
+        for (size_t row = 0; row < rows; ++row) {
+          const size_t from = offset + (rows - 1 - row) * pitch, to = offset + row * pitch;
+          ASSERT_EQ(std::memcmp(&up.Bytes[from], &full.Bytes[to], pitch), 0) << row;
+        }
       }
       UseChangeMap(0x5A5, 50);
       EXPECT_EQ(CopyTo(&part, 0), 0u);
@@ -162,7 +200,11 @@ TEST_F(Copy, OptionsClippingAndChangedAreas) {
       {"swapped chroma", 24, 8, 0, MovieFlagSwapUV, SurfaceRGBX32},
       {"swapped alpha", 24, 8, OpenAlpha, CopySwapAlpha, SurfaceBGRA32},
       {"swapped alpha without alpha plane: dropped", 24, 8, 0, CopySwapAlpha, SurfaceBGRA32},
-      {"planar type: nothing written", 16, 16, 0, 0, SurfacePlanar},
+      {"planar gray movie", 600, 4, OpenGrayscale, 0, SurfacePlanar},
+      {"planar swapped chroma", 24, 8, 0, MovieFlagSwapUV, SurfacePlanar},
+      {"planar swapped alpha", 24, 8, OpenAlpha, CopySwapAlpha, SurfacePlanar},
+      {"planar 20 of 80 shown columns, 13 rows", 40, 30, 4u << CopyScaleShift, 0, SurfacePlanar, 20, 13, 10},
+      {"planar 74 %: the marked area", 48, 32, 0, 0, SurfacePlanar, 0, 0, kAll, 74, 0x2, 0x2},
       {"20 of 80 shown columns: 10 stored", 40, 30, 4u << CopyScaleShift, 0, Surface555, 20, 0, 10},
       {"13 rows of buffer", 40, 30, 4u << CopyScaleShift, 0, Surface555, 0, 13},
       {"74 %, no map yet: all", 48, 32, 0, 0, SurfaceBGRX32, 0, 0, kAll, 74},
@@ -178,15 +220,34 @@ TEST_F(Copy, OptionsClippingAndChangedAreas) {
   }
 }
 
-// A pitch shorter than a row, either way up (rows would overlap and run past the buffer): 0 and
-// nothing written.
-TEST_F(Copy, ShortPitchIsRefusedAndWritesNothing) {
+// A pitch shorter than a row, either way up (rows would overlap and run past the buffer), or odd
+// for the planar type (no half pitch for the chroma planes): 0 and nothing written.
+TEST_F(Copy, ShortOrOddPitchIsRefusedAndWritesNothing) {
   Open(16, 16);
-  std::vector<uint8_t> b(72 * 16, kUntouched);
-  for (int32_t pitch : {60, -60}) {
-    EXPECT_EQ(MovieCopyToSurface(m_, b.data(), pitch, 16, 0, 0, 0, 0, 16, 16, SurfaceBGRX32), 0u);
+  std::vector<uint8_t> b(72 * 16 * 3 / 2, kUntouched);
+  const std::pair<int32_t, uint32_t> refused[] = {
+      {60, SurfaceBGRX32}, {-60, SurfaceBGRX32}, {14, SurfacePlanar}, {17, SurfacePlanar}, {-17, SurfacePlanar}};
+  for (auto [pitch, type] : refused) {
+    EXPECT_EQ(MovieCopyToSurface(m_, b.data(), pitch, 16, 0, 0, 0, 0, 16, 16, type), 0u);
   }
-  EXPECT_EQ(b, std::vector<uint8_t>(72 * 16, kUntouched));
+  EXPECT_EQ(b, std::vector<uint8_t>(72 * 16 * 3 / 2, kUntouched));
+}
+
+// A 6 x 3 planar picture into 4 rows of pitch 8: luma rows, then the V plane and the U plane of
+// 2 rows at pitch 4 each; the last luma row and the 16 bytes after the 48 stay untouched.
+TEST_F(Copy, PlanarBytes) {
+  Open(6, 3);
+  for (uint32_t p = PlaneY, w = 6, h = 3; p <= PlaneChroma2; ++p, w = 3, h = 2) {  // 100 p + 10 row + x
+    for (uint32_t i = 0; i < h * w; ++i) Set()[p].Pixels[i / w * Set()[p].Pitch + i % w] = uint8_t(100 * p + i / w * 10 + i % w);
+  }
+  constexpr uint8_t U = kUntouched;
+  const std::vector<uint8_t> expected = {0, 1, 2, 3, 4, 5, U, U, 10, 11, 12, 13, 14, 15, U, U,
+                                         20, 21, 22, 23, 24, 25, U, U, U, U, U, U, U, U, U, U,
+                                         100, 101, 102, U, 110, 111, 112, U, 200, 201, 202, U, 210, 211, 212, U,
+                                         U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U};
+  Dest d{SurfacePlanar, 4, 1, 8, std::vector<uint8_t>(64, U)};
+  CopyTo(&d, CopyAll);
+  EXPECT_EQ(d.Bytes, expected);
 }
 
 // 200 ms late: three copies dropped, the fourth shown. Far behind (2 s): dropped, and asked
