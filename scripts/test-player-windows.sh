@@ -152,6 +152,36 @@ skip_key() {
   check skip "\".\" skips to the second file" between "$(nth_frame skip 2)" 5001 5040
 }
 
+# Losing the focus pauses, regaining it plays on; with /J play goes on without the focus.
+focus_loss() {
+  local steps=(window sleep=1000 focus=away sleep=300 frame sleep=700 frame focus=back sleep=700 frame)
+  drive focus "VexaPlay.exe /B2 long.vxa" "${steps[@]}"
+  check focus "paused without the focus" eval '[ "$(nth_frame focus 1)" = "$(nth_frame focus 2)" ]'
+  check focus "plays on with the focus back" below "$(nth_frame focus 2)" "$(nth_frame focus 3)"
+  drive unfocused "VexaPlay.exe /J /B2 long.vxa" "${steps[@]}"
+  check unfocused "/J plays on without the focus" below "$(nth_frame unfocused 1)" "$(nth_frame unfocused 2)"
+}
+
+# /Q: a yellow line in a strip above the picture; the window is widened to the line and the picture
+# centred under it (its offset rounded down to a multiple of 4), shown exactly.
+stats_line() {
+  drive stats "VexaPlay.exe /Q /J /B2 long.vxa" window sleep=1500 key=space sleep=400 capture=stats.raw
+  local width height strip x n
+  width="$(field stats capture 2)"
+  height="$(field stats capture 3)"
+  strip=$((height - 128))
+  x=$(((width - 160) / 2 / 4 * 4))
+  check stats "the strip widens the window" eval 'below 160 "$width" && between "$strip" 8 40'
+  local rows above=0 under=0 i
+  read -r -a rows <<<"$(python3 "$frames" yellow stats.raw "$width" "$height")"
+  for i in "${!rows[@]}"; do
+    if [ "$i" -lt "$strip" ]; then above=$((above + rows[i])); else under=$((under + rows[i])); fi
+  done
+  check stats "the line is drawn in the strip only" eval '[ "$above" -gt 100 ] && [ "$under" = 0 ]'
+  n="$(python3 "$frames" code stats.raw "$width" "$height" "$x" "$strip")"
+  check stats "the picture under the strip" eval 'between "$n" 2 99 && python3 "$frames" compare stats.raw "$width" "$height" long.raw "$n" "$x" "$strip" >>compare.log'
+}
+
 # Movies inside other files: the program's own file (":offset") and another file ("file|offset").
 embedded_names() {
   drive pipe "VexaPlay.exe /S /J /B2 data.pak|1000" box exit
@@ -170,7 +200,8 @@ list_loop() {
   check list "played 1, 2, 3, 1, 2, 3" [ "$order" = 123123 ]
 }
 
-scenarios=(help_box open_errors summary_box escape_keys pause_and_step skip_key embedded_names list_loop)
+scenarios=(help_box open_errors summary_box escape_keys pause_and_step skip_key focus_loss stats_line
+  embedded_names list_loop)
 [ $# -gt 0 ] && scenarios=("$@")
 for scenario in "${scenarios[@]}"; do
   start=$(date +%s)

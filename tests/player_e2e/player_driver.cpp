@@ -9,6 +9,8 @@
 //   capture=FILE  copy the client area into FILE (32-bit B, G, R, X rows, top row first) and
 //                 print "capture W H frame N" (N: the frame code in the picture's corner)
 //   frame         print "frame N" from a capture that is not kept
+//   focus=away    bring a window of the driver to the foreground (the player loses the focus)
+//   focus=back    bring the player window back to the foreground
 //   box           wait for a message box of the player; print "title T" and "text L" for each
 //                 line of its text, then press its button
 //   gone          wait until the player window is hidden or destroyed; print "gone MS" (MS since
@@ -74,16 +76,22 @@ std::vector<uint8_t> CaptureClient(HWND window, int* width, int* height) {
   if (*width <= 0 || *height <= 0) return pixels;
   BITMAPINFO info = {};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), *width, -*height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  // From the screen: Wine reads another process's window DC as black.
+  // From the screen (Wine reads another process's window DC as black), and only the part on the
+  // screen (Wine reads all of a copy reaching past the screen as black); the rest stays black.
   POINT origin = {0, 0};
   ClientToScreen(window, &origin);
+  const RECT wanted = {origin.x, origin.y, origin.x + *width, origin.y + *height};
+  const RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  RECT part = {};
+  IntersectRect(&part, &wanted, &screen);
   HDC source = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(source);
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (dib) {
     HGDIOBJ old = SelectObject(memory, dib);
-    if (BitBlt(memory, 0, 0, *width, *height, source, origin.x, origin.y, SRCCOPY)) {
+    if (BitBlt(memory, part.left - origin.x, part.top - origin.y, part.right - part.left,
+               part.bottom - part.top, source, part.left, part.top, SRCCOPY)) {
       GdiFlush();
       const auto* first = static_cast<const uint8_t*>(bits);
       pixels.assign(first, first + size_t(*width) * size_t(*height) * 4);
@@ -165,6 +173,19 @@ int PostKey(HWND window, const char* name) {
   return std::printf("unknown key %s\n", name), 0;
 }
 
+// Moves the foreground to a small window of the driver's own, or back to the player.
+int MoveFocus(HWND player, const std::string& where) {
+  static HWND own = nullptr;
+  if (!own)
+    own = CreateWindowExA(0, "STATIC", "driver", WS_POPUP | WS_VISIBLE, 0, 0, 16, 16, nullptr,
+                          nullptr, GetModuleHandleA(nullptr), nullptr);
+  const HWND target = where == "away" ? own : player;
+  SetForegroundWindow(target);
+  // Handle the focus messages the driver's window receives.
+  for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+  return std::printf("focus %s\n", where.c_str()), 1;
+}
+
 // Runs one step; 1 done, 0 failed, -1 timed out.
 int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& step) {
   const DWORD start = GetTickCount();
@@ -196,6 +217,7 @@ int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& 
   if (verb == "key") return PostKey(*window, value.c_str());
   if (verb == "capture") return Capture(*window, value.c_str());
   if (verb == "frame") return Capture(*window, nullptr);
+  if (verb == "focus") return MoveFocus(*window, value);
   return std::printf("unknown step %s\n", step.c_str()), 0;
 }
 
