@@ -182,6 +182,28 @@ stats_line() {
   check stats "the picture under the strip" eval 'between "$n" 2 99 && python3 "$frames" compare stats.raw "$width" "$height" long.raw "$n" "$x" "$strip" >>compare.log'
 }
 
+# Doubling by the copy (/W-2 /H-2, /W-2, /A1) and grey scale (/A100): the picture on screen is the
+# one `vexa decode` converts with the same options.
+display_options() {
+  local switches decode sx sy n
+  while IFS=';' read -r switches decode sx sy; do
+    # shellcheck disable=SC2086  # the decode options are words
+    wine_run "$vexa" decode -q long.vxa --surface 3 $decode -o options.raw 2>/dev/null
+    drive options "VexaPlay.exe $switches /J /B2 long.vxa" window sleep=1000 key=space sleep=400 \
+      capture=options.shot
+    check options "$switches: window of the doubled size" \
+      [ "$(field options capture 2)x$(field options capture 3)" = "$((160 * sx))x$((128 * sy))" ]
+    n="$(python3 "$frames" code options.shot $((160 * sx)) $((128 * sy)) 0 0 "$sx" "$sy")"
+    check options "$switches: the picture is the converted frame" eval 'between "$n" 2 99 &&
+      python3 "$frames" compare options.shot $((160 * sx)) $((128 * sy)) options.raw "$n" 0 0 "$sx" "$sy" >>compare.log'
+  done <<'EOF'
+/W-2 /H-2;--scale 4;2;2
+/W-2;--scale 3;2;1
+/A1;--scale 1;1;2
+/A100;--gray;1;1
+EOF
+}
+
 # Movies inside other files: the program's own file (":offset") and another file ("file|offset").
 embedded_names() {
   drive pipe "VexaPlay.exe /S /J /B2 data.pak|1000" box exit
@@ -201,7 +223,7 @@ list_loop() {
 }
 
 scenarios=(help_box open_errors summary_box escape_keys pause_and_step skip_key focus_loss stats_line
-  embedded_names list_loop)
+  display_options embedded_names list_loop)
 [ $# -gt 0 ] && scenarios=("$@")
 for scenario in "${scenarios[@]}"; do
   start=$(date +%s)
