@@ -10,9 +10,10 @@
 
 void MovieClose(Movie* m) {
   if (!m) return;
+  // First wait for a decode still running on another thread: it writes the sound rings and planes.
+  if (MovieCloseHookFunc hook = MovieCloseHook()) hook(m);
   SoundPumpRest(m);
   MoviePause(m, 1);
-  if (MovieCloseHookFunc hook = MovieCloseHook()) hook(m);
 
   ServiceLeave(&m->Reader.IoNode, &m->SoundNode);
   MovieCloseTracks(m);

@@ -2,6 +2,7 @@
 // packet into the tracks' audio packets and the video data; it may run as two halves on two
 // threads at once (luma; sound, chroma and alpha), so the totals it shares are updated atomically.
 #include <cstring>
+#include <utility>
 
 #include "core/audio_packet.h"
 #include "core/movie_header.h"
@@ -9,6 +10,7 @@
 #include "core/movie_timing.h"
 #include "core/sound_pump.h"
 #include "platform/atomic.h"
+#include "platform/mem.h"
 #include "video/video_decoder.h"
 
 namespace {
@@ -147,8 +149,14 @@ Movie* MovieFrameBegin(Movie* m, uint32_t now) {
   }
   m->SkipState = 0;
   m->Reader.Busy = 1;
-  if (m->Planes && !m->SkippedLast && m->ChangeMap)
-    std::memset(m->ChangeMap, 0, m->ChangeMapBytes);
+  if (m->Planes && m->ChangeMap) {
+    // After a dropped copy the marks carry over: with one map it simply is not cleared, with two
+    // the new one starts from the last one's.
+    if (!m->SkippedLast)
+      std::memset(m->ChangeMap, 0, m->ChangeMapBytes);
+    else if (m->ChangeMapLast && m->ChangeMapLast != m->ChangeMap)
+      std::memcpy(m->ChangeMap, m->ChangeMapLast, m->ChangeMapBytes);
+  }
   m->ChangedPercentMax = 0;
   m->VideoDecoded = 0;
   m->ChangeMapCur = m->ChangeMap;
@@ -187,6 +195,10 @@ uint32_t MovieFrameEnd(Movie* m, uint32_t now) {
   MergeHalfMap(m);
   m->ChangeMapLast = m->ChangeMapCur;
   if (m->ChangeMapLast) m->NumRects = -1;
+  // With two maps the next frame marks the other one, so that its MovieFrameBegin does not clear
+  // the map the copy of this frame reads.
+  if (m->ChangeMapSpare && m->ChangeMapSpare != m->ChangeMap && m->ChangeMapCur == m->ChangeMap)
+    std::swap(m->ChangeMap, m->ChangeMapSpare);
   m->FramesPlayed++;
   if (m->TimerBase == 0) MovieStartRun(m, now);
   SwitchPlaneSet(m);
@@ -195,4 +207,26 @@ uint32_t MovieFrameEnd(Movie* m, uint32_t now) {
   m->ChangedPercent = m->ChangedPercentMax;
   m->Reader.Busy = 0;
   return 0;
+}
+
+uint8_t* MovieAllocChangeMap(Movie* m) {
+  const uint32_t bytes = m->ChangeMapBytes + kChangeMapPadding;
+  uint8_t* map = static_cast<uint8_t*>(MemAlloc(bytes));  // zero-filled: nothing marked yet
+  if (map) m->TotalMemory += bytes;
+  return map;
+}
+
+uint32_t MovieAllocSpareChangeMap(Movie* m) {
+  if (!m) return 0;
+  if (!m->ChangeMap) {
+    m->ChangeMap = MovieAllocChangeMap(m);
+    if (!m->ChangeMap) return 0;
+    m->ChangedPercent = 100;  // no frame has marked it yet: the next copy converts everything
+  }
+  if (!m->ChangeMapSpare || m->ChangeMapSpare == m->ChangeMap) {
+    uint8_t* spare = MovieAllocChangeMap(m);
+    if (!spare) return 0;
+    m->ChangeMapSpare = spare;  // a map that was both stays as ChangeMap
+  }
+  return 1;
 }

@@ -15,5 +15,10 @@ void MovieCloseTracks(Movie* movie);
 uint32_t MovieOpenSoundTracks();
 
 
+// A zero-filled change map of ChangeMapBytes plus padding (the copy reads past a row's end),
+// counted in TotalMemory; null when the allocation fails.
+constexpr uint32_t kChangeMapPadding = 16;
+uint8_t* MovieAllocChangeMap(Movie* movie);
+
 // The movie's SoundMutex (null while the movie has not joined the sound service).
 inline PlatformMutex* MovieSoundMutex(Movie* movie) { return movie->SoundNode.NodeMutex; }

@@ -1,8 +1,8 @@
 // MovieCopyToSurface: frame dropping, the reader's service step, and the choice between copying
 // the whole picture and only its changed areas.
+#include "core/movie_internal.h"
 #include "core/movie_timing.h"
 #include "platform/atomic.h"
-#include "platform/mem.h"
 #include "pixels/copy_job.h"
 #include "vexa/copy.h"
 
@@ -12,7 +12,6 @@ namespace {
 constexpr uint32_t kMovieCopyFlags = OpenScaleMask | MovieFlagSwapUV | OpenGrayscale;
 // Below this percentage of changed blocks only the changed areas are converted.
 constexpr uint32_t kChangedCopyPercent = 75;
-constexpr uint32_t kChangeMapPadding = 16;
 
 // Asks the frame timing whether the picture is late. Returns 1 when this copy is dropped;
 // *behind tells whether the frame was late.
@@ -49,10 +48,8 @@ void CopyServiceReader(Movie* m, uint32_t flags) {
 // has been decoded with it, the whole picture counts as changed.
 void CopyEnsureChangeMap(Movie* m) {
   if (m->ChangeMap != nullptr) return;
-  const uint32_t bytes = m->ChangeMapBytes + kChangeMapPadding;
-  m->ChangeMap = static_cast<uint8_t*>(MemAlloc(bytes));  // zero-filled: nothing changed yet
+  m->ChangeMap = MovieAllocChangeMap(m);
   if (m->ChangeMap == nullptr) return;
-  m->TotalMemory += bytes;
   m->ChangedPercent = m->ChangedPercentMax = 100;
 }
 

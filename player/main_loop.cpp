@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "player/player_needs.h"
+#include "player/command_line.h"
+#include "player/stats_line.h"
+#include "player/summary.h"
 #include "surface/surface.h"
 #include "vexa/sound.h"
 
@@ -55,7 +57,14 @@ int ShutDown(PlayerState* p) {
   if (o->ScreenSaverMode == 2) h->ScreenSaverRunning(0);
   static char text[SummaryChars];
   const bool show = o->ShowSummary && p->SummaryTaken && p->Summary.FramesPlayed != 0;
-  if (show) FormatSummary(text, &p->Summary, p->CurrentSurface);
+  if (show) {
+    const Surface* surface = p->CurrentSurface;
+    const SummarySurface shown{surface ? SurfaceDescribe(surface) : "",
+                               surface ? surface->ScreenWidth : 0,
+                               surface ? surface->ScreenHeight : 0,
+                               surface ? surface->ScreenBits : 0};
+    FormatSummary(text, sizeof text, &p->Summary, &shown);
+  }
   PlayerCloseAll(p);
   if (show) {
     h->UpdateAllWindows();

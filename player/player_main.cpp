@@ -4,7 +4,9 @@
 
 #include "player/decode_workers.h"
 #include "player/main_loop.h"
-#include "player/player_needs.h"
+#include "player/command_line.h"
+#include "player/stats_line.h"
+#include "player/summary.h"
 
 namespace {
 

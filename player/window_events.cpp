@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "player/main_loop.h"
-#include "player/player_needs.h"
+#include "player/command_line.h"
+#include "player/stats_line.h"
+#include "player/summary.h"
 #include "surface/surface.h"
 #include "vexa/copy.h"
 
@@ -85,21 +87,27 @@ void PaintWindow(PlayerState* p) {
   if (s) SurfaceBlit(s, nullptr, 1);
 }
 
+namespace {
+
+void MeasureWithHost(void* player, const char* text, int32_t* width, int32_t* height) {
+  const PlayerState* p = static_cast<const PlayerState*>(player);
+  p->Host->MeasureText(p->Window, text, width, height);
+}
+
+}  // namespace
+
 void PlaceWindow(PlayerState* p, int32_t x, int32_t y, int32_t width, int32_t height) {
   PlayOptions* o = p->Options;
   if (o->ShowStats) {
-    int32_t textWidth = 0, textHeight = 0;
-    p->Host->MeasureText(p->Window, StatsSampleText, &textWidth, &textHeight);
-    const int32_t stripWidth = textWidth + 8;
-    p->StatsTop = o->WindowY;
-    if (width < stripWidth) {
-      o->WindowX += (stripWidth - width) / 2 / 4 * 4;
-      width = stripWidth;
-    }
-    p->StatsWidth = width;
-    p->StatsHeight = textHeight;
-    height += textHeight;
-    o->WindowY += textHeight;
+    StatsPlacement place{width, height, o->WindowX, o->WindowY, {}};
+    ReserveStatsStrip(&place, MeasureWithHost, p);
+    width = place.WindowWidth;
+    height = place.WindowHeight;
+    o->WindowX = place.MovieX;
+    o->WindowY = place.MovieY;
+    p->StatsTop = place.Strip.StatsTop;
+    p->StatsWidth = place.Strip.StatsWidth;
+    p->StatsHeight = place.Strip.StatsHeight;
   }
   const HostRect rect{x, y, width, height};
   p->Host->MoveMainWindow(p->Window, &rect);

@@ -3,8 +3,8 @@
 #   1. every fuzz target for a short bounded time (AddressSanitizer, UndefinedBehaviorSanitizer,
 #      leak checking), starting from the seeds and every input kept under tests/regressions/data;
 #   2. the tests that run the library's threads (the IO and sound service threads, the split
-#      decode on two threads, the sound pump from the service thread) built with
-#      ThreadSanitizer: any report fails.
+#      decode on two threads, the sound pump from the service thread, the player's decode
+#      workers) built with ThreadSanitizer: any report fails.
 #
 #   scripts/test-sanitizers.sh [SECONDS_PER_TARGET]   (default 20; 0 skips the fuzzing)
 #
@@ -23,7 +23,7 @@ fi
 
 echo "== ThreadSanitizer"
 cmake --preset tsan >/dev/null
-tsan_tests=(vexa_core_tests vexa_io_tests vexa_sound_tests)
+tsan_tests=(vexa_core_tests vexa_io_tests vexa_sound_tests vexa_player_tests)
 with_regressions=0
 if grep -q regressions tests/CMakeLists.txt; then
   tsan_tests+=(vexa_regression_tests)
@@ -44,6 +44,9 @@ run core/vexa_core_tests 'Playing.*:MovieOpen.*'
 run io/vexa_io_tests '*-*SimulatedSpeed*'
 # The WAV back end and the choice of back end, with movies whose tracks open and close.
 run sound/vexa_sound_tests '*'
+# The player's decode workers: the next frame decodes on one or two workers while the current one
+# is copied.
+run player/vexa_player_tests 'DecodeWorkers.*'
 # All of them at once (file read-ahead, sound service thread, split decode), and opens on two
 # threads at once.
 if [ "$with_regressions" -eq 1 ]; then

@@ -198,6 +198,11 @@ VEXA_API Movie* MovieFrameBegin(Movie* movie, uint32_t now);
 VEXA_API uint32_t MovieDecodeFrame(Movie* movie, uint32_t what);
 VEXA_API uint32_t MovieFrameEnd(Movie* movie, uint32_t now);
 VEXA_API void MovieNextFrame(Movie* movie);
+/* Gives the movie two change maps (ChangeMap, and ChangeMapSpare), adopting a ChangeMap it already
+   has; both are counted in TotalMemory and freed by MovieClose. From then on each MovieFrameEnd
+   leaves the map just marked to the copy (ChangeMapLast) and the next frame marks the other one,
+   so the copy of a frame may run while the next frame decodes. 1 when both maps exist. */
+VEXA_API uint32_t MovieAllocSpareChangeMap(Movie* movie);
 /* 1: not yet time for the next frame (come back later); 0: show it now. */
 VEXA_API uint32_t MovieWait(Movie* movie);
 VEXA_API void MovieGetSummary(Movie* movie, PlaybackSummary* summary);

@@ -24,7 +24,8 @@ static int Fail(const char* what) {
 static int ShowsLogo(Movie* movie) {
   uint32_t* pixels = calloc((size_t)movie->Width * movie->Height, 4);
   int lit = 0;
-  if (!pixels || !MovieFrameBegin(movie, MovieTimerMs())) return 0;
+  if (!pixels || !MovieAllocSpareChangeMap(movie) || !MovieFrameBegin(movie, MovieTimerMs()))
+    return 0;
   MovieDecodeFrame(movie, DecodeAll);
   MovieFrameEnd(movie, MovieTimerMs());
   MovieCopyToSurface(movie, pixels, (int32_t)movie->Width * 4, movie->Height, 0, 0, 0, 0,
