@@ -20,6 +20,8 @@ cmake --build "$build" --target VexaPlay >/dev/null
 movie="$1"
 shift
 [ -f "$movie" ] || { echo "$0: no such movie: $movie" >&2; exit 1; }
-# Wine reaches the host's files through drive Z:.
+# Wine reaches the host's files through drive Z:; the name has backslashes, since the player takes
+# every "/" for a switch.
+name="Z:$(realpath "$movie" | tr / '\\')"
 exec "$root/cmake/wine-run.sh" --prefix "$build/wineprefix" --display \
-  "$build/player/win32/VexaPlay.exe" "$@" "Z:$(realpath "$movie")"
+  "$build/player/win32/VexaPlay.exe" "$@" "$name"
