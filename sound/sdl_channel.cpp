@@ -1,6 +1,8 @@
 // The SDL2 back end. The channel hands out one region at a time and appends it to the device's
-// queue (SDL_QueueAudio); the device starts once half a second (or the whole movie) is queued,
-// as the waveOut back end does, and the queue holds at most a second. A started queue found
+// queue (SDL_QueueAudio); the device starts once an eighth of a second (or the whole movie) is
+// queued, and the queue holds at most a second. Movies carry each frame's sound with the frame,
+// so whatever is queued before the start plays that much behind the picture: the start amount
+// is kept small (the waveOut back end's half second would put the sound half a second late). A started queue found
 // empty ran dry: that is an underrun, and the queue fills to the start amount again before the
 // device resumes. The device's own buffer, which plays after the queue, is the channel's latency.
 #include "sound/sdl_channel.h"
@@ -17,6 +19,7 @@ namespace {
 
 constexpr uint32_t kMaxRate = 256000;
 constexpr uint32_t kRegionsPerSecond = 16;
+constexpr uint32_t kStartFraction = 8;  // of a second
 
 struct SdlChannel {
   SDL_AudioDeviceID Device;
@@ -169,8 +172,8 @@ int SdlChannelOpen(AudioTrack* t, uint32_t rate, uint32_t bits, uint32_t channel
   c->RegionBytes = region;
   c->QueueLimit = bps > 2 * region ? bps : 2 * region;
   c->TotalBytes = SoundMovieTotalBytes(m, bps);
-  const uint32_t halfSecond = (bps / 2 + 31) & ~31u;
-  c->StartBytes = halfSecond < c->TotalBytes ? halfSecond : c->TotalBytes;
+  const uint32_t start = (bps / kStartFraction + 31) & ~31u;
+  c->StartBytes = start < c->TotalBytes ? start : c->TotalBytes;
   t->BackEnd = c;
   t->Rate = rate;
   t->Bits = bits;
