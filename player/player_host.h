@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "vexa/sound.h"
+
 struct PlayerState;
 struct QuickPlayReader;
 
@@ -105,6 +107,8 @@ struct PlayerHost {
   void (*ScreenSaverRunning)(int on);
   // The stored defaults that /! appends (profile and registry reads); none reads nothing.
   const QuickPlayReader* QuickPlay;
+  // The host's own sound back end; none: /Z chooses waveOut, otherwise DirectSound.
+  SoundSelector Sound;
 };
 
 // Events of the player window, called by the host's window procedure on the main thread.

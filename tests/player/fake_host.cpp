@@ -72,6 +72,7 @@ const PlayerHost FakePlayerHost = {
     [](const char* address) { Fake->Sites.push_back(address); },
     [](int) {},
     nullptr,
+    nullptr,
 };
 
 void FakeHostBegin(FakeHost* fake) {
