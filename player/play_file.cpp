@@ -7,6 +7,7 @@
 
 #include "player/decode_workers.h"
 #include "player/main_loop.h"
+#include "player/update_prompt.h"
 #include "surface/surface.h"
 
 namespace {
@@ -172,6 +173,7 @@ int PlayFileStart(PlayerState* p, const char* name) {
   const PlayerHost* h = p->Host;
   PlayOptions* o = p->Options;
   SetPendingValues(o);
+  if (OfferUpdateCheck(p, name)) return 0;  // the user chose to update: the program ends
   const char* error = nullptr;
   Movie* m = OpenByName(p, name, &error);
   if (!m) {
