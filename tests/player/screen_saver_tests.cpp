@@ -17,9 +17,7 @@ std::string message;
 const ScreenSaverServices fakeSaver = {
     [] { return pw.PlatformId; },
     [](const char* key, const char* value, uint32_t* use) -> int {
-      *use = uint32_t(pw.Use);
-      return pw.Use >= 0 && !strcmp(key, "Control Panel\\Desktop") && !strcmp(value, "ScreenSaveUsePassword");
-    },
+      return *use = uint32_t(pw.Use), pw.Use >= 0 && !strcmp(key, "Control Panel\\Desktop") && !strcmp(value, "ScreenSaveUsePassword"); },
     [](const char* name) -> void* { return pw.Module >= 0 && !strcmp(name, "PASSWORD.CPL") ? (++loads, &pw) : nullptr; },
     [](void*, const char* name) -> void* { return pw.Entry >= 0 && !strcmp(name, "VerifyScreenSavePwd") ? &pw : nullptr; },
     [](void*, void*) { return ++calls, pw.Entry; },
@@ -32,12 +30,9 @@ struct Saver {
   PlayOptions Options{};
   PlayerState State{};
   explicit Saver(int64_t mode) {
-    Host.Now = [] { return 1000u; };
-    Host.ShowMessage = [](const char* title, const char* text, HostIcon) { message = std::string(title) + "|" + text; };
-    Host.Saver = &fakeSaver;
-    Options.ScreenSaverMode = mode;
-    Options.SurfaceFlags = SurfaceSetMode | 2;
-    Options.FillScreen = true;
+    Host.ShowMessage = [](const char* title, const char* text, HostIcon) { message = std::string(title) + ": " + text; };
+    Host.Now = [] { return 1000u; }, Host.Saver = &fakeSaver;
+    Options.ScreenSaverMode = mode, Options.SurfaceFlags = SurfaceSetMode | 2, Options.FillScreen = true;
     State.Host = &Host, State.Options = &Options;
     loads = unloads = calls = 0, message.clear(), pw = {1, 1, 1, 1};
   }
@@ -50,32 +45,29 @@ TEST(ScreenSaver, ModeFromArgs) {
   for (const auto& c : cases) EXPECT_EQ(ScreenSaverModeFromArgs(c.args), c.mode) << c.args;
 }
 
+// Each row: the mode before, the argument, and "exit code|message|on top, disabled keys|output
+// width, parent|fill screen, delay start, sound track, surface flags".
 TEST(ScreenSaver, StartSetsUpEachMode) {
-  const struct { int64_t mode; const char* args; int exit; const char* message; uint32_t onTop, disabled;
-                 int32_t outWidth; uintptr_t parent; } cases[] = {
-      {0, "/c", SaverPlay, "", 0, 0, 0, 0},
-      {1, "/s", SaverPlay, "", 1, 15, 0, 0}, {1, "", SaverPlay, "", 1, 15, 0, 0},
-      {1, "/c", 0, "Vexa Video Player|There are no settings for this screensaver.", 0, 0, 0, 0},
-      {1, "/p", 0, "", 0, 0, 0, 0}, {1, "/p 16", 0, "", 0, 0, 0, 0},
-      {1, "/p 1234", SaverPlay, "", 0, 0, 152, 1234}, {1, "/p 4321", SaverPlay, "", 0, 0, 0, 4321}};
+  const std::string untouched = "|0,0|0,0|1,0,0,8388610", preview = "|0,1001,4294967295,2";
+  const struct { int64_t mode; const char* args; std::string want; } cases[] = {
+      {0, "/c", "-1|" + untouched}, {1, "/s", "-1||1,15|0,0|1,0,0,8388610"}, {1, "", "-1||1,15|0,0|1,0,0,8388610"},
+      {1, "/c", "0|Vexa Video Player: There are no settings for this screensaver." + untouched},
+      {1, "/p", "0|" + untouched}, {1, "/p 16", "0|" + untouched},
+      {1, "/p 1234", "-1||0,0|152,1234" + preview}, {1, "/p 4321", "-1||0,0|0,4321" + preview}};
   for (const auto& c : cases) {
     Saver s(c.mode);
-    EXPECT_EQ(ScreenSaverStart(&s.State, c.args), c.exit) << c.args;
-    EXPECT_EQ(message, c.message);
-    EXPECT_EQ(s.Options.AlwaysOnTop, c.onTop);
-    EXPECT_EQ(s.Options.DisabledControls, c.disabled);
-    EXPECT_EQ(s.Options.OutWidth, c.outWidth);
-    EXPECT_EQ(s.Options.ParentWindow, c.parent);
-    const bool preview = c.parent != 0;
-    EXPECT_EQ(s.Options.FillScreen, !preview);
-    EXPECT_EQ(s.State.PreviewDelayStart, preview ? 1001u : 0u);
-    EXPECT_EQ(s.Options.SoundTrack, preview ? 0xFFFFFFFFu : 0u);
-    EXPECT_EQ(s.Options.SurfaceFlags, preview ? 2u : SurfaceSetMode | 2);
+    const int exit = ScreenSaverStart(&s.State, c.args);
+    const PlayOptions& o = s.Options;
+    char got[200];
+    snprintf(got, sizeof got, "%d|%s|%u,%u|%d,%ju|%d,%u,%u,%u", exit, message.c_str(), o.AlwaysOnTop,
+             o.DisabledControls, o.OutWidth, uintmax_t(o.ParentWindow), o.FillScreen,
+             s.State.PreviewDelayStart, o.SoundTrack, o.SurfaceFlags);
+    EXPECT_EQ(got, c.want) << c.args;
   }
 }
 
-// m: a move to a new place; M: a move to (0, 0); k: a key or button; d: deactivated; s: suspend;
-// w: a blocked system command (counted in `swallowed`).
+// d: deactivated; w: a blocked system command (counted in `swallowed`); m: a mouse move to a new
+// place, M: to (0, 0); k: a key or button; s: suspend.
 TEST(ScreenSaver, InputEndsRunModesOnly) {
   const struct { int64_t mode; int entry; const char* input; uint32_t end; int swallowed; } cases[] = {
       {1, 1, "mmmmm", EndNone, 0}, {1, 1, "mmmmmm", EndPlay, 0}, {1, 1, "MMMMMMMMMM", EndNone, 0},
@@ -85,12 +77,11 @@ TEST(ScreenSaver, InputEndsRunModesOnly) {
       {2, 1, "d", EndPlay, 0}};
   for (const auto& c : cases) {
     Saver s(c.mode);
-    pw.Entry = c.entry;
     int swallowed = 0, x = 0;
+    pw.Entry = c.entry;
     for (const char* i = c.input; *i; ++i) {
-      const HostSaverInput input = *i == 'k' ? HostSaverPress : *i == 'd' ? HostSaverDeactivated
-          : *i == 's' ? HostSaverSuspend : *i == 'w' ? HostSaverWindowCommand : HostSaverMouseMove;
       const int32_t at = *i == 'm' ? ++x : 0;
+      const auto input = HostSaverInput(std::strchr("dwmks", *i == 'M' ? 'm' : *i) - "dwmks");
       swallowed += PlayerScreenSaverEvent(&s.State, input, at, at);
     }
     EXPECT_EQ(s.State.EndRequest, c.end) << c.mode << c.input;
@@ -106,8 +97,7 @@ TEST(ScreenSaver, PasswordDecisionTree) {
     Saver s(2);
     pw = c.pw;
     EXPECT_EQ(VerifyScreenSaverPassword(&s.State), c.answer) << &c - cases;
-    EXPECT_EQ(calls, c.called);
-    EXPECT_EQ(loads, unloads);
+    EXPECT_TRUE(calls == c.called && loads == unloads) << &c - cases;
     pw.Entry = 0;  // once accepted, the password is not asked again
     EXPECT_EQ(VerifyScreenSaverPassword(&s.State), c.answer) << &c - cases;
   }
