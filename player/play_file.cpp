@@ -6,6 +6,7 @@
 #include "player/file_names.h"
 #include "player/main_loop.h"
 #include "player/output_layout.h"
+#include "player/update_prompt.h"
 #include "surface/surface.h"
 
 namespace {
@@ -112,6 +113,7 @@ int PlayFileStart(PlayerState* p, const char* name) {
   const PlayerHost* h = p->Host;
   PlayOptions* o = p->Options;
   SetPendingValues(o);
+  if (OfferUpdateCheck(p, name)) return 0;  // the user chose to update: the program ends
   const char* error = nullptr;
   Movie* m = OpenByName(p, name, &error);
   if (!m) {
