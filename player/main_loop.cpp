@@ -142,7 +142,7 @@ int PlayerRun(PlayerState* p) {
     h->ShowMessage("Windows", "Error creating window.", HostIconStop);
     return 1;
   }
-  SoundSelect(o->UseWaveOut ? SoundUseWaveOut : SoundUseDirectSound);
+  SoundSelect(h->Sound ? h->Sound : o->UseWaveOut ? SoundUseWaveOut : SoundUseDirectSound);
 
   std::memcpy(p->FileList, o->CommandLine, sizeof p->FileList);
   p->FileList[sizeof p->FileList - 1] = 0;

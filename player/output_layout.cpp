@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "player/play_options.h"
-#include "surface/surface_flags.h"
+#include "surface/surface.h"
 
 namespace {
 
@@ -21,15 +21,6 @@ uint32_t OutputSide(int32_t numerator, uint32_t denominator, uint32_t movie, uin
   return Saturate32(static_cast<uint64_t>(-static_cast<int64_t>(numerator)) * movie / denominator);
 }
 
-// The stretch kind one side needs to go from the movie's size to the output's.
-uint32_t StretchKind(uint32_t out, uint32_t movie, uint32_t multiple, uint32_t divisor, uint32_t up,
-                     uint32_t down) {
-  if (out == movie || out == 0 || movie == 0) return 0;
-  if (out % movie == 0) return multiple;
-  if (movie % out == 0) return divisor;
-  return out > movie ? up : down;
-}
-
 // Copy scaling modes that double the picture.
 constexpr uint32_t ScaleDoubleHeight = 1, ScaleDoubleWidth = 3, ScaleDoubleBoth = 4;
 
@@ -40,17 +31,6 @@ int64_t WindowOrigin(int32_t requested, uint32_t window, uint32_t screen, int32_
   if (requested != CentreMarker) return requested;
   if (window > screen) return -static_cast<int64_t>(clientOffset);
   return (static_cast<int64_t>(screen) - window) / 2 / rounding * rounding;
-}
-
-// Keeps a picture of `size` pixels starting at `position` inside the screen, the left/top edge
-// winning when it is larger than the screen.
-int64_t ClampToScreenSide(int64_t position, uint32_t size, uint32_t screen) {
-  return std::max<int64_t>(std::min<int64_t>(position, static_cast<int64_t>(screen) - size), 0);
-}
-
-int64_t RoundUp(int64_t value, int64_t step) {
-  int64_t rest = value % step;
-  return rest == 0 ? value : value - rest + (rest > 0 ? step : 0);
 }
 
 }  // namespace
@@ -80,19 +60,15 @@ void ComputeOutputLayout(const OutputRequest* r, OutputLayout* layout) {
     }
   }
   uint32_t stretch =
-      StretchKind(width, movieWidth, StretchWidthMultiple, StretchWidthDivisor, StretchWidthUp,
+      StretchKind(movieWidth, width, StretchWidthMultiple, StretchWidthUp, StretchWidthDivisor,
                   StretchWidthDown) |
-      StretchKind(height, movieHeight, StretchHeightMultiple, StretchHeightDivisor, StretchHeightUp,
-                  StretchHeightDown);
+      StretchKind(movieHeight, height, StretchHeightMultiple, StretchHeightUp,
+                  StretchHeightDivisor, StretchHeightDown);
   layout->Width = width;
   layout->Height = height;
   layout->SurfaceFlags = (r->SurfaceFlags & ~StretchMask) | stretch;
   layout->MovieWidth = movieWidth;
   layout->MovieHeight = movieHeight;
-}
-
-uint32_t ScreenAlignmentPixels(uint32_t bytesPerPixel) {
-  return bytesPerPixel == 4 ? 2 : bytesPerPixel == 3 ? 8 : 4;
 }
 
 void ComputeWindowPlacement(const PlacementRequest* r, WindowPlacement* placement) {
@@ -105,11 +81,8 @@ void ComputeWindowPlacement(const PlacementRequest* r, WindowPlacement* placemen
   // The picture's place on the screen, which is also its place in the client area: the window
   // is put at minus its client offset, so the client area starts at the screen's corner.
   int64_t pictureX = x + r->ClientOffsetX, pictureY = y + r->ClientOffsetY;
-  if (r->ClampToScreen) {
-    pictureX = ClampToScreenSide(pictureX, r->SurfaceWidth, r->ScreenWidth);
-    pictureY = ClampToScreenSide(pictureY, r->SurfaceHeight, r->ScreenHeight);
-  }
-  pictureX = RoundUp(pictureX, ScreenAlignmentPixels(r->BytesPerPixel));
+  AlignPicturePosition(&pictureX, &pictureY, r->SurfaceWidth, r->SurfaceHeight, r->ScreenWidth,
+                       r->ScreenHeight, r->BytesPerPixel, r->ClampToScreen);
   placement->X = ClampInt32(-static_cast<int64_t>(r->ClientOffsetX));
   placement->Y = ClampInt32(-static_cast<int64_t>(r->ClientOffsetY));
   placement->Width = Saturate32(static_cast<uint64_t>(r->NonClientWidth) + r->ScreenWidth);

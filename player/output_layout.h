@@ -47,5 +47,3 @@ struct WindowPlacement {
 
 void ComputeWindowPlacement(const PlacementRequest* request, WindowPlacement* placement);
 
-// The screen x of a picture written straight to screen memory is a multiple of this many pixels.
-uint32_t ScreenAlignmentPixels(uint32_t bytesPerPixel);

@@ -9,8 +9,12 @@
 
 #include <cstdint>
 
+#include "vexa/sound.h"
+
 struct PlayerState;
 struct QuickPlayReader;
+struct ScreenSaverServices;
+struct UpdateServices;
 
 // The result of one PumpMessage.
 enum HostPump : int {
@@ -22,6 +26,7 @@ enum HostPump : int {
 enum HostIcon : int {
   HostIconStop = 0,
   HostIconInformation = 1,
+  HostIconNone = 2,  // a plain OK box
 };
 
 // A rectangle in client or screen pixels.
@@ -105,6 +110,22 @@ struct PlayerHost {
   void (*ScreenSaverRunning)(int on);
   // The stored defaults that /! appends (profile and registry reads); none reads nothing.
   const QuickPlayReader* QuickPlay;
+  // The host's own sound back end; none: /Z chooses waveOut, otherwise DirectSound.
+  SoundSelector Sound = nullptr;
+
+  // --- Screen saver and update prompt (player/screen_saver.h, player/update_prompt.h) ---
+  // None: the platform has no password service and no preview parent / never offers an update.
+  const ScreenSaverServices* Saver = nullptr;
+  const UpdateServices* Update = nullptr;
+};
+
+// Input that may end a running screen saver, as the host's window procedure reports it.
+enum HostSaverInput : int {
+  HostSaverDeactivated = 0,   // the application is being deactivated
+  HostSaverWindowCommand = 1, // a system command that would switch, close or restart the saver
+  HostSaverMouseMove = 2,     // with the cursor's client position
+  HostSaverPress = 3,         // a key or a mouse button went down
+  HostSaverSuspend = 4,       // the system is about to suspend
 };
 
 // Events of the player window, called by the host's window procedure on the main thread.
@@ -118,6 +139,9 @@ void PlayerLeftButtonUpEvent(PlayerState* player);
 // picture lands aligned (and on the screen where the surface needs it).
 void PlayerWindowPosChangingEvent(PlayerState* player, int32_t* x, int32_t* y);
 void PlayerWindowPosChangedEvent(PlayerState* player);
+// Screen-saver input (acts only while a screen saver runs). Returns 1 when the window procedure
+// swallows the message (result 0), 0 for default processing.
+int PlayerScreenSaverEvent(PlayerState* player, HostSaverInput input, int32_t x, int32_t y);
 
 // The player program: runs start-up, every file, the closing logo and the shut-down on `host`.
 // userCommandLine is the user's part of the command line (without the program name). Returns

@@ -5,6 +5,7 @@
 #include "player/decode_workers.h"
 #include "player/main_loop.h"
 #include "player/command_line.h"
+#include "player/screen_saver.h"
 #include "player/stats_line.h"
 #include "player/summary.h"
 
@@ -50,6 +51,7 @@ int PlayerMain(const PlayerHost* host, const char* userCommandLine) {
   uint32_t width = 0, height = 0;
   host->ScreenSize(&width, &height);
   ParseCommandLine(options.get(), host->QuickPlay, width, height);
+  if (const int exit = ScreenSaverStart(player.get(), userCommandLine); exit != SaverPlay) return exit;
   if (CommandLineNeedsHelp(options->CommandLine)) {
     host->ShowMessage(PlayerHelpTitle, PlayerHelpText, HostIconInformation);
     return 1;

@@ -45,4 +45,8 @@ struct PlayerState {
   int32_t StatsTop, StatsWidth, StatsHeight;  // the strip of the statistics line (/Q)
   bool SummaryTaken;             // Summary holds the last movie's playback summary
   PlaybackSummary Summary;
+  bool PasswordVerified;         // the screen-saver password was accepted once
+  int32_t MouseMoveCount;        // mouse moves seen while the screen saver runs
+  int32_t LastMouseX = -1, LastMouseY = -1;
+  bool UpdateAsked;              // the update question was asked in this run
 };

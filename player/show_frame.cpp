@@ -13,19 +13,24 @@ namespace {
 
 constexpr uint32_t StatsLineChars = 256;
 
-// Copies the current plane set into the surface (all of it after a repaint).
+bool CopyDropped(const Movie* m) { return !(m->OpenFlags & OpenNeverSkip) && m->SkipState == 2; }
+
+// Copies the current plane set into the surface (all of it after a repaint). The next frame's
+// change map was begun before this copy could be dropped, so it lacks this frame's changes: the
+// copy after a dropped one is whole.
 void CopyFrame(PlayerState* p, Movie* m, Surface* s) {
   PlayOptions* o = p->Options;
   if (!SurfaceLock(s)) return;
   MovieCopyToSurface(m, s->Bits, s->Pitch, s->Height, 0, 0, 0, 0, m->Width, m->Height,
                      s->TypeFlags | o->ExtraCopyFlags);
   o->ExtraCopyFlags &= ~CopyAll;
+  if (CopyDropped(m)) o->ExtraCopyFlags |= CopyAll;
   SurfaceUnlock(s);
 }
 
 void BlitFrame(Movie* m, Surface* s) {
   if (s->TypeFlags & SurfaceDirect) return;
-  if (!(m->OpenFlags & OpenNeverSkip) && m->SkipState == 2) return;
+  if (CopyDropped(m)) return;
   const SurfaceRect whole{0, 0, m->Width, m->Height};
   SurfaceBlit(s, &whole, 1);
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The main job: builds Vexa and plays a movie through the library — the demo movie the build
-# makes, unless a movie is named. Until the player exists, "playing" is decoding every frame and
-# its sound the way the player would, into files under build/release/play/.
+# The main job: builds Vexa and plays a movie with vexaplay — the demo movie the build makes,
+# unless a movie is named — with its sound, and prints the playback summary. Where there is a
+# display the movie plays in a window (the summary also shows in a message box); elsewhere it
+# plays headless, in real time, through SDL's dummy video driver.
 #
-#   scripts/run.sh [MOVIE.vxa]
+#   scripts/run.sh [MOVIE.vxa] [/SWITCHES...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,11 +13,10 @@ cmake --preset release >/dev/null
 cmake --build --preset release
 
 movie="${1:-build/release/demo.vxa}"
-out=build/release/play
-rm -rf "$out"
-mkdir -p "$out/png" "$out/wav"
-vexa=build/release/tools/vexa
-
-"$vexa" info "$movie"
-"$vexa" decode "$movie" -o "$out/pictures.y4m" --png "$out/png" --wav-dir "$out/wav"
-echo "decoded $(ls "$out/png" | wc -l) pictures into $out/ (pictures.y4m, png/, wav/)"
+[ $# -gt 0 ] && shift
+build/release/tools/vexa info "$movie"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "no display: playing headless"
+  export SDL_VIDEODRIVER=dummy
+fi
+exec build/release/player/sdl/vexaplay "$movie" /S "$@"

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev llvm-14 pkg-config
   libgtest-dev googletest libbenchmark-dev
-  libpng-dev libyuv-dev
+  libpng-dev libyuv-dev libsdl2-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   wine wine64 xvfb xauth fonts-wine pulseaudio pulseaudio-utils
   libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3 libxxf86vm1

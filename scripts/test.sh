@@ -17,6 +17,9 @@ for preset in release asan; do
   ctest --preset "$preset" -j "$jobs" || status=1
 done
 
+echo "=== vexaplay: headless play, picture, sound and keys"
+scripts/test-vexaplay.sh build/release || status=1
+
 echo "=== sanitizers: short fuzzing pass and ThreadSanitizer tests"
 scripts/test-sanitizers.sh 20 || status=1
 

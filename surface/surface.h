@@ -64,6 +64,10 @@ const char* SurfaceGetError();
 // leaves no pending mode.
 void SurfaceSetPendingMode(uint32_t width, uint32_t height, uint32_t depthCode);
 
+// The stretch bit needed to show size pixels as dest (multiple, up, divisor, down; 0 when equal
+// or either is 0).
+uint32_t StretchKind(uint32_t size, uint32_t dest, uint32_t multiple, uint32_t up,
+                     uint32_t divisor, uint32_t down);
 // Sets the output size (0 = the screen's); 1 when both sizes were taken, else 0 (a size the style
 // cannot stretch to keeps the old one).
 int SurfaceSetDestSize(Surface* surface, uint32_t width, uint32_t height);
@@ -83,3 +87,10 @@ int SurfaceClear(Surface* surface);
 // Writes the window position to use to *outX, *outY.
 void AlignWindowPosition(const Surface* surface, int32_t x, int32_t y, int32_t offsetX,
                          int32_t offsetY, int32_t* outX, int32_t* outY);
+// The rule behind it, for a width x height picture at screen position (*x, *y): with clamp the
+// picture is kept inside the screen (its left or top edge winning when it is larger), then x is
+// aligned for screen memory: rounded up to 2 pixels at 4 bytes per pixel, 8 at 3, else 4, or down
+// where rounding up would push a clamped picture past the screen's right edge.
+void AlignPicturePosition(int64_t* x, int64_t* y, uint32_t width, uint32_t height,
+                          uint32_t screenWidth, uint32_t screenHeight, uint32_t bytesPerPixel,
+                          bool clamp);

@@ -71,35 +71,29 @@ uint32_t DibLayout(uint32_t bytesPerPixel, uint32_t width, uint32_t height, uint
 
 namespace {
 
-struct CapBits {
-  uint32_t Fx, Mask;
-};
+// The stretch bits each capability gives, in the order stretch x, stretch x by whole multiples,
+// shrink x, shrink x by whole divisors, and the same four for y.
+constexpr uint32_t StretchMaskOfCap[8] = {0xC0000000u, 0x80000000u, 0x30000000u, 0x20000000u,
+                                          0x0C000000u, 0x08000000u, 0x03000000u, 0x02000000u};
 
-uint32_t MaskFrom(uint32_t fxCaps, const CapBits (&table)[8]) {
+uint32_t MaskFrom(uint32_t fxCaps, const uint32_t (&caps)[8]) {
   uint32_t mask = 0;
-  for (const CapBits& c : table)
-    if (fxCaps & c.Fx) mask |= c.Mask;
+  for (int i = 0; i < 8; ++i)
+    if (fxCaps & caps[i]) mask |= StretchMaskOfCap[i];
   return mask;
 }
 
 }  // namespace
 
 uint32_t OverlayStretchMask(uint32_t fxCaps) {
-  static const CapBits table[8] = {
-      {kFxOverlayStretchX, 0xC0000000u}, {kFxOverlayStretchXN, 0x80000000u},
-      {kFxOverlayShrinkX, 0x30000000u},  {kFxOverlayShrinkXN, 0x20000000u},
-      {kFxOverlayStretchY, 0x0C000000u}, {kFxOverlayStretchYN, 0x08000000u},
-      {kFxOverlayShrinkY, 0x03000000u},  {kFxOverlayShrinkYN, 0x02000000u}};
-  return MaskFrom(fxCaps, table);
+  return MaskFrom(fxCaps, {kFxOverlayStretchX, kFxOverlayStretchXN, kFxOverlayShrinkX,
+                           kFxOverlayShrinkXN, kFxOverlayStretchY, kFxOverlayStretchYN,
+                           kFxOverlayShrinkY, kFxOverlayShrinkYN});
 }
 
 uint32_t BlitStretchMask(uint32_t fxCaps) {
-  static const CapBits table[8] = {
-      {kFxBltStretchX, 0xC0000000u}, {kFxBltStretchXN, 0x80000000u},
-      {kFxBltShrinkX, 0x30000000u},  {kFxBltShrinkXN, 0x20000000u},
-      {kFxBltStretchY, 0x0C000000u}, {kFxBltStretchYN, 0x08000000u},
-      {kFxBltShrinkY, 0x03000000u},  {kFxBltShrinkYN, 0x02000000u}};
-  return MaskFrom(fxCaps, table);
+  return MaskFrom(fxCaps, {kFxBltStretchX, kFxBltStretchXN, kFxBltShrinkX, kFxBltShrinkXN,
+                           kFxBltStretchY, kFxBltStretchYN, kFxBltShrinkY, kFxBltShrinkYN});
 }
 
 uint32_t DepthPreference(uint32_t code, uint32_t depths[3]) {

@@ -61,9 +61,6 @@ uint32_t DepthPreference(uint32_t code, uint32_t depths[3]);
 uint32_t ColorKeyFor(uint32_t bitsPerPixel, uint32_t redMask, uint32_t blueMask);
 
 // Placement arithmetic.
-// The stretch bit needed to show size pixels as dest (multiple, up, divisor, down; 0 when equal).
-uint32_t StretchKind(uint32_t size, uint32_t dest, uint32_t multiple, uint32_t up,
-                     uint32_t divisor, uint32_t down);
 // Clips an overlay's destination to the screen and moves the source edges by the same distance
 // scaled by the stretch ratio; 0 when nothing is left.
 int ClipOverlay(DisplayRect* dest, DisplayRect* src, uint32_t screenWidth, uint32_t screenHeight);

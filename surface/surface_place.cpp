@@ -1,10 +1,12 @@
 // Where the picture is shown: output size, window position, overlay placement and alignment.
+#include <algorithm>
+
 #include "surface/surface_internal.h"
 #include "vexa/copy.h"
 
 uint32_t StretchKind(uint32_t size, uint32_t dest, uint32_t multiple, uint32_t up,
                      uint32_t divisor, uint32_t down) {
-  if (dest == size) return 0;
+  if (dest == size || dest == 0 || size == 0) return 0;
   if (dest % size == 0) return multiple;
   if (size % dest == 0) return divisor;
   return dest > size ? up : down;
@@ -99,29 +101,34 @@ void UpdateOverlayPosition(Surface* s, int request) {
 
 namespace {
 
-// Rounds x up to a multiple of step (step a power of two), negative values included.
-int64_t RoundUp(int64_t x, int64_t step) { return (x + step - 1) & ~(step - 1); }
-
-int64_t ClampInto(int64_t x, uint32_t size, uint32_t screen) {
-  if (x + size > screen) x = int64_t(screen) - size;
-  return x < 0 ? 0 : x;
+int64_t ClampToScreenSide(int64_t at, uint32_t size, uint32_t screen) {
+  return std::max<int64_t>(std::min<int64_t>(at, int64_t(screen) - size), 0);
 }
 
 }  // namespace
+
+void AlignPicturePosition(int64_t* x, int64_t* y, uint32_t width, uint32_t height,
+                          uint32_t screenWidth, uint32_t screenHeight, uint32_t bytesPerPixel,
+                          bool clamp) {
+  const int64_t step = bytesPerPixel == 4 ? 2 : bytesPerPixel == 3 ? 8 : 4;  // powers of two
+  if (clamp) {
+    *x = ClampToScreenSide(*x, width, screenWidth);
+    *y = ClampToScreenSide(*y, height, screenHeight);
+  }
+  int64_t aligned = (*x + step - 1) & ~(step - 1);
+  // Screen memory ends at the screen's right edge: round down rather than write past it, but
+  // never below 0, which is where a picture wider than the screen stays.
+  if (clamp && aligned + width > screenWidth && aligned >= step) aligned -= step;
+  *x = aligned;
+}
 
 void AlignWindowPosition(const Surface* s, int32_t x, int32_t y, int32_t offsetX, int32_t offsetY,
                          int32_t* outX, int32_t* outY) {
   const DisplayState* d = Display();
   int64_t px = int64_t(x) + s->ClientOffsetX + offsetX;
   int64_t py = int64_t(y) + s->ClientOffsetY + offsetY;
-  const int64_t step = d->BytesPerPixel == 4 ? 2 : d->BytesPerPixel == 3 ? 8 : 4;
-  if (s->ClampToScreen) {
-    px = ClampInto(px, s->Width, d->ScreenWidth);
-    py = ClampInto(py, s->Height, d->ScreenHeight);
-  }
-  px = RoundUp(px, step);
-  // Screen memory ends at the screen's right edge: round down rather than write past it.
-  if (s->ClampToScreen && px + s->Width > d->ScreenWidth) px -= step;
+  AlignPicturePosition(&px, &py, s->Width, s->Height, d->ScreenWidth, d->ScreenHeight,
+                       d->BytesPerPixel, s->ClampToScreen != 0);
   *outX = int32_t(px - s->ClientOffsetX - offsetX);
   *outY = int32_t(py - s->ClientOffsetY - offsetY);
 }

@@ -36,28 +36,46 @@ std::vector<uint8_t> MakeMovie(char version) {
 
 struct DecodeWorkers : ::testing::Test {
   std::vector<uint8_t> images[2] = {MakeMovie('i'), MakeMovie('h')}, picture = std::vector<uint8_t>(kW * kH * 4);
-  Movie* Open(int image) {
+  Movie* Open(int image, uint32_t flags = OpenNeverSkip) {
     MovieSetPendingImageSize(uint32_t(images[image].size()));
-    return MovieOpen(images[image].data(), OpenFromMemory | OpenNeverSkip);
+    return MovieOpen(images[image].data(), OpenFromMemory | flags);
   }
   void Copy(Movie* m, uint32_t flags) {
     MovieCopyToSurface(m, picture.data(), kW * 4, kH, 0, 0, 0, 0, kW, kH, SurfaceBGRX32 | flags);
   }
   // Directly: each frame decoded, ended and copied whole. Through the workers, as the player's
   // loop: wait for the frame, step on, start the next decode, copy through the change map.
-  Pictures Play(Movie* m, bool workers, uint32_t* byChangeMap) {
+  // Frames in the `dropped` mask lose their copy; the copy after a dropped one is whole, as in
+  // the player's ShowNextFrame.
+  Pictures Play(Movie* m, bool workers, uint32_t* byChangeMap, uint32_t dropped = 0) {
     Pictures shown;
+    uint32_t extra = 0;
     EXPECT_TRUE(!workers || AsyncDecodeStart(m));
     for (uint32_t k = 0; k < kFrames; ++k) {
       if (!workers) MovieFrameBegin(m, 1), MovieDecodeFrame(m, DecodeAll), MovieFrameEnd(m, 1);
       while (workers && !AsyncDecodeWait(m)) {}
       *byChangeMap += m->ChangedPercent < 75;
       if (workers && k + 1 < kFrames) MovieNextFrame(m), AsyncDecodeStart(m);
-      Copy(m, workers ? 0 : CopyAll);
+      if (dropped >> k & 1) {
+        DropCopy(m);
+        extra = CopyAll;
+        continue;
+      }
+      Copy(m, workers ? extra : CopyAll);
+      extra = 0;
       shown.push_back(picture);
       if (!workers) MovieNextFrame(m);
     }
     return shown;
+  }
+  // The copy decides to drop the frame the way it does for a late movie with sound: its skip test
+  // sees the frame 300 ms overdue; the clock is put back after.
+  void DropCopy(Movie* m) {
+    const uint32_t base = m->TimerBase, baseFrame = m->TimerBaseFrame;
+    m->NumOpenTracks = 1, m->TimerBase = MovieTimerMs() - 300, m->TimerBaseFrame = m->FramesPlayed;
+    Copy(m, 0);
+    m->NumOpenTracks = 0, m->TimerBase = base, m->TimerBaseFrame = baseFrame;
+    EXPECT_EQ(m->SkipState, 2u);
   }
   void TearDown() override {
     SetDualWorkers(false);
@@ -100,6 +118,21 @@ TEST_F(DecodeWorkers, ShowTheFramesOfDirectStepping) {
       TearDown();
     }
   }
+}
+
+// The next frame's change map was begun before the copy of this one was dropped: without a whole
+// copy after the drop, the dropped frame's changes would stay missing from the picture.
+TEST_F(DecodeWorkers, CopyAfterADroppedCopyShowsTheDroppedChanges) {
+  uint32_t byChangeMap = 0;
+  Movie* m = Open(0);
+  Pictures expected = Play(m, false, &byChangeMap);
+  MovieClose(m);
+  constexpr uint32_t dropped = 1u << 3 | 1u << 4 | 1u << 9;
+  for (uint32_t k = kFrames; k-- > 0;)
+    if (dropped >> k & 1) expected.erase(expected.begin() + k);
+  ASSERT_TRUE(StartDecodeWorker(0));
+  EXPECT_EQ(Play(m = Open(0, 0), true, &byChangeMap, dropped), expected);
+  MovieClose(m);
 }
 
 TEST_F(DecodeWorkers, IdleWaitTouchesNothingAndBusyStartPostsNothing) {

@@ -72,6 +72,7 @@ const PlayerHost FakePlayerHost = {
     [](const char* address) { Fake->Sites.push_back(address); },
     [](int) {},
     nullptr,
+    nullptr,
 };
 
 void FakeHostBegin(FakeHost* fake) {
@@ -96,11 +97,19 @@ void FakeHostBegin(FakeHost* fake) {
   MovieSetAllocator(
       [](uint32_t bytes) -> void* {
         Fake->LiveBlocks++;
+#ifdef _WIN32  // the Windows C runtime has no aligned_alloc
+        return _aligned_malloc(bytes, 32);
+#else
         return std::aligned_alloc(32, (size_t(bytes) + 31) / 32 * 32);
+#endif
       },
       [](void* block) {
         Fake->LiveBlocks--;
+#ifdef _WIN32
+        _aligned_free(block);
+#else
         std::free(block);
+#endif
       });
 }
 

@@ -110,6 +110,9 @@ const Scenario Scenarios[] = {
      {{260, 1000, 0}}},
 };
 
+// ctest lists the scenarios by name rather than by their bytes.
+void PrintTo(const Scenario& s, std::ostream* out) { *out << s.Name; }
+
 class MainLoop : public testing::TestWithParam<Scenario> {};
 
 TEST_P(MainLoop, PlaysAsScripted) {
