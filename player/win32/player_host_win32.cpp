@@ -9,6 +9,7 @@
 
 #include "player/player_host.h"
 #include "player/quick_play_defaults.h"
+#include "player/win32/screen_saver_win32.h"
 #include "vexa/movie.h"
 
 namespace {
@@ -92,7 +93,8 @@ void TimerBegin() { timeBeginPeriod(1); }
 void TimerEnd() { timeEndPeriod(1); }
 
 void Message(const char* title, const char* text, HostIcon icon) {
-  MessageBoxA(nullptr, text, title, MB_OK | (icon == HostIconStop ? MB_ICONSTOP : MB_ICONINFORMATION));
+  const UINT style = icon == HostIconStop ? MB_ICONSTOP : icon == HostIconInformation ? MB_ICONINFORMATION : 0;
+  MessageBoxA(nullptr, text, title, MB_OK | style);
 }
 
 void Measure(void* window, const char* text, int32_t* width, int32_t* height) {
@@ -199,6 +201,9 @@ const PlayerHost kHost = {
     .OpenWebSite = WebSite,
     .ScreenSaverRunning = ScreenSaver,
     .QuickPlay = &Win32QuickPlayReader,
+    .Sound = nullptr,  // /Z chooses waveOut, otherwise DirectSound
+    .Saver = &Win32ScreenSaverServices,
+    .Update = &Win32UpdateServices,
 };
 
 }  // namespace

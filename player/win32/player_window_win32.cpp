@@ -6,6 +6,7 @@
 
 #include "player/player_host.h"
 #include "player/player_state.h"
+#include "player/win32/screen_saver_win32.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ LRESULT CALLBACK PlayerWindowProc(HWND window, UINT message, WPARAM wparam, LPAR
   }
   PlayerState* player = PlayerOf(window);
   if (!player) return DefWindowProcA(window, message, wparam, lparam);
+  if (Win32ScreenSaverMessage(player, message, wparam, lparam)) return 0;
   switch (message) {
     case WM_DESTROY:
       PostQuitMessage(0);
