@@ -3,6 +3,7 @@
 #include "player/win32/player_host_win32.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
 #include <shellapi.h>
 
 #include <cstring>
@@ -93,8 +94,10 @@ void TimerBegin() { timeBeginPeriod(1); }
 void TimerEnd() { timeEndPeriod(1); }
 
 void Message(const char* title, const char* text, HostIcon icon) {
-  const UINT style = icon == HostIconStop ? MB_ICONSTOP : icon == HostIconInformation ? MB_ICONINFORMATION : 0;
-  MessageBoxA(nullptr, text, title, MB_OK | style);
+  UINT style = MB_OK;
+  if (icon == HostIconStop) style |= MB_ICONSTOP;
+  if (icon == HostIconInformation) style |= MB_ICONINFORMATION;
+  MessageBoxA(nullptr, text, title, style);
 }
 
 void Measure(void* window, const char* text, int32_t* width, int32_t* height) {
@@ -163,7 +166,9 @@ uint32_t Processors() {
   return info.dwNumberOfProcessors ? info.dwNumberOfProcessors : 1;
 }
 
-void WebSite(const char* address) { ShellExecuteA(nullptr, "open", address, nullptr, nullptr, SW_SHOW); }
+void WebSite(const char* address) {
+  ShellExecuteA(nullptr, "open", address, nullptr, nullptr, SW_SHOW);
+}
 
 void ScreenSaver(int on) {
   BOOL previous = FALSE;

@@ -1,16 +1,15 @@
 // The player window on Win32: the window class "VexaWin", the window itself, and the window
 // procedure that turns USER messages into the portable player's events.
-#include "player/win32/player_host_win32.h"
-
 #include <windows.h>
 
 #include "player/player_host.h"
 #include "player/player_state.h"
+#include "player/win32/player_host_win32.h"
 #include "player/win32/screen_saver_win32.h"
 
 namespace {
 
-constexpr int kIconId = 101;    // the program's icon and its transparent cursor share the number
+constexpr int kIconId = 101;  // the program's icon and its transparent cursor share the number
 constexpr int kCursorId = 101;
 
 PlayerState* PlayerOf(HWND window) {
@@ -70,14 +69,16 @@ int Win32RegisterWindowClass(const HostWindowLook* look) {
   windowClass.lpfnWndProc = PlayerWindowProc;
   windowClass.hInstance = instance;
   windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kIconId));
-  windowClass.hCursor = look->HideCursor ? LoadCursorA(instance, MAKEINTRESOURCEA(kCursorId))
-                                         : LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  windowClass.hCursor = look->HideCursor
+                            ? LoadCursorA(instance, MAKEINTRESOURCEA(kCursorId))
+                            : LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
   windowClass.lpszClassName = PlayerWindowClass;
   return RegisterClassA(&windowClass) != 0;
 }
 
 void* Win32CreateMainWindow(const HostWindowLook* look, PlayerState* player) {
-  DWORD extended = (look->TopMost ? WS_EX_TOPMOST : 0) | (look->DialogFrame ? WS_EX_DLGMODALFRAME : 0);
+  DWORD extended =
+      (look->TopMost ? WS_EX_TOPMOST : 0) | (look->DialogFrame ? WS_EX_DLGMODALFRAME : 0);
   DWORD style = WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX;
   style |= look->Child ? WS_CHILD : WS_POPUP;
   if (look->Caption) style |= WS_CAPTION;

@@ -44,7 +44,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
   GetWindowThreadProcessId(window, &process);
   char name[64] = {};
   GetClassNameA(window, name, sizeof name);
-  if (process != search->Process || std::strcmp(name, search->ClassName) || !IsWindowVisible(window))
+  if (process != search->Process || std::strcmp(name, search->ClassName) ||
+      !IsWindowVisible(window))
     return TRUE;
   search->Found = window;
   return FALSE;
@@ -109,7 +110,8 @@ long FrameCode(const std::vector<uint8_t>& pixels, int width, int height) {
   if (pixels.empty() || width < 4 * kCodeBlock || height < 4 * kCodeBlock) return -1;
   long frame = 0;
   for (int bit = 0; bit < kCodeBits; ++bit) {
-    const int x = (bit % 4) * kCodeBlock + kCodeBlock / 2, y = (bit / 4) * kCodeBlock + kCodeBlock / 2;
+    const int x = (bit % 4) * kCodeBlock + kCodeBlock / 2,
+              y = (bit / 4) * kCodeBlock + kCodeBlock / 2;
     if (pixels[(size_t(y) * size_t(width) + size_t(x)) * 4 + 1] > 128) frame |= 1L << bit;
   }
   return frame;
@@ -162,12 +164,15 @@ void ReadAndCloseBox(HWND box) {
     start = end + 1;
   }
   const int id = longest.Button ? GetDlgCtrlID(longest.Button) : IDOK;
-  PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(longest.Button));
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(longest.Button));
 }
 
 int PostKey(HWND window, const char* name) {
-  static const struct { const char* Name; WPARAM Character; } kKeys[] = {
-      {"space", ' '}, {"enter", '\r'}, {"escape", 27}, {"dot", '.'}};
+  static const struct {
+    const char* Name;
+    WPARAM Character;
+  } kKeys[] = {{"space", ' '}, {"enter", '\r'}, {"escape", 27}, {"dot", '.'}};
   for (const auto& key : kKeys)
     if (!std::strcmp(name, key.Name)) return PostMessageA(window, WM_CHAR, key.Character, 1) != 0;
   return std::printf("unknown key %s\n", name), 0;
@@ -190,7 +195,8 @@ int MoveFocus(HWND player, const std::string& where) {
 int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& step) {
   const DWORD start = GetTickCount();
   const size_t equals = step.find('=');
-  const std::string verb = step.substr(0, equals), value = equals == std::string::npos ? "" : step.substr(equals + 1);
+  const std::string verb = step.substr(0, equals),
+                    value = equals == std::string::npos ? "" : step.substr(equals + 1);
   if (verb == "sleep") return Sleep(DWORD(std::stoul(value))), 1;
   if (verb == "exit") {
     if (WaitForSingleObject(player.hProcess, kTimeoutMs) != WAIT_OBJECT_0) return -1;
@@ -209,9 +215,10 @@ int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& 
   }
   if (!*window) return std::printf("%s: no player window yet\n", step.c_str()), 0;
   if (verb == "gone") {
-    while (IsWindowVisible(*window))
+    while (IsWindowVisible(*window)) {
       if (GetTickCount() - start > kTimeoutMs) return -1;
-      else Sleep(5);
+      Sleep(5);
+    }
     return std::printf("gone %lu\n", GetTickCount() - start), 1;
   }
   if (verb == "key") return PostKey(*window, value.c_str());
@@ -247,7 +254,8 @@ int main(int argc, char** argv) {
     result = done < 0 ? 2 : 1;
     break;
   }
-  if (WaitForSingleObject(player.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(player.hProcess, 99);
+  if (WaitForSingleObject(player.hProcess, 0) != WAIT_OBJECT_0)
+    TerminateProcess(player.hProcess, 99);
   CloseHandle(player.hThread);
   CloseHandle(player.hProcess);
   return result;
