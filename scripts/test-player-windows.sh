@@ -212,6 +212,28 @@ embedded_names() {
   check colon ":offset plays the movie" has colon "text Total frames played: 40"
 }
 
+# The update question comes when the suite's program lies beside the player and the last check is
+# more than a week old; asking stores the date. No plays on; Yes opens the update page (the browser
+# launcher is disabled here) and ends with code 1.
+forget_update_check() {
+  wine_run reg.exe delete 'HKLM\Software\Ostrel\Corvane' /v LastVersionCheckDate /f >/dev/null 2>&1 || true
+  sed -i '/^LastVersionCheckDate=/d' "$prefix/drive_c/windows/win.ini" 2>/dev/null || true
+}
+update_prompt() {
+  touch corvane.exe
+  forget_update_check
+  drive declined "VexaPlay.exe /S /J /B2 short.vxa" box=no box exit
+  check declined "asked" has declined "title New version check..."
+  check declined "No plays the movie" has declined "title Vexa Playback Summary"
+  drive checked "VexaPlay.exe /S /J /B2 short.vxa" box exit
+  check checked "not asked again within the week" has checked "title Vexa Playback Summary"
+  forget_update_check
+  drive accepted "VexaPlay.exe /S /J /B2 short.vxa" box=yes exit
+  check accepted "Yes ends the player" eval \
+    'has accepted "title New version check..." && [ "$(field accepted exit 2)" = 1 ]'
+  rm corvane.exe
+}
+
 # Three files with /L2: the list plays twice, in order (codes 1000, 2000, 3000 and up).
 list_loop() {
   local steps=(window) i
@@ -223,7 +245,7 @@ list_loop() {
 }
 
 scenarios=(help_box open_errors summary_box escape_keys pause_and_step skip_key focus_loss stats_line
-  display_options embedded_names list_loop)
+  display_options embedded_names update_prompt list_loop)
 [ $# -gt 0 ] && scenarios=("$@")
 for scenario in "${scenarios[@]}"; do
   start=$(date +%s)

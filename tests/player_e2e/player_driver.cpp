@@ -11,8 +11,8 @@
 //   frame         print "frame N" from a capture that is not kept
 //   focus=away    bring a window of the driver to the foreground (the player loses the focus)
 //   focus=back    bring the player window back to the foreground
-//   box           wait for a message box of the player; print "title T" and "text L" for each
-//                 line of its text, then press its button
+//   box[=BUTTON]  wait for a message box of the player; print "title T" and "text L" for each
+//                 line of its text, then press the button (default: the first one shown)
 //   gone          wait until the player window is hidden or destroyed; print "gone MS" (MS since
 //                 the step began; Wine without a window manager takes 2 s more to finish)
 //   exit          wait for the player to end; print "exit CODE MS" (MS since the step began)
@@ -132,40 +132,45 @@ int Capture(HWND window, const char* file) {
   return 1;
 }
 
-struct Longest {
-  std::string Text;
+struct BoxParts {
+  std::string Text;    // the longest static text: the message (the icon has none)
+  std::string Choice;  // the button to press ("&" left out); empty: the first one shown
   HWND Button;
 };
 
 BOOL CALLBACK ReadBoxChild(HWND child, LPARAM context) {
-  auto* longest = reinterpret_cast<Longest*>(context);
+  auto* parts = reinterpret_cast<BoxParts*>(context);
   char name[64] = {}, text[4096] = {};
   GetClassNameA(child, name, sizeof name);
   GetWindowTextA(child, text, sizeof text);
-  if (!lstrcmpiA(name, "Button") && !longest->Button) longest->Button = child;
-  if (!lstrcmpiA(name, "Static") && std::strlen(text) > longest->Text.size()) longest->Text = text;
+  std::string label = text;
+  std::erase(label, '&');
+  const bool chosen = parts->Choice.empty() || !lstrcmpiA(label.c_str(), parts->Choice.c_str());
+  if (!lstrcmpiA(name, "Button") && IsWindowVisible(child) && chosen && !parts->Button)
+    parts->Button = child;
+  if (!lstrcmpiA(name, "Static") && std::strlen(text) > parts->Text.size()) parts->Text = text;
   return TRUE;
 }
 
-// Prints the box's title and text lines, then presses its (only) button.
-void ReadAndCloseBox(HWND box) {
+// Prints the box's title and text lines, then presses the chosen button.
+void ReadAndCloseBox(HWND box, const std::string& choice) {
   char title[256] = {};
   GetWindowTextA(box, title, sizeof title);
   std::printf("title %s\n", title);
-  Longest longest = {"", nullptr};
-  EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&longest));
+  BoxParts parts = {"", choice, nullptr};
+  EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&parts));
   size_t start = 0;
-  while (start < longest.Text.size()) {
-    size_t end = longest.Text.find('\n', start);
-    if (end == std::string::npos) end = longest.Text.size();
-    std::string line = longest.Text.substr(start, end - start);
+  while (start < parts.Text.size()) {
+    size_t end = parts.Text.find('\n', start);
+    if (end == std::string::npos) end = parts.Text.size();
+    std::string line = parts.Text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     std::printf("text %s\n", line.c_str());
     start = end + 1;
   }
-  const int id = longest.Button ? GetDlgCtrlID(longest.Button) : IDOK;
+  const int id = parts.Button ? GetDlgCtrlID(parts.Button) : IDOK;
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-               reinterpret_cast<LPARAM>(longest.Button));
+               reinterpret_cast<LPARAM>(parts.Button));
 }
 
 int PostKey(HWND window, const char* name) {
@@ -206,8 +211,13 @@ int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& 
   }
   if (verb == "box") {
     HWND box = WaitForWindow(player, "#32770");
-    if (box) ReadAndCloseBox(box);
-    return box ? 1 : -1;
+    if (!box) return -1;
+    ReadAndCloseBox(box, value);
+    while (IsWindow(box)) {  // the next step must not find this box again
+      if (GetTickCount() - start > kTimeoutMs) return -1;
+      Sleep(5);
+    }
+    return 1;
   }
   if (verb == "window") {
     *window = WaitForWindow(player, "VexaWin");
