@@ -44,7 +44,7 @@ recorder=""
 finish() {
   [ -n "$recorder" ] && kill "$recorder" 2>/dev/null || true
   [ -n "$daemon" ] && kill "$daemon" 2>/dev/null && wait "$daemon" 2>/dev/null || true
-  rm -rf "$work"
+  [ -n "${VEXA_SOUND_KEEP:-}" ] && echo "kept: $work" || rm -rf "$work"
 }
 trap finish EXIT
 
@@ -94,7 +94,7 @@ mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
 chmod 700 "$XDG_RUNTIME_DIR"
 socket="$PULSE_RUNTIME_PATH/native"
 pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-target=stderr \
-  -L "module-null-sink sink_name=vexa_null rate=$rate channels=2 format=s16le" \
+  -L "module-null-sink sink_name=vexa_null rate=$rate channels=2 format=s16le norewinds=1" \
   -L "module-native-protocol-unix auth-anonymous=1 socket=$socket" \
   </dev/null >"$work/pulseaudio.log" 2>&1 &
 daemon=$!
@@ -116,7 +116,7 @@ wine_run "$build/tests/sound/vexa_sound_play.exe" "Z:$work/movie.vxa" waveout 10
 play_and_check() {
   local backend="$1" status=0
   parec --device=vexa_null.monitor --format=s16le --rate=$rate --channels=2 --raw \
-    >"$work/$backend.raw" &
+    >"$work/$backend-$attempt.raw" &
   recorder=$!
   sleep 0.3
   local priority=()
@@ -130,7 +130,7 @@ play_and_check() {
   [ "$status" -eq 77 ] && return 77
   [ "$status" -eq 0 ] || { cat "$work/$backend.txt"; echo "$backend: the play failed" >&2; return 1; }
   echo "$backend: $seconds s movie, $(cat "$work/$backend.txt")"
-  python3 "$root/scripts/sound_recording_check.py" "$reference" "$work/$backend.raw" "$backend"
+  python3 "$root/scripts/sound_recording_check.py" "$reference" "$work/$backend-$attempt.raw" "$backend"
 }
 
 # Wine's sound streams now and then lose a few milliseconds as they start on a busy machine (the
