@@ -205,6 +205,9 @@ int CommandDecode(int argc, char** argv) {
     WavFilesRelease();
     return 1;
   }
+  if (!o.quiet && !o.wavDir.empty())
+    std::fprintf(stderr, "sound: %s back end, %" PRIu32 " tracks open\n", SoundBackEndName(),
+                 m->NumOpenTracks);
   DecodeOutputs out;
   error = OpenOutputs(o, &out);
   int status = 1;
