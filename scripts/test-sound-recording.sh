@@ -2,14 +2,15 @@
 # Plays a movie's sound through the waveOut and the DirectSound back ends of the Windows build under
 # Wine, records it from a private PulseAudio null sink (which plays in real time) and checks the
 # recording against `vexa decode --wav-dir` of the same movie: SNR at least 30 dB, the movie's
-# length within 100 ms, no gap. Each play also reports the movie's underrun count. A back end that
-# fails is played again, up to three times (every try is printed).
+# length within 100 ms, no gap. Each play also reports the back end that opened and the movie's
+# underrun count. A back end that fails is played again, up to three times (every try is printed).
 #
 #   scripts/test-sound-recording.sh [SECONDS]     (default 3; 60 measures the underruns by hand)
 #
-# Needs the Windows build (build/windows: vexa.exe, vexa_sound_play.exe), Wine, pulseaudio and
-# parec (pulseaudio-utils). Without them, or where Wine opens no sound device, it says it skipped
-# and why, and exits 0.
+# VEXA_SOUND_KEEP=1 keeps the movie, the reference and every recording (the path is printed).
+# Needs the Windows build (build/windows: vexa.exe, vexa_sound_play.exe), Wine, pulseaudio, parec
+# (pulseaudio-utils) and python3. Without them, or where Wine opens no sound device, it says it
+# skipped and why, and exits 0.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -73,8 +74,8 @@ for attempt in 1 2 3; do
   [ "$attempt" -lt 3 ] || { echo "vexa decode does not reproduce the movie's sound" >&2; exit 1; }
 done
 
-# A private sound server: its own runtime directory, a null sink at the movie's rate, and a socket
-# that Wine's PulseAudio driver is pointed at.
+# A private sound server: its own runtime directory, a null sink at the movie's rate that does not
+# rewind, and a socket that Wine's PulseAudio driver is pointed at.
 export XDG_RUNTIME_DIR="$work/run" PULSE_RUNTIME_PATH="$work/run/pulse" PULSE_STATE_PATH="$work/state"
 export PULSE_CONFIG_PATH="$work/state" HOME="$work"
 mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
@@ -86,6 +87,13 @@ pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-target=
   </dev/null >"$work/pulseaudio.log" 2>&1 &
 daemon=$!
 export PULSE_SERVER="unix:$socket"
+# The sink never rewinds: a sink that rewinds to play a new stream at once re-renders a stretch whose
+# silence its monitor has already handed to the recorder, so the recording loses the stream's first
+# milliseconds (up to its whole first second). And the server holds 100 ms of each stream rather than
+# Wine's 30 ms: Wine feeds it every 10 ms from threads of its own, which on a busy machine now and
+# then run late enough to leave the sink a few milliseconds of silence. Neither changes what the back
+# ends hand to Wine, which the recording checks.
+export PULSE_LATENCY_MSEC=100
 for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl info >/dev/null 2>&1 || { cat "$work/pulseaudio.log"; skip "the private PulseAudio daemon did not start"; }
 pactl set-default-sink vexa_null
