@@ -206,7 +206,7 @@ int CommandDecode(int argc, char** argv) {
     return 1;
   }
   if (!o.quiet && !o.wavDir.empty())
-    std::fprintf(stderr, "sound: %s back end, %" PRIu32 " tracks open\n", SoundBackEndName(),
+    std::fprintf(stderr, "sound: the %s back end, open tracks: %" PRIu32 "\n", SoundBackEndName(),
                  m->NumOpenTracks);
   DecodeOutputs out;
   error = OpenOutputs(o, &out);
