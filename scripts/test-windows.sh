@@ -4,7 +4,8 @@
 #   scripts/test-windows.sh [CTEST ARGS...]     e.g. -R vexa_platform_tests, -j2, --repeat until-fail:5
 #
 # Needs the Debian packages cmake, ninja-build, g++-mingw-w64-x86-64-posix, googletest, wine,
-# wine64, xvfb and xauth (xvfb-run). Ends with ctest's summary and its exit status.
+# wine64, xvfb and xauth (xvfb-run); the sound recording test (run when no ctest arguments are given)
+# also pulseaudio, pulseaudio-utils and python3. Exits 1 when either fails.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -22,4 +23,10 @@ start=$(date +%s)
 cmake/wine-run.sh --prefix "$prefix" --init
 echo "Wine prefix ready in $(($(date +%s) - start)) s: $prefix"
 
-ctest --preset windows "$@"
+status=0
+ctest --preset windows "$@" || status=1
+# The whole run (no ctest arguments) also records the sound back ends playing in real time.
+if [ $# -eq 0 ]; then
+  scripts/test-sound-recording.sh || status=1
+fi
+exit "$status"
