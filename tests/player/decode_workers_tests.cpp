@@ -21,7 +21,7 @@ std::vector<uint8_t> MakeMovie(char version) {
   return TestEncodeMovie(config, kFrames, [](uint32_t k, uint32_t w, uint32_t h, uint8_t* y,
                                              uint8_t* u, uint8_t* v) {
     for (uint32_t i = 0; i < w * h; ++i)  // unsigned: the square spans 16 x 16 from (5k, 20)
-      y[i] = i % w - 5 * k < 16 && i / w - 20 < 16 ? 235 : uint8_t(i % w + i / w);
+      y[i] = i % w - 5 * k < 16 && i / w - 20 < 16 ? uint8_t(235) : uint8_t(i % w + i / w);
     std::memset(u, 128, w * h / 4), std::memset(v, 128, w * h / 4);
   });
 }
