@@ -51,10 +51,26 @@ void AppendSeparated(char* text, const char* more) {
 bool FollowsFlag(const char* p) { return static_cast<unsigned char>(*p) < '0'; }
 bool FollowsNumber(const char* p) { return IsDigit(p[0]) || (p[0] == '-' && IsDigit(p[1])); }
 
+// Whether `p` lies inside a double-quoted name: switches are never looked for there, so a quoted
+// name may hold slashes (a POSIX path, or a Windows path written with forward slashes).
+bool Quoted(const char* text, const char* p) {
+  bool quoted = false;
+  for (; text < p; ++text)
+    if (*text == '"') quoted = !quoted;
+  return quoted;
+}
+
+// The next "/" at or after `p` that stands outside quotes, or none.
+const char* NextSlash(const char* text, const char* p) {
+  for (p = strchr(p, '/'); p != nullptr && Quoted(text, p); p = strchr(p + 1, '/')) {
+  }
+  return p;
+}
+
 // The "/" of the first switch with this letter whose next characters fit the shape.
 char* FindSwitch(char* text, char letter, bool (*follows)(const char*)) {
-  for (char* p = strchr(text, '/'); p != nullptr; p = strchr(p + 1, '/'))
-    if (p[1] != 0 && Lower(p[1]) == Lower(letter) && follows(p + 2)) return p;
+  for (const char* p = NextSlash(text, text); p != nullptr; p = NextSlash(text, p + 1))
+    if (p[1] != 0 && Lower(p[1]) == Lower(letter) && follows(p + 2)) return text + (p - text);
   return nullptr;
 }
 
@@ -205,13 +221,17 @@ void AssembleCommandLine(char* text, const char* embedded, const char* user) {
 
 void CancelSwitches(char* text) {
   for (char* p = strstr(text, "/-"); p != nullptr; p = strstr(p, "/-")) {
+    if (Quoted(text, p)) {
+      ++p;
+      continue;
+    }
     if (p[2] == 0) {
       *p = 0;
       return;
     }
     char letter = Lower(p[2]);
     for (char* q = text; q + 1 < p;) {
-      if (q[0] != '/' || Lower(q[1]) != letter) {
+      if (q[0] != '/' || Lower(q[1]) != letter || Quoted(text, q)) {
         ++q;
         continue;
       }
@@ -325,7 +345,7 @@ void TakeNextFileName(char* name, size_t capacity, char* list) {
 }
 
 int CommandLineNeedsHelp(const char* text) {
-  if (strchr(text, '/') != nullptr) return 1;
+  if (NextSlash(text, text) != nullptr) return 1;
   while (IsBlank(*text)) ++text;
   return *text == 0;
 }

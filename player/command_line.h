@@ -38,7 +38,7 @@ const char* ParseFraction(const char* text, int32_t* numerator, uint32_t* denomi
 void TakeNextFileName(char* name, size_t capacity, char* list);
 
 // Non-zero when the text left after the parse shows the help instead of playing: it still holds a
-// "/" (an unknown or repeated switch) or no file name.
+// "/" outside quotes (an unknown or repeated switch) or no file name.
 int CommandLineNeedsHelp(const char* text);
 
 extern const char PlayerHelpText[];

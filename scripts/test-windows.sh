@@ -4,7 +4,8 @@
 #   scripts/test-windows.sh [CTEST ARGS...]     e.g. -R vexa_platform_tests, -j2, --repeat until-fail:5
 #
 # Needs the Debian packages cmake, ninja-build, g++-mingw-w64-x86-64-posix, googletest, wine,
-# wine64, xvfb and xauth (xvfb-run). Ends with ctest's summary and its exit status.
+# wine64, xvfb and xauth (xvfb-run); the sound recording and player tests (run when no ctest
+# arguments are given) also pulseaudio, pulseaudio-utils and python3. Exits 1 when any fails.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -24,8 +25,10 @@ echo "Wine prefix ready in $(($(date +%s) - start)) s: $prefix"
 
 status=0
 ctest --preset windows "$@" || status=1
-# The whole run (no ctest arguments) also plays movies with VexaPlay.exe end to end.
+# The whole run (no ctest arguments) also records the sound back ends playing in real time and
+# plays movies with VexaPlay.exe end to end.
 if [ $# -eq 0 ]; then
+  scripts/test-sound-recording.sh || status=1
   scripts/test-player-windows.sh || status=1
 fi
 exit "$status"

@@ -1,5 +1,6 @@
 // Choosing the sound back end: the selector's open function becomes the one MovieOpen uses.
 #include "core/movie_internal.h"
+#include "core/movie_pending.h"
 #include "vexa/sound.h"
 
 namespace {
@@ -24,3 +25,12 @@ int SoundSelect(SoundSelector selector) {
 }
 
 SoundSelector SoundSelected(void) { return gLastSelector; }
+
+const char* SoundBackEndName(void) {
+  const SoundOpenFunction open = MovieSoundOpener();
+  if (!open) return "none";
+  if (open == WaveOutChannelOpen) return "waveOut";
+  if (open == DirectSoundChannelOpen) return "DirectSound";
+  if (open == WavChannelOpen) return "WAV file";
+  return "the application's";
+}

@@ -206,6 +206,9 @@ int CommandDecode(int argc, char** argv) {
     WavFilesRelease();
     return 1;
   }
+  if (!o.quiet && !o.wavDir.empty())
+    std::fprintf(stderr, "sound: the %s back end, open tracks: %" PRIu32 "\n", SoundBackEndName(),
+                 m->NumOpenTracks);
   DecodeOutputs out;
   error = OpenOutputs(o, &out);
   int status = 1;

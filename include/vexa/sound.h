@@ -22,6 +22,11 @@ typedef SoundOpenFunction (*SoundSelector)(void* arg);
 VEXA_API int SoundSelect(SoundSelector selector);
 /* The selector remembered by SoundSelect (none before the first selection). */
 VEXA_API SoundSelector SoundSelected(void);
+/* The name of the back end that movies opened now get their sound tracks from: "waveOut",
+   "DirectSound", "WAV file", "the application's" (an open function set with
+   MovieSetSoundOpenFunc) or "none". A movie whose channels did not open (no sound device) plays
+   silent whatever the name: its NumOpenTracks is 0. */
+VEXA_API const char* SoundBackEndName(void);
 
 /* ---- The WAV-file back end ----
    Writes each sound track it opens as a canonical 44-byte-header PCM WAV file (16-bit signed or

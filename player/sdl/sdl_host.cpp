@@ -246,20 +246,13 @@ void DrawTextLine(void*, const char* text, const HostRect* strip, int32_t centre
 
 // A file descriptor at the offset, as MovieOpen takes it with OpenFromHandle.
 int OpenFileAt(const char* name, uint32_t offset, void** handle) {
-  char path[FileNameChars];
-  SdlFileName(name, path, sizeof path);
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  const int fd = open(name, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return 0;
   if (lseek(fd, off_t(offset), SEEK_SET) != off_t(offset)) {
     close(fd);
     return 0;
   }
   *handle = reinterpret_cast<void*>(intptr_t(fd));
-  if (SdlWasPlainName(path)) {
-    char title[WindowTitleChars];
-    MakeWindowTitle(path, title, sizeof title);
-    SDL_SetWindowTitle(Host()->Canvas.Window, title);
-  }
   return 1;
 }
 

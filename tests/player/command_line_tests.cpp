@@ -54,6 +54,7 @@ TEST(CommandLine, ParseTakesEachSwitchInItsShape) {
       {"a", "a", FIELD(HideCursor), 1, 2}, {"/I1 a", "a", FIELD(WindowStyle), 2, 3},
       {"a/!", "a b ", FIELD(ShowSummary), 1}, {"/! a", "a c ", FIELD(ShowStats), 1, 0, "c /Q"},
       {"/! a", "a c ", FIELD(ShowSummary), 0, 0, "c /Q"},
+      {"\"/d/L3.vxa\" /S", "\"/d/L3.vxa\" ", FIELD(LoopCount), 1},
   };
   for (const ParseCase& c : cases) {
     PlayOptions o{};
@@ -108,6 +109,7 @@ TEST(CommandLine, CancelsAndFileNamesEditTheText) {
       {CancelSwitches, "/P a /-P", " a "}, {CancelSwitches, "/F29.97/-f a", " a"},
       {CancelSwitches, "/p /-P /P a", "  /P a"}, {CancelSwitches, "/L3 /Pa/-p b", "/L3  b"},
       {CancelSwitches, "a /-", "a "}, {CancelSwitches, "/P /-Q", "/P "},
+      {CancelSwitches, "\"/p/-p\" /-P", "\"/p/-p\" "},
       {takeName, "  a.vxa  b c ", "a.vxa|b c"}, {takeName, "\"my clip.vxa\"b", "my clip.vxa|b"},
       {takeName, "\"open b", "\"open|b"}, {takeName, "\" x \"", "x|"}, {takeName, " ", "|"},
   };
@@ -117,7 +119,8 @@ TEST(CommandLine, CancelsAndFileNamesEditTheText) {
     c.edit(text);
     EXPECT_STREQ(text, c.want) << c.line;
   }
-  EXPECT_TRUE(CommandLineNeedsHelp(" \t") && CommandLineNeedsHelp("a /P") && !CommandLineNeedsHelp("a"));
+  EXPECT_TRUE(CommandLineNeedsHelp(" \t") && CommandLineNeedsHelp("a /P") && !CommandLineNeedsHelp("a") &&
+              !CommandLineNeedsHelp("\"/d/a\""));
   EXPECT_EQ(std::string(PlayerHelpText).find("Vexa Video Player 1.9h\n  SYNTAX: VexaPlay "), 0u);
   EXPECT_STREQ(PlayerHelpTitle, "Vexa Video Player Help");
 }

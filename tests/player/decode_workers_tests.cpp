@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "core/movie_internal.h"
-#include "encoder/video_encoder.h"
 #include "player/decode_workers.h"
 #include "tests/support/test_support.h"
 #include "vexa/copy.h"
@@ -17,21 +16,14 @@ using Pictures = std::vector<std::vector<uint8_t>>;
 
 // A still gradient under a moving square: few blocks change, so copies go by the change map.
 std::vector<uint8_t> MakeMovie(char version) {
-  VideoEncoderConfig vc;
-  vc.Version = version, vc.Width = kW, vc.Height = kH, vc.KeyInterval = 8;
-  VideoEncoder encoder;
-  MovieWriter writer;
-  MovieWriterInit(&writer, {version, kW, kH, 25, 1, VideoEncoderVideoFlags(&vc), {}, 0});
-  std::vector<uint8_t> y(kW * kH), uv(kW * kH / 2, 128);
-  for (uint32_t k = 0; k < kFrames && (k || VideoEncoderInit(&encoder, &vc)); ++k) {
-    for (uint32_t i = 0; i < y.size(); ++i)  // unsigned: the square spans 16 x 16 from (5k, 20)
-      y[i] = i % kW - 5 * k < 16 && i / kW - 20 < 16 ? 235 : uint8_t(i % kW + i / kW);
-    VideoEncoderPicture p = {{y.data(), uv.data(), uv.data() + kW * kH / 4, nullptr}, {kW, kW / 2, kW / 2, 0}};
-    VideoEncodedFrame e;
-    if (!VideoEncodeFrame(&encoder, &p, &e) || !MovieWriterAddFrame(&writer, {{}, e.Data, e.IsKey})) return {};
-  }
-  VideoEncoderFree(&encoder);
-  return MovieWriterImage(&writer);
+  VideoEncoderConfig config;
+  config.Version = version, config.Width = kW, config.Height = kH, config.KeyInterval = 8;
+  return TestEncodeMovie(config, kFrames, [](uint32_t k, uint32_t w, uint32_t h, uint8_t* y,
+                                             uint8_t* u, uint8_t* v) {
+    for (uint32_t i = 0; i < w * h; ++i)  // unsigned: the square spans 16 x 16 from (5k, 20)
+      y[i] = i % w - 5 * k < 16 && i / w - 20 < 16 ? uint8_t(235) : uint8_t(i % w + i / w);
+    std::memset(u, 128, w * h / 4), std::memset(v, 128, w * h / 4);
+  });
 }
 
 struct DecodeWorkers : ::testing::Test {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <unistd.h>
+#include <tuple>
 
 #include "tests/player/fake_host.h"
 #include "tests/support/test_support.h"
@@ -81,10 +81,8 @@ std::string Names(uint32_t files) {
 
 // Every exit gives back the timer period once, every surface and every movie block.
 void ExpectAllClosed(const Run& r) {
-  EXPECT_EQ(r.Host.TimerBegun, 1u);
-  EXPECT_EQ(r.Host.TimerEnded, 1u);
-  EXPECT_EQ(r.Host.LiveDibs, 0);
-  EXPECT_EQ(r.Host.LiveBlocks, 0);
+  EXPECT_EQ(std::tie(r.Host.TimerBegun, r.Host.TimerEnded, r.Host.LiveDibs, r.Host.LiveBlocks),
+            std::make_tuple(1u, 1u, 0, 0));
 }
 
 constexpr uint32_t Esc = 27, Space = 32, Enter = 13;
@@ -170,15 +168,13 @@ TEST(MainLoopFile, ShowsDecodedPictures) {
   }
 }
 
-struct IdleCase {
-  int32_t Before;
-  uint32_t Oversleep;
-  int32_t After;
-};
-
 TEST(MainLoopIdle, CarriesOversleepDownToFloor) {
-  const IdleCase cases[] = {{5, 0, 0}, {25, 0, 0}, {5, 3, -3}, {3, 99, -99}, {10, 500, -100}};
-  for (const IdleCase& c : cases) {
+  const struct {
+    int32_t Before;
+    uint32_t Oversleep;
+    int32_t After;
+  } cases[] = {{5, 0, 0}, {25, 0, 0}, {5, 3, -3}, {3, 99, -99}, {10, 500, -100}};
+  for (const auto& c : cases) {
     FakeHost host;
     host.OversleepMs = c.Oversleep;
     PlayerState p{};

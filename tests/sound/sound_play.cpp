@@ -1,6 +1,6 @@
-// vexa_sound_play MOVIE.vxa waveout|dsound [FRAMES]: plays a movie's sound (the first FRAMES only,
-// as a warm-up) in real time through a Windows back end, stepping the frames as a player does, for
-// the recording test under Wine. Prints "underruns N" (the sound skips) and exits 0; exits 77 with
+// vexa_sound_play MOVIE.vxa waveout|dsound [FRAMES]: plays a movie's sound (the first FRAMES only)
+// in real time through a Windows back end, stepping the frames as a player does, for the recording
+// test under Wine. Prints "back end NAME, underruns N" (the sound skips) and exits 0; exits 77 with
 // the reason when the back end has no sound device, 1 on any other failure.
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   if (m->NumOpenTracks == 0)
     return std::printf("no sound device: the %s back end opened no channel\n", argv[2]),
            MovieClose(m), 77;
-  PlatformSleepMs(1000);  // under Wine a new device loses about its first second of sound
+  std::printf("back end %s, ", SoundBackEndName());
   const uint32_t frames = argc == 4 ? uint32_t(std::strtoul(argv[3], nullptr, 10)) : m->Frames;
   for (uint32_t k = 0; k < frames && k < m->Frames; ++k) {
     while (MovieWait(m)) PlatformSleepMs(1);  // pumps the sound while it waits

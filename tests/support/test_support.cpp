@@ -53,6 +53,25 @@ std::vector<uint8_t> TestMakeMovie(const TestMovieShape& shape) {
   return MovieWriterImage(&w);
 }
 
+std::vector<uint8_t> TestEncodeMovie(const VideoEncoderConfig& config, uint32_t frames,
+                                     TestPaint paint) {
+  const uint32_t w = config.Width, h = config.Height, cw = (w + 1) / 2;
+  MovieWriter writer;
+  MovieWriterInit(&writer, {config.Version, w, h, 25, 1, VideoEncoderVideoFlags(&config), {}, 0});
+  VideoEncoder encoder;
+  if (!VideoEncoderInit(&encoder, &config)) return {};
+  std::vector<uint8_t> y(size_t(w) * h), u(size_t(cw) * ((h + 1) / 2)), v(u.size());
+  VideoEncoderPicture picture = {{y.data(), u.data(), v.data(), nullptr}, {w, cw, cw, 0}};
+  bool ok = true;
+  for (uint32_t k = 0; k < frames && ok; ++k) {
+    paint(k, w, h, y.data(), u.data(), v.data());
+    VideoEncodedFrame e;
+    ok = VideoEncodeFrame(&encoder, &picture, &e) && MovieWriterAddFrame(&writer, {{}, e.Data, e.IsKey});
+  }
+  VideoEncoderFree(&encoder);
+  return ok ? MovieWriterImage(&writer) : std::vector<uint8_t>();
+}
+
 uint32_t TestGetLe32(const std::vector<uint8_t>& image, size_t offset) {
   return uint32_t(image[offset]) | uint32_t(image[offset + 1]) << 8 |
          uint32_t(image[offset + 2]) << 16 | uint32_t(image[offset + 3]) << 24;

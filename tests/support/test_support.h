@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "encoder/movie_writer.h"
+#include "encoder/video_encoder.h"
 
 // A directory removed with its files at exit, and a new file in it holding bytes (its path).
 std::string TestTempDir();
@@ -17,6 +18,12 @@ struct TestMovieShape {
   uint32_t Frames = 10, VideoBytes = 1000, KeyEvery = 1, AudioBytes = 0;
 };
 std::vector<uint8_t> TestMakeMovie(const TestMovieShape& shape);
+
+// Frames encoded pictures at 25 frames a second; paint fills frame k's luma plane and its U and V
+// planes of (Width + 1) / 2 x (Height + 1) / 2 bytes. Empty when the encoder refuses the config.
+using TestPaint = void (*)(uint32_t k, uint32_t w, uint32_t h, uint8_t* y, uint8_t* u, uint8_t* v);
+std::vector<uint8_t> TestEncodeMovie(const VideoEncoderConfig& config, uint32_t frames,
+                                     TestPaint paint);
 
 // Frame k's packet in an image made by TestMakeMovie; a little-endian 32-bit field of an image.
 std::vector<uint8_t> TestFramePacket(const std::vector<uint8_t>& image, uint32_t frame);

@@ -16,7 +16,6 @@ SimSurface* NewSurface(uint32_t w, uint32_t h, const DisplayPixelFormat& f, void
   s->Width = w, s->Height = h, s->Pitch = w * bytes + 8, s->Format = f;
   s->Memory.assign(size_t(s->Pitch) * h * (f.FourCC == kFourCCYV12 ? 2 : 1), 0xEE);
   *out = s.get();
-  gSim.Surfaces.push_back(s.get());
   gOwned.push_back(std::move(s));
   return gOwned.back().get();
 }
@@ -83,7 +82,7 @@ const DisplayDevice kSim = {
     [](void*, void*, const DisplayRect* src, const DisplayRect* dest, uint32_t n) {
       for (uint32_t i = 0; i < n; i++) gSim.Log.push_back("stretch " + SimRect(src[i]) + " to " + SimRect(dest[i]));
     },
-    [] { return uint32_t(gSim.Red16); },
+    [] { return 0xF800u; },  // RGB 565
     [] { return gSim.ScreenBits; },
     [](uint32_t* w, uint32_t* h) { *w = gSim.ScreenWidth, *h = gSim.ScreenHeight; },
     [](uint32_t, uint32_t, uint32_t bits) {
@@ -95,7 +94,7 @@ const DisplayDevice kSim = {
     [] { gSim.Log.push_back("display restored"); },
     [](void*, DisplayRect* r) { *r = gSim.Window; },
     [](void*, DisplayRect* r) { *r = gSim.Client; },
-    [](void*) { return int(gSim.Minimized); },
+    [](void*) { return 0; },
     [](void*) { return 1; },
     [] { return 1; },
     [](int32_t* x, int32_t* y) { *x = gSim.CursorX, *y = gSim.CursorY; },
