@@ -54,8 +54,8 @@ wine_run "$vexa" decode -q long.vxa --surface 3 -o long.raw 2>/dev/null
 cp "$player" VexaPlay.exe
 echo "This is not a movie." >notvexa.vxa
 head -c 100 short.vxa >header.vxa
-python3 -c 'import sys; d = bytearray(sys.stdin.buffer.read()); d[8:12] = bytes(4); sys.stdout.buffer.write(d)' \
-  <short.vxa >noframes.vxa  # the frame count of the header is 0
+python3 -c 'import sys; d = bytearray(sys.stdin.buffer.read()); d[8:12] = bytes(4)
+sys.stdout.buffer.write(d)' <short.vxa >noframes.vxa  # the frame count of the header is 0
 head -c 1000 /dev/zero | cat - short.vxa >data.pak
 cat "$player" short.vxa >VexaMovie.exe
 exe_size=$(stat -c %s "$player")
@@ -85,7 +85,7 @@ field() { awk -v k="$2" -v n="$3" '$1 == k { print $n; exit }' "$1.txt"; }  # fi
 nth_frame() { awk -v i="$2" '$1 == "frame" || $1 == "capture" { if (++n == i) print $NF }' "$1.txt"; }
 below() { [ -n "$1" ] && [ "$1" -lt "$2" ]; }
 between() { [ -n "$1" ] && [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
-same_frame() { python3 "$frames" compare "$1" 160 128 long.raw "$2" >>compare.log; }
+same_frame() { python3 "$frames" compare "$1" 160 128 long.raw "$2"; }
 
 help_box() {
   for args in "/Y short.vxa" "" "/P /P short.vxa"; do
@@ -179,7 +179,7 @@ stats_line() {
   done
   check stats "the line is drawn in the strip only" eval '[ "$above" -gt 100 ] && [ "$under" = 0 ]'
   n="$(python3 "$frames" code stats.raw "$width" "$height" "$x" "$strip")"
-  check stats "the picture under the strip" eval 'between "$n" 2 99 && python3 "$frames" compare stats.raw "$width" "$height" long.raw "$n" "$x" "$strip" >>compare.log'
+  check stats "the picture under the strip" eval 'between "$n" 2 99 && python3 "$frames" compare stats.raw "$width" "$height" long.raw "$n" "$x" "$strip"'
 }
 
 # Doubling by the copy (/W-2 /H-2, /W-2, /A1) and grey scale (/A100): the picture on screen is the
@@ -195,7 +195,7 @@ display_options() {
       [ "$(field options capture 2)x$(field options capture 3)" = "$((160 * sx))x$((128 * sy))" ]
     n="$(python3 "$frames" code options.shot $((160 * sx)) $((128 * sy)) 0 0 "$sx" "$sy")"
     check options "$switches: the picture is the converted frame" eval 'between "$n" 2 99 &&
-      python3 "$frames" compare options.shot $((160 * sx)) $((128 * sy)) options.raw "$n" 0 0 "$sx" "$sy" >>compare.log'
+      python3 "$frames" compare options.shot $((160 * sx)) $((128 * sy)) options.raw "$n" 0 0 "$sx" "$sy"'
   done <<'EOF'
 /W-2 /H-2;--scale 4;2;2
 /W-2;--scale 3;2;1
