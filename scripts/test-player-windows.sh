@@ -137,7 +137,7 @@ escape_keys() {
 # Space pauses: two captures 600 ms apart show the same frame; Enter steps exactly one frame.
 pause_and_step() {
   drive pause "VexaPlay.exe /J /B2 long.vxa" window sleep=1000 key=space sleep=400 capture=p1.raw \
-    sleep=600 capture=p2.raw key=enter sleep=400 capture=p3.raw key=escape key=escape gone
+    sleep=600 capture=p2.raw key=enter sleep=700 capture=p3.raw key=escape key=escape gone
   local n
   n="$(nth_frame pause 1)"
   check pause "paused on one frame" eval 'between "$n" 2 98 && [ "$(nth_frame pause 2)" = "$n" ]'
@@ -147,14 +147,14 @@ pause_and_step() {
 
 # "." ends the first file; the second (codes from 5000) plays next.
 skip_key() {
-  drive skip "VexaPlay.exe /J /B2 long.vxa other.vxa" window sleep=800 frame key=dot sleep=800 frame
+  drive skip "VexaPlay.exe /J /B2 long.vxa other.vxa" window sleep=800 frame key=dot sleep=1200 frame
   check skip "the first file plays" between "$(nth_frame skip 1)" 1 100
   check skip "\".\" skips to the second file" between "$(nth_frame skip 2)" 5001 5040
 }
 
 # Losing the focus pauses, regaining it plays on; with /J play goes on without the focus.
 focus_loss() {
-  local steps=(window sleep=1000 focus=away sleep=300 frame sleep=700 frame focus=back sleep=700 frame)
+  local steps=(window sleep=1000 focus=away sleep=500 frame sleep=700 frame focus=back sleep=700 frame)
   drive focus "VexaPlay.exe /B2 long.vxa" "${steps[@]}"
   check focus "paused without the focus" eval '[ "$(nth_frame focus 1)" = "$(nth_frame focus 2)" ]'
   check focus "plays on with the focus back" below "$(nth_frame focus 2)" "$(nth_frame focus 3)"
