@@ -5,7 +5,12 @@
 #    BGRX picture of that frame, and the summary's counts agree with the movie;
 #  - the sound played matches `vexa decode --wav-dir` after alignment, with no gap;
 #  - scripted keys: Space pauses and resumes, "." skips to the next movie, Escape ends play;
+#  - A/V sync: a movie with a white flash and a click at the same instants; the offset between
+#    each flash's present and its click's play (one clock: the present log and the times the disk
+#    driver's file grew) is printed, and fails beyond +-200 ms;
 #  - the off-screen YUY2 style (/B7) shows the frame too;
+#  - under Xvfb with SDL's X11 video driver: the window captured with ImageMagick's `import` at a
+#    paused frame is exactly `vexa decode`'s picture of that frame;
 #  - a screenshot with the statistics line (/Q) of the demo movie, written as
 #    build/release/vexaplay-stats.png.
 #
@@ -116,6 +121,16 @@ PY
   fail "too much of the sound's end is lost"
 python3 "$root/scripts/sound_recording_check.py" "$work/played-part.wav" "$work/played.raw" \
   "SDL disk audio" || fail "the sound played is not the decoded sound"
+
+echo "--- A/V sync"
+python3 "$root/scripts/vexaplay_sync.py" make "$work"
+"$vexa" encode -q -i "$work/sync.y4m" --audio "$work/sync.wav" --audio-quality 90 -o "$work/sync.vxa"
+VEXAPLAY_TEST_LOG="$work/sync-shown.log" VEXAPLAY_TEST_SOUND_LOG="$work/sync-played.log" \
+  SDL_DISKAUDIOFILE="$work/sync.raw" "$play" "$work/sync.vxa" /S >"$work/sync.txt" ||
+  fail "vexaplay (sync) exited with $?"
+grep "^Sound skips" "$work/sync.txt" || true
+python3 "$root/scripts/vexaplay_sync.py" check "$work/sync-shown.log" "$work/sync-played.log" \
+  "$work/sync.raw" || fail "sound and picture are out of sync"
 
 echo "--- the YUY2 off-screen style"
 VEXAPLAY_TEST_DUMP="20:$work/yuy2.ppm" "$play" "$work/coded.vxa" /B7 /S >"$work/yuy2.txt" ||
