@@ -146,6 +146,22 @@ print(f"YUY2 style: largest difference from the DIB picture {worst}")
 sys.exit(0 if len(a) == len(b) and worst <= 12 else 1)
 PY
 
+echo "--- under Xvfb: the window captured at a paused frame"
+# Space 300 ms after the first frame pauses; the window is captured 0.8 s after that frame (by its
+# title: the movie's name and the player's suffix), and Escape at 1500 ms ends play.
+if command -v xvfb-run >/dev/null && command -v import >/dev/null; then
+  SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy VEXAPLAY_TEST_KEYS="300:space,1500:escape" \
+    VEXAPLAY_TEST_LOG="$work/x11.log" xvfb-run -a -s "-screen 0 640x480x24" bash -c '
+      "$1" "$2/coded.vxa" >/dev/null 2>"$2/x11.err" &
+      for i in $(seq 200); do [ -s "$2/x11.log" ] && break; sleep 0.05; done
+      sleep 0.8
+      timeout 10 import -depth 8 -window "coded.vxa - Vexa Video Player" "ppm:$2/x11.ppm"
+      wait $!' _ "$play" "$work" </dev/null || fail "vexaplay under Xvfb failed"
+  check_frame "$work/x11.ppm" 0 0 "X11 window" || fail "the X11 window does not show the decoded frame"
+else
+  fail "xvfb-run or ImageMagick's import is missing (scripts/setup.sh installs them)"
+fi
+
 echo "--- keys"
 # Space at 400 ms and again at 1100 ms: the presents stop for about 0.7 s and all frames play.
 VEXAPLAY_TEST_KEYS="400:space,1100:space" VEXAPLAY_TEST_LOG="$work/pause.log" SDL_AUDIODRIVER=dummy \
