@@ -12,6 +12,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/mem.h"
@@ -131,14 +132,14 @@ uint16_t DeviceFrames(uint32_t rate) {
   return uint16_t(frames);
 }
 
-// Bytes to queue before the device starts (see the top of the file), at most the whole movie.
-uint32_t StartBytes(const Movie* m, uint32_t bps, uint32_t deviceBytes, uint32_t region,
-                    uint32_t total) {
+// Bytes to queue before the device starts (see the top of the file): at most the whole movie,
+// and no more than the queue can take (a slide show's frame may hold seconds of sound).
+uint32_t StartBytes(const Movie* m, uint32_t bps, uint32_t deviceBytes, const SdlChannel* c) {
   uint64_t start = bps / kStartFraction;
   if (m && m->FrameRate && m->FrameRateDiv)
-    start = uint64_t(bps) * m->FrameRateDiv / m->FrameRate + deviceBytes + region;
-  start = (start + 31) & ~uint64_t(31);
-  return start < total ? uint32_t(start) : total;
+    start = uint64_t(bps) * m->FrameRateDiv / m->FrameRate + deviceBytes + c->RegionBytes;
+  start = std::min<uint64_t>((start + 31) & ~uint64_t(31), c->QueueLimit - c->RegionBytes);
+  return start < c->TotalBytes ? uint32_t(start) : c->TotalBytes;
 }
 
 SDL_AudioDeviceID OpenDevice(uint32_t rate, uint32_t bits, uint32_t channels, uint32_t* latencyMs,
@@ -189,7 +190,7 @@ int SdlChannelOpen(AudioTrack* t, uint32_t rate, uint32_t bits, uint32_t channel
   c->RegionBytes = region;
   c->QueueLimit = bps > 2 * region ? bps : 2 * region;
   c->TotalBytes = SoundMovieTotalBytes(m, bps);
-  c->StartBytes = StartBytes(m, bps, deviceFrames * frameBytes, region, c->TotalBytes);
+  c->StartBytes = StartBytes(m, bps, deviceFrames * frameBytes, c);
   t->BackEnd = c;
   t->Rate = rate;
   t->Bits = bits;
