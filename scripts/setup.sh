@@ -8,7 +8,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   libpng-dev libyuv-dev libsdl2-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-  wine wine64 xvfb xauth fonts-wine pulseaudio pulseaudio-utils python3
+  wine wine64 xvfb xauth fonts-wine pulseaudio pulseaudio-utils python3 imagemagick
   libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3 libxxf86vm1
 )
 

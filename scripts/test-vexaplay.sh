@@ -5,7 +5,12 @@
 #    BGRX picture of that frame, and the summary's counts agree with the movie;
 #  - the sound played matches `vexa decode --wav-dir` after alignment, with no gap;
 #  - scripted keys: Space pauses and resumes, "." skips to the next movie, Escape ends play;
+#  - A/V sync: a movie with a white flash and a click at the same instants; the offset between
+#    each flash's present and its click's play (one clock: the present log and the times the disk
+#    driver's file grew) is printed, and fails beyond +-200 ms;
 #  - the off-screen YUY2 style (/B7) shows the frame too;
+#  - under Xvfb with SDL's X11 video driver: the window captured with ImageMagick's `import` at a
+#    paused frame is exactly `vexa decode`'s picture of that frame;
 #  - a screenshot with the statistics line (/Q) of the demo movie, written as
 #    build/release/vexaplay-stats.png.
 #
@@ -117,6 +122,16 @@ PY
 python3 "$root/scripts/sound_recording_check.py" "$work/played-part.wav" "$work/played.raw" \
   "SDL disk audio" || fail "the sound played is not the decoded sound"
 
+echo "--- A/V sync"
+python3 "$root/scripts/vexaplay_sync.py" make "$work"
+"$vexa" encode -q -i "$work/sync.y4m" --audio "$work/sync.wav" --audio-quality 90 -o "$work/sync.vxa"
+VEXAPLAY_TEST_LOG="$work/sync-shown.log" VEXAPLAY_TEST_SOUND_LOG="$work/sync-played.log" \
+  SDL_DISKAUDIOFILE="$work/sync.raw" "$play" "$work/sync.vxa" /S >"$work/sync.txt" ||
+  fail "vexaplay (sync) exited with $?"
+grep "^Sound skips" "$work/sync.txt" || true
+python3 "$root/scripts/vexaplay_sync.py" check "$work/sync-shown.log" "$work/sync-played.log" \
+  "$work/sync.raw" || fail "sound and picture are out of sync"
+
 echo "--- the YUY2 off-screen style"
 VEXAPLAY_TEST_DUMP="20:$work/yuy2.ppm" "$play" "$work/coded.vxa" /B7 /S >"$work/yuy2.txt" ||
   fail "vexaplay /B7 exited with $?"
@@ -130,6 +145,22 @@ worst = max(abs(x - y) for x, y in zip(a, b))
 print(f"YUY2 style: largest difference from the DIB picture {worst}")
 sys.exit(0 if len(a) == len(b) and worst <= 12 else 1)
 PY
+
+echo "--- under Xvfb: the window captured at a paused frame"
+# Space 300 ms after the first frame pauses; the window is captured 0.8 s after that frame (by its
+# title: the movie's name and the player's suffix), and Escape at 1500 ms ends play.
+if command -v xvfb-run >/dev/null && command -v import >/dev/null; then
+  SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy VEXAPLAY_TEST_KEYS="300:space,1500:escape" \
+    VEXAPLAY_TEST_LOG="$work/x11.log" xvfb-run -a -s "-screen 0 640x480x24" bash -c '
+      "$1" "$2/coded.vxa" >/dev/null 2>"$2/x11.err" &
+      for i in $(seq 200); do [ -s "$2/x11.log" ] && break; sleep 0.05; done
+      sleep 0.8
+      timeout 10 import -depth 8 -window "coded.vxa - Vexa Video Player" "ppm:$2/x11.ppm"
+      wait $!' _ "$play" "$work" </dev/null || fail "vexaplay under Xvfb failed"
+  check_frame "$work/x11.ppm" 0 0 "X11 window" || fail "the X11 window does not show the decoded frame"
+else
+  fail "xvfb-run or ImageMagick's import is missing (scripts/setup.sh installs them)"
+fi
 
 echo "--- keys"
 # Space at 400 ms and again at 1100 ms: the presents stop for about 0.7 s and all frames play.

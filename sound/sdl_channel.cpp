@@ -1,14 +1,18 @@
 // The SDL2 back end. The channel hands out one region at a time and appends it to the device's
-// queue (SDL_QueueAudio); the device starts once an eighth of a second (or the whole movie) is
-// queued, and the queue holds at most a second. Movies carry each frame's sound with the frame,
-// so whatever is queued before the start plays that much behind the picture: the start amount
-// is kept small (the waveOut back end's half second would put the sound half a second late). A started queue found
-// empty ran dry: that is an underrun, and the queue fills to the start amount again before the
-// device resumes. The device's own buffer, which plays after the queue, is the channel's latency.
+// queue (SDL_QueueAudio); the queue holds at most a second. Movies carry each frame's sound with
+// the frame, and the picture's clock starts at the first frame: whatever is queued before the
+// device starts plays that much behind the picture. So the device starts once the least amount
+// that cannot run dry is queued: one frame's sound (the longest wait for the next frame's), one
+// device buffer (what the device takes at once) and one region (what the core keeps back). At
+// 25 frames a second that is two frames' sound, and the sound trails the picture by about 90 ms.
+// A started queue found empty ran dry: that is an underrun, and the queue fills to the start
+// amount again before the device resumes. The device's own buffer, which plays after the queue,
+// is the channel's latency.
 #include "sound/sdl_channel.h"
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/mem.h"
@@ -19,7 +23,7 @@ namespace {
 
 constexpr uint32_t kMaxRate = 256000;
 constexpr uint32_t kRegionsPerSecond = 16;
-constexpr uint32_t kStartFraction = 8;  // of a second
+constexpr uint32_t kStartFraction = 8;  // of a second, for a movie without a frame rate
 
 struct SdlChannel {
   SDL_AudioDeviceID Device;
@@ -128,7 +132,18 @@ uint16_t DeviceFrames(uint32_t rate) {
   return uint16_t(frames);
 }
 
-SDL_AudioDeviceID OpenDevice(uint32_t rate, uint32_t bits, uint32_t channels, uint32_t* latencyMs) {
+// Bytes to queue before the device starts (see the top of the file): at most the whole movie,
+// and no more than the queue can take (a slide show's frame may hold seconds of sound).
+uint32_t StartBytes(const Movie* m, uint32_t bps, uint32_t deviceBytes, const SdlChannel* c) {
+  uint64_t start = bps / kStartFraction;
+  if (m && m->FrameRate && m->FrameRateDiv)
+    start = uint64_t(bps) * m->FrameRateDiv / m->FrameRate + deviceBytes + c->RegionBytes;
+  start = std::min<uint64_t>((start + 31) & ~uint64_t(31), c->QueueLimit - c->RegionBytes);
+  return start < c->TotalBytes ? uint32_t(start) : c->TotalBytes;
+}
+
+SDL_AudioDeviceID OpenDevice(uint32_t rate, uint32_t bits, uint32_t channels, uint32_t* latencyMs,
+                             uint32_t* deviceFrames) {
   SDL_AudioSpec want{}, have{};
   want.freq = int(rate);
   want.format = bits == 8 ? AUDIO_U8 : AUDIO_S16LSB;
@@ -136,7 +151,10 @@ SDL_AudioDeviceID OpenDevice(uint32_t rate, uint32_t bits, uint32_t channels, ui
   want.samples = DeviceFrames(rate);
   // No allowed changes: SDL converts to the device's own format behind the queue.
   const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (device && have.freq > 0) *latencyMs = uint32_t(uint64_t(have.samples) * 1000 / uint32_t(have.freq));
+  if (device && have.freq > 0) {
+    *latencyMs = uint32_t(uint64_t(have.samples) * 1000 / uint32_t(have.freq));
+    *deviceFrames = have.samples;
+  }
   return device;
 }
 
@@ -162,8 +180,8 @@ int SdlChannelOpen(AudioTrack* t, uint32_t rate, uint32_t bits, uint32_t channel
   SdlChannel* c = nullptr;
   if (MemPlanFor(&memory, region)) c = static_cast<SdlChannel*>(MemAlloc(uint32_t(sizeof(SdlChannel))));
   if (!c) return 0;
-  uint32_t latency = 0;
-  c->Device = OpenDevice(rate, bits, channels, &latency);
+  uint32_t latency = 0, deviceFrames = 0;
+  c->Device = OpenDevice(rate, bits, channels, &latency, &deviceFrames);
   if (!c->Device) {
     MemFree(c);
     return 0;
@@ -172,8 +190,7 @@ int SdlChannelOpen(AudioTrack* t, uint32_t rate, uint32_t bits, uint32_t channel
   c->RegionBytes = region;
   c->QueueLimit = bps > 2 * region ? bps : 2 * region;
   c->TotalBytes = SoundMovieTotalBytes(m, bps);
-  const uint32_t start = (bps / kStartFraction + 31) & ~31u;
-  c->StartBytes = start < c->TotalBytes ? start : c->TotalBytes;
+  c->StartBytes = StartBytes(m, bps, deviceFrames * frameBytes, c);
   t->BackEnd = c;
   t->Rate = rate;
   t->Bits = bits;

@@ -5,6 +5,11 @@
 //                                  while the movie's frame FRAME is shown (the last one wins)
 //   VEXAPLAY_TEST_LOG=FILE         one line per present: "MONOTONIC_MS FRAME" (FRAME 0 for the
 //                                  closing logo)
+//   VEXAPLAY_TEST_SOUND_LOG=FILE   with SDL's disk audio driver: "MONOTONIC_MS BYTES" whenever the
+//                                  file it plays into (SDL_DISKAUDIOFILE) has grown, checked at
+//                                  every pass of the main loop; on the presents' clock, this tells
+//                                  when each byte of sound was played
+#include <sys/stat.h>
 #include <time.h>
 
 #include <cstdio>
@@ -30,6 +35,9 @@ struct Hooks {
   uint32_t DumpFrame = 0;
   char DumpPath[512] = "";
   FILE* Log = nullptr;
+  FILE* SoundLog = nullptr;
+  const char* SoundFile = nullptr;
+  long long SoundBytes = -1;
 };
 
 Hooks gHooks;
@@ -91,9 +99,25 @@ void SdlTestHooksBegin() {
     if (*end == ':') std::snprintf(gHooks.DumpPath, sizeof gHooks.DumpPath, "%s", end + 1);
   }
   if (const char* log = std::getenv("VEXAPLAY_TEST_LOG")) gHooks.Log = std::fopen(log, "w");
+  gHooks.SoundFile = std::getenv("SDL_DISKAUDIOFILE");
+  if (const char* log = std::getenv("VEXAPLAY_TEST_SOUND_LOG"); log && gHooks.SoundFile)
+    gHooks.SoundLog = std::fopen(log, "w");
 }
 
+namespace {
+
+void LogSoundGrowth() {
+  struct stat s {};
+  if (!gHooks.SoundLog || stat(gHooks.SoundFile, &s) != 0 || s.st_size == gHooks.SoundBytes) return;
+  gHooks.SoundBytes = s.st_size;
+  std::fprintf(gHooks.SoundLog, "%.3f %lld\n", MonotonicMs(), gHooks.SoundBytes);
+  std::fflush(gHooks.SoundLog);
+}
+
+}  // namespace
+
 void SdlTestHooksPump() {
+  LogSoundGrowth();
   if (!gHooks.FrameShown || gHooks.NextKey == gHooks.Keys.size()) return;
   const ScriptedKey& k = gHooks.Keys[gHooks.NextKey];
   if (MovieTimerMs() - gHooks.FirstFrameMs < k.AtMs) return;
