@@ -89,6 +89,9 @@ int PlatformFileSeek(PlatformFile* f, int64_t offset);                  // absol
 uint32_t PlatformFileRead(PlatformFile* f, void* dest, uint32_t size);  // bytes read (short at end)
 int64_t PlatformFileSize(PlatformFile* f);                              // -1 when unknown
 void PlatformFileClose(PlatformFile* f);
+// Makes the C runtime's standard input binary: Windows reads it in text mode otherwise, turning
+// CR LF into LF and stopping at a byte 26, which corrupts a picture stream piped into a tool.
+void PlatformStdinBinary();
 
 // The library's private heap (created on first use, growable).
 void* PlatformHeapAllocate(uint64_t bytes);  // null on failure

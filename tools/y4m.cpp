@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "tools/parse_number.h"
 
 namespace {
@@ -100,6 +101,7 @@ void ToHalf(const uint8_t* src, uint32_t srcW, uint32_t srcH, bool halveX, bool 
 int Y4mOpen(Y4mReader* r, const std::string& path, std::string* error) {
   *r = Y4mReader{};
   r->Path = path;
+  if (path == "-") PlatformStdinBinary();
   r->File = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
   if (!r->File) {
     *error = "cannot open " + path;

@@ -83,3 +83,5 @@ void PlatformFileClose(PlatformFile* f) {
   if (f->owned) close(f->fd);
   delete f;
 }
+
+void PlatformStdinBinary() {}  // POSIX streams make no difference

@@ -2,6 +2,10 @@
 #include <cstdint>
 #include <new>
 
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+
 #include "platform/win32/win32.h"
 
 struct PlatformFile {
@@ -71,3 +75,5 @@ void PlatformFileClose(PlatformFile* f) {
   if (f->owned) CloseHandle(f->handle);
   delete f;
 }
+
+void PlatformStdinBinary() { _setmode(_fileno(stdin), _O_BINARY); }
