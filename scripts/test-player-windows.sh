@@ -59,6 +59,17 @@ sys.stdout.buffer.write(d)' <short.vxa >noframes.vxa  # the frame count of the h
 head -c 1000 /dev/zero | cat - short.vxa >data.pak
 cat "$player" short.vxa >VexaMovie.exe
 exe_size=$(stat -c %s "$player")
+# The screen saver: a copy of the player whose embedded command line (string 16: 512 "~" in
+# UTF-16) names the movie appended to it.
+python3 - "$player" ":$exe_size" <<'EOF' >demo.scr
+import sys
+program = open(sys.argv[1], "rb").read()
+marker = "~".encode("utf-16-le") * 512
+text = sys.argv[2].encode("utf-16-le")
+assert program.count(marker) == 1
+sys.stdout.buffer.write(program.replace(marker, text + marker[len(text):]))
+EOF
+cat long.vxa >>demo.scr
 
 failed=0
 passed=0
@@ -234,6 +245,47 @@ update_prompt() {
   rm corvane.exe
 }
 
+# demo.scr (the player with long.vxa inside, see above) as the desktop's screen saver. /s plays on
+# top of the whole screen, the picture centred (at 560, 448); a sixth mouse move or a key ends it
+# after the closing logo. The hidden cursor cannot be checked here: Wine answers neither the class
+# cursor of another process's window nor the picture of its cursor.
+saver_code() { python3 "$frames" code "$1" 1280 1024 560 448; }
+screen_saver() {
+  drive configure "demo.scr /c" box exit
+  check configure "/c: no settings" eval 'has configure "title Vexa Video Player" &&
+    has configure "text There are no settings for this screensaver." && [ "$(field configure exit 2)" = 0 ]'
+  local steps=(window sleep=1000 capture=s0.raw) x
+  for x in 10 20 30 40 50; do steps+=(mouse=$x,10 sleep=100); done
+  drive saver "demo.scr /s" "${steps[@]}" sleep=400 capture=s5.raw mouse=60,10 sleep=300 capture=s6.raw gone exit
+  check saver "/s covers the screen" has saver "window 0 0 1280 1024"
+  check saver "five mouse moves: plays on" eval 'between "$(saver_code s0.raw)" 1 100 &&
+    below "$(saver_code s0.raw)" "$(saver_code s5.raw)" && between "$(saver_code s5.raw)" 1 100'
+  check saver "the sixth ends it after the logo" eval '! between "$(saver_code s6.raw)" 1 100 &&
+    between "$(field saver gone 2)" 1000 6000 && [ "$(field saver exit 2)" = 0 ]'
+  drive saverkey "demo.scr /s" window sleep=1000 key=space gone exit
+  check saverkey "a key ends it after the logo" eval 'between "$(field saverkey gone 2)" 2000 6000 &&
+    [ "$(field saverkey exit 2)" = 0 ]'
+}
+
+# /p: the preview plays inside the driver's window (at 100, 100, 160 x 128), filling its client
+# area, after 500 ms. Wine shows nothing that a child window draws when its parent belongs to
+# another process, so the picture is checked only where it can be seen.
+screen_saver_preview() {
+  drive preview "demo.scr /p PARENT" frame window sleep=1500 frame
+  if grep -q "^timeout window" preview.txt; then
+    drive preview "demo.scr /p PARENT" box exit
+    check preview "a refused child window is reported" has preview "text Error creating window."
+    echo "screen_saver_preview: Wine refused the preview's child window"
+    return
+  fi
+  check preview "the player's window fills the preview window" has preview "window 100 100 260 228"
+  if between "$(nth_frame preview 2)" 1 100; then
+    check preview "plays after the delay, not at once" eval '! between "$(nth_frame preview 1)" 1 100'
+  else
+    echo "screen_saver_preview: the picture of the player's child window cannot be seen under Wine"
+  fi
+}
+
 # Three files with /L2: the list plays twice, in order (codes 1000, 2000, 3000 and up).
 list_loop() {
   local steps=(window) i
@@ -245,7 +297,7 @@ list_loop() {
 }
 
 scenarios=(help_box open_errors summary_box escape_keys pause_and_step skip_key focus_loss stats_line
-  display_options embedded_names update_prompt list_loop)
+  display_options embedded_names update_prompt screen_saver screen_saver_preview list_loop)
 [ $# -gt 0 ] && scenarios=("$@")
 for scenario in "${scenarios[@]}"; do
   start=$(date +%s)

@@ -3,9 +3,15 @@
 //
 //   vexa_player_driver.exe "VexaPlay.exe SWITCHES NAMES" STEP...
 //
-//   window        wait until the player window (class "VexaWin") is visible
+// The word PARENT in the command line is replaced by the handle of a 160 x 128 window the driver
+// shows at 100, 100 (a screen saver's preview window); the steps before `window` capture it.
+//
+//   window        wait until the player window (class "VexaWin", top-level or in the preview
+//                 window) is visible; print "window LEFT TOP RIGHT BOTTOM" (its screen rectangle)
 //   sleep=MS      wait MS milliseconds
-//   key=NAME      post a character to the player window: space, enter, escape or dot
+//   key=NAME      post a key's down message and character to the player window: space, enter,
+//                 escape or dot
+//   mouse=X,Y     move the mouse pointer to X, Y on the screen
 //   capture=FILE  copy the client area into FILE (32-bit B, G, R, X rows, top row first) and
 //                 print "capture W H frame N" (N: the frame code in the picture's corner)
 //   frame         print "frame N" from a capture that is not kept
@@ -31,6 +37,7 @@ namespace {
 constexpr DWORD kTimeoutMs = 20000;
 constexpr int kCodeBlock = 16;  // the frame code: 4 x 4 blocks of 16 x 16 pixels, bit i at block
 constexpr int kCodeBits = 16;   // (i % 4, i / 4) counted from the top-left corner, white = 1
+HWND Preview = nullptr;         // the window made for PARENT
 
 struct Search {
   DWORD Process;
@@ -54,7 +61,16 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
 HWND FindProcessWindow(DWORD process, const char* className) {
   Search search = {process, className, nullptr};
   EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+  if (!search.Found && Preview)
+    EnumChildWindows(Preview, MatchWindow, reinterpret_cast<LPARAM>(&search));
   return search.Found;
+}
+
+// Waits up to `ms` for messages to the driver's own windows and handles them (focus changes; the
+// player's window inside the preview window sends some and waits for the answers).
+void HandleOwnMessages(DWORD ms) {
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
+  for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
 }
 
 // Waits until the player shows a window of the class; none when it ends or the time runs out.
@@ -62,6 +78,7 @@ HWND WaitForWindow(const PROCESS_INFORMATION& player, const char* className) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < kTimeoutMs) {
     if (HWND window = FindProcessWindow(player.dwProcessId, className)) return window;
+    HandleOwnMessages(0);
     if (WaitForSingleObject(player.hProcess, 50) == WAIT_OBJECT_0) return nullptr;
   }
   return nullptr;
@@ -179,7 +196,9 @@ int PostKey(HWND window, const char* name) {
     WPARAM Character;
   } kKeys[] = {{"space", ' '}, {"enter", '\r'}, {"escape", 27}, {"dot", '.'}};
   for (const auto& key : kKeys)
-    if (!std::strcmp(name, key.Name)) return PostMessageA(window, WM_CHAR, key.Character, 1) != 0;
+    if (!std::strcmp(name, key.Name))  // the down message carries the character as its key code
+      return PostMessageA(window, WM_KEYDOWN, key.Character, 1) &&
+             PostMessageA(window, WM_CHAR, key.Character, 1);
   return std::printf("unknown key %s\n", name), 0;
 }
 
@@ -191,8 +210,7 @@ int MoveFocus(HWND player, const std::string& where) {
                           nullptr, GetModuleHandleA(nullptr), nullptr);
   const HWND target = where == "away" ? own : player;
   SetForegroundWindow(target);
-  // Handle the focus messages the driver's window receives.
-  for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+  HandleOwnMessages(0);
   return std::printf("focus %s\n", where.c_str()), 1;
 }
 
@@ -202,7 +220,10 @@ int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& 
   const size_t equals = step.find('=');
   const std::string verb = step.substr(0, equals),
                     value = equals == std::string::npos ? "" : step.substr(equals + 1);
-  if (verb == "sleep") return Sleep(DWORD(std::stoul(value))), 1;
+  if (verb == "sleep") {
+    while (GetTickCount() - start < std::stoul(value)) HandleOwnMessages(5);
+    return 1;
+  }
   if (verb == "exit") {
     if (WaitForSingleObject(player.hProcess, kTimeoutMs) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
@@ -220,8 +241,10 @@ int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& 
     return 1;
   }
   if (verb == "window") {
+    RECT r = {};
     *window = WaitForWindow(player, "VexaWin");
-    return *window ? std::printf("window\n"), 1 : -1;
+    if (!*window || !GetWindowRect(*window, &r)) return -1;
+    return std::printf("window %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom), 1;
   }
   if (!*window) return std::printf("%s: no player window yet\n", step.c_str()), 0;
   if (verb == "gone") {
@@ -235,6 +258,8 @@ int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& 
   if (verb == "capture") return Capture(*window, value.c_str());
   if (verb == "frame") return Capture(*window, nullptr);
   if (verb == "focus") return MoveFocus(*window, value);
+  if (verb == "mouse")
+    return SetCursorPos(std::stoi(value), std::stoi(value.substr(value.find(',') + 1))) != 0;
   return std::printf("unknown step %s\n", step.c_str()), 0;
 }
 
@@ -247,6 +272,11 @@ int main(int argc, char** argv) {
   }
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   std::string commandLine = argv[1];
+  if (const size_t at = commandLine.find("PARENT"); at != std::string::npos) {
+    Preview = CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 100,
+                              100, 160, 128, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    commandLine.replace(at, 6, std::to_string(reinterpret_cast<uintptr_t>(Preview)));
+  }
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION player = {};
@@ -255,7 +285,7 @@ int main(int argc, char** argv) {
     std::printf("cannot start: %s\n", argv[1]);
     return 1;
   }
-  HWND window = nullptr;
+  HWND window = Preview;
   int result = 0;
   for (int i = 2; i < argc; ++i) {
     const int done = RunStep(player, &window, argv[i]);
