@@ -224,21 +224,46 @@ embedded_names() {
 }
 
 # The update question comes when the suite's program lies beside the player and the last check is
-# more than a week old; asking stores the date. No plays on; Yes opens the update page (the browser
-# launcher is disabled here) and ends with code 1.
-forget_update_check() {
-  wine_run reg.exe delete 'HKLM\Software\Ostrel\Corvane' /v LastVersionCheckDate /f >/dev/null 2>&1 || true
-  sed -i '/^LastVersionCheckDate=/d' "$prefix/drive_c/windows/win.ini" 2>/dev/null || true
+# more than a week old: stored here eight days back, nine in the first week after a 31-day month,
+# where the player's week back (day + 23 of the month before) is itself eight days. Asking stores
+# today's date in the profile (win.ini) and the registry. No plays on; Yes opens the update page
+# (the browser launcher is disabled here) and ends with code 1.
+corvane_key='HKLM\Software\Ostrel\Corvane'
+win_ini="$prefix/drive_c/windows/win.ini"
+store_check_date() {  # DATE, in both stores
+  wine_run reg.exe add "$corvane_key" /v LastVersionCheckDate /d "$1" /f >/dev/null 2>&1
+  touch "$win_ini"
+  sed -i '/^LastVersionCheckDate=/d' "$win_ini"
+  grep -q '^\[Corvane\]' "$win_ini" || printf '[Corvane]\r\n' >>"$win_ini"
+  sed -i "/^\[Corvane\]/a LastVersionCheckDate=$1\r" "$win_ini"
+}
+profile_date() {
+  tr -d '\r' <"$win_ini" |
+    awk -F= '/^\[/ { s = $0 } s == "[Corvane]" && $1 == "LastVersionCheckDate" { print $2 }'
+}
+registry_date() {
+  wine_run reg.exe query "$corvane_key" /v LastVersionCheckDate 2>/dev/null | tr -d '\r' |
+    awk '$1 == "LastVersionCheckDate" { print $3 }'
 }
 update_prompt() {
+  local back=8 today
+  [ "$(date +%-d)" -le 7 ] && [ "$(date -d "$(date +%Y-%m-01) -1 day" +%-d)" = 31 ] && back=9
+  today="$(date +%F)"
   touch corvane.exe
-  forget_update_check
+  store_check_date "$(date -d "$back days ago" +%F)"
   drive declined "VexaPlay.exe /S /J /B2 short.vxa" box=no box exit
-  check declined "asked" has declined "title New version check..."
-  check declined "No plays the movie" has declined "title Vexa Playback Summary"
+  check declined "asked first, with the exact title and text" [ "$(sed -n 1,6p declined.txt)" = "title New version check...
+text It's been a while since you checked for a more recent Vexa version.
+text 
+text Would you like to check for a newer version of Vexa on the Internet?
+text 
+text If you choose to check for a new version, Vexa will close to allow the update to install." ]
+  check declined "No plays the movie" has declined "text Total frames played: 40"
+  check declined "today's date stored in the profile and the registry" \
+    eval '[ "$(profile_date)" = "$today" ] && [ "$(registry_date)" = "$today" ]'
   drive checked "VexaPlay.exe /S /J /B2 short.vxa" box exit
   check checked "not asked again within the week" has checked "title Vexa Playback Summary"
-  forget_update_check
+  store_check_date "$(date -d "$back days ago" +%F)"
   drive accepted "VexaPlay.exe /S /J /B2 short.vxa" box=yes exit
   check accepted "Yes ends the player" eval \
     'has accepted "title New version check..." && [ "$(field accepted exit 2)" = 1 ]'
@@ -256,7 +281,8 @@ screen_saver() {
     has configure "text There are no settings for this screensaver." && [ "$(field configure exit 2)" = 0 ]'
   local steps=(window sleep=1000 capture=s0.raw) x
   for x in 10 20 30 40 50; do steps+=(mouse=$x,10 sleep=100); done
-  drive saver "demo.scr /s" "${steps[@]}" sleep=400 capture=s5.raw mouse=60,10 sleep=300 capture=s6.raw gone exit
+  drive saver "demo.scr /s" "${steps[@]}" sleep=400 capture=s5.raw mouse=60,10 sleep=300 \
+    capture=s6.raw gone exit
   check saver "/s covers the screen" has saver "window 0 0 1280 1024"
   check saver "five mouse moves: plays on" eval 'between "$(saver_code s0.raw)" 1 100 &&
     below "$(saver_code s0.raw)" "$(saver_code s5.raw)" && between "$(saver_code s5.raw)" 1 100'
