@@ -3,14 +3,13 @@
 //
 //   vexa_player_driver.exe "VexaPlay.exe SWITCHES NAMES" STEP...
 //
-// The word PARENT in the command line is replaced by the handle of a 160 x 128 window the driver
-// shows at 100, 100 (a screen saver's preview window); the steps before `window` capture it.
+// PARENT in the command line becomes the handle of a 160 x 128 window at 100, 100 (a screen saver's
+// preview window), which the steps before `window` capture.
 //
-//   window        wait until the player window (class "VexaWin", top-level or in the preview
-//                 window) is visible; print "window LEFT TOP RIGHT BOTTOM" (its screen rectangle)
+//   window        wait until the player window (class "VexaWin", top-level or in the PARENT
+//                 window) is visible; print "window LEFT TOP RIGHT BOTTOM" (on the screen)
 //   sleep=MS      wait MS milliseconds
-//   key=NAME      post a key's down message and character to the player window: space, enter,
-//                 escape or dot
+//   key=NAME      post a key (down message, character) to the player: space, enter, escape, dot
 //   mouse=X,Y     move the mouse pointer to X, Y on the screen
 //   capture=FILE  copy the client area into FILE (32-bit B, G, R, X rows, top row first) and
 //                 print "capture W H frame N" (N: the frame code in the picture's corner)
@@ -29,6 +28,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -58,14 +58,6 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
   return FALSE;
 }
 
-HWND FindProcessWindow(DWORD process, const char* className) {
-  Search search = {process, className, nullptr};
-  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-  if (!search.Found && Preview)
-    EnumChildWindows(Preview, MatchWindow, reinterpret_cast<LPARAM>(&search));
-  return search.Found;
-}
-
 // Waits up to `ms` for messages to the driver's own windows and handles them (focus changes; the
 // player's window inside the preview window sends some and waits for the answers).
 void HandleOwnMessages(DWORD ms) {
@@ -77,7 +69,11 @@ void HandleOwnMessages(DWORD ms) {
 HWND WaitForWindow(const PROCESS_INFORMATION& player, const char* className) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < kTimeoutMs) {
-    if (HWND window = FindProcessWindow(player.dwProcessId, className)) return window;
+    Search search = {player.dwProcessId, className, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    if (!search.Found && Preview)
+      EnumChildWindows(Preview, MatchWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.Found) return search.Found;
     HandleOwnMessages(0);
     if (WaitForSingleObject(player.hProcess, 50) == WAIT_OBJECT_0) return nullptr;
   }
@@ -176,29 +172,19 @@ void ReadAndCloseBox(HWND box, const std::string& choice) {
   std::printf("title %s\n", title);
   BoxParts parts = {"", choice, nullptr};
   EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&parts));
-  size_t start = 0;
-  while (start < parts.Text.size()) {
-    size_t end = parts.Text.find('\n', start);
-    if (end == std::string::npos) end = parts.Text.size();
-    std::string line = parts.Text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::printf("text %s\n", line.c_str());
-    start = end + 1;
-  }
+  std::erase(parts.Text, '\r');
+  std::istringstream text(parts.Text);
+  for (std::string line; std::getline(text, line);) std::printf("text %s\n", line.c_str());
   const int id = parts.Button ? GetDlgCtrlID(parts.Button) : IDOK;
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                reinterpret_cast<LPARAM>(parts.Button));
 }
 
 int PostKey(HWND window, const char* name) {
-  static const struct {
-    const char* Name;
-    WPARAM Character;
-  } kKeys[] = {{"space", ' '}, {"enter", '\r'}, {"escape", 27}, {"dot", '.'}};
-  for (const auto& key : kKeys)
-    if (!std::strcmp(name, key.Name))  // the down message carries the character as its key code
-      return PostMessageA(window, WM_KEYDOWN, key.Character, 1) &&
-             PostMessageA(window, WM_CHAR, key.Character, 1);
+  const char* names[] = {"space", "enter", "escape", "dot"};
+  for (int i = 0; i < 4; ++i)  // the down message carries the character as its key code
+    if (const WPARAM key = WPARAM(" \r\x1b."[i]); !std::strcmp(name, names[i]))
+      return PostMessageA(window, WM_KEYDOWN, key, 1) && PostMessageA(window, WM_CHAR, key, 1);
   return std::printf("unknown key %s\n", name), 0;
 }
 
