@@ -39,11 +39,7 @@ constexpr int kCodeBlock = 16;  // the frame code: 4 x 4 blocks of 16 x 16 pixel
 constexpr int kCodeBits = 16;   // (i % 4, i / 4) counted from the top-left corner, white = 1
 HWND Preview = nullptr;         // the window made for PARENT
 
-struct Search {
-  DWORD Process;
-  const char* ClassName;
-  HWND Found;
-};
+struct Search { DWORD Process; const char* ClassName; HWND Found; };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<Search*>(context);
@@ -98,8 +94,7 @@ std::vector<uint8_t> CaptureClient(HWND window, int* width, int* height) {
   const RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   RECT part = {};
   IntersectRect(&part, &wanted, &screen);
-  HDC source = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(source);
+  HDC source = GetDC(nullptr), memory = CreateCompatibleDC(source);
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (dib) {
@@ -145,11 +140,9 @@ int Capture(HWND window, const char* file) {
   return 1;
 }
 
-struct BoxParts {
-  std::string Text;    // the longest static text: the message (the icon has none)
-  std::string Choice;  // the button to press ("&" left out); empty: the first one shown
-  HWND Button;
-};
+// Text: the longest static text, the message (the icon has none); Choice: the button to press
+// ("&" left out), empty for the first one shown.
+struct BoxParts { std::string Text, Choice; HWND Button; };
 
 BOOL CALLBACK ReadBoxChild(HWND child, LPARAM context) {
   auto* parts = reinterpret_cast<BoxParts*>(context);
@@ -200,6 +193,13 @@ int MoveFocus(HWND player, const std::string& where) {
   return std::printf("focus %s\n", where.c_str()), 1;
 }
 
+// Waits while the test holds for the window: 1 when it ended, -1 when the time ran out.
+int WaitWhile(BOOL(WINAPI* test)(HWND), HWND window, DWORD start) {
+  for (; test(window); Sleep(5))
+    if (GetTickCount() - start > kTimeoutMs) return -1;
+  return 1;
+}
+
 // Runs one step; 1 done, 0 failed, -1 timed out.
 int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& step) {
   const DWORD start = GetTickCount();
@@ -220,11 +220,7 @@ int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& 
     HWND box = WaitForWindow(player, "#32770");
     if (!box) return -1;
     ReadAndCloseBox(box, value);
-    while (IsWindow(box)) {  // the next step must not find this box again
-      if (GetTickCount() - start > kTimeoutMs) return -1;
-      Sleep(5);
-    }
-    return 1;
+    return WaitWhile(IsWindow, box, start);  // the next step must not find this box again
   }
   if (verb == "window") {
     RECT r = {};
@@ -233,13 +229,10 @@ int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& 
     return std::printf("window %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom), 1;
   }
   if (!*window) return std::printf("%s: no player window yet\n", step.c_str()), 0;
-  if (verb == "gone") {
-    while (IsWindowVisible(*window)) {
-      if (GetTickCount() - start > kTimeoutMs) return -1;
-      Sleep(5);
-    }
-    return std::printf("gone %lu\n", GetTickCount() - start), 1;
-  }
+  if (verb == "gone")
+    return WaitWhile(IsWindowVisible, *window, start) < 0
+               ? -1
+               : (std::printf("gone %lu\n", GetTickCount() - start), 1);
   if (verb == "key") return PostKey(*window, value.c_str());
   if (verb == "capture") return Capture(*window, value.c_str());
   if (verb == "frame") return Capture(*window, nullptr);
@@ -252,10 +245,8 @@ int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: vexa_player_driver \"VexaPlay.exe ARGS\" STEP...\n");
-    return 1;
-  }
+  if (argc < 2)
+    return std::fprintf(stderr, "usage: vexa_player_driver \"VexaPlay.exe ARGS\" STEP...\n"), 1;
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   std::string commandLine = argv[1];
   if (const size_t at = commandLine.find("PARENT"); at != std::string::npos) {
@@ -267,21 +258,16 @@ int main(int argc, char** argv) {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION player = {};
   if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &player)) {
-    std::printf("cannot start: %s\n", argv[1]);
-    return 1;
-  }
+                      &startup, &player))
+    return std::printf("cannot start: %s\n", argv[1]), 1;
   HWND window = Preview;
   int result = 0;
-  for (int i = 2; i < argc; ++i) {
+  for (int i = 2; i < argc && !result; ++i) {
     const int done = RunStep(player, &window, argv[i]);
-    if (done == 1) continue;
     if (done < 0) std::printf("timeout %s\n", argv[i]);
-    result = done < 0 ? 2 : 1;
-    break;
+    result = done == 1 ? 0 : done < 0 ? 2 : 1;
   }
-  if (WaitForSingleObject(player.hProcess, 0) != WAIT_OBJECT_0)
-    TerminateProcess(player.hProcess, 99);
+  TerminateProcess(player.hProcess, 99);  // fails when it has ended
   CloseHandle(player.hThread);
   CloseHandle(player.hProcess);
   return result;
