@@ -229,10 +229,10 @@ int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& 
     return std::printf("window %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom), 1;
   }
   if (!*window) return std::printf("%s: no player window yet\n", step.c_str()), 0;
-  if (verb == "gone")
-    return WaitWhile(IsWindowVisible, *window, start) < 0
-               ? -1
-               : (std::printf("gone %lu\n", GetTickCount() - start), 1);
+  if (verb == "gone") {
+    if (WaitWhile(IsWindowVisible, *window, start) < 0) return -1;
+    return std::printf("gone %lu\n", GetTickCount() - start), 1;
+  }
   if (verb == "key") return PostKey(*window, value.c_str());
   if (verb == "capture") return Capture(*window, value.c_str());
   if (verb == "frame") return Capture(*window, nullptr);
