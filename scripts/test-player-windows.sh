@@ -271,9 +271,9 @@ text If you choose to check for a new version, Vexa will close to allow the upda
 }
 
 # demo.scr (the player with long.vxa inside, see above) as the desktop's screen saver. /s plays on
-# top of the whole screen, the picture centred (at 560, 448); a sixth mouse move or a key ends it
-# after the closing logo. The hidden cursor cannot be checked here: Wine answers neither the class
-# cursor of another process's window nor the picture of its cursor.
+# top of the whole screen (the 1280 x 1024 of the script's Xvfb), the picture centred at 560, 448;
+# a sixth mouse move or a key ends it after the closing logo. The hidden cursor cannot be checked
+# here: Wine answers neither the class cursor of another process's window nor its cursor picture.
 saver_code() { python3 "$frames" code "$1" 1280 1024 560 448; }
 screen_saver() {
   drive configure "demo.scr /c" box exit

@@ -9,7 +9,7 @@
 //   window        wait until the player window (class "VexaWin", top-level or in the PARENT
 //                 window) is visible; print "window LEFT TOP RIGHT BOTTOM" (on the screen)
 //   sleep=MS      wait MS milliseconds
-//   key=NAME      post a key (down message, character) to the player: space, enter, escape, dot
+//   key=NAME      post a key's down message to the player window: space, enter, escape or dot
 //   mouse=X,Y     move the mouse pointer to X, Y on the screen
 //   capture=FILE  copy the client area into FILE (32-bit B, G, R, X rows, top row first) and
 //                 print "capture W H frame N" (N: the frame code in the picture's corner)
@@ -175,9 +175,9 @@ void ReadAndCloseBox(HWND box, const std::string& choice) {
 
 int PostKey(HWND window, const char* name) {
   const char* names[] = {"space", "enter", "escape", "dot"};
-  for (int i = 0; i < 4; ++i)  // the down message carries the character as its key code
-    if (const WPARAM key = WPARAM(" \r\x1b."[i]); !std::strcmp(name, names[i]))
-      return PostMessageA(window, WM_KEYDOWN, key, 1) && PostMessageA(window, WM_CHAR, key, 1);
+  const WPARAM keys[] = {VK_SPACE, VK_RETURN, VK_ESCAPE, VK_OEM_PERIOD};
+  for (int i = 0; i < 4; ++i)  // the player's TranslateMessage makes the character
+    if (!std::strcmp(name, names[i])) return PostMessageA(window, WM_KEYDOWN, keys[i], 1) != 0;
   return std::printf("unknown key %s\n", name), 0;
 }
 
