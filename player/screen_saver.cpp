@@ -58,12 +58,14 @@ void Interrupt(PlayerState* p) {
   PlayerEndRequest(p);
 }
 
-// A move to a new position counts; the sixth one interrupts.
+// A move to a new position counts; the sixth one interrupts. The first message only tells where
+// the pointer rests: the system sends it when the screen saver's window appears under the pointer.
 void MouseMove(PlayerState* p, int32_t x, int32_t y) {
   if (x == p->LastMouseX && y == p->LastMouseY) return;
+  const bool first = p->LastMouseX == -1 && p->LastMouseY == -1;
   p->LastMouseX = x;
   p->LastMouseY = y;
-  if (uint32_t(++p->MouseMoveCount) < SaverMouseMovesToEnd) return;
+  if (first || uint32_t(++p->MouseMoveCount) < SaverMouseMovesToEnd) return;
   p->MouseMoveCount = 0;
   Interrupt(p);
 }

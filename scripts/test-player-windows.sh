@@ -59,6 +59,17 @@ sys.stdout.buffer.write(d)' <short.vxa >noframes.vxa  # the frame count of the h
 head -c 1000 /dev/zero | cat - short.vxa >data.pak
 cat "$player" short.vxa >VexaMovie.exe
 exe_size=$(stat -c %s "$player")
+# The screen saver: a copy of the player whose embedded command line (string 16: 512 "~" in
+# UTF-16) names the movie appended to it.
+python3 - "$player" ":$exe_size" <<'EOF' >demo.scr
+import sys
+program = open(sys.argv[1], "rb").read()
+marker = "~".encode("utf-16-le") * 512
+text = sys.argv[2].encode("utf-16-le")
+assert program.count(marker) == 1
+sys.stdout.buffer.write(program.replace(marker, text + marker[len(text):]))
+EOF
+cat long.vxa >>demo.scr
 
 failed=0
 passed=0
@@ -213,25 +224,92 @@ embedded_names() {
 }
 
 # The update question comes when the suite's program lies beside the player and the last check is
-# more than a week old; asking stores the date. No plays on; Yes opens the update page (the browser
-# launcher is disabled here) and ends with code 1.
-forget_update_check() {
-  wine_run reg.exe delete 'HKLM\Software\Ostrel\Corvane' /v LastVersionCheckDate /f >/dev/null 2>&1 || true
-  sed -i '/^LastVersionCheckDate=/d' "$prefix/drive_c/windows/win.ini" 2>/dev/null || true
+# more than a week old: stored here eight days back, nine in the first week after a 31-day month,
+# where the player's week back (day + 23 of the month before) is itself eight days. Asking stores
+# today's date in the profile (win.ini) and the registry. No plays on; Yes opens the update page
+# (the browser launcher is disabled here) and ends with code 1.
+corvane_key='HKLM\Software\Ostrel\Corvane'
+win_ini="$prefix/drive_c/windows/win.ini"
+store_check_date() {  # DATE, in both stores
+  wine_run reg.exe add "$corvane_key" /v LastVersionCheckDate /d "$1" /f >/dev/null 2>&1
+  touch "$win_ini"
+  sed -i '/^LastVersionCheckDate=/d' "$win_ini"
+  grep -q '^\[Corvane\]' "$win_ini" || printf '[Corvane]\r\n' >>"$win_ini"
+  sed -i "/^\[Corvane\]/a LastVersionCheckDate=$1\r" "$win_ini"
+}
+profile_date() {
+  tr -d '\r' <"$win_ini" |
+    awk -F= '/^\[/ { s = $0 } s == "[Corvane]" && $1 == "LastVersionCheckDate" { print $2 }'
+}
+registry_date() {
+  wine_run reg.exe query "$corvane_key" /v LastVersionCheckDate 2>/dev/null | tr -d '\r' |
+    awk '$1 == "LastVersionCheckDate" { print $3 }'
 }
 update_prompt() {
+  local back=8 today
+  [ "$(date +%-d)" -le 7 ] && [ "$(date -d "$(date +%Y-%m-01) -1 day" +%-d)" = 31 ] && back=9
+  today="$(date +%F)"
   touch corvane.exe
-  forget_update_check
+  store_check_date "$(date -d "$back days ago" +%F)"
   drive declined "VexaPlay.exe /S /J /B2 short.vxa" box=no box exit
-  check declined "asked" has declined "title New version check..."
-  check declined "No plays the movie" has declined "title Vexa Playback Summary"
+  check declined "asked first, with the exact title and text" [ "$(sed -n 1,6p declined.txt)" = "title New version check...
+text It's been a while since you checked for a more recent Vexa version.
+text 
+text Would you like to check for a newer version of Vexa on the Internet?
+text 
+text If you choose to check for a new version, Vexa will close to allow the update to install." ]
+  check declined "No plays the movie" has declined "text Total frames played: 40"
+  check declined "today's date stored in the profile and the registry" \
+    eval '[ "$(profile_date)" = "$today" ] && [ "$(registry_date)" = "$today" ]'
   drive checked "VexaPlay.exe /S /J /B2 short.vxa" box exit
   check checked "not asked again within the week" has checked "title Vexa Playback Summary"
-  forget_update_check
+  store_check_date "$(date -d "$back days ago" +%F)"
   drive accepted "VexaPlay.exe /S /J /B2 short.vxa" box=yes exit
   check accepted "Yes ends the player" eval \
     'has accepted "title New version check..." && [ "$(field accepted exit 2)" = 1 ]'
   rm corvane.exe
+}
+
+# demo.scr (the player with long.vxa inside, see above) as the desktop's screen saver. /s plays on
+# top of the whole screen (the 1280 x 1024 of the script's Xvfb), the picture centred at 560, 448;
+# a sixth mouse move or a key ends it after the closing logo. The hidden cursor cannot be checked
+# here: Wine answers neither the class cursor of another process's window nor its cursor picture.
+saver_code() { python3 "$frames" code "$1" 1280 1024 560 448; }
+screen_saver() {
+  drive configure "demo.scr /c" box exit
+  check configure "/c: no settings" eval 'has configure "title Vexa Video Player" &&
+    has configure "text There are no settings for this screensaver." && [ "$(field configure exit 2)" = 0 ]'
+  local steps=(window sleep=1000 capture=s0.raw) x
+  for x in 10 20 30 40 50; do steps+=(mouse=$x,10 sleep=100); done
+  drive saver "demo.scr /s" "${steps[@]}" sleep=400 capture=s5.raw mouse=60,10 sleep=300 \
+    capture=s6.raw gone exit
+  check saver "/s covers the screen" has saver "window 0 0 1280 1024"
+  check saver "five mouse moves: plays on" eval 'between "$(saver_code s0.raw)" 1 100 &&
+    below "$(saver_code s0.raw)" "$(saver_code s5.raw)" && between "$(saver_code s5.raw)" 1 100'
+  check saver "the sixth ends it after the logo" eval '! between "$(saver_code s6.raw)" 1 100 &&
+    between "$(field saver gone 2)" 1000 6000 && [ "$(field saver exit 2)" = 0 ]'
+  drive saverkey "demo.scr /s" window sleep=1000 key=space gone exit
+  check saverkey "a key ends it after the logo" eval 'between "$(field saverkey gone 2)" 2000 6000 &&
+    [ "$(field saverkey exit 2)" = 0 ]'
+}
+
+# /p: the preview plays inside the driver's window (at 100, 100, 160 x 128), filling its client
+# area, after 500 ms. Wine shows nothing that a child window draws when its parent belongs to
+# another process, so the picture is checked only where it can be seen.
+screen_saver_preview() {
+  drive preview "demo.scr /p PARENT" frame window sleep=1500 frame
+  if grep -q "^timeout window" preview.txt; then
+    drive preview "demo.scr /p PARENT" box exit
+    check preview "a refused child window is reported" has preview "text Error creating window."
+    echo "screen_saver_preview: Wine refused the preview's child window"
+    return
+  fi
+  check preview "the player's window fills the preview window" has preview "window 100 100 260 228"
+  if between "$(nth_frame preview 2)" 1 100; then
+    check preview "plays after the delay, not at once" eval '! between "$(nth_frame preview 1)" 1 100'
+  else
+    echo "screen_saver_preview: the picture of the player's child window cannot be seen under Wine"
+  fi
 }
 
 # Three files with /L2: the list plays twice, in order (codes 1000, 2000, 3000 and up).
@@ -245,7 +323,7 @@ list_loop() {
 }
 
 scenarios=(help_box open_errors summary_box escape_keys pause_and_step skip_key focus_loss stats_line
-  display_options embedded_names update_prompt list_loop)
+  display_options embedded_names update_prompt screen_saver screen_saver_preview list_loop)
 [ $# -gt 0 ] && scenarios=("$@")
 for scenario in "${scenarios[@]}"; do
   start=$(date +%s)

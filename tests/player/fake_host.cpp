@@ -25,7 +25,6 @@ HostPump Pump() {
   const uint32_t c = Fake->Script.front().Character;
   Fake->Script.erase(Fake->Script.begin());
   if (c == FocusLost || c == FocusGained) PlayerFocusEvent(p, c == FocusGained);
-  else if (c == LeftClick) PlayerLeftButtonUpEvent(p);
   else PlayerCharEvent(p, c);
   return HostPumpDispatched;
 }
@@ -69,7 +68,7 @@ const PlayerHost FakePlayerHost = {
     [](char* text, uint32_t) { text[0] = 0; },
     [](uint32_t* w, uint32_t* h) { *w = 1920, *h = 1080; },
     [] { return 1u; },
-    [](const char* address) { Fake->Sites.push_back(address); },
+    [](const char*) {},
     [](int) {},
     nullptr,
     nullptr,

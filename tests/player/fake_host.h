@@ -12,7 +12,7 @@ struct ScriptEvent {
   uint32_t AtMs;       // after the start of play
   uint32_t Character;  // a key, or one of the focus events below
 };
-constexpr uint32_t FocusLost = 1000, FocusGained = 1001, LeftClick = 1002;
+constexpr uint32_t FocusLost = 1000, FocusGained = 1001;
 
 struct Blit {
   uint32_t AtMs;
@@ -27,7 +27,7 @@ struct FakeHost {
   int32_t DestroyedAtMs = -1;
   int32_t LiveDibs = 0, LiveBlocks = 0;
   std::vector<Blit> Blits;
-  std::vector<std::string> Messages, Sites;
+  std::vector<std::string> Messages;
   PlayerState* Player = nullptr;
 };
 

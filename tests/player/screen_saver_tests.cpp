@@ -67,13 +67,13 @@ TEST(ScreenSaver, StartSetsUpEachMode) {
 }
 
 // d: deactivated; w: a blocked system command (counted in `swallowed`); m: a mouse move to a new
-// place, M: to (0, 0); k: a key or button; s: suspend.
+// place, M: to (0, 0), the first one only places the pointer; k: a key or button; s: suspend.
 TEST(ScreenSaver, InputEndsRunModesOnly) {
   const struct { int64_t mode; int entry; const char* input; uint32_t end; int swallowed; } cases[] = {
-      {1, 1, "mmmmm", EndNone, 0}, {1, 1, "mmmmmm", EndPlay, 0}, {1, 1, "MMMMMMMMMM", EndNone, 0},
-      {1, 1, "MmMmMm", EndPlay, 0}, {1, 1, "k", EndPlay, 0}, {1, 0, "d", EndPlay, 0},
-      {1, 1, "s", EndPlay, 0}, {1, 1, "ww", EndNone, 2}, {0, 1, "kdsmmmmmmw", EndNone, 0},
-      {1234, 1, "kdsmmmmmmw", EndNone, 0}, {2, 0, "kdmmmmmm", EndNone, 0}, {2, 1, "k", EndPlay, 0},
+      {1, 1, "mmmmmm", EndNone, 0}, {1, 1, "mmmmmmm", EndPlay, 0}, {1, 1, "MMMMMMMMMM", EndNone, 0},
+      {1, 1, "MmMmMmM", EndPlay, 0}, {1, 1, "k", EndPlay, 0}, {1, 0, "d", EndPlay, 0},
+      {1, 1, "s", EndPlay, 0}, {1, 1, "ww", EndNone, 2}, {0, 1, "kdsmmmmmmmw", EndNone, 0},
+      {1234, 1, "kdsmmmmmmmw", EndNone, 0}, {2, 0, "kdmmmmmmm", EndNone, 0}, {2, 1, "k", EndPlay, 0},
       {2, 1, "d", EndPlay, 0}};
   for (const auto& c : cases) {
     Saver s(c.mode);

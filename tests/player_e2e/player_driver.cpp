@@ -3,9 +3,14 @@
 //
 //   vexa_player_driver.exe "VexaPlay.exe SWITCHES NAMES" STEP...
 //
-//   window        wait until the player window (class "VexaWin") is visible
+// PARENT in the command line becomes the handle of a 160 x 128 window at 100, 100 (a screen saver's
+// preview window), which the steps before `window` capture.
+//
+//   window        wait until the player window (class "VexaWin", top-level or in the PARENT
+//                 window) is visible; print "window LEFT TOP RIGHT BOTTOM" (on the screen)
 //   sleep=MS      wait MS milliseconds
-//   key=NAME      post a character to the player window: space, enter, escape or dot
+//   key=NAME      post a key's down message to the player window: space, enter, escape or dot
+//   mouse=X,Y     move the mouse pointer to X, Y on the screen
 //   capture=FILE  copy the client area into FILE (32-bit B, G, R, X rows, top row first) and
 //                 print "capture W H frame N" (N: the frame code in the picture's corner)
 //   frame         print "frame N" from a capture that is not kept
@@ -23,6 +28,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,12 +37,9 @@ namespace {
 constexpr DWORD kTimeoutMs = 20000;
 constexpr int kCodeBlock = 16;  // the frame code: 4 x 4 blocks of 16 x 16 pixels, bit i at block
 constexpr int kCodeBits = 16;   // (i % 4, i / 4) counted from the top-left corner, white = 1
+HWND Preview = nullptr;         // the window made for PARENT
 
-struct Search {
-  DWORD Process;
-  const char* ClassName;
-  HWND Found;
-};
+struct Search { DWORD Process; const char* ClassName; HWND Found; };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<Search*>(context);
@@ -51,17 +54,23 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
   return FALSE;
 }
 
-HWND FindProcessWindow(DWORD process, const char* className) {
-  Search search = {process, className, nullptr};
-  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-  return search.Found;
+// Waits up to `ms` for messages to the driver's own windows and handles them (focus changes; the
+// player's window inside the preview window sends some and waits for the answers).
+void HandleOwnMessages(DWORD ms) {
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
+  for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
 }
 
 // Waits until the player shows a window of the class; none when it ends or the time runs out.
 HWND WaitForWindow(const PROCESS_INFORMATION& player, const char* className) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < kTimeoutMs) {
-    if (HWND window = FindProcessWindow(player.dwProcessId, className)) return window;
+    Search search = {player.dwProcessId, className, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    if (!search.Found && Preview)
+      EnumChildWindows(Preview, MatchWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.Found) return search.Found;
+    HandleOwnMessages(0);
     if (WaitForSingleObject(player.hProcess, 50) == WAIT_OBJECT_0) return nullptr;
   }
   return nullptr;
@@ -85,8 +94,7 @@ std::vector<uint8_t> CaptureClient(HWND window, int* width, int* height) {
   const RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   RECT part = {};
   IntersectRect(&part, &wanted, &screen);
-  HDC source = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(source);
+  HDC source = GetDC(nullptr), memory = CreateCompatibleDC(source);
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (dib) {
@@ -132,11 +140,9 @@ int Capture(HWND window, const char* file) {
   return 1;
 }
 
-struct BoxParts {
-  std::string Text;    // the longest static text: the message (the icon has none)
-  std::string Choice;  // the button to press ("&" left out); empty: the first one shown
-  HWND Button;
-};
+// Text: the longest static text, the message (the icon has none); Choice: the button to press
+// ("&" left out), empty for the first one shown.
+struct BoxParts { std::string Text, Choice; HWND Button; };
 
 BOOL CALLBACK ReadBoxChild(HWND child, LPARAM context) {
   auto* parts = reinterpret_cast<BoxParts*>(context);
@@ -159,27 +165,19 @@ void ReadAndCloseBox(HWND box, const std::string& choice) {
   std::printf("title %s\n", title);
   BoxParts parts = {"", choice, nullptr};
   EnumChildWindows(box, ReadBoxChild, reinterpret_cast<LPARAM>(&parts));
-  size_t start = 0;
-  while (start < parts.Text.size()) {
-    size_t end = parts.Text.find('\n', start);
-    if (end == std::string::npos) end = parts.Text.size();
-    std::string line = parts.Text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::printf("text %s\n", line.c_str());
-    start = end + 1;
-  }
+  std::erase(parts.Text, '\r');
+  std::istringstream text(parts.Text);
+  for (std::string line; std::getline(text, line);) std::printf("text %s\n", line.c_str());
   const int id = parts.Button ? GetDlgCtrlID(parts.Button) : IDOK;
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                reinterpret_cast<LPARAM>(parts.Button));
 }
 
 int PostKey(HWND window, const char* name) {
-  static const struct {
-    const char* Name;
-    WPARAM Character;
-  } kKeys[] = {{"space", ' '}, {"enter", '\r'}, {"escape", 27}, {"dot", '.'}};
-  for (const auto& key : kKeys)
-    if (!std::strcmp(name, key.Name)) return PostMessageA(window, WM_CHAR, key.Character, 1) != 0;
+  const char* names[] = {"space", "enter", "escape", "dot"};
+  const WPARAM keys[] = {VK_SPACE, VK_RETURN, VK_ESCAPE, VK_OEM_PERIOD};
+  for (int i = 0; i < 4; ++i)  // the player's TranslateMessage makes the character
+    if (!std::strcmp(name, names[i])) return PostMessageA(window, WM_KEYDOWN, keys[i], 1) != 0;
   return std::printf("unknown key %s\n", name), 0;
 }
 
@@ -191,9 +189,15 @@ int MoveFocus(HWND player, const std::string& where) {
                           nullptr, GetModuleHandleA(nullptr), nullptr);
   const HWND target = where == "away" ? own : player;
   SetForegroundWindow(target);
-  // Handle the focus messages the driver's window receives.
-  for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+  HandleOwnMessages(0);
   return std::printf("focus %s\n", where.c_str()), 1;
+}
+
+// Waits while the test holds for the window: 1 when it ended, -1 when the time ran out.
+int WaitWhile(BOOL(WINAPI* test)(HWND), HWND window, DWORD start) {
+  for (; test(window); Sleep(5))
+    if (GetTickCount() - start > kTimeoutMs) return -1;
+  return 1;
 }
 
 // Runs one step; 1 done, 0 failed, -1 timed out.
@@ -202,7 +206,10 @@ int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& 
   const size_t equals = step.find('=');
   const std::string verb = step.substr(0, equals),
                     value = equals == std::string::npos ? "" : step.substr(equals + 1);
-  if (verb == "sleep") return Sleep(DWORD(std::stoul(value))), 1;
+  if (verb == "sleep") {
+    while (GetTickCount() - start < std::stoul(value)) HandleOwnMessages(5);
+    return 1;
+  }
   if (verb == "exit") {
     if (WaitForSingleObject(player.hProcess, kTimeoutMs) != WAIT_OBJECT_0) return -1;
     DWORD code = 0;
@@ -213,59 +220,54 @@ int RunStep(const PROCESS_INFORMATION& player, HWND* window, const std::string& 
     HWND box = WaitForWindow(player, "#32770");
     if (!box) return -1;
     ReadAndCloseBox(box, value);
-    while (IsWindow(box)) {  // the next step must not find this box again
-      if (GetTickCount() - start > kTimeoutMs) return -1;
-      Sleep(5);
-    }
-    return 1;
+    return WaitWhile(IsWindow, box, start);  // the next step must not find this box again
   }
   if (verb == "window") {
+    RECT r = {};
     *window = WaitForWindow(player, "VexaWin");
-    return *window ? std::printf("window\n"), 1 : -1;
+    if (!*window || !GetWindowRect(*window, &r)) return -1;
+    return std::printf("window %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom), 1;
   }
   if (!*window) return std::printf("%s: no player window yet\n", step.c_str()), 0;
   if (verb == "gone") {
-    while (IsWindowVisible(*window)) {
-      if (GetTickCount() - start > kTimeoutMs) return -1;
-      Sleep(5);
-    }
+    if (WaitWhile(IsWindowVisible, *window, start) < 0) return -1;
     return std::printf("gone %lu\n", GetTickCount() - start), 1;
   }
   if (verb == "key") return PostKey(*window, value.c_str());
   if (verb == "capture") return Capture(*window, value.c_str());
   if (verb == "frame") return Capture(*window, nullptr);
   if (verb == "focus") return MoveFocus(*window, value);
+  if (verb == "mouse")
+    return SetCursorPos(std::stoi(value), std::stoi(value.substr(value.find(',') + 1))) != 0;
   return std::printf("unknown step %s\n", step.c_str()), 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: vexa_player_driver \"VexaPlay.exe ARGS\" STEP...\n");
-    return 1;
-  }
+  if (argc < 2)
+    return std::fprintf(stderr, "usage: vexa_player_driver \"VexaPlay.exe ARGS\" STEP...\n"), 1;
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   std::string commandLine = argv[1];
+  if (const size_t at = commandLine.find("PARENT"); at != std::string::npos) {
+    Preview = CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 100,
+                              100, 160, 128, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    commandLine.replace(at, 6, std::to_string(reinterpret_cast<uintptr_t>(Preview)));
+  }
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION player = {};
   if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &player)) {
-    std::printf("cannot start: %s\n", argv[1]);
-    return 1;
-  }
-  HWND window = nullptr;
+                      &startup, &player))
+    return std::printf("cannot start: %s\n", argv[1]), 1;
+  HWND window = Preview;
   int result = 0;
-  for (int i = 2; i < argc; ++i) {
+  for (int i = 2; i < argc && !result; ++i) {
     const int done = RunStep(player, &window, argv[i]);
-    if (done == 1) continue;
     if (done < 0) std::printf("timeout %s\n", argv[i]);
-    result = done < 0 ? 2 : 1;
-    break;
+    result = done == 1 ? 0 : done < 0 ? 2 : 1;
   }
-  if (WaitForSingleObject(player.hProcess, 0) != WAIT_OBJECT_0)
-    TerminateProcess(player.hProcess, 99);
+  TerminateProcess(player.hProcess, 99);  // fails when it has ended
   CloseHandle(player.hThread);
   CloseHandle(player.hProcess);
   return result;
