@@ -177,6 +177,7 @@ if [ -f "$build/player/win32/VexaPlay.exe" ] && [ -f "$driver" ]; then
     Xvfb -displayfd 3 -screen 0 1280x1024x24 3>"$work/display" 2>/dev/null &
     xvfb=$!
     for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+    [ -s "$work/display" ] || skip "Xvfb did not start"
     export DISPLAY=":$(cat "$work/display")"
   fi
   for player in "VexaPlay-DirectSound:" "VexaPlay-waveOut:/Z"; do
