@@ -40,9 +40,9 @@ finish() {
 }
 trap finish EXIT
 
-# NAME WIDTH HEIGHT FPS: makes NAME.vxa of SECONDS unless it is there.
+# NAME WIDTH HEIGHT FPS: makes NAME-SECONDSs.vxa unless it is there.
 make_movie() {
-  local name="$1" width="$2" height="$3" fps="$4"
+  local name="$1-${seconds}s" width="$2" height="$3" fps="$4"
   [ -f "$movies/$name.vxa" ] && return
   echo "making $name.vxa ($width x $height at $fps frames/sec, $seconds s)"
   python3 - "$work" "$seconds" <<'PY'
@@ -104,7 +104,11 @@ for n in range(frames):
                 picture[r * pw + x:r * pw + x + bw_ // sub] = row
         out.write(picture)
 PY
-    wine_run "$vexa" encode -q -i - --audio "Z:$work/sound.wav" -o "Z:$work/$name.vxa"
+    cat >"$work/movie.y4m"
+  # From a file: vexa.exe reads its standard input in text mode, where a byte 26 ends the stream.
+  wine_run "$vexa" encode -q -i "Z:$work/movie.y4m" --audio "Z:$work/sound.wav" \
+    -o "Z:$work/$name.vxa"
+  rm "$work/movie.y4m"
   mv "$work/$name.vxa" "$movies/"
 }
 
@@ -143,13 +147,14 @@ printf '%-8s %8s %8s %8s %8s %12s %10s %10s\n' movie frames played skipped blits
   "sound" "decoding"
 cp "$player" "$movies/VexaPlay.exe"
 value() { sed -n "s/^text $1: \([0-9.]*\).*/\1/p" "$work/$name.txt" | head -1; }
-for name in 720p30 1080p30 720p60; do
+for movie in 720p30 1080p30 720p60; do
+  name="$movie-${seconds}s"
   (cd "$movies" && wine_run --display "$driver" "VexaPlay.exe /S /J $switches $name.vxa" window \
     "sleep=$((seconds * 1000))" box exit) | tr -d '\r' >"$work/$name.txt" || true
   if ! grep -qx "title Vexa Playback Summary" "$work/$name.txt"; then
-    echo "$name: no summary"; sed 's/^/    /' "$work/$name.txt"; continue
+    echo "$movie: no summary"; sed 's/^/    /' "$work/$name.txt"; continue
   fi
-  printf '%-8s %8s %8s %8s %8s %12s %10s %10s\n' "$name" "$(value "Total frames")" \
+  printf '%-8s %8s %8s %8s %8s %12s %10s %10s\n' "$movie" "$(value "Total frames")" \
     "$(value "Total frames played")" "$(value "Skipped frames")" "$(value "Skipped blits")" \
     "$(value "Frame rate obtained")/$(value "Frame rate played")" "$(value "Sound skips")" \
     "$(value "Percentage spent decompressing video")%"
