@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Compares a recording of a movie's sound with the sound the movie decodes to.
 
-    sound_recording_check.py REFERENCE.wav RECORDING.raw|RECORDING.wav LABEL
+    sound_recording_check.py [--unplayed-end MS] REFERENCE.wav RECORDING.raw|RECORDING.wav LABEL
 
 REFERENCE.wav is `vexa decode --wav-dir` output (16-bit PCM); RECORDING.raw is raw signed 16-bit
 little-endian PCM of the same rate and channel count, as `parec --raw` writes it (or a 16-bit WAV
@@ -10,6 +10,10 @@ aligned to the reference by cross-correlation (on the first sound, then coarse o
 sample-exact), and then must match it with an SNR of at least 30 dB, hold sound for the reference's
 length within 100 ms and have no gap (no 10 ms stretch far quieter than the reference there).
 Prints one line of measurements and exits 1 when a check fails.
+
+--unplayed-end MS is for a player that closes the movie after its last frame and so drops the sound
+still queued: a recording that ends up to MS milliseconds early has the reference cut to its length
+(the cut is printed); the rest of the recording must still match.
 """
 import array
 import math
@@ -44,7 +48,7 @@ def last_sound(x, level):
     return len(x) - 1 - next((i for i, v in enumerate(reversed(x)) if abs(v) > level), len(x))
 
 
-def main(reference_path, recording_path, label):
+def main(reference_path, recording_path, label, unplayed_end_ms=0.0):
     with wave.open(reference_path, "rb") as w:
         channels, rate = w.getnchannels(), w.getframerate()
         assert w.getsampwidth() == 2, "16-bit reference expected"
@@ -63,6 +67,14 @@ def main(reference_path, recording_path, label):
     if onset_rec is None:
         print(f"{label}: FAIL: the recording is silent ({len(rec) / rate:.2f} s recorded)")
         return 1
+    unplayed = ""
+    if unplayed_end_ms:
+        played = last_sound(rec, level) - onset_rec
+        cut_ms = (last_sound(ref, level) - onset_ref - played) * 1000.0 / rate
+        if 0 < cut_ms <= unplayed_end_ms:
+            ref_samples = ref_samples[:(onset_ref + played + 1) * channels]
+            ref = ref[:onset_ref + played + 1]
+        unplayed = f", {cut_ms:.0f} ms of the end not played"
     # Alignment: the first sound gives the lag within a few blocks; block sums of 16 samples
     # narrow it down within 0.1 s; the samples themselves, over the first second, fix it.
     guess = onset_rec - onset_ref
@@ -99,12 +111,16 @@ def main(reference_path, recording_path, label):
     if gaps:
         failed.append("gaps")
     print(f"{label}: SNR {snr:.1f} dB (gain {gain:.4f}), length error {length_error_ms:+.1f} ms, "
-          f"{gaps} gaps of {GAP_MS} ms, offset {lag / rate:.3f} s"
+          f"{gaps} gaps of {GAP_MS} ms, offset {lag / rate:.3f} s{unplayed}"
           + (": FAIL: " + ", ".join(failed) if failed else ": ok"))
     return 1 if failed else 0
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4:
+    args = sys.argv[1:]
+    unplayed_end = 0.0
+    if args[:1] == ["--unplayed-end"] and len(args) > 1:
+        unplayed_end, args = float(args[1]), args[2:]
+    if len(args) != 3:
         sys.exit(__doc__)
-    sys.exit(main(*sys.argv[1:]))
+    sys.exit(main(*args, unplayed_end))

@@ -3,13 +3,16 @@
 # Wine, records it from a private PulseAudio null sink (which plays in real time) and checks the
 # recording against `vexa decode --wav-dir` of the same movie: SNR at least 30 dB, the movie's
 # length within 100 ms, no gap. Each play also reports the back end that opened and the movie's
-# underrun count. A back end that fails is played again, up to three times (every try is printed).
+# underrun count. Then VexaPlay.exe plays the movie the same way (DirectSound, and waveOut with /Z),
+# checked the same way up to the sound it drops at the movie's end, and its summary must report no
+# sound skips. A play that fails is played again, up to three times (every try is printed).
 #
 #   scripts/test-sound-recording.sh [SECONDS]     (default 3; 60 measures the underruns by hand)
 #
 # VEXA_SOUND_KEEP=1 keeps the movie, the reference and every recording (the path is printed).
-# Needs the Windows build (build/windows: vexa.exe, vexa_sound_play.exe), Wine, pulseaudio, parec
-# (pulseaudio-utils) and python3. Without them, or where Wine opens no sound device, it says it
+# Needs the Windows build (build/windows: vexa.exe, vexa_sound_play.exe; VexaPlay.exe and
+# vexa_player_driver.exe for the player's part), Wine, pulseaudio, parec (pulseaudio-utils), python3
+# and, without a DISPLAY, Xvfb. Without them, or where Wine opens no sound device, it says it
 # skipped and why, and exits 0.
 set -euo pipefail
 
@@ -36,8 +39,10 @@ renice -n -10 $$ >/dev/null 2>&1 || true
 work="$(mktemp -d /tmp/vexa-sound-recording.XXXXXX)"
 daemon=""
 recorder=""
+xvfb=""
 finish() {
   [ -n "$recorder" ] && kill "$recorder" 2>/dev/null || true
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
   [ -n "$daemon" ] && kill "$daemon" 2>/dev/null && wait "$daemon" 2>/dev/null || true
   [ -n "${VEXA_SOUND_KEEP:-}" ] && echo "kept: $work" || rm -rf "$work"
 }
@@ -130,14 +135,63 @@ play_and_check() {
 # Three tries per back end: a loaded machine can still delay Wine's feeding of the sound server past
 # the null sink's buffer (the recording then has a gap); a fault of the back end fails all three.
 failed=0
+opened=0
 for backend in waveout:waveOut dsound:DirectSound; do
   for attempt in 1 2 3; do
     status=0
     play_and_check "${backend%:*}" "${backend#*:}" || status=$?
+    [ "$status" -eq 77 ] || opened=1
     [ "$status" -eq 77 ] && echo "${backend%:*}: SKIPPED: $(cat "$work/${backend%:*}.txt")"
     [ "$status" -eq 0 ] || [ "$status" -eq 77 ] && break
     [ "$attempt" -lt 3 ] || failed=1
   done
 done
+# The player itself: VexaPlay.exe plays the movie (DirectSound, then waveOut with /Z) in a window
+# on a virtual screen, and the test driver (tests/player_e2e) reads its summary box, which must
+# report no sound skips. The player pauses and closes the movie after its last frame, which drops
+# the sound still queued (measured: about 350 ms for DirectSound, 480-500 ms for waveOut, whose
+# start amount is half a second): the recording may end up to 600 ms early, and what it holds
+# must match the reference's start.
+play_player() {
+  local label="$1" switches="$2" status=0
+  parec --device=vexa_null.monitor --format=s16le --rate=$rate --channels=2 --raw \
+    >"$work/$label-$attempt.raw" &
+  recorder=$!
+  sleep 0.3
+  (cd "$work" && wine_run --display "$driver" "VexaPlay.exe /S /J $switches movie.vxa" box exit) |
+    tr -d '\r' >"$work/$label.txt" || status=$?
+  sleep 0.3
+  kill "$recorder"; wait "$recorder" 2>/dev/null || true
+  recorder=""
+  [ "$status" -eq 0 ] && grep -qx "title Vexa Playback Summary" "$work/$label.txt" ||
+    { cat "$work/$label.txt"; echo "$label: no summary" >&2; return 1; }
+  echo "$label: $(grep -E '^text (Total frames played|Skipped frames|Sound skips|Blitting)' \
+    "$work/$label.txt" | sed 's/^text //' | tr '\n' ';')"
+  grep -qx "text Sound skips: 0" "$work/$label.txt" || { echo "$label: sound skips" >&2; return 1; }
+  python3 "$root/scripts/sound_recording_check.py" --unplayed-end 600 "$reference" \
+    "$work/$label-$attempt.raw" "$label"
+}
+
+driver="$build/tests/player_e2e/vexa_player_driver.exe"
+if [ "$opened" -eq 0 ]; then
+  echo "VexaPlay.exe: SKIPPED: Wine opens no sound device"
+elif [ -f "$build/player/win32/VexaPlay.exe" ] && [ -f "$driver" ]; then
+  cp "$build/player/win32/VexaPlay.exe" "$work/"
+  if [ -z "${DISPLAY:-}" ]; then
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 3>"$work/display" 2>/dev/null &
+    xvfb=$!
+    for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+    [ -s "$work/display" ] || skip "Xvfb did not start"
+    export DISPLAY=":$(cat "$work/display")"
+  fi
+  for player in "VexaPlay-DirectSound:" "VexaPlay-waveOut:/Z"; do
+    for attempt in 1 2 3; do
+      play_player "${player%:*}" "${player#*:}" && break
+      [ "$attempt" -lt 3 ] || failed=1
+    done
+  done
+else
+  echo "VexaPlay.exe: SKIPPED: build the Windows targets VexaPlay and vexa_player_driver"
+fi
 echo "sound recording test: $SECONDS s"
 exit "$failed"
