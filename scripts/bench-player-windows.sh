@@ -34,7 +34,8 @@ work="$(mktemp -d /tmp/vexa-bench-player.XXXXXX)"
 xvfb=""
 daemon=""
 finish() {
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+  # Wine's desktop, started on the virtual screen, must not outlive it.
+  [ -n "$xvfb" ] && "$root/cmake/wine-run.sh" --prefix "$prefix" --stop && kill "$xvfb" 2>/dev/null || true
   [ -n "$daemon" ] && kill "$daemon" 2>/dev/null && wait "$daemon" 2>/dev/null || true
   rm -rf "$work"
 }
