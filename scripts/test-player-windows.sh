@@ -26,7 +26,8 @@ done
 work="$(mktemp -d /tmp/vexa-player-e2e.XXXXXX)"
 xvfb=""
 finish() {
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+  # Wine's desktop, started on the virtual screen, must not outlive it.
+  [ -n "$xvfb" ] && "$root/cmake/wine-run.sh" --prefix "$prefix" --stop && kill "$xvfb" 2>/dev/null || true
   rm -rf "$work"
 }
 trap finish EXIT
@@ -36,6 +37,9 @@ if [ -z "${DISPLAY:-}" ]; then
   for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
   [ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
   export DISPLAY=":$(cat "$work/display")"
+  # A wineserver left from an earlier run keeps its desktop on that run's display: start afresh on
+  # this one (the screen-saver checks need its 1280 x 1024 screen).
+  "$root/cmake/wine-run.sh" --prefix "$prefix" --stop
 fi
 export WINEDLLOVERRIDES="winebrowser.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 wine_run() { "$root/cmake/wine-run.sh" --prefix "$prefix" --display "$@"; }
