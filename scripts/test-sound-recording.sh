@@ -112,19 +112,28 @@ pactl info >/dev/null 2>&1 || { cat "$work/pulseaudio.log"; skip "the private Pu
 pactl set-default-sink vexa_null
 wine_run reg.exe add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f >/dev/null 2>&1
 
+# LABEL COMMAND...: runs the command while the sink is recorded into LABEL-ATTEMPT.raw, its output
+# (carriage returns dropped) into LABEL.txt; the command's status.
+recorded() {
+  local label="$1" status=0
+  shift
+  parec --device=vexa_null.monitor --format=s16le --rate=$rate --channels=2 --raw \
+    >"$work/$label-$attempt.raw" &
+  recorder=$!
+  sleep 0.3
+  (cd "$work" && "$@") | tr -d '\r' >"$work/$label.txt" || status=$?
+  sleep 0.3
+  kill "$recorder"; wait "$recorder" 2>/dev/null || true
+  recorder=""
+  return "$status"
+}
+
 # Plays the movie through one back end while recording the sink; 0 when the recording matches, 77
 # when the back end has no sound device, else 1.
 play_and_check() {
   local backend="$1" name="$2" status=0
-  parec --device=vexa_null.monitor --format=s16le --rate=$rate --channels=2 --raw \
-    >"$work/$backend-$attempt.raw" &
-  recorder=$!
-  sleep 0.3
-  wine_run "$build/tests/sound/vexa_sound_play.exe" "Z:$work/movie.vxa" "$backend" \
-    >"$work/$backend.txt" || status=$?
-  sleep 0.3
-  kill "$recorder"; wait "$recorder" 2>/dev/null || true
-  recorder=""
+  recorded "$backend" wine_run "$build/tests/sound/vexa_sound_play.exe" "Z:$work/movie.vxa" \
+    "$backend" || status=$?
   [ "$status" -eq 77 ] && return 77
   [ "$status" -eq 0 ] || { cat "$work/$backend.txt"; echo "$backend: the play failed" >&2; return 1; }
   grep -q "^back end $name," "$work/$backend.txt" ||
@@ -155,15 +164,8 @@ done
 # must match the reference's start.
 play_player() {
   local label="$1" switches="$2" status=0
-  parec --device=vexa_null.monitor --format=s16le --rate=$rate --channels=2 --raw \
-    >"$work/$label-$attempt.raw" &
-  recorder=$!
-  sleep 0.3
-  (cd "$work" && wine_run --display "$driver" "VexaPlay.exe /S /J $switches movie.vxa" box exit) |
-    tr -d '\r' >"$work/$label.txt" || status=$?
-  sleep 0.3
-  kill "$recorder"; wait "$recorder" 2>/dev/null || true
-  recorder=""
+  recorded "$label" wine_run --display "$driver" "VexaPlay.exe /S /J $switches movie.vxa" box exit ||
+    status=$?
   [ "$status" -eq 0 ] && grep -qx "title Vexa Playback Summary" "$work/$label.txt" ||
     { cat "$work/$label.txt"; echo "$label: no summary" >&2; return 1; }
   echo "$label: $(grep -E '^text (Total frames played|Skipped frames|Sound skips|Blitting)' \
