@@ -1,11 +1,20 @@
-// AVX2 kernels for the colour converters: thirty-two pixels per step in 16-bit lanes, with the
-// same saturating arithmetic as the scalar reference, so the output is bit-identical; and the
-// 24-bit packing by byte shuffles. The packed YUV converters and the doubling post-steps are
-// bound by memory already and stay SSE2; a lone pixel at an odd start and the remainder below
-// one step also go to the SSE2 kernels.
+// AVX2 kernels for the colour converters: thirty-two pixels per step in 16-bit lanes, bit-identical
+// to the scalar reference; and the 24-bit packing by byte shuffles. The packed YUV converters and
+// the doubling post-steps are bound by memory already and stay SSE2; a lone pixel at an odd start
+// and the remainder below one step also go to the SSE2 kernels.
 //
-// 256-bit unpacks and packs work inside each 128-bit half, so the steps below keep track of the
-// order they leave pixels in and put them back in order before storing.
+// 256-bit unpacks and packs work inside each 128-bit half. Rather than putting pixels back in
+// order before every store, each output picks the order its pixels are computed in (StepOrder):
+// one dword permutation of the luma bytes and a byte shuffle of the chroma samples set it up, so
+// that the packing at the end comes out in memory order without crossing halves.
+//
+// The products are the reference's, in forms that need no shifts: a byte unpacked into the high
+// half of a 16-bit lane is the byte times 256, so
+//   U' = hi((U * 16) * 0x6810) = floor(U * 26640 / 4096) = hi_unsigned((U * 256) * 1665),
+//   V' = hi((V * 32) * 0x6810) = floor(V * 26640 / 2048) = hi_unsigned((V * 256) * 3330),
+//   Y' = hi((Y * 64) * 0x4A89) = floor(Y * 19081 / 1024) = hi_unsigned((Y * 256) * 0x4A89) >> 2.
+// The colour offsets (with the dither of the lane's column parity) are added once per chroma
+// sample, before the sample is spread over its two pixels; see ChromaTerms.
 #include "pixels/convert.h"
 
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
@@ -22,8 +31,8 @@
 namespace {
 
 constexpr uint32_t kStep = 32;
-// permute4x64 order that moves the 64-bit quarters 0, 1, 2, 3 to 0, 2, 1, 3.
-constexpr int kQuarters0213 = 0xD8;
+constexpr int16_t kChromaMulU = 1665;  // 0x6810 / 16: U' from U * 256
+constexpr int16_t kChromaMulV = 3330;  // 0x6810 / 8: V' from V * 256
 
 PIXELS_AVX2 inline __m256i Load256(const void* p) {
   return _mm256_loadu_si256(static_cast<const __m256i*>(p));
@@ -31,60 +40,130 @@ PIXELS_AVX2 inline __m256i Load256(const void* p) {
 PIXELS_AVX2 inline void Store256(void* p, __m256i v) {
   _mm256_storeu_si256(static_cast<__m256i*>(p), v);
 }
-// Sixteen bytes as sixteen 16-bit lanes, in order.
-PIXELS_AVX2 inline __m256i Widen(const uint8_t* p) {
-  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+
+// Pixel order of one step. The 32 luma bytes are permuted by dwords (four pixels each): Luma[j]
+// is the source dword of dword j. The in-half unpacks then give the 16-bit vectors
+//   a = dwords Luma[0], Luma[1] | Luma[4], Luma[5]   b = dwords Luma[2], Luma[3] | Luma[6], Luma[7]
+// and a byte pack of a and b gives the bytes in the permuted order again.
+struct alignas(32) StepOrder {
+  int32_t Luma[8];
+  int8_t Chroma[32];  // byte shuffle putting each dword's two chroma samples beside it (x256)
+};
+
+// The chroma shuffle for a luma permutation: dword p holds pixels 4p..4p+3, which take samples
+// 2p and 2p+1. Words 0-3 of each half go to vector a's pixels, words 4-7 to b's (each sample
+// then spread over its pixel pair by one unpack with itself).
+constexpr StepOrder MakeOrder(int32_t d0, int32_t d1, int32_t d2, int32_t d3, int32_t d4,
+                              int32_t d5, int32_t d6, int32_t d7) {
+  StepOrder o = {{d0, d1, d2, d3, d4, d5, d6, d7}, {}};
+  for (int half = 0; half < 2; ++half) {
+    for (int j = 0; j < 4; ++j) {
+      for (int s = 0; s < 2; ++s) {
+        const int byte = 16 * half + 4 * j + 2 * s;
+        o.Chroma[byte] = -128;  // zero low byte: the sample lands in the high byte
+        o.Chroma[byte + 1] = int8_t(2 * o.Luma[4 * half + j] + s);
+      }
+    }
+  }
+  return o;
 }
 
-// Luma term plus the channel's chroma term, per channel and half (pixels 0-15, 16-31 of a step
-// that starts at an even column).
-struct Sums32 {
-  __m256i C[3][2];
+// 32-bit pixels: the in-half byte and word unpacks of the channel bytes give pixels 0-7, 8-15,
+// 16-23 and 24-31 in whole vectors when the bytes stand as 0-3 8-11 16-19 24-27 | 4-7 12-15 ...
+constexpr StepOrder kOrder32 = MakeOrder(0, 2, 4, 6, 1, 3, 5, 7);
+// 16-bit pixels: a = pixels 0-15, b = 16-31.
+constexpr StepOrder kOrder16 = MakeOrder(0, 1, 4, 5, 2, 3, 6, 7);
+// 8-bit pixels: the byte pack of a and b gives 0-15 | 16-31, so the luma stays as loaded.
+constexpr StepOrder kOrder8 = MakeOrder(0, 1, 2, 3, 4, 5, 6, 7);
+
+// The luma bytes in the step's order (or alpha bytes, which follow the same pixels).
+template <const StepOrder& kOrder>
+PIXELS_AVX2 inline __m256i OrderedBytes(const uint8_t* p) {
+  if constexpr (&kOrder == &kOrder8) return Load256(p);
+  return _mm256_permutevar8x32_epi32(Load256(p), _mm256_load_si256(
+                                                     reinterpret_cast<const __m256i*>(kOrder.Luma)));
+}
+
+// One step of 32 pixels in the order's vectors a and b (index 0 and 1): the luma term Y' and per
+// channel the chroma term with the colour offset folded in.
+struct StepTerms {
+  __m256i Luma[2];
+  __m256i Chroma[3][2];
 };
 
-struct Offsets32 {
-  __m256i C[3];
+// Colour offsets to fold into the chroma terms, per channel for even and odd columns.
+struct Offsets {
+  __m256i Even[3], Odd[3];
 };
 
-PIXELS_AVX2 inline void LoadOffsets(const PixelConstants* k, uint32_t phase, Offsets32* o) {
+// byteOffset: the 8-bit outputs clamp by the byte pack, so they fold offset - floor (the sum
+// then stays inside 16 bits); the others fold the offset and take the floor off per pixel.
+PIXELS_AVX2 inline void LoadOffsets(const PixelConstants* k, uint32_t phase, bool byteOffset,
+                                    Offsets* o) {
+  const int16_t floor = byteOffset ? int16_t(kPixelFloor) : int16_t(0);
   for (int c = 0; c < 3; ++c) {
-    o->C[c] = _mm256_broadcastsi128_si256(
-        _mm_load_si128(reinterpret_cast<const __m128i*>(k->Offset[phase][c])));
+    o->Even[c] = _mm256_set1_epi16(int16_t(k->Offset[phase][c][0] - floor));
+    o->Odd[c] = _mm256_set1_epi16(int16_t(k->Offset[phase][c][1] - floor));
   }
 }
 
-// The chroma terms (2 V', -(U' + V'), 5 U') are formed once per chroma sample; the quarter
-// permute lets the in-half unpacks spread samples 0-7 over pixels 0-15 and 8-15 over 16-31.
-PIXELS_AVX2 inline void YuvSums32(const uint8_t* y, const uint8_t* u, const uint8_t* v,
-                                  Sums32* out) {
+PIXELS_AVX2 inline __m256i ChromaBytes(const uint8_t* p, __m256i control) {
+  return _mm256_shuffle_epi8(
+      _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+      control);
+}
+
+// Green's term is subtracted: the offset minus U' + V'.
+PIXELS_AVX2 inline __m256i FoldOffset(__m256i raw, __m256i offset, int c) {
+  return c == PixelGreen ? _mm256_subs_epi16(offset, raw) : _mm256_adds_epi16(raw, offset);
+}
+
+// Per chroma sample: 2 V', -(U' + V') and 5 U' plus the channel's offset, added with signed
+// saturation as the reference adds the offset to the whole sum. Only blue can saturate here
+// (5 U' plus a dithered offset), and then the whole sum saturates in the reference too, as the
+// luma term is never negative; the other terms stay far inside 16 bits. Without dither the term
+// is the same for both pixels of the pair; with it, even and odd columns get their own.
+template <const StepOrder& kOrder, bool kDither>
+PIXELS_AVX2 inline void ChromaTerms(const uint8_t* u, const uint8_t* v, const Offsets& o,
+                                    StepTerms* t) {
+  const __m256i control = _mm256_load_si256(reinterpret_cast<const __m256i*>(kOrder.Chroma));
+  const __m256i us = _mm256_mulhi_epu16(ChromaBytes(u, control), _mm256_set1_epi16(kChromaMulU));
+  const __m256i vs = _mm256_mulhi_epu16(ChromaBytes(v, control), _mm256_set1_epi16(kChromaMulV));
+  const __m256i raw[3] = {_mm256_add_epi16(vs, vs), _mm256_add_epi16(us, vs),
+                          _mm256_mullo_epi16(us, _mm256_set1_epi16(5))};
+  for (int c = 0; c < 3; ++c) {
+    const __m256i even = FoldOffset(raw[c], o.Even[c], c);
+    const __m256i odd = kDither ? FoldOffset(raw[c], o.Odd[c], c) : even;
+    t->Chroma[c][0] = _mm256_unpacklo_epi16(even, odd);
+    t->Chroma[c][1] = _mm256_unpackhi_epi16(even, odd);
+  }
+}
+
+template <const StepOrder& kOrder, bool kDither>
+PIXELS_AVX2 inline void Terms(const PixelSpan* s, uint32_t i, const Offsets& o, StepTerms* t) {
+  const uint32_t ci = (s->OddStart + i) >> 1;
+  const __m256i luma = OrderedBytes<kOrder>(s->Y + i);
+  const __m256i zero = _mm256_setzero_si256();
   const __m256i lumaMul = _mm256_set1_epi16(kPixelLumaMul);
-  const __m256i chromaMul = _mm256_set1_epi16(kPixelChromaMul);
-  const __m256i ys[2] = {_mm256_mulhi_epi16(_mm256_slli_epi16(Widen(y), 6), lumaMul),
-                         _mm256_mulhi_epi16(_mm256_slli_epi16(Widen(y + 16), 6), lumaMul)};
-  const __m256i us = _mm256_mulhi_epi16(_mm256_slli_epi16(Widen(u), 4), chromaMul);
-  const __m256i vs = _mm256_mulhi_epi16(_mm256_slli_epi16(Widen(v), 5), chromaMul);
-  const __m256i terms[3] = {
-      _mm256_add_epi16(vs, vs),
-      _mm256_sub_epi16(_mm256_setzero_si256(), _mm256_add_epi16(us, vs)),
-      _mm256_add_epi16(_mm256_slli_epi16(us, 2), us)};
-  for (int c = 0; c < 3; ++c) {
-    const __m256i t = _mm256_permute4x64_epi64(terms[c], kQuarters0213);
-    out->C[c][0] = _mm256_add_epi16(ys[0], _mm256_unpacklo_epi16(t, t));
-    out->C[c][1] = _mm256_add_epi16(ys[1], _mm256_unpackhi_epi16(t, t));
-  }
+  t->Luma[0] = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_unpacklo_epi8(zero, luma), lumaMul), 2);
+  t->Luma[1] = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_unpackhi_epi8(zero, luma), lumaMul), 2);
+  ChromaTerms<kOrder, kDither>(s->U + ci, s->V + ci, o, t);
 }
 
-PIXELS_AVX2 inline __m256i Channel12(__m256i sum, __m256i offset) {
-  return _mm256_subs_epu16(_mm256_adds_epi16(sum, offset),
+// 8-bit channel of the step's 32 pixels as bytes in the order's byte order: the sum with offset
+// and floor folded in, shifted by 4 and clamped to 0..255 by the pack, equals the reference's
+// 12-bit value (clamped to 0..4095) shifted by 4.
+PIXELS_AVX2 inline __m256i Channel8(const StepTerms& t, int c) {
+  return _mm256_packus_epi16(
+      _mm256_srai_epi16(_mm256_add_epi16(t.Luma[0], t.Chroma[c][0]), 4),
+      _mm256_srai_epi16(_mm256_add_epi16(t.Luma[1], t.Chroma[c][1]), 4));
+}
+
+// 12-bit channel of vector half (a or b): offset added with signed saturation (folded into the
+// chroma term), floor taken off with unsigned saturation.
+PIXELS_AVX2 inline __m256i Channel12(const StepTerms& t, int c, int half) {
+  return _mm256_subs_epu16(_mm256_adds_epi16(t.Luma[half], t.Chroma[c][half]),
                            _mm256_set1_epi16(int16_t(kPixelFloor)));
-}
-
-// 8-bit channels of thirty-two pixels, clamped by the byte packing (see the SSE2 kernels). The
-// bytes come out in the order 0-7, 16-23, 8-15, 24-31.
-PIXELS_AVX2 inline __m256i Channel8(const __m256i sum[2], __m256i offset) {
-  const __m256i shifted = _mm256_sub_epi16(offset, _mm256_set1_epi16(int16_t(kPixelFloor)));
-  return _mm256_packus_epi16(_mm256_srai_epi16(_mm256_add_epi16(sum[0], shifted), 4),
-                             _mm256_srai_epi16(_mm256_add_epi16(sum[1], shifted), 4));
 }
 
 // The odd first pixel; returns where the whole steps begin.
@@ -103,36 +182,29 @@ void ConvertTail(const PixelSpan* s, uint32_t i, PixelRowFunc rest, const PixelC
   rest(&tail, k);
 }
 
-// kLow: the channel in byte 0 (blue for BGR layouts, red for RGB ones).
+// kLow: the channel in byte 0 (blue for BGR layouts, red for RGB ones). The channel bytes stand
+// in kOrder32's order, so the byte and word unpacks give pixels 0-7, 8-15, 16-23, 24-31.
 template <bool kAlpha, int kLow>
 PIXELS_AVX2 void Rgb32Layout(const PixelSpan* s, const PixelConstants* k, PixelRowFunc rest) {
-  Offsets32 o;
-  LoadOffsets(k, s->Phase, &o);
+  Offsets o;
+  LoadOffsets(k, s->Phase, true, &o);
   uint32_t i = ConvertHead(s, rest, k, 4);
   auto* dest = static_cast<uint8_t*>(s->Dest);
   for (; s->Count - i >= kStep; i += kStep) {
-    const uint32_t ci = (s->OddStart + i) >> 1;
-    Sums32 sums;
-    YuvSums32(s->Y + i, s->U + ci, s->V + ci, &sums);
-    const __m256i byte0 = Channel8(sums.C[kLow], o.C[kLow]);
-    const __m256i byte1 = Channel8(sums.C[PixelGreen], o.C[PixelGreen]);
-    const __m256i byte2 = Channel8(sums.C[2 - kLow], o.C[2 - kLow]);
-    const __m256i byte3 = kAlpha ? _mm256_permute4x64_epi64(Load256(s->A + i), kQuarters0213)
-                                 : _mm256_setzero_si256();
-    // Pairs of pixels 0-7 | 8-15 and 16-23 | 24-31, then quads 0-3 | 8-11, 4-7 | 12-15 ...
-    const __m256i p01lo = _mm256_unpacklo_epi8(byte0, byte1);
-    const __m256i p01hi = _mm256_unpackhi_epi8(byte0, byte1);
-    const __m256i p23lo = _mm256_unpacklo_epi8(byte2, byte3);
-    const __m256i p23hi = _mm256_unpackhi_epi8(byte2, byte3);
-    const __m256i q0 = _mm256_unpacklo_epi16(p01lo, p23lo);
-    const __m256i q1 = _mm256_unpackhi_epi16(p01lo, p23lo);
-    const __m256i q2 = _mm256_unpacklo_epi16(p01hi, p23hi);
-    const __m256i q3 = _mm256_unpackhi_epi16(p01hi, p23hi);
+    StepTerms t;
+    Terms<kOrder32, false>(s, i, o, &t);
+    const __m256i byte0 = Channel8(t, kLow);
+    const __m256i byte1 = Channel8(t, PixelGreen);
+    const __m256i byte2 = Channel8(t, 2 - kLow);
+    const __m256i byte3 = kAlpha ? OrderedBytes<kOrder32>(s->A + i) : _mm256_setzero_si256();
+    const __m256i low[2] = {_mm256_unpacklo_epi8(byte0, byte1), _mm256_unpackhi_epi8(byte0, byte1)};
+    const __m256i high[2] = {_mm256_unpacklo_epi8(byte2, byte3),
+                             _mm256_unpackhi_epi8(byte2, byte3)};
     uint8_t* out = dest + size_t(i) * 4;
-    Store256(out, _mm256_permute2x128_si256(q0, q1, 0x20));
-    Store256(out + 32, _mm256_permute2x128_si256(q0, q1, 0x31));
-    Store256(out + 64, _mm256_permute2x128_si256(q2, q3, 0x20));
-    Store256(out + 96, _mm256_permute2x128_si256(q2, q3, 0x31));
+    for (int h = 0; h < 2; ++h) {
+      Store256(out + 64 * h, _mm256_unpacklo_epi16(low[h], high[h]));
+      Store256(out + 64 * h + 32, _mm256_unpackhi_epi16(low[h], high[h]));
+    }
   }
   ConvertTail(s, i, rest, k, 4);
 }
@@ -148,12 +220,12 @@ void Rgb32Row(const PixelSpan* s, const PixelConstants* k) {
   }
 }
 
-struct Shifts32 {
+struct Shifts {
   __m128i Right[3], Left[3], AlphaRight, AlphaLeft;
 };
 
-Shifts32 LoadShifts(const PixelConstants* k) {
-  Shifts32 p;
+Shifts LoadShifts(const PixelConstants* k) {
+  Shifts p;
   for (int c = 0; c < 3; ++c) {
     p.Right[c] = _mm_cvtsi32_si128(k->Shift[c]);
     p.Left[c] = _mm_cvtsi32_si128(k->Position[c]);
@@ -163,12 +235,11 @@ Shifts32 LoadShifts(const PixelConstants* k) {
   return p;
 }
 
-// Sixteen pixels (one half) of a 16- or 8-bit layout, in order.
-PIXELS_AVX2 inline __m256i PackBits(const Sums32& sums, int half, const Offsets32& o,
-                                    const Shifts32& p) {
+// Sixteen pixels (vector a or b) of a 16- or 8-bit layout.
+PIXELS_AVX2 inline __m256i PackBits(const StepTerms& t, int half, const Shifts& p) {
   __m256i pixel = _mm256_setzero_si256();
   for (int c = 0; c < 3; ++c) {
-    const __m256i value = Channel12(sums.C[c][half], o.C[c]);
+    const __m256i value = Channel12(t, c, half);
     pixel = _mm256_or_si256(pixel,
                             _mm256_sll_epi16(_mm256_srl_epi16(value, p.Right[c]), p.Left[c]));
   }
@@ -177,19 +248,21 @@ PIXELS_AVX2 inline __m256i PackBits(const Sums32& sums, int half, const Offsets3
 
 template <bool kAlpha>
 PIXELS_AVX2 void Rgb16Steps(const PixelSpan* s, const PixelConstants* k, PixelRowFunc rest) {
-  Offsets32 o;
-  LoadOffsets(k, s->Phase, &o);
-  const Shifts32 shifts = LoadShifts(k);
+  Offsets o;
+  LoadOffsets(k, s->Phase, false, &o);
+  const Shifts shifts = LoadShifts(k);
   uint32_t i = ConvertHead(s, rest, k, 2);
   auto* dest = static_cast<uint8_t*>(s->Dest);
   for (; s->Count - i >= kStep; i += kStep) {
-    const uint32_t ci = (s->OddStart + i) >> 1;
-    Sums32 sums;
-    YuvSums32(s->Y + i, s->U + ci, s->V + ci, &sums);
+    StepTerms t;
+    Terms<kOrder16, true>(s, i, o, &t);
+    const __m256i alpha = kAlpha ? OrderedBytes<kOrder16>(s->A + i) : _mm256_setzero_si256();
     for (int half = 0; half < 2; ++half) {
-      __m256i pixel = PackBits(sums, half, o, shifts);
+      __m256i pixel = PackBits(t, half, shifts);
       if (kAlpha) {
-        const __m256i a = Widen(s->A + i + 16 * half);
+        const __m256i zero = _mm256_setzero_si256();
+        const __m256i a = half == 0 ? _mm256_unpacklo_epi8(alpha, zero)
+                                    : _mm256_unpackhi_epi8(alpha, zero);
         pixel = _mm256_or_si256(
             pixel, _mm256_sll_epi16(_mm256_srl_epi16(a, shifts.AlphaRight), shifts.AlphaLeft));
       }
@@ -206,18 +279,15 @@ void Rgb16Row(const PixelSpan* s, const PixelConstants* k) {
 }
 
 PIXELS_AVX2 void Index8Steps(const PixelSpan* s, const PixelConstants* k, PixelRowFunc rest) {
-  Offsets32 o;
-  LoadOffsets(k, s->Phase, &o);
-  const Shifts32 shifts = LoadShifts(k);
+  Offsets o;
+  LoadOffsets(k, s->Phase, false, &o);
+  const Shifts shifts = LoadShifts(k);
   uint32_t i = ConvertHead(s, rest, k, 1);
   auto* dest = static_cast<uint8_t*>(s->Dest);
   for (; s->Count - i >= kStep; i += kStep) {
-    const uint32_t ci = (s->OddStart + i) >> 1;
-    Sums32 sums;
-    YuvSums32(s->Y + i, s->U + ci, s->V + ci, &sums);
-    const __m256i packed =
-        _mm256_packus_epi16(PackBits(sums, 0, o, shifts), PackBits(sums, 1, o, shifts));
-    Store256(dest + i, _mm256_permute4x64_epi64(packed, kQuarters0213));
+    StepTerms t;
+    Terms<kOrder8, true>(s, i, o, &t);
+    Store256(dest + i, _mm256_packus_epi16(PackBits(t, 0, shifts), PackBits(t, 1, shifts)));
   }
   ConvertTail(s, i, rest, k, 1);
 }
