@@ -1,14 +1,21 @@
-// Conversion speed of whole 640 x 480 frames in megapixels per second (the "MP/s" counter):
+// Conversion speed of whole 1280 x 720 frames in megapixels per second (the "MP/s" counter):
 //   pixels/convert/<type>/<table>  the full copy of one surface type with one kernel table
 //                                  (scalar, sse2, avx2: packed YUV and post-steps stay SSE2)
 //   pixels/memcpy                        a plain copy of a 32-bit frame's bytes, the ceiling
-//   pixels/libyuv_I420ToARGB             libyuv on the same planes (when built with libyuv)
+//   pixels/libyuv/<function>             libyuv on the same planes into a buffer of the same
+//                                        size (when built with libyuv); its ARGB is our BGRX32,
+//                                        four bytes per pixel
 //   pixels/MovieCopyToSurface/<w>        the public call, converter selection included, beside
 //   pixels/prepared_job/<w>              the same copy with its job prepared once
 //   pixels/select_converter              one converter selection (ns per call)
+// Every benchmark repeats on the same planes and destination, so both sides run warm. At the end
+// the program prints the ratios of this run: our 32-bit output against libyuv's I420ToARGB, and
+// the 24- and 16-bit types against our 32-bit type (medians when --benchmark_repetitions is set).
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -24,8 +31,8 @@
 
 namespace {
 
-constexpr uint32_t kWidth = 640;
-constexpr uint32_t kHeight = 480;
+constexpr uint32_t kWidth = 1280;
+constexpr uint32_t kHeight = 720;
 
 const char* const kTypeNames[] = {"P8",      "BGR24",   "RGB24",   "BGRX32", "RGBX32",
                                   "BGRA32",  "RGBA32",  "4444",    "5551",   "555",
@@ -105,16 +112,19 @@ void BenchMemcpy(benchmark::State& state) {
 }
 
 #ifdef VEXA_HAVE_LIBYUV
-void BenchLibyuv(benchmark::State& state) {
+// libyuv's I420 converters: Y, U, V planes and strides, destination and stride, width, height.
+typedef int (*LibyuvI420Func)(const uint8_t*, int, const uint8_t*, int, const uint8_t*, int,
+                              uint8_t*, int, int, int);
+
+void BenchLibyuv(benchmark::State& state, LibyuvI420Func convert, uint32_t bytes) {
   Movie* m = SharedMovie()->M;
   if (m == nullptr) return state.SkipWithError("no movie");
   const VideoPlane* set = m->Planes->Sets[m->Planes->Current];
-  std::vector<uint8_t> dest(size_t(kWidth) * kHeight * 4);
+  std::vector<uint8_t> dest(size_t(kWidth) * kHeight * bytes);
   for (auto _ : state) {
-    libyuv::I420ToARGB(set[PlaneY].Pixels, int(set[PlaneY].Pitch), set[PlaneChroma2].Pixels,
-                       int(set[PlaneChroma2].Pitch), set[PlaneChroma1].Pixels,
-                       int(set[PlaneChroma1].Pitch), dest.data(), int(kWidth * 4), int(kWidth),
-                       int(kHeight));
+    convert(set[PlaneY].Pixels, int(set[PlaneY].Pitch), set[PlaneChroma2].Pixels,
+            int(set[PlaneChroma2].Pitch), set[PlaneChroma1].Pixels, int(set[PlaneChroma1].Pitch),
+            dest.data(), int(kWidth * bytes), int(kWidth), int(kHeight));
     benchmark::DoNotOptimize(dest.data());
     benchmark::ClobberMemory();
   }
@@ -169,7 +179,10 @@ void RegisterAll() {
   benchmark::RegisterBenchmark("pixels/select_converter", BenchSelect);
   benchmark::RegisterBenchmark("pixels/memcpy_32bit_frame", BenchMemcpy);
 #ifdef VEXA_HAVE_LIBYUV
-  benchmark::RegisterBenchmark("pixels/libyuv_I420ToARGB", BenchLibyuv);
+  benchmark::RegisterBenchmark("pixels/libyuv/I420ToARGB", BenchLibyuv, libyuv::I420ToARGB, 4);
+  benchmark::RegisterBenchmark("pixels/libyuv/I420ToRGB24", BenchLibyuv, libyuv::I420ToRGB24, 3);
+  benchmark::RegisterBenchmark("pixels/libyuv/I420ToRGB565", BenchLibyuv, libyuv::I420ToRGB565,
+                               2);
 #endif
   for (uint32_t type = 0; type < 15; ++type) {
     const std::string name = std::string("pixels/convert/") + kTypeNames[type];
@@ -189,12 +202,53 @@ void RegisterAll() {
   benchmark::RegisterBenchmark("pixels/prepared_job", BenchPreparedJob)->Arg(16)->Arg(64);
 }
 
+// The console output, keeping each benchmark's MP/s (its median when repeated) for the ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  std::map<std::string, double> Rate;
+
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      const auto rate = run.counters.find("MP/s");
+      if (run.error_occurred || rate == run.counters.end()) continue;
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+      Rate[run.run_name.str()] = rate->second.value;
+    }
+  }
+};
+
+void PrintRatio(const RatioReporter& r, const char* label, const std::string& numerator,
+                const std::string& denominator) {
+  const auto n = r.Rate.find(numerator), d = r.Rate.find(denominator);
+  if (n == r.Rate.end() || d == r.Rate.end() || d->second <= 0) return;
+  std::printf("%-40s = %.2f  (%.0f / %.0f MP/s)\n", label, n->second / d->second, n->second,
+              d->second);
+}
+
+// The ratios the converters are held to, with the best kernels this processor runs.
+void PrintRatios(const RatioReporter& r) {
+  const std::string best = std::string("/") + PixelKernelsBest()->Name;
+  const std::string bgrx32 = "pixels/convert/BGRX32" + best;
+  std::printf("\n%u x %u, kernels %s:\n", kWidth, kHeight, PixelKernelsBest()->Name);
+  PrintRatio(r, "32-bit / libyuv I420ToARGB", bgrx32, "pixels/libyuv/I420ToARGB");
+  PrintRatio(r, "24-bit (BGR24) / 32-bit (BGRX32)", "pixels/convert/BGR24" + best, bgrx32);
+  PrintRatio(r, "16-bit (565) / 32-bit (BGRX32)", "pixels/convert/565" + best, bgrx32);
+  PrintRatio(r, "16-bit (555) / 32-bit (BGRX32)", "pixels/convert/555" + best, bgrx32);
+  PrintRatio(r, "24-bit (BGR24) / libyuv I420ToRGB24", "pixels/convert/BGR24" + best,
+             "pixels/libyuv/I420ToRGB24");
+  PrintRatio(r, "16-bit (565) / libyuv I420ToRGB565", "pixels/convert/565" + best,
+             "pixels/libyuv/I420ToRGB565");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   RegisterAll();
   benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  PrintRatios(reporter);
   benchmark::Shutdown();
   return 0;
 }
