@@ -50,6 +50,7 @@ struct PixelKernels {
   const char* Name;
   PixelRowFunc Rgb32;       // 32-bit, byte 3 = 0
   PixelRowFunc Rgb32Alpha;  // 32-bit, byte 3 = alpha
+  PixelRowFunc Rgb24;       // the three low bytes of the 32-bit pixel
   PixelRowFunc Rgb16;       // 16-bit, dithered
   PixelRowFunc Rgb16Alpha;  // 16-bit with alpha bits, dithered
   PixelRowFunc Index8;      // palette index R3 G3 B2, dithered

@@ -29,6 +29,7 @@ void PixelSelectKernels(PixelKernels* kernels, uint32_t cpuFlags) {
   if (from->slot != nullptr) kernels->slot = from->slot
     PIXEL_OVERLAY(Rgb32);
     PIXEL_OVERLAY(Rgb32Alpha);
+    PIXEL_OVERLAY(Rgb24);
     PIXEL_OVERLAY(Rgb16);
     PIXEL_OVERLAY(Rgb16Alpha);
     PIXEL_OVERLAY(Index8);

@@ -70,6 +70,14 @@ void Rgb32Row(const PixelSpan* s, const PixelConstants* k) {
   });
 }
 
+void Rgb24Row(const PixelSpan* s, const PixelConstants* k) {
+  auto* out = static_cast<uint8_t*>(s->Dest);
+  ForEachPixel(s, [&](uint32_t i, uint32_t ci, uint32_t lane) {
+    const uint32_t pixel = Pack32(YuvToRgb12(s->Y[i], s->U[ci], s->V[ci], k, s->Phase, lane), k, 0);
+    std::memcpy(out + 3 * i, &pixel, 3);
+  });
+}
+
 template <bool kAlpha>
 void Rgb16Row(const PixelSpan* s, const PixelConstants* k) {
   auto* out = static_cast<uint8_t*>(s->Dest);
@@ -143,6 +151,7 @@ constexpr PixelKernels kScalarKernels = {
     "scalar",
     Rgb32Row<false>,
     Rgb32Row<true>,
+    Rgb24Row,
     Rgb16Row<false>,
     Rgb16Row<true>,
     Index8Row,

@@ -75,7 +75,7 @@ bool Select32WithAlpha(uint32_t type, int hasAlpha, const PixelKernels* kn, Pixe
 bool Select32(uint32_t type, int, const PixelKernels* kn, PixelSelection* s) {
   if (type < SurfaceBGR24 || type > SurfaceRGBA32) return false;
   const bool packed = type == SurfaceBGR24 || type == SurfaceRGB24;
-  *s = {kn->Rgb32, packed ? kn->Pack24 : nullptr, 4, packed ? 3u : 4u, 0, 0, {}};
+  *s = {packed ? kn->Rgb24 : kn->Rgb32, nullptr, packed ? 3u : 4u, packed ? 3u : 4u, 0, 0, {}};
   return true;
 }
 
@@ -116,8 +116,11 @@ void ApplyWidthDoubling(uint32_t type, const PixelKernels* kn, PixelSelection* s
   if (type == SurfaceYUY2 || type == SurfaceUYVY) {
     s->Row = type == SurfaceYUY2 ? kn->Yuy2Double : kn->UyvyDouble;
     s->RowBytes = 4;
-  } else if (s->Post == kn->Pack24) {
+  } else if (s->Row == kn->Rgb24) {
+    // Doubled 24-bit pixels are packed from doubled 32-bit ones.
+    s->Row = kn->Rgb32;
     s->Post = kn->Pack24Double;
+    s->RowBytes = 4;
   } else {
     s->Post = s->RowBytes == 4 ? kn->Double32 : (s->RowBytes == 2 ? kn->Double16 : kn->Double8);
   }

@@ -279,10 +279,25 @@ void Pack24Double(const void* src, uint32_t count, void* dest) {
   }
 }
 
+// 24-bit pixels through the 32-bit converter, a chunk at a time into a buffer on the stack.
+void Rgb24Row(const PixelSpan* s, const PixelConstants* k) {
+  alignas(16) uint8_t converted[512];
+  constexpr uint32_t kChunk = sizeof converted / 4;
+  for (uint32_t done = 0; done < s->Count; done += kChunk) {
+    const uint32_t n = s->Count - done < kChunk ? s->Count - done : kChunk;
+    PixelSpan part = PixelSubSpan(s, done, n, 3);
+    uint8_t* out = static_cast<uint8_t*>(part.Dest);
+    part.Dest = converted;
+    Rgb32Row<false>(&part, k);
+    Pack24(converted, n, out);
+  }
+}
+
 constexpr PixelKernels kSse2Kernels = {
     "sse2",
     Rgb32Row<false>,
     Rgb32Row<true>,
+    Rgb24Row,
     Rgb16Row<false>,
     Rgb16Row<true>,
     Index8Row,

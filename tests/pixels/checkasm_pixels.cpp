@@ -26,7 +26,8 @@ struct Slot {
 };
 
 const Slot kSlots[] = {
-    {"PixelRgb32", &PixelKernels::Rgb32, 1, 6, 0, 0, nullptr, 0, 0},
+    {"PixelRgb32", &PixelKernels::Rgb32, 3, 4, 0, 0, nullptr, 0, 0},
+    {"PixelRgb24", &PixelKernels::Rgb24, 1, 2, 0, 0, nullptr, 0, 0},
     {"PixelRgb32Alpha", &PixelKernels::Rgb32Alpha, 5, 2, 1, 0, nullptr, 0, 0},
     {"PixelRgb16", &PixelKernels::Rgb16, 7, 6, 0, 0, nullptr, 0, 0},
     {"PixelRgb16Alpha", &PixelKernels::Rgb16Alpha, 7, 2, 1, 0, nullptr, 0, 0},
