@@ -152,11 +152,13 @@ PIXELS_AVX2 inline void Terms(const PixelSpan* s, uint32_t i, const Offsets& o, 
 
 // 8-bit channel of the step's 32 pixels as bytes in the order's byte order: the sum with offset
 // and floor folded in, shifted by 4 and clamped to 0..255 by the pack, equals the reference's
-// 12-bit value (clamped to 0..4095) shifted by 4.
+// 12-bit value (clamped to 0..4095) shifted by 4. The shift is the high product with 2^12
+// (floor(x / 16) for negative x too), which runs beside the shuffles rather than with them.
 PIXELS_AVX2 inline __m256i Channel8(const StepTerms& t, int c) {
+  const __m256i sixteenth = _mm256_set1_epi16(1 << 12);
   return _mm256_packus_epi16(
-      _mm256_srai_epi16(_mm256_add_epi16(t.Luma[0], t.Chroma[c][0]), 4),
-      _mm256_srai_epi16(_mm256_add_epi16(t.Luma[1], t.Chroma[c][1]), 4));
+      _mm256_mulhi_epi16(_mm256_add_epi16(t.Luma[0], t.Chroma[c][0]), sixteenth),
+      _mm256_mulhi_epi16(_mm256_add_epi16(t.Luma[1], t.Chroma[c][1]), sixteenth));
 }
 
 // 12-bit channel of vector half (a or b): offset added with signed saturation (folded into the
