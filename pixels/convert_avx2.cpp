@@ -1,5 +1,6 @@
-// AVX2 kernels for the colour converters: thirty-two pixels per step in 16-bit lanes, bit-identical
-// to the scalar reference; and the 24-bit packing by byte shuffles. The packed YUV converters and
+// AVX2 kernels for the colour converters (24-bit pixels written directly, gathered in registers):
+// thirty-two pixels per step in 16-bit lanes, bit-identical to the scalar reference; and the
+// 24-bit packing post-step by byte shuffles. The packed YUV converters and
 // the doubling post-steps are bound by memory already and stay SSE2; a lone pixel at an odd start
 // and the remainder below one step also go to the SSE2 kernels.
 //
