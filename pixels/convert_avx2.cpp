@@ -222,8 +222,9 @@ PIXELS_AVX2 void Rgb32Layout(const PixelSpan* s, const PixelConstants* k, PixelR
 
 // 24-bit pixels: each vector of eight 32-bit pixels has its three low bytes gathered by a byte
 // shuffle (twelve per half) and a dword permute (24 at the start). Each store of 32 bytes then
-// reaches 8 bytes into the next eight pixels, which the next store overwrites; the last eight
-// are stored as 16 + 8 bytes so that nothing past the step is written.
+// reaches 8 bytes into the next eight pixels, which the next store overwrites; the step's last
+// eight are stored as 16 + 8 bytes when fewer than three pixels follow the step, so that nothing
+// past the span is written.
 template <int kLow>
 PIXELS_AVX2 void Rgb24Layout(const PixelSpan* s, const PixelConstants* k, PixelRowFunc rest) {
   Offsets o;
@@ -242,7 +243,7 @@ PIXELS_AVX2 void Rgb24Layout(const PixelSpan* s, const PixelConstants* k, PixelR
     for (int q = 0; q < 4; ++q) {
       const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(pixels[q], gather),
                                                          join);
-      if (q < 3) {
+      if (q < 3 || s->Count - i >= kStep + 3) {
         Store256(out + 24 * q, packed);
       } else {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 72), _mm256_castsi256_si128(packed));
