@@ -41,21 +41,27 @@ int AudioReadValue(AudioBitReader* reader, uint32_t width, float quantiser, floa
   return 1;
 }
 
-// Coefficients k..end-1 of the given width when the input is known to hold all their bits. The
-// data decide the sign bit's presence and value, and they are as good as random, so nothing
-// here branches on them.
+// Coefficients k..end-1 of the given width when the input is known to hold all their bits.
+// Each 64-bit load serves as many values as its 57 sure bits hold, so the chain from one value's
+// length to the next value's bits stays in registers. The data decide the sign bit's presence and
+// value, and they are as good as random, so nothing here branches on them.
 void AudioReadValuesInside(float* coefficients, uint32_t k, uint32_t end, AudioBitReader* reader,
                            uint32_t width, float quantiser) {
-  const uint32_t mask = (1u << width) - 1;
-  for (; k < end; ++k) {
-    const uint64_t bits = AudioBitReaderPeek(reader);
-    const auto magnitude = static_cast<int32_t>(bits & mask);
-    const uint32_t nonZero = magnitude != 0 ? 1 : 0;
-    const uint32_t negative = static_cast<uint32_t>(bits >> width) & nonZero;
-    reader->Position += width + nonZero;
-    // Negating a float flips its sign bit.
-    const auto scaled = std::bit_cast<uint32_t>(static_cast<float>(magnitude) * quantiser);
-    coefficients[k] = std::bit_cast<float>(scaled ^ (negative << 31));
+  const uint32_t mask = (1u << width) - 1, perLoad = 57 / (width + 1);
+  while (k < end) {
+    uint64_t bits = AudioBitReaderPeek(reader);
+    uint32_t taken = 0;
+    for (const uint32_t stop = std::min(end, k + perLoad); k < stop; ++k) {
+      const auto magnitude = static_cast<int32_t>(bits & mask);
+      const uint32_t nonZero = magnitude != 0 ? 1 : 0;
+      const uint32_t negative = static_cast<uint32_t>(bits >> width) & nonZero;
+      bits >>= width + nonZero;
+      taken += width + nonZero;
+      // Negating a float flips its sign bit.
+      const auto scaled = std::bit_cast<uint32_t>(static_cast<float>(magnitude) * quantiser);
+      coefficients[k] = std::bit_cast<float>(scaled ^ (negative << 31));
+    }
+    reader->Position += taken;
   }
 }
 
