@@ -1,6 +1,7 @@
 // The pieces of one coded block, for AudioDecodeBlock and the tests.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "audio/audio_bit_reader.h"
@@ -18,9 +19,10 @@ int AudioReadFloatField(AudioBitReader* reader, float* value);
 int AudioReadCoefficients(float* coefficients, uint32_t n, AudioBitReader* reader,
                           const float* quantisers, const uint32_t* bandEdges, uint32_t bandCount);
 
-// A scaled output value as PCM: truncated toward zero and clamped to -32768..32767.
+// A scaled output value as PCM: truncated toward zero and clamped to -32768..32767. Clamping
+// before the truncation gives the same results for every finite value and lets the compiler
+// convert whole vectors at once.
 inline int16_t AudioPcmSample(float value) {
-  if (value >= 32767.0f) return 32767;
-  if (value <= -32768.0f) return -32768;
-  return static_cast<int16_t>(value);
+  const float clamped = std::min(std::max(value, -32768.0f), 32767.0f);
+  return static_cast<int16_t>(static_cast<int32_t>(clamped));
 }

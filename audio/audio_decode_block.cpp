@@ -23,12 +23,17 @@ int AudioReadChannel(const AudioBlockDecoder* d, AudioBitReader* reader, float* 
 // Scales, converts and interleaves the transformed channels into PcmBuffer. The values are
 // finite: the largest coefficient is below 2^37 and a transform sums at most 4096 of them.
 void AudioStorePcm(AudioBlockDecoder* d, const float* samples) {
-  const uint32_t n = d->FrameSamples, channels = d->DecodeChannels;
+  const uint32_t n = d->FrameSamples;
   const float scale = d->OutputScale;
   int16_t* pcm = d->PcmBuffer;
-  for (uint32_t c = 0; c < channels; ++c) {
-    const float* channel = samples + c * n;
-    for (uint32_t i = 0; i < n; ++i) pcm[i * channels + c] = AudioPcmSample(channel[i] * scale);
+  if (d->DecodeChannels == 1) {
+    for (uint32_t i = 0; i < n; ++i) pcm[i] = AudioPcmSample(samples[i] * scale);
+    return;
+  }
+  const float* right = samples + n;
+  for (uint32_t i = 0; i < n; ++i) {
+    pcm[2 * i] = AudioPcmSample(samples[i] * scale);
+    pcm[2 * i + 1] = AudioPcmSample(right[i] * scale);
   }
 }
 

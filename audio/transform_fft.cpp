@@ -7,6 +7,7 @@
 // bit-reversed order and one permutation puts them in place. The backward direction is the
 // forward one on conjugated input with conjugated output.
 #include "audio/audio_transform.h"
+#include "audio/transform_butterflies.h"
 
 namespace {
 
@@ -17,22 +18,7 @@ struct FftTwiddle {
 
 // The butterfly at float offset j of a block whose quarters are q floats long.
 inline void FftButterfly(float* a, uint32_t j, uint32_t q, FftTwiddle t) {
-  float* x0 = a + j;
-  float* x1 = x0 + q;
-  float* x2 = x1 + q;
-  float* x3 = x2 + q;
-  const float dr = x0[0] - x2[0], di = x0[1] - x2[1];
-  const float er = x1[0] - x3[0], ei = x1[1] - x3[1];
-  x0[0] += x2[0];
-  x0[1] += x2[1];
-  x1[0] += x3[0];
-  x1[1] += x3[1];
-  const float ur = dr - ei, ui = di + er;  // d + i*e, feeds outputs 4k+1
-  const float vr = dr + ei, vi = di - er;  // d - i*e, feeds outputs 4k+3
-  x2[0] = ur * t.C1 - ui * t.S1;
-  x2[1] = ur * t.S1 + ui * t.C1;
-  x3[0] = vr * t.C3 - vi * t.S3;
-  x3[1] = vr * t.S3 + vi * t.C3;
+  AudioFftButterfly(a, j, q, t.C1, t.S1, t.C3, t.S3);
 }
 
 // Butterflies at twiddle index p and at its mirror P/4 - p, where the angles are pi/2 - theta
@@ -51,10 +37,7 @@ inline FftTwiddle FftTwiddleEighth(float r) { return FftTwiddle{r, r, -r, r}; }
 void FftStage(uint32_t m, float* a, const float* level) {
   const uint32_t q = m / 4, eighth = m / 16;
   FftButterfly(a, 0, q, FftTwiddleZero());
-  for (uint32_t p = 1; p < eighth; ++p) {
-    const float* e = level + 4 * p;
-    FftButterflyPair(a, p, q, FftTwiddle{e[0], e[1], e[2], e[3]});
-  }
+  AudioFftButterflyPairs(a, q, eighth, level);
   FftButterfly(a, 2 * eighth, q, FftTwiddleEighth(level[1]));
 }
 

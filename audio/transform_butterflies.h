@@ -1,0 +1,43 @@
+// The inner loop of the split-radix FFT's middle stages: the butterflies at twiddle index p and
+// at its mirror P/4 - p, for p = 1 .. eighth-1, over a block whose quarters are q floats long.
+// The level holds the twiddles of index p at level[4p .. 4p+3]: cos, sin of the angle and of
+// its triple. Every version performs the reference's float operations, so all give the same
+// bits; the SSE2 one works on a butterfly and its mirror at once.
+#pragma once
+
+#include <cstdint>
+
+// The butterfly at float offset j with twiddles e^(i*theta) (c1, s1) and e^(3i*theta) (c3, s3).
+inline void AudioFftButterfly(float* a, uint32_t j, uint32_t q, float c1, float s1, float c3,
+                              float s3) {
+  float* x0 = a + j;
+  float* x1 = x0 + q;
+  float* x2 = x1 + q;
+  float* x3 = x2 + q;
+  const float dr = x0[0] - x2[0], di = x0[1] - x2[1];
+  const float er = x1[0] - x3[0], ei = x1[1] - x3[1];
+  x0[0] += x2[0];
+  x0[1] += x2[1];
+  x1[0] += x3[0];
+  x1[1] += x3[1];
+  const float ur = dr - ei, ui = di + er;  // d + i*e, feeds outputs 4k+1
+  const float vr = dr + ei, vi = di - er;  // d - i*e, feeds outputs 4k+3
+  x2[0] = ur * c1 - ui * s1;
+  x2[1] = ur * s1 + ui * c1;
+  x3[0] = vr * c3 - vi * s3;
+  x3[1] = vr * s3 + vi * c3;
+}
+
+void AudioFftButterflyPairsReference(float* a, uint32_t q, uint32_t eighth, const float* level);
+#if defined(__SSE2__)
+void AudioFftButterflyPairsSse2(float* a, uint32_t q, uint32_t eighth, const float* level);
+#endif
+
+// The version this build uses: SSE2 belongs to every x86-64 processor.
+inline void AudioFftButterflyPairs(float* a, uint32_t q, uint32_t eighth, const float* level) {
+#if defined(__SSE2__)
+  AudioFftButterflyPairsSse2(a, q, eighth, level);
+#else
+  AudioFftButterflyPairsReference(a, q, eighth, level);
+#endif
+}
