@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <numeric>
 #include <random>
@@ -11,7 +10,6 @@
 
 #include "audio/audio_block.h"
 #include "audio/audio_decoder.h"
-#include "audio/transform_butterflies.h"
 #include "platform/mem.h"
 
 namespace {
@@ -113,23 +111,6 @@ TEST(AudioTransform, BothTransformsMatchTheirDefinitions) {
                  AudioInverseRealDft(n, a.data(), &realWork, a.data())) << n;
   EXPECT_EQ(a, std::vector<float>(8, 1.0f));
 }
-
-#if defined(__SSE2__)
-// The SSE2 butterflies give the reference's bits (signed zeros included) at every block size.
-TEST(AudioTransform, Sse2ButterfliesMatchTheReference) {
-  std::mt19937 rng(5);
-  std::uniform_real_distribution<float> value(-1000.0f, 1000.0f);
-  for (uint32_t m = 32; m <= 4096; m *= 2) {
-    std::vector<float> level(m / 4), want(m);
-    for (float& x : level) x = value(rng) / 1000;
-    for (float& x : want) x = rng() % 4 ? value(rng) : 0.0f;
-    std::vector<float> got = want;
-    AudioFftButterflyPairsReference(want.data(), m / 4, m / 16, level.data());
-    AudioFftButterflyPairsSse2(got.data(), m / 4, m / 16, level.data());
-    ASSERT_EQ(std::memcmp(want.data(), got.data(), m * sizeof(float)), 0) << m;
-  }
-}
-#endif
 
 struct Track { uint32_t Rate, Channels, Flags; };
 

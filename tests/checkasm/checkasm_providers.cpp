@@ -1,11 +1,13 @@
 // The subsystems whose kernels the harness checks. A subsystem with kernels of its own adds its
 // provider here.
 #include "tests/checkasm/checkasm.h"
+#include "tests/audio/checkasm_audio.h"
 #include "tests/pixels/checkasm_pixels.h"
 
 static const CheckasmProvider kProviders[] = {
     CheckasmVideoCandidates,
     CheckasmPixelsCandidates,
+    CheckasmAudioCandidates,
 };
 
 uint32_t CheckasmAllCandidates(CheckasmCandidate* out, uint32_t capacity) {
