@@ -2,13 +2,13 @@
 # Prints the peer benchmark's tables from its measurements: one line per encoding, then our
 # decode speed and file size against each peer's at the same luma PSNR.
 #   report.py RESULTS.tsv
-# Each line of RESULTS.tsv: size codec setting bytes frames psnr decode_us encode_us
-# (size as WxH; times in microseconds of wall time for all frames).
+# Each line of RESULTS.tsv: size codec setting bytes frames psnr decode_cpu decode_wall
+# encode_wall (size as WxH; times in milliseconds for all frames).
 import math
 import sys
 from collections import namedtuple
 
-Point = namedtuple("Point", "size codec setting bytes frames psnr decode_us encode_us")
+Point = namedtuple("Point", "size codec setting bytes frames psnr decode_cpu decode_wall encode_wall")
 OURS = "vexa"
 
 
@@ -27,17 +27,17 @@ def pixels(point):
     return int(w) * int(h) * point.frames
 
 
-def fps(frames, microseconds):
-    return frames * 1e6 / max(microseconds, 1)
+def fps(frames, milliseconds):
+    return frames * 1e3 / max(milliseconds, 1)
 
 
 def print_encodings(points):
     print(f"{'codec':8}{'setting':>9}{'bytes':>11}{'bit/px':>8}{'PSNR-Y':>8}"
-          f"{'dec fps':>9}{'enc fps':>9}")
+          f"{'dec fps':>9}{'wall fps':>9}{'enc fps':>9}")
     for p in points:
         print(f"{p.codec:8}{p.setting:>9}{p.bytes:>11}{8 * p.bytes / pixels(p):>8.3f}"
-              f"{p.psnr:>8.2f}{fps(p.frames, p.decode_us):>9.1f}"
-              f"{fps(p.frames, p.encode_us):>9.2f}")
+              f"{p.psnr:>8.2f}{fps(p.frames, p.decode_cpu):>9.1f}"
+              f"{fps(p.frames, p.decode_wall):>9.1f}{fps(p.frames, p.encode_wall):>9.2f}")
 
 
 def at_psnr(curve, psnr):
@@ -48,8 +48,8 @@ def at_psnr(curve, psnr):
         if lo.psnr <= psnr <= hi.psnr:
             t = 0 if hi.psnr == lo.psnr else (psnr - lo.psnr) / (hi.psnr - lo.psnr)
             log_bytes = math.log(lo.bytes) + t * (math.log(hi.bytes) - math.log(lo.bytes))
-            speed = fps(lo.frames, lo.decode_us)
-            speed += t * (fps(hi.frames, hi.decode_us) - speed)
+            speed = fps(lo.frames, lo.decode_cpu)
+            speed += t * (fps(hi.frames, hi.decode_cpu) - speed)
             return math.exp(log_bytes), speed
     return None
 
@@ -57,9 +57,9 @@ def at_psnr(curve, psnr):
 def print_ratios(points):
     ours = [p for p in points if p.codec == OURS]
     peers = sorted({p.codec for p in points} - {OURS})
-    print(f"At equal PSNR-Y: our decode speed and file size over each peer's, the peer's curve "
-          f"interpolated\n(log size and decode fps linear in PSNR between its two neighbouring "
-          f"points; '-': outside its range)")
+    print("At equal PSNR-Y: our decode speed (CPU time) and file size over each peer's, the peer's\n"
+          "curve interpolated (log size and decode fps linear in PSNR between its two neighbouring\n"
+          "points; '-': outside its range)")
     print(f"{'vexa':>9}{'PSNR-Y':>8}" +
           "".join(f"{'dec/' + peer:>13}{'size/' + peer:>13}" for peer in peers))
     for p in ours:
@@ -69,7 +69,7 @@ def print_ratios(points):
             if match is None:
                 line += f"{'-':>13}{'-':>13}"
             else:
-                line += f"{fps(p.frames, p.decode_us) / match[1]:>12.2f}x"
+                line += f"{fps(p.frames, p.decode_cpu) / match[1]:>12.2f}x"
                 line += f"{p.bytes / match[0]:>12.2f}x"
         print(line)
 
