@@ -47,7 +47,7 @@ with open(out, "wb") as f:
         if first:
             sh, sw = sprite.shape[:2]
             x = int((width - sw) * (1 - t))
-            y = int((height - sh) * (0.5 + 0.4 * np.sin(6 * t)) / 1.0) // 1
+            y = int((height - sh) * (0.5 + 0.4 * np.sin(6 * t)))
             y = max(0, min(height - sh, y))
             picture[y:y + sh, x:x + sw] = sprite
         picture = np.clip(picture + rng.normal(0, 1.2 / 255, picture.shape), 0, 1)
