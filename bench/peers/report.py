@@ -1,14 +1,15 @@
 #!/usr/bin/python3
 # Prints the peer benchmark's tables from its measurements: one line per encoding, then our
 # decode speed and file size against each peer's at the same luma PSNR.
-#   report.py RESULTS.tsv
-# Each line of RESULTS.tsv: size codec setting bytes frames psnr decode_cpu decode_wall
-# encode_wall (size as WxH; times in milliseconds for all frames).
+#   report.py RESULTS
+# Each line of RESULTS: size codec setting bytes frames psnr decode_cpu decode_wall encode_wall
+# (size as WxH; times in milliseconds for all frames; decode_cpu is user plus system time).
 import math
 import sys
 from collections import namedtuple
 
-Point = namedtuple("Point", "size codec setting bytes frames psnr decode_cpu decode_wall encode_wall")
+Point = namedtuple("Point", "size codec setting bytes frames psnr "
+                            "decode_cpu decode_wall encode_wall")
 OURS = "vexa"
 
 
@@ -16,9 +17,9 @@ def read_points(path):
     points = []
     with open(path) as f:
         for line in f:
-            size, codec, setting, *numbers = line.split()
-            n = [int(v) for v in (numbers[0], numbers[1])] + [float(v) for v in numbers[2:]]
-            points.append(Point(size, codec, setting, *n))
+            size, codec, setting, size_bytes, frames, *numbers = line.split()
+            points.append(Point(size, codec, setting, int(size_bytes), int(frames),
+                                *map(float, numbers)))
     return points
 
 
@@ -76,7 +77,7 @@ def print_ratios(points):
 
 def main():
     if len(sys.argv) != 2:
-        sys.exit("usage: report.py RESULTS.tsv")
+        sys.exit("usage: report.py RESULTS")
     points = read_points(sys.argv[1])
     for size in dict.fromkeys(p.size for p in points):
         group = [p for p in points if p.size == size]
