@@ -39,7 +39,7 @@ Matched PSNR: the peer's log size and decode fps, linear in PSNR between the two
 its curve around ours; none where ours lies outside the peer's range.
 
 Options:
-  --size WxH    a clip size (repeatable; default 640x360 and 1280x720)
+  --size WxH    a clip size, both even (repeatable; default 640x360 and 1280x720)
   --runs N      decode runs per file, the best counted (default 3)
   --frames N    clip length in frames (default 60)
   -h, --help    this text
@@ -60,10 +60,14 @@ fail() {
   exit 1
 }
 
+even_size() {
+  [[ $1 =~ ^([1-9][0-9]*)x([1-9][0-9]*)$ ]] && ((BASH_REMATCH[1] % 2 == 0 && BASH_REMATCH[2] % 2 == 0))
+}
+
 parse_options() {
   while (($#)); do
     case $1 in
-      --size) [[ ${2:-} =~ ^[0-9]+x[0-9]+$ ]] || fail "--size wants WxH"; sizes+=("$2"); shift ;;
+      --size) even_size "${2:-}" || fail "--size wants an even WxH"; sizes+=("$2"); shift ;;
       --runs) [[ ${2:-} =~ ^[1-9][0-9]*$ ]] || fail "--runs wants a count"; runs=$2; shift ;;
       --frames) [[ ${2:-} =~ ^[1-9][0-9]*$ ]] || fail "--frames wants a count"; frames=$2; shift ;;
       -h | --help) usage; exit 0 ;;
