@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "encoder/video_rate_control.h"
 #include "vexa/movie.h"
 
 // Planes of a picture, by these indices (the order of the input, not of the packet).
@@ -68,6 +69,11 @@ struct VideoEncoderConfig {
   uint32_t Flags = 0;          // VideoEncoderAlpha, VideoEncoderGrayscale
   uint32_t Quality = 75;       // 0 (smallest) .. 100 (finest)
   uint32_t KeyInterval = 250;  // a key frame every this many frames; 0: only the first
+  // Rate control: bits a second of video data at FrameRate / FrameRateDiv frames a second, kept
+  // over the movie, no frame above twice the average; Quality is then not used. 0: every frame
+  // at Quality.
+  uint32_t BitRate = 0;
+  uint32_t FrameRate = 25, FrameRateDiv = 1;
   // For tests and experiments: restrict the mode decision to one block type (and, for
   // VideoBlockScaled, one sub-type). Where the type cannot be used (a key frame for the types
   // that need a reference, a position where a scaled area does not fit) the usual decision
@@ -114,6 +120,7 @@ struct VideoEncoder {
   uint32_t Current = 0;  // the set holding the last reconstruction
   VideoEncoderCosts Costs[VideoEncoderPlaneCount];
   std::vector<int8_t> Vectors[VideoEncoderPlaneCount];  // last motion vector of each block
+  EncoderRate Rate;  // with Config.BitRate
   std::string Error;
 };
 
