@@ -69,17 +69,17 @@ struct VideoEncoderConfig {
   uint32_t Flags = 0;          // VideoEncoderAlpha, VideoEncoderGrayscale
   uint32_t Quality = 75;       // 0 (smallest) .. 100 (finest)
   uint32_t KeyInterval = 250;  // a key frame every this many frames; 0: only the first
-  // Rate control: bits a second of video data at FrameRate / FrameRateDiv frames a second, kept
-  // over the movie, no frame above twice the average; Quality is then not used. 0: every frame
-  // at Quality.
-  uint32_t BitRate = 0;
-  uint32_t FrameRate = 25, FrameRateDiv = 1;
   // For tests and experiments: restrict the mode decision to one block type (and, for
   // VideoBlockScaled, one sub-type). Where the type cannot be used (a key frame for the types
   // that need a reference, a position where a scaled area does not fit) the usual decision
   // applies. -1: no restriction.
   int32_t OnlyBlockType = -1;
   int32_t OnlySubType = -1;
+  // Rate control: bits a second of video data at FrameRate / FrameRateDiv frames a second, kept
+  // over the movie, no frame above twice the average; Quality is then not used. 0: every frame
+  // at Quality.
+  uint32_t BitRate = 0;
+  uint32_t FrameRate = 25, FrameRateDiv = 1;
 };
 
 struct VideoEncoderPicture {
@@ -93,6 +93,7 @@ struct VideoEncodedFrame {
   double Psnr[VideoEncoderPlaneCount] = {};  // of the reconstruction over the visible picture, dB;
                                              // infinity where it is exact, 0 for absent planes
   uint32_t PlaneBytes[VideoEncoderPlaneCount] = {};  // bytes of each plane's bit stream
+  double Level = 0;  // the level the frame was encoded at: 0 (finest) .. 24 (see rate control)
   uint32_t BlockTypes[10] = {};      // blocks (scaled areas once) of each type, all planes
   uint32_t ScaledSubTypes[10] = {};  // scaled areas of each sub-type
 };

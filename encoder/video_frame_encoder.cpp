@@ -236,6 +236,7 @@ static void EncoderEncodePlanes(VideoEncoder* e, const VideoEncoderPicture* pict
   const VideoEncoderConfig* c = &e->Config;
   uint32_t order[4], count;
   EncoderPacketOrder(c, order, &count);
+  out->Level = level;
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t plane = order[i];
     EncoderPlaneBundles bundles;
@@ -262,7 +263,7 @@ static void EncoderEncodeAtRate(VideoEncoder* e, const VideoEncoderPicture* pict
   double level = EncoderRateLevel(&e->Rate, key);
   for (;;) {
     EncoderEncodePlanes(e, picture, level, out);
-    const double retry = EncoderRateRetryLevel(&e->Rate, key, level, out->Data.size() * 8);
+    const double retry = EncoderRateRetryLevel(&e->Rate, level, out->Data.size() * 8);
     if (retry < 0) break;
     std::copy(costs, costs + VideoEncoderPlaneCount, e->Costs);
     std::copy(vectors, vectors + VideoEncoderPlaneCount, e->Vectors);

@@ -5,17 +5,23 @@
 
 namespace {
 
-// Bits halve about every 3.7 levels on natural pictures (the quantiser steps grow by about a
-// quarter per level).
-constexpr double kSlope = 0.27;
 // A key frame may take this many average frames (under the cap): the frames after it predict
 // from it, so its quality pays back.
 constexpr double kKeyShare = 1.7;
-// Tries stay this far below the cap, so that the model's error rarely forces a second try.
-constexpr double kCapMargin = 0.9;
-constexpr int kLearnWeightPercent = 50;
+// A key frame modelled from inter frames costs about three times as much at the same level.
+constexpr double kKeyOffset = 1.6;
+// Tries aim this far below the cap, so that the model's error rarely forces a second try.
+constexpr double kCapMargin = 0.8;
+// An inter frame's level moves at most this far from the last frame's: a frame much finer than
+// its reference repairs the whole picture at once and costs many times the model's estimate,
+// which would make the levels swing from frame to frame.
+constexpr double kLevelStep = 1.0;
+// Inter frames start this much coarser than the key frame before them.
+constexpr double kAfterKey = 3.0;
 
 double EncoderClampLevel(double level) { return std::clamp(level, 0.0, kEncoderLevelMax); }
+
+double EncoderLog2Bits(double bits) { return std::log2(std::max(bits, 1.0)); }
 
 // Bits a frame should take: its share, less a part of the debt (plus a part of the surplus).
 double EncoderRateTarget(const EncoderRate* r, bool key) {
@@ -23,27 +29,16 @@ double EncoderRateTarget(const EncoderRate* r, bool key) {
   return std::clamp(share, 0.25 * r->FrameBits, kCapMargin * r->CapBits);
 }
 
-const EncoderRateModel* EncoderRateModelFor(const EncoderRate* r, bool key) {
+// The offset for a kind of frame: its own when learnt, else the other kind's.
+double EncoderOffset(const EncoderRate* r, bool key) {
   const EncoderRateModel* own = &r->Models[key ? 1 : 0];
-  if (own->Known) return own;
   const EncoderRateModel* other = &r->Models[key ? 0 : 1];
-  return other->Known ? other : own;
+  if (own->Known || !other->Known) return own->Offset;
+  return other->Offset + (key ? kKeyOffset : -kKeyOffset);
 }
 
 double EncoderLevelFor(const EncoderRate* r, bool key, double bits) {
-  const EncoderRateModel* m = EncoderRateModelFor(r, key);
-  // A key frame modelled from inter frames costs about three times as much at the same level.
-  const double offset = m->Offset + (m == &r->Models[0] && key ? 1.6 : 0.0) -
-                        (m == &r->Models[1] && !key ? 1.6 : 0.0);
-  return EncoderClampLevel((offset - std::log2(std::max(bits, 1.0))) / kSlope);
-}
-
-void EncoderLearn(EncoderRate* r, bool key, double level, uint64_t bits) {
-  EncoderRateModel* m = &r->Models[key ? 1 : 0];
-  const double seen = std::log2(double(std::max<uint64_t>(bits, 1))) + kSlope * level;
-  const double w = m->Known ? kLearnWeightPercent / 100.0 : 1.0;
-  m->Offset = (1 - w) * m->Offset + w * seen;
-  m->Known = true;
+  return EncoderClampLevel((EncoderOffset(r, key) - EncoderLog2Bits(bits)) / r->Slope);
 }
 
 }  // namespace
@@ -55,24 +50,33 @@ void EncoderRateInit(EncoderRate* r, uint64_t bitsPerSecond, uint32_t frameRate,
   r->FrameBits = fps > 0 ? double(bitsPerSecond) / fps : double(bitsPerSecond);
   r->CapBits = 2 * r->FrameBits;
   r->Horizon = std::max(fps, 1.0);
-  // Before any frame: about two bits per pixel (with chroma) at the finest level.
-  for (EncoderRateModel& m : r->Models) m.Offset = std::log2(2.0 * double(std::max<uint64_t>(pixels, 1)));
+  r->Slope = 0.4;
+  // Before any frame: about four bits per pixel (with chroma) at the finest level.
+  r->Models[1].Offset = EncoderLog2Bits(4.0 * double(pixels));
+  r->Models[0].Offset = r->Models[1].Offset - kKeyOffset;
 }
 
 double EncoderRateLevel(const EncoderRate* r, bool key) {
-  return EncoderLevelFor(r, key, EncoderRateTarget(r, key));
+  const double level = EncoderLevelFor(r, key, EncoderRateTarget(r, key));
+  if (key || !r->Started) return level;
+  return std::clamp(level, r->LastLevel - kLevelStep, r->LastLevel + kLevelStep);
 }
 
-double EncoderRateRetryLevel(EncoderRate* r, bool, double level, uint64_t bits) {
+double EncoderRateRetryLevel(EncoderRate* r, double level, uint64_t bits) {
   if (double(bits) <= r->CapBits || level >= kEncoderLevelMax) return -1;
-  // The level that this try's bits say lands below the cap, and at least one level coarser, so
-  // that tries always make progress.
+  // The level that this try's bits say lands well below the cap, at least half a level coarser
+  // so that tries always make progress.
   const double aim = kCapMargin * kCapMargin * r->CapBits;
-  const double step = (std::log2(double(bits)) - std::log2(aim)) / kSlope;
-  return EncoderClampLevel(level + std::max(step, 1.0));
+  const double step = (EncoderLog2Bits(double(bits)) - EncoderLog2Bits(aim)) / r->Slope;
+  return EncoderClampLevel(level + std::max(step, 0.5));
 }
 
 void EncoderRateUpdate(EncoderRate* r, bool key, double level, uint64_t bits) {
-  EncoderLearn(r, key, level, bits);
+  EncoderRateModel* m = &r->Models[key ? 1 : 0];
+  const double seen = EncoderLog2Bits(double(bits)) + r->Slope * level;
+  m->Offset = m->Known ? 0.5 * (m->Offset + seen) : seen;
+  m->Known = true;
   r->Debt += double(bits) - r->FrameBits;
+  r->LastLevel = key ? level + kAfterKey : level;
+  r->Started = true;
 }

@@ -3,7 +3,7 @@
 //
 // A level is a quantiser index on a continuous scale (0 finest .. 15 coarsest; beyond 15 the
 // quantiser stays at 15 and only the rate-distortion trade keeps growing, which leaves more
-// blocks skipped or filled). A frame's bits are modelled as log2(bits) = Offset - kSlope * level,
+// blocks skipped or filled). A frame's bits are modelled as log2(bits) = Offset - Slope * level,
 // one offset for key frames and one for the others, learnt from the frames encoded so far.
 #pragma once
 
@@ -21,6 +21,9 @@ struct EncoderRate {
   double CapBits;    // no frame takes more
   double Horizon;    // frames over which a surplus or debt is paid back (one second)
   double Debt;       // bits spent beyond the target so far
+  double Slope;      // fewer bits per level, log2
+  double LastLevel;  // of the last frame, which the next one predicts from
+  bool Started;      // a frame has been encoded
   EncoderRateModel Models[2];  // inter frames, key frames
 };
 
@@ -32,6 +35,6 @@ void EncoderRateInit(EncoderRate* r, uint64_t bitsPerSecond, uint32_t frameRate,
 double EncoderRateLevel(const EncoderRate* r, bool key);
 // After a try at `level` that took `bits`: a coarser level to try again when the frame is above
 // the cap, else a negative value (the frame is kept).
-double EncoderRateRetryLevel(EncoderRate* r, bool key, double level, uint64_t bits);
+double EncoderRateRetryLevel(EncoderRate* r, double level, uint64_t bits);
 // Books the frame kept.
 void EncoderRateUpdate(EncoderRate* r, bool key, double level, uint64_t bits);
