@@ -92,6 +92,16 @@ double EncoderQualityLevel(uint32_t quality, bool key) {
   return key ? std::max(level - kKeyFrameFiner, 0.0) : level;
 }
 
+// Chroma planes take a coarser level: at the luma's level they came out 3 dB above the luma's
+// PSNR, more than the eye (or the peers) ask for; two levels coarser leaves them about equal to
+// the luma and saves 5 % of the bits.
+constexpr double kChromaCoarser = 2;
+
+double EncoderPlaneLevel(uint32_t plane, double level) {
+  const bool chroma = plane == VideoEncoderPlaneU || plane == VideoEncoderPlaneV;
+  return chroma ? std::min(level + kChromaCoarser, kEncoderLevelMax) : level;
+}
+
 // Quantiser scale at a level between (or beyond) the table's entries, geometrically.
 double EncoderLevelScale(double level) {
   const uint32_t below = uint32_t(std::min(level, 14.0));
@@ -141,7 +151,7 @@ std::vector<uint8_t> EncoderEncodeInputPlane(VideoEncoder* e, const VideoEncoder
   ctx.Width = recon->Width;
   ctx.Height = recon->Height;
   ctx.OldColours = c->Version != 'i';
-  EncoderSetQuality(&ctx, level);
+  EncoderSetQuality(&ctx, EncoderPlaneLevel(plane, level));
   ctx.OnlyType = c->OnlyBlockType;
   ctx.OnlySubType = c->OnlySubType;
   ctx.Costs = &e->Costs[plane];
