@@ -21,7 +21,8 @@ const char kUsage[] =
     "usage: vexa encode -i IN -o OUT.vxa [options]\n"
     "Input: a YUV4MPEG2 file (4:2:0, 4:2:2, 4:4:4 or mono; '-' reads standard input), a\n"
     "directory of PNG pictures (in name order) or a pattern such as frames/%04d.png.\n"
-    "  --quality Q          0 (smallest) to 100 (finest); default 75\n"
+    "  --quality Q          0 (smallest) to 100 (finest); default 40 (about 40 dB luma PSNR\n"
+    "                       on camera footage)\n"
     "  --bitrate KBITS      aim the video at KBITS kilobits a second over the movie instead of\n"
     "                       one quality (no frame above twice the average frame), 1 to 1000000\n"
     "  --keyint N           a key frame every N frames (0: only the first); default 250\n"
@@ -50,7 +51,7 @@ struct AudioTrackOptions {
 struct EncodeOptions {
   std::string input, output, alphaInput;
   std::vector<AudioTrackOptions> audio;
-  uint32_t quality = 75, bitrate = 0, keyint = 250, fpsNum = 0, fpsDen = 0;
+  uint32_t quality = 40, bitrate = 0, keyint = 250, fpsNum = 0, fpsDen = 0;
   char version = 'i';
   bool pngAlpha = false, gray = false, quiet = false;
 };
