@@ -271,9 +271,9 @@ static void EncoderEncodeAtRate(VideoEncoder* e, const VideoEncoderPicture* pict
   std::vector<int8_t> vectors[VideoEncoderPlaneCount];
   std::copy(e->Vectors, e->Vectors + VideoEncoderPlaneCount, vectors);
   double level = EncoderRateLevel(&e->Rate, key);
-  for (;;) {
+  for (uint32_t tries = 1;; ++tries) {
     EncoderEncodePlanes(e, picture, level, out);
-    const double retry = EncoderRateRetryLevel(&e->Rate, level, out->Data.size() * 8);
+    const double retry = EncoderRateRetryLevel(&e->Rate, tries, level, out->Data.size() * 8);
     if (retry < 0) break;
     std::copy(costs, costs + VideoEncoderPlaneCount, e->Costs);
     std::copy(vectors, vectors + VideoEncoderPlaneCount, e->Vectors);

@@ -16,6 +16,8 @@ constexpr double kCapMargin = 0.8;
 // its reference repairs the whole picture at once and costs many times the model's estimate,
 // which would make the levels swing from frame to frame.
 constexpr double kLevelStep = 1.0;
+// After this many tries above the cap a frame takes the coarsest level, the smallest it can be.
+constexpr uint32_t kMaxTries = 3;
 // Inter frames start this much coarser than the key frame before them.
 constexpr double kAfterKey = 3.0;
 
@@ -62,8 +64,9 @@ double EncoderRateLevel(const EncoderRate* r, bool key) {
   return std::clamp(level, r->LastLevel - kLevelStep, r->LastLevel + kLevelStep);
 }
 
-double EncoderRateRetryLevel(EncoderRate* r, double level, uint64_t bits) {
+double EncoderRateRetryLevel(const EncoderRate* r, uint32_t tries, double level, uint64_t bits) {
   if (double(bits) <= r->CapBits || level >= kEncoderLevelMax) return -1;
+  if (tries >= kMaxTries) return kEncoderLevelMax;
   // The level that this try's bits say lands well below the cap, at least half a level coarser
   // so that tries always make progress.
   const double aim = kCapMargin * kCapMargin * r->CapBits;

@@ -33,8 +33,9 @@ void EncoderRateInit(EncoderRate* r, uint64_t bitsPerSecond, uint32_t frameRate,
                      uint32_t frameRateDiv, uint64_t pixels);
 // The level to try first for the next frame.
 double EncoderRateLevel(const EncoderRate* r, bool key);
-// After a try at `level` that took `bits`: a coarser level to try again when the frame is above
-// the cap, else a negative value (the frame is kept).
-double EncoderRateRetryLevel(EncoderRate* r, double level, uint64_t bits);
+// After try number `tries` (from 1), at `level`, took `bits`: a coarser level to try again when
+// the frame is above the cap, else a negative value (the frame is kept, also when it cannot get
+// any smaller).
+double EncoderRateRetryLevel(const EncoderRate* r, uint32_t tries, double level, uint64_t bits);
 // Books the frame kept.
 void EncoderRateUpdate(EncoderRate* r, bool key, double level, uint64_t bits);
