@@ -449,16 +449,30 @@ uint64_t EncoderTotal(const uint64_t counts[16]) {
   return total;
 }
 
-// Rate estimates for the next frame's decisions: symbol probabilities of the block types and
-// motion values, average bits of colours, pattern rows and runs (where enough were written).
-void EncoderLearnCosts(const EncoderSymbolCounts* counts, const EncoderPlaneCode* code,
-                       VideoEncoderCosts* costs) {
+// Rate estimates for the next frame's decisions: the bits block types took as written (runs of
+// one type cost little per block), else their symbol probabilities; the probabilities of the
+// motion values; average bits of colours, pattern rows and runs (where enough were written).
+void EncoderLearnCosts(const EncoderPlaneBundles* bundles, const EncoderSymbolCounts* counts,
+                       const EncoderPlaneCode* code, VideoEncoderCosts* costs) {
   const uint64_t types = EncoderTotal(counts->Bundle[VideoBundleBlockTypes]);
   const uint64_t subTypes = EncoderTotal(counts->Bundle[VideoBundleSubBlockTypes]);
   const uint64_t motion = EncoderTotal(counts->Bundle[VideoBundleXOffsets]);
+  // A block type's bits as written, run codes shared among the blocks they cover.
+  std::vector<float> bits;
+  EncoderValueBits(bundles, code, VideoBundleBlockTypes, &bits);
+  double typeBits[16] = {};
+  uint32_t typeCount[16] = {};
+  const std::vector<int32_t>& v = bundles->Values[VideoBundleBlockTypes];
+  for (size_t i = 0, run = 0; i < v.size(); i = run) {
+    for (run = i + 1; run < v.size() && bits[run] == 0 && v[run] == v[i]; ++run) {}
+    typeBits[v[i] & 15] += bits[i];
+    typeCount[v[i] & 15] += uint32_t(run - i);
+  }
   for (uint32_t s = 0; s < 16; ++s) {
+    const bool written = typeCount[s] >= 16;
     EncoderBlend(&costs->BlockType[s],
-                 EncoderSymbolCost(counts->Bundle[VideoBundleBlockTypes][s], types));
+                 written ? float(std::max(typeBits[s] / typeCount[s], 0.25))
+                         : EncoderSymbolCost(counts->Bundle[VideoBundleBlockTypes][s], types));
     EncoderBlend(&costs->SubType[s],
                  EncoderSymbolCost(counts->Bundle[VideoBundleSubBlockTypes][s], subTypes));
     EncoderBlend(
@@ -503,7 +517,7 @@ std::vector<uint8_t> EncoderWritePlane(const EncoderPlaneBundles* bundles,
   EncoderPlanChunks(bundles, &code);
   EncoderCountSymbols(bundles, &code, &counts);
   EncoderChooseTrees(&counts, &code);
-  if (costs) EncoderLearnCosts(&counts, &code, costs);
+  if (costs) EncoderLearnCosts(bundles, &counts, &code, costs);
 
   VideoBitWriter w;
   EncoderWriteTrees(&w, &code);
