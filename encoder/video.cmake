@@ -8,4 +8,5 @@ target_sources(vexa_encoder PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/video_bundle_writer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video_motion_search.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video_plane_encoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/video_rate_control.cpp
   ${CMAKE_CURRENT_LIST_DIR}/video_transform.cpp)

@@ -1,5 +1,6 @@
 #include "encoder/video_bundle_writer.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -68,9 +69,10 @@ bool EncoderAllEqual(const std::vector<int32_t>& v, uint32_t begin, uint32_t end
   return true;
 }
 
-// The refills: at the start of a row, a bundle whose values are all taken is refilled with the
-// values of that row or, when the row takes none, of the next row that takes some.
-void EncoderPlanChunks(const EncoderPlaneBundles* bundles, EncoderPlaneCode* code) {
+// The refills of the first plan: at the start of a row, a bundle whose values are all taken is
+// refilled with the values of that row or, when the row takes none, of the next row that takes
+// some.
+void EncoderPlanRowChunks(const EncoderPlaneBundles* bundles, EncoderPlaneCode* code) {
   uint32_t written[VideoBundleCount] = {};
   bool finished[VideoBundleCount] = {};
   for (uint32_t row = 0; row < bundles->Rows; ++row) {
@@ -174,6 +176,147 @@ void EncoderChooseTrees(const EncoderSymbolCounts* counts, EncoderPlaneCode* cod
     EncoderChooseCodeTree(counts->High[h], &code->HighTrees[h]);
     EncoderTreeCodes(&code->HighTrees[h].Tree, code->HighCodes[h]);
   }
+}
+
+uint32_t EncoderCodeLength(const EncoderTreeChoice* tree, const uint8_t codes[16], uint32_t s) {
+  return VideoCodeLengths[tree->Tree.Table][codes[s & 15]];
+}
+
+// Estimated bits of each value of a bundle written in a chunk that is not a fill, under the trees
+// chosen: a block-type run code is charged to the first value it covers.
+void EncoderValueBits(const EncoderPlaneBundles* bundles, const EncoderPlaneCode* code,
+                      uint32_t bundle, std::vector<float>* bits) {
+  const std::vector<int32_t>& v = bundles->Values[bundle];
+  const EncoderTreeChoice* tree = &code->Trees[bundle];
+  const uint8_t* codes = code->Codes[bundle];
+  bits->assign(v.size(), 0.0f);
+  if (bundle == VideoBundleBlockTypes || bundle == VideoBundleSubBlockTypes) {
+    static const uint32_t runLengths[4] = {4, 8, 12, 32};
+    size_t at = 0;
+    EncoderBlockTypeSymbols(v.data(), uint32_t(v.size()), [&](uint32_t s) {
+      (*bits)[at] = float(EncoderCodeLength(tree, codes, s));
+      at += s < 12 ? 1 : runLengths[s - 12];
+    });
+    return;
+  }
+  uint32_t lastHigh = 0;
+  for (size_t i = 0; i < v.size(); ++i) {
+    const int32_t value = v[i];
+    float b = 0;
+    switch (bundle) {
+      case VideoBundleColours: {
+        const uint32_t coded = EncoderCodedColour(uint32_t(value), bundles->OldColours);
+        b = float(EncoderCodeLength(&code->HighTrees[lastHigh], code->HighCodes[lastHigh],
+                                    coded >> 4) +
+                  EncoderCodeLength(tree, codes, coded));
+        lastHigh = coded >> 4;
+        break;
+      }
+      case VideoBundlePatterns:
+        b = float(EncoderCodeLength(tree, codes, uint32_t(value)) +
+                  EncoderCodeLength(tree, codes, uint32_t(value) >> 4));
+        break;
+      case VideoBundleXOffsets:
+      case VideoBundleYOffsets:
+        b = float(EncoderCodeLength(tree, codes, uint32_t(std::abs(value))) + (value ? 1 : 0));
+        break;
+      case VideoBundleDcIntra:
+      case VideoBundleDcInter: {
+        // The width and sign of the difference, plus a share of its group's 4-bit header.
+        const int32_t d = i ? value - v[i - 1] : 0;
+        b = float(std::bit_width(uint32_t(std::abs(d)))) + (d ? 1.5f : 0.5f);
+        break;
+      }
+      case VideoBundleRuns:
+        b = float(EncoderCodeLength(tree, codes, uint32_t(value)));
+        break;
+    }
+    (*bits)[i] = b;
+  }
+}
+
+// Bits of a refill beside its values: the count, the fill flag, and for the DC bundles the first
+// value, which is written whole.
+float EncoderChunkHeaderBits(const EncoderPlaneBundles* bundles, uint32_t bundle,
+                             float firstValueBits) {
+  uint32_t countBits, capacity;
+  VideoBundleLimits(bundles->Width, VideoBundleKind(bundle), &countBits, &capacity);
+  float bits = float(countBits) + (EncoderHasFillMode(bundle) ? 1.0f : 0.0f);
+  if (bundle == VideoBundleDcIntra || bundle == VideoBundleDcInter) bits += 11.0f - firstValueBits;
+  return bits;
+}
+
+// Bits of a fill refill's one value.
+float EncoderFillBits(uint32_t bundle, int32_t value, float valueBits) {
+  if (bundle == VideoBundleColours) return valueBits;
+  if (bundle == VideoBundleXOffsets || bundle == VideoBundleYOffsets) return value ? 5.0f : 4.0f;
+  return 4.0f;
+}
+
+// The refills of one bundle: consecutive rows that take values share a refill where the count
+// and header bits saved outweigh a lost fill, up to the largest count a refill carries. Each
+// refill is read at the start of the row after the last row of the one before it.
+void EncoderPlanBundle(const EncoderPlaneBundles* bundles, uint32_t bundle,
+                       const std::vector<float>& bits, std::vector<EncoderChunk>* chunks) {
+  const std::vector<uint32_t>& ends = bundles->RowEnd[bundle];
+  const std::vector<int32_t>& v = bundles->Values[bundle];
+  const uint32_t limit = EncoderBundleRowLimit(bundles->Width, VideoBundleKind(bundle));
+  const bool fillable = EncoderHasFillMode(bundle);
+  std::vector<uint32_t> rows;  // the rows that take values
+  for (uint32_t r = 0; r < bundles->Rows; ++r) {
+    if (ends[r] > (r ? ends[r - 1] : 0)) rows.push_back(r);
+  }
+  std::vector<double> sum(v.size() + 1, 0.0);
+  for (size_t i = 0; i < v.size(); ++i) sum[i + 1] = sum[i] + bits[i];
+  const size_t m = rows.size();
+  std::vector<double> best(m + 1, 1e300);
+  std::vector<uint32_t> from(m + 1, 0);
+  std::vector<uint8_t> fill(m + 1, 0);
+  best[0] = 0;
+  auto rowBegin = [&](size_t i) { return rows[i] ? ends[rows[i] - 1] : 0u; };
+  for (size_t j = 0; j < m; ++j) {
+    const uint32_t end = ends[rows[j]];
+    bool equal = fillable;
+    for (size_t i = j + 1; i-- > 0;) {
+      const uint32_t begin = rowBegin(i);
+      if (end - begin > limit) break;
+      for (uint32_t k = begin; equal && k < ends[rows[i]]; ++k) equal = v[k] == v[end - 1];
+      const double values =
+          equal ? EncoderFillBits(bundle, v[begin], bits[begin]) : sum[end] - sum[begin];
+      const double cost = best[i] + EncoderChunkHeaderBits(bundles, bundle, bits[begin]) + values;
+      if (cost < best[j + 1]) {
+        best[j + 1] = cost;
+        from[j + 1] = uint32_t(i);
+        fill[j + 1] = equal ? 1 : 0;
+      }
+    }
+  }
+  std::vector<EncoderChunk> planned;
+  for (size_t j = m; j > 0; j = from[j]) {
+    const size_t i = from[j];
+    const uint32_t row = i ? rows[i - 1] + 1 : 0;
+    planned.push_back({bundle, row, rowBegin(i), ends[rows[j - 1]], fill[j] != 0});
+  }
+  std::reverse(planned.begin(), planned.end());
+  chunks->insert(chunks->end(), planned.begin(), planned.end());
+  // A count of 0 finishes the bundle once its last values are taken.
+  const uint32_t after = m ? rows[m - 1] + 1 : 0;
+  const uint32_t taken = m ? ends[rows[m - 1]] : 0;
+  if (after < bundles->Rows) chunks->push_back({bundle, after, taken, taken, false});
+}
+
+// Replans every bundle's refills under the trees chosen for the first plan, in stream order.
+void EncoderPlanChunks(const EncoderPlaneBundles* bundles, EncoderPlaneCode* code) {
+  std::vector<EncoderChunk> chunks;
+  std::vector<float> bits;
+  for (uint32_t bundle = 0; bundle < VideoBundleCount; ++bundle) {
+    EncoderValueBits(bundles, code, bundle, &bits);
+    EncoderPlanBundle(bundles, bundle, bits, &chunks);
+  }
+  std::stable_sort(chunks.begin(), chunks.end(), [](const EncoderChunk& a, const EncoderChunk& b) {
+    return a.Row != b.Row ? a.Row < b.Row : a.Bundle < b.Bundle;
+  });
+  code->Chunks = std::move(chunks);
 }
 
 void EncoderWriteTrees(VideoBitWriter* w, const EncoderPlaneCode* code) {
@@ -306,16 +449,30 @@ uint64_t EncoderTotal(const uint64_t counts[16]) {
   return total;
 }
 
-// Rate estimates for the next frame's decisions: symbol probabilities of the block types and
-// motion values, average bits of colours, pattern rows and runs (where enough were written).
-void EncoderLearnCosts(const EncoderSymbolCounts* counts, const EncoderPlaneCode* code,
-                       VideoEncoderCosts* costs) {
+// Rate estimates for the next frame's decisions: the bits block types took as written (runs of
+// one type cost little per block), else their symbol probabilities; the probabilities of the
+// motion values; average bits of colours, pattern rows and runs (where enough were written).
+void EncoderLearnCosts(const EncoderPlaneBundles* bundles, const EncoderSymbolCounts* counts,
+                       const EncoderPlaneCode* code, VideoEncoderCosts* costs) {
   const uint64_t types = EncoderTotal(counts->Bundle[VideoBundleBlockTypes]);
   const uint64_t subTypes = EncoderTotal(counts->Bundle[VideoBundleSubBlockTypes]);
   const uint64_t motion = EncoderTotal(counts->Bundle[VideoBundleXOffsets]);
+  // A block type's bits as written, run codes shared among the blocks they cover.
+  std::vector<float> bits;
+  EncoderValueBits(bundles, code, VideoBundleBlockTypes, &bits);
+  double typeBits[16] = {};
+  uint32_t typeCount[16] = {};
+  const std::vector<int32_t>& v = bundles->Values[VideoBundleBlockTypes];
+  for (size_t i = 0, run = 0; i < v.size(); i = run) {
+    for (run = i + 1; run < v.size() && bits[run] == 0 && v[run] == v[i]; ++run) {}
+    typeBits[v[i] & 15] += bits[i];
+    typeCount[v[i] & 15] += uint32_t(run - i);
+  }
   for (uint32_t s = 0; s < 16; ++s) {
+    const bool written = typeCount[s] >= 16;
     EncoderBlend(&costs->BlockType[s],
-                 EncoderSymbolCost(counts->Bundle[VideoBundleBlockTypes][s], types));
+                 written ? float(std::max(typeBits[s] / typeCount[s], 0.25))
+                         : EncoderSymbolCost(counts->Bundle[VideoBundleBlockTypes][s], types));
     EncoderBlend(&costs->SubType[s],
                  EncoderSymbolCost(counts->Bundle[VideoBundleSubBlockTypes][s], subTypes));
     EncoderBlend(
@@ -353,11 +510,14 @@ void EncoderLearnCosts(const EncoderSymbolCounts* counts, const EncoderPlaneCode
 std::vector<uint8_t> EncoderWritePlane(const EncoderPlaneBundles* bundles,
                                        VideoEncoderCosts* costs) {
   EncoderPlaneCode code;
-  EncoderPlanChunks(bundles, &code);
+  EncoderPlanRowChunks(bundles, &code);
   EncoderSymbolCounts counts;
   EncoderCountSymbols(bundles, &code, &counts);
   EncoderChooseTrees(&counts, &code);
-  if (costs) EncoderLearnCosts(&counts, &code, costs);
+  EncoderPlanChunks(bundles, &code);
+  EncoderCountSymbols(bundles, &code, &counts);
+  EncoderChooseTrees(&counts, &code);
+  if (costs) EncoderLearnCosts(bundles, &counts, &code, costs);
 
   VideoBitWriter w;
   EncoderWriteTrees(&w, &code);

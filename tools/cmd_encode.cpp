@@ -21,7 +21,10 @@ const char kUsage[] =
     "usage: vexa encode -i IN -o OUT.vxa [options]\n"
     "Input: a YUV4MPEG2 file (4:2:0, 4:2:2, 4:4:4 or mono; '-' reads standard input), a\n"
     "directory of PNG pictures (in name order) or a pattern such as frames/%04d.png.\n"
-    "  --quality Q          0 (smallest) to 100 (finest); default 75\n"
+    "  --quality Q          0 (smallest) to 100 (finest); default 40 (about 40 dB luma PSNR\n"
+    "                       on camera footage)\n"
+    "  --bitrate KBITS      aim the video at KBITS kilobits a second over the movie instead of\n"
+    "                       one quality (no frame above twice the average frame), 1 to 1000000\n"
     "  --keyint N           a key frame every N frames (0: only the first); default 250\n"
     "  --fps N/D            frame rate, from one frame an hour to 1000 a second (default: the\n"
     "                       Y4M's, or 25/1 for PNG pictures)\n"
@@ -48,13 +51,13 @@ struct AudioTrackOptions {
 struct EncodeOptions {
   std::string input, output, alphaInput;
   std::vector<AudioTrackOptions> audio;
-  uint32_t quality = 75, keyint = 250, fpsNum = 0, fpsDen = 0;
+  uint32_t quality = 40, bitrate = 0, keyint = 250, fpsNum = 0, fpsDen = 0;
   char version = 'i';
   bool pngAlpha = false, gray = false, quiet = false;
 };
 
 bool TakesValue(const std::string& option) {
-  for (const char* o : {"-i", "-o", "--alpha-input", "--quality", "--keyint", "--fps", "--version",
+  for (const char* o : {"-i", "-o", "--alpha-input", "--quality", "--bitrate", "--keyint", "--fps", "--version",
                         "--audio", "--audio-id", "--audio-variant", "--audio-bits", "--audio-quality"})
     if (option == o) return true;
   return false;
@@ -68,6 +71,8 @@ std::string SetOption(const std::string& a, const std::string& v, EncodeOptions*
   else if (a == "--alpha-input") o->alphaInput = v;
   else if (a == "--quality") {
     if (!ParseWholeNumber(v, 0, 100, &o->quality)) return bad("0 to 100");
+  } else if (a == "--bitrate") {
+    if (!ParseWholeNumber(v, 1, 1000000, &o->bitrate)) return bad("1 to 1000000 (kilobits a second)");
   } else if (a == "--keyint") {
     if (!ParseWholeNumber(v, 0, 0xFFFFFFFFu, &o->keyint)) return bad("0 to 4294967295");
   } else if (a == "--fps") {
@@ -134,11 +139,14 @@ struct EncodeTotals {
   uint64_t bytes = 0;
 };
 
-void PrintSummary(const EncodeOptions& o, const EncodeTotals& t, uint32_t flags) {
+void PrintSummary(const EncodeOptions& o, const EncodeTotals& t, const VideoEncoderConfig& c) {
+  const uint32_t flags = c.Flags;
   if (o.quiet || t.frames == 0) return;
   const char* names[] = {"Y", "U", "V", "A"};
-  std::fprintf(stderr, "\rencoded %" PRIu32 " frames, %" PRIu64 " bytes of video; mean PSNR",
-               t.frames, t.bytes);
+  const double seconds = double(t.frames) * c.FrameRateDiv / c.FrameRate;
+  std::fprintf(stderr,
+               "\rencoded %" PRIu32 " frames, %" PRIu64 " bytes of video (%.0f kbit/s); mean PSNR",
+               t.frames, t.bytes, double(t.bytes) * 8 / 1000 / seconds);
   for (uint32_t p = 0; p < VideoEncoderPlaneCount; ++p) {
     bool present = p == VideoEncoderPlaneY || (p == VideoEncoderPlaneA ? (flags & VideoEncoderAlpha)
                                                                        : !(flags & VideoEncoderGrayscale));
@@ -245,6 +253,9 @@ int RunEncode(const EncodeOptions& o) {
     config.Height = in.Height;
     config.Quality = o.quality;
     config.KeyInterval = o.keyint;
+    config.BitRate = o.bitrate * 1000;
+    config.FrameRate = o.fpsNum ? o.fpsNum : in.RateNum;
+    config.FrameRateDiv = o.fpsNum ? o.fpsDen : in.RateDen;
     config.Flags = (o.gray ? VideoEncoderGrayscale : 0u) |
                    (haveAlphaIn || o.pngAlpha ? VideoEncoderAlpha : 0u);
     ok = encoderReady = VideoEncoderInit(&e, &config);
@@ -253,8 +264,8 @@ int RunEncode(const EncodeOptions& o) {
     movie.Version = o.version;
     movie.Width = in.Width;
     movie.Height = in.Height;
-    movie.FrameRate = o.fpsNum ? o.fpsNum : in.RateNum;
-    movie.FrameRateDiv = o.fpsNum ? o.fpsDen : in.RateDen;
+    movie.FrameRate = config.FrameRate;
+    movie.FrameRateDiv = config.FrameRateDiv;
     movie.VideoFlags = VideoEncoderVideoFlags(&config);
     if (ok) ok = OpenAudioTracks(o, movie.FrameRate, movie.FrameRateDiv, &audio, &movie, &error);
     // Refused before encoding when even one frame's sound would not fit the player's buffer.
@@ -265,7 +276,7 @@ int RunEncode(const EncodeOptions& o) {
     ok = EncodeFrames(o, &in, std::move(first), std::move(firstAlpha),
                       haveAlphaIn ? &alphaIn : nullptr, &e, &audio, &w, &totals, &error);
   if (ok) ok = MovieWriterSave(&w, o.output, &error);
-  if (ok) PrintSummary(o, totals, e.Config.Flags);
+  if (ok) PrintSummary(o, totals, e.Config);
   if (encoderReady) VideoEncoderFree(&e);
   for (AudioTrackEncoder& t : audio) AudioTrackFree(&t);
   Y4mClose(&alphaIn);

@@ -14,7 +14,8 @@ namespace {
 TEST(VideoEncoderApi, RefusesConfigurationsAndPicturesItCannotEncode) {
   const VideoEncoderConfig refused[] = {{'e', 64, 48},   {'i', 0, 48},       {'i', 64, 0},
                                         {'i', 32768, 8}, {'i', 64, 48, 0x1}, {'i', 64, 48, 0, 101},
-                                        {'i', 64, 48, 0, 75, 250, 10}};
+                                        {'i', 64, 48, 0, 75, 250, 10},
+                                        {'i', 64, 48, 0, 75, 250, -1, -1, 8000, 0}};
   SyntheticPicture p;
   SyntheticMakePicture(&p, 40, 24, 0, 1);
   VideoEncodedFrame frame;
@@ -161,6 +162,30 @@ TEST(VideoEncoderRoundTrip, EveryBlockTypeAndScaledSubTypeForcedOnItsOwn) {
     const VideoEncodedFrame key = RoundTrips({'i', 72, 56, 0, 75, 250, VideoBlockScaled, sub})[0];
     EXPECT_GT(key.ScaledSubTypes[sub], 0u) << sub;
     EXPECT_EQ(key.BlockTypes[VideoBlockScaled], key.ScaledSubTypes[sub]) << sub;
+  }
+}
+
+// Rate control over two seconds of the moving sequence: the movie lands within 5 % of each bit
+// rate, no frame passes twice the average, and every frame still decodes to the reconstruction.
+TEST(VideoEncoderRoundTrip, BitRateIsKeptWithoutOversizedFrames) {
+  for (uint32_t kbits : {30u, 45u, 60u}) {
+    VideoEncoderConfig c = {'i', 128, 80};
+    c.BitRate = kbits * 1000;
+    c.FrameRate = 30;
+    RoundTrip rt;
+    RoundTripInit(&rt, c);
+    SyntheticPicture p;
+    VideoEncodedFrame frame;
+    const uint32_t count = 60;
+    const double average = kbits * 1000.0 / 30 / 8;
+    double bytes = 0;
+    for (uint32_t f = 0; f < count; ++f) {
+      SyntheticMakePicture(&p, c.Width, c.Height, f < 30 ? f : 200 + f, f < 30 ? 3 : 4);  // a cut
+      ASSERT_EQ(RoundTripFrame(&rt, p.Picture, &frame), "") << kbits << " frame " << f;
+      EXPECT_LE(frame.Data.size(), 2 * average) << kbits << " frame " << f;
+      bytes += double(frame.Data.size());
+    }
+    EXPECT_NEAR(bytes / count / average, 1.0, 0.05) << kbits;
   }
 }
 
