@@ -1,11 +1,12 @@
 #include "video/coefficients.h"
 
+#include <bit>
 #include <cstring>
 
 #include "video/scan_tables.h"
 
-// The work list of the bit-plane readers: one byte per entry, coefficient index * 4 + mode, 0 for
-// an empty entry. Mode 3 entries are inserted in front of the first entry, mode 2 entries appended
+// The work list of the bit-plane readers: one byte per entry, coefficient index * 4 + mode; an
+// entry that is done leaves the list. Mode 3 entries are inserted in front of the first entry, mode 2 entries appended
 // after the last. Every index gets at most one mode 3 entry and nine mode 2 entries are ever
 // appended, so 64 free places in front and 16 behind suffice.
 struct VideoWorkList {
@@ -24,16 +25,18 @@ static void VideoWorkListInit(VideoWorkList* list, const uint8_t* entries, uint3
 }
 
 // Called for a coefficient whose value is read in the current pass; returns 0 to stop reading.
+// The walk takes it as a template argument, so each reader's version is inlined into its walk.
 typedef int (*VideoCoefficientRead)(void* context, VideoBitReader* r, uint32_t index);
 
 // Handles the group index..index+3: a 1 bit defers the coefficient to a mode 3 entry, a 0 bit
 // reads it now.
-static int VideoWalkGroup(VideoWorkList* list, VideoBitReader* r, uint32_t index,
-                          VideoCoefficientRead read, void* context) {
+template <VideoCoefficientRead Read>
+static inline int VideoWalkGroup(VideoWorkList* list, VideoBitReader* r, uint32_t index,
+                                 void* context) {
   for (uint32_t c = index; c < index + 4; ++c) {
     if (VideoReadBit(r)) {
       list->Entries[--list->Head] = uint8_t(c * 4 + VideoModeSingle);
-    } else if (!read(context, r, c)) {
+    } else if (!Read(context, r, c)) {
       return 0;
     }
   }
@@ -41,34 +44,57 @@ static int VideoWalkGroup(VideoWorkList* list, VideoBitReader* r, uint32_t index
 }
 
 // One pass over the work list, from its first entry to its last; entries appended on the way are
-// visited in the same pass, entries inserted in front are not. Returns 0 when reading stopped.
-static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, VideoCoefficientRead read,
-                             void* context) {
+// visited in the same pass, entries inserted in front are not. Entries that become empty are
+// dropped as the walk goes (the survivors move up behind the walk, in order), so no pass walks
+// over empty entries. Returns 0 when reading stopped.
+template <VideoCoefficientRead Read>
+static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* context) {
+  uint32_t kept = list->Head;
   for (uint32_t i = list->Head; i < list->Tail; ++i) {
     const uint32_t entry = list->Entries[i];
-    if (entry == 0 || !VideoReadBit(r)) continue;
+    if ((entry & 3) == VideoModeSingle) {
+      // Most entries of a long list are singles, and most of their bits are 0: one scan of the
+      // buffered bits passes over a run of them.
+      VideoBufferWord(r);
+      const uint32_t zeros = uint32_t(std::countr_zero(r->Bits | (uint64_t(1) << 32)));
+      const uint32_t first = i;
+      while (i - first < zeros && i < list->Tail && (list->Entries[i] & 3) == VideoModeSingle) {
+        list->Entries[kept++] = list->Entries[i++];
+      }
+      VideoSkipBits(r, i - first);
+      if (i == list->Tail || (list->Entries[i] & 3) != VideoModeSingle || i - first == 32) {
+        --i;  // the entry at i, if any, has not been looked at yet
+        continue;
+      }
+      VideoSkipBits(r, 1);
+      if (!Read(context, r, list->Entries[i] >> 2)) return 0;
+      continue;
+    }
+    if (!VideoReadBit(r)) {
+      list->Entries[kept++] = uint8_t(entry);
+      continue;
+    }
     const uint32_t index = entry >> 2;
     switch (entry & 3) {
       case VideoModeGroupStart:
-        list->Entries[i] = uint8_t((index + 4) * 4 + VideoModeGroupSplit);
-        if (!VideoWalkGroup(list, r, index, read, context)) return 0;
+        list->Entries[kept++] = uint8_t((index + 4) * 4 + VideoModeGroupSplit);
+        if (!VideoWalkGroup<Read>(list, r, index, context)) return 0;
         break;
       case VideoModeGroupSplit:
-        list->Entries[i] = uint8_t(index * 4 + VideoModeGroup);
+        list->Entries[kept++] = uint8_t(index * 4 + VideoModeGroup);
         for (uint32_t step = 4; step <= 12; step += 4) {
           list->Entries[list->Tail++] = uint8_t((index + step) * 4 + VideoModeGroup);
         }
         break;
       case VideoModeGroup:
-        list->Entries[i] = 0;
-        if (!VideoWalkGroup(list, r, index, read, context)) return 0;
+        if (!VideoWalkGroup<Read>(list, r, index, context)) return 0;
         break;
       case VideoModeSingle:
-        list->Entries[i] = 0;
-        if (!read(context, r, index)) return 0;
+        if (!Read(context, r, index)) return 0;
         break;
     }
   }
+  list->Tail = kept;
   return 1;
 }
 
@@ -77,19 +103,15 @@ struct VideoCoefficientPass {
   uint32_t Bits;  // the bit plane of this pass
 };
 
-// A coefficient found in bit plane `bits`: its top bit is implied, the lower bits and the sign
-// follow (for plane 0 only the sign).
-static int VideoReadCoefficientValue(void* context, VideoBitReader* r, uint32_t index) {
+// A coefficient found in bit plane `bits`: its top bit is implied; a field of bits + 1 bits holds
+// the lower bits and, on top, the sign (in plane 0 the field is the sign alone).
+static inline int VideoReadCoefficientValue(void* context, VideoBitReader* r, uint32_t index) {
   const VideoCoefficientPass* pass = static_cast<const VideoCoefficientPass*>(context);
-  int32_t value;
-  if (pass->Bits == 0) {
-    value = VideoReadBit(r) ? -1 : 1;
-  } else {
-    const uint32_t field = VideoReadBits(r, pass->Bits + 1);
-    value = int32_t((1u << pass->Bits) | (field & ((1u << pass->Bits) - 1)));
-    if (field >> pass->Bits) value = -value;
-  }
-  pass->Coefs[VideoCoefScan[index]] = int16_t(value);
+  const uint32_t bits = pass->Bits;
+  const uint32_t field = VideoReadBits(r, bits + 1);
+  const uint32_t magnitude = (1u << bits) | (field & ((1u << bits) - 1));
+  const uint32_t negative = field >> bits;
+  pass->Coefs[VideoCoefScan[index]] = int16_t((magnitude ^ (0u - negative)) + negative);
   return 1;
 }
 
@@ -98,14 +120,18 @@ void VideoReadCoefficients(VideoBitReader* r, int16_t coefs[64]) {
   static const uint8_t start[6] = {4 * 4 + VideoModeGroupStart,  24 * 4 + VideoModeGroupStart,
                                    44 * 4 + VideoModeGroupStart, 1 * 4 + VideoModeSingle,
                                    2 * 4 + VideoModeSingle,      3 * 4 + VideoModeSingle};
+  // The reader works on a local copy: stores into the work list (bytes) could otherwise alias it.
+  VideoBitReader local = *r;
   VideoWorkList list;
   VideoWorkListInit(&list, start, 6);
-  const uint32_t planes = VideoReadBits(r, 4);
+  const uint32_t planes = VideoReadBits(&local, 4);
   VideoCoefficientPass pass = {coefs, 0};
   for (uint32_t p = planes; p-- > 0;) {
     pass.Bits = p;
-    VideoWalkWorkList(&list, r, VideoReadCoefficientValue, &pass);
+    VideoWalkWorkList<VideoReadCoefficientValue>(&list, &local, &pass);
   }
+  VideoUnbufferWord(&local, r->Pos);
+  *r = local;
 }
 
 struct VideoResiduePass {
@@ -122,7 +148,7 @@ static int VideoCountChange(VideoResiduePass* pass) {
   return ++pass->Changes != pass->Budget + 1;
 }
 
-static int VideoReadResidueValue(void* context, VideoBitReader* r, uint32_t index) {
+static inline int VideoReadResidueValue(void* context, VideoBitReader* r, uint32_t index) {
   VideoResiduePass* pass = static_cast<VideoResiduePass*>(context);
   pass->Nonzero[pass->NonzeroCount++] = uint8_t(index);
   const uint32_t value = VideoReadBit(r) ? 0u - pass->Mask : pass->Mask;
@@ -151,8 +177,11 @@ void VideoReadResidue(VideoBitReader* r, int8_t residue[64], uint32_t budget) {
   VideoResiduePass pass = {};
   pass.Residue = residue;
   pass.Budget = budget;
-  for (pass.Mask = 1u << VideoReadBits(r, 3); pass.Mask != 0; pass.Mask >>= 1) {
-    if (!VideoRefineResidue(&pass, r)) return;
-    if (!VideoWalkWorkList(&list, r, VideoReadResidueValue, &pass)) return;
+  VideoBitReader local = *r;
+  for (pass.Mask = 1u << VideoReadBits(&local, 3); pass.Mask != 0; pass.Mask >>= 1) {
+    if (!VideoRefineResidue(&pass, &local)) break;
+    if (!VideoWalkWorkList<VideoReadResidueValue>(&list, &local, &pass)) break;
   }
+  VideoUnbufferWord(&local, r->Pos);
+  *r = local;
 }
