@@ -44,46 +44,38 @@ static inline int VideoWalkGroup(VideoWorkList* list, VideoBitReader* r, uint32_
 }
 
 // One pass over the work list, from its first entry to its last; entries appended on the way are
-// visited in the same pass, entries inserted in front are not. Entries that become empty are
-// dropped as the walk goes (the survivors move up behind the walk, in order), so no pass walks
-// over empty entries. Returns 0 when reading stopped.
+// visited in the same pass, entries inserted in front are not. Entries that are done leave the
+// list as the walk goes (the others move up behind the walk, in order). Most entries read a 0 bit
+// and stay as they are, so the walk passes over a run of them with one scan of the buffered bits.
+// Returns 0 when reading stopped.
 template <VideoCoefficientRead Read>
 static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* context) {
+  uint8_t* entries = list->Entries;
   uint32_t kept = list->Head;
-  for (uint32_t i = list->Head; i < list->Tail; ++i) {
-    const uint32_t entry = list->Entries[i];
-    if ((entry & 3) == VideoModeSingle) {
-      // Most entries of a long list are singles, and most of their bits are 0: one scan of the
-      // buffered bits passes over a run of them.
-      VideoBufferWord(r);
-      const uint32_t zeros = uint32_t(std::countr_zero(r->Bits | (uint64_t(1) << 32)));
-      const uint32_t first = i;
-      while (i - first < zeros && i < list->Tail && (list->Entries[i] & 3) == VideoModeSingle) {
-        list->Entries[kept++] = list->Entries[i++];
-      }
-      VideoSkipBits(r, i - first);
-      if (i == list->Tail || (list->Entries[i] & 3) != VideoModeSingle || i - first == 32) {
-        --i;  // the entry at i, if any, has not been looked at yet
-        continue;
-      }
-      VideoSkipBits(r, 1);
-      if (!Read(context, r, list->Entries[i] >> 2)) return 0;
-      continue;
+  for (uint32_t i = list->Head; i < list->Tail;) {
+    VideoBufferWord(r);
+    const uint32_t zeros = uint32_t(std::countr_zero(r->Bits | (uint64_t(1) << 32)));
+    const uint32_t stay = zeros < list->Tail - i ? zeros : list->Tail - i;
+    VideoSkipBits(r, stay);
+    if (kept == i) {
+      kept += stay;
+      i += stay;
+    } else {
+      for (const uint32_t end = i + stay; i < end;) entries[kept++] = entries[i++];
     }
-    if (!VideoReadBit(r)) {
-      list->Entries[kept++] = uint8_t(entry);
-      continue;
-    }
+    if (i == list->Tail || stay == 32) continue;
+    VideoSkipBits(r, 1);
+    const uint32_t entry = entries[i++];
     const uint32_t index = entry >> 2;
     switch (entry & 3) {
       case VideoModeGroupStart:
-        list->Entries[kept++] = uint8_t((index + 4) * 4 + VideoModeGroupSplit);
+        entries[kept++] = uint8_t((index + 4) * 4 + VideoModeGroupSplit);
         if (!VideoWalkGroup<Read>(list, r, index, context)) return 0;
         break;
       case VideoModeGroupSplit:
-        list->Entries[kept++] = uint8_t(index * 4 + VideoModeGroup);
+        entries[kept++] = uint8_t(index * 4 + VideoModeGroup);
         for (uint32_t step = 4; step <= 12; step += 4) {
-          list->Entries[list->Tail++] = uint8_t((index + step) * 4 + VideoModeGroup);
+          entries[list->Tail++] = uint8_t((index + step) * 4 + VideoModeGroup);
         }
         break;
       case VideoModeGroup:
@@ -116,7 +108,10 @@ static inline int VideoReadCoefficientValue(void* context, VideoBitReader* r, ui
 }
 
 void VideoReadCoefficients(VideoBitReader* r, int16_t coefs[64]) {
-  std::memset(coefs + 1, 0, 63 * sizeof(int16_t));
+  // Clearing all 64 entries is a few vector stores; 63 from entry 1 would be a library call.
+  const int16_t dc = coefs[0];
+  std::memset(coefs, 0, 64 * sizeof(int16_t));
+  coefs[0] = dc;
   static const uint8_t start[6] = {4 * 4 + VideoModeGroupStart,  24 * 4 + VideoModeGroupStart,
                                    44 * 4 + VideoModeGroupStart, 1 * 4 + VideoModeSingle,
                                    2 * 4 + VideoModeSingle,      3 * 4 + VideoModeSingle};

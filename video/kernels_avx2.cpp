@@ -6,13 +6,15 @@
 #include <immintrin.h>
 
 #define VIDEO_AVX2 __attribute__((target("avx2")))
+// The helpers work on arrays of vectors; inlined, the arrays stay in registers.
+#define VIDEO_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
-VIDEO_AVX2 static inline __m256i VideoMulShiftAvx2(__m256i x, int32_t c) {
+VIDEO_AVX2_INLINE static __m256i VideoMulShiftAvx2(__m256i x, int32_t c) {
   return _mm256_srai_epi32(_mm256_mullo_epi32(x, _mm256_set1_epi32(c)), 11);
 }
 
 // The 8-point transform down all eight columns at once: v[i] holds input i of each column.
-VIDEO_AVX2 static void VideoIdct8Avx2(__m256i v[8]) {
+VIDEO_AVX2_INLINE static void VideoIdct8Avx2(__m256i v[8]) {
   const __m256i a0 = _mm256_add_epi32(v[0], v[4]), a1 = _mm256_sub_epi32(v[0], v[4]);
   const __m256i a2 = _mm256_add_epi32(v[2], v[6]);
   const __m256i a3 = VideoMulShiftAvx2(_mm256_sub_epi32(v[2], v[6]), 2896);
@@ -36,7 +38,7 @@ VIDEO_AVX2 static void VideoIdct8Avx2(__m256i v[8]) {
   v[7] = _mm256_sub_epi32(p02, b0);
 }
 
-VIDEO_AVX2 static void VideoTranspose8Avx2(__m256i v[8]) {
+VIDEO_AVX2_INLINE static void VideoTranspose8Avx2(__m256i v[8]) {
   __m256i t[8], u[8];
   for (int i = 0; i < 8; i += 2) {
     t[i] = _mm256_unpacklo_epi32(v[i], v[i + 1]);
@@ -55,7 +57,7 @@ VIDEO_AVX2 static void VideoTranspose8Avx2(__m256i v[8]) {
 }
 
 // The transform results reduced to 8 bits: rows[r] holds row r in its low 8 bytes.
-VIDEO_AVX2 static void VideoIdctRowsAvx2(const int16_t coefs[64], const uint32_t quant[64],
+VIDEO_AVX2_INLINE static void VideoIdctRowsAvx2(const int16_t coefs[64], const uint32_t quant[64],
                                          __m128i rows[8]) {
   // A block with no coefficient but its DC is flat: every row transforms to its first value.
   const __m256i* all = reinterpret_cast<const __m256i*>(coefs);
