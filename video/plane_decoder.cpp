@@ -20,6 +20,15 @@ static void VideoDecodeBlockRow(VideoPlaneContext* ctx, uint64_t end) {
   }
 }
 
+// Asks for the previous frame's next block row while this one is decoded: Skip and Motion blocks
+// copy from there, and a frame's planes have usually left the caches by the next frame (the
+// decoder's misses on them took a tenth of its time at medium quality).
+static void VideoPrefetchRows(const uint8_t* row, uint32_t width, uint32_t pitch) {
+  for (uint32_t y = 0; y < 8; ++y, row += pitch) {
+    for (uint32_t x = 0; x < width; x += 64) __builtin_prefetch(row + x);
+  }
+}
+
 uint64_t VideoDecodePlane(const VideoPlaneDesc* plane, const VideoPlaneStream* stream,
                           uint8_t* map, uint32_t mapStride, uint32_t mapStep,
                           uint8_t* const bundles[VideoBundleCount],
@@ -46,6 +55,9 @@ uint64_t VideoDecodePlane(const VideoPlaneDesc* plane, const VideoPlaneStream* s
   VideoReadBundleTrees(&ctx.Bundles, &ctx.Reader);
 
   for (ctx.Y = 0; ctx.Y + 8 <= ctx.Height; ctx.Y += 8) {
+    if (ctx.Y + 16 <= ctx.Height) {
+      VideoPrefetchRows(ctx.SrcRow + size_t(8) * ctx.Pitch, ctx.Width, ctx.Pitch);
+    }
     VideoRefillBundles(&ctx.Bundles, &ctx.Reader, stream->End);
     VideoDecodeBlockRow(&ctx, stream->End);
     ctx.DstRow += size_t(8) * ctx.Pitch;
