@@ -28,14 +28,14 @@ static void VideoWorkListInit(VideoWorkList* list, const uint8_t* entries, uint3
 // The walk takes it as a template argument, so each reader's version is inlined into its walk.
 typedef int (*VideoCoefficientRead)(void* context, VideoBitReader* r, uint32_t index);
 
-// Handles the group index..index+3: a 1 bit defers the coefficient to a mode 3 entry, a 0 bit
-// reads it now.
+// Handles the group index..index+3: a 1 bit defers the coefficient to a mode 3 entry in front of
+// the list (at *head), a 0 bit reads it now.
 template <VideoCoefficientRead Read>
-static inline int VideoWalkGroup(VideoWorkList* list, VideoBitReader* r, uint32_t index,
-                                 void* context) {
+static inline int VideoWalkGroup(uint8_t* entries, uint32_t* head, VideoBitReader* r,
+                                 uint32_t index, void* context) {
   for (uint32_t c = index; c < index + 4; ++c) {
     if (VideoReadBit(r)) {
-      list->Entries[--list->Head] = uint8_t(c * 4 + VideoModeSingle);
+      entries[--*head] = uint8_t(c * 4 + VideoModeSingle);
     } else if (!Read(context, r, c)) {
       return 0;
     }
@@ -47,15 +47,16 @@ static inline int VideoWalkGroup(VideoWorkList* list, VideoBitReader* r, uint32_
 // visited in the same pass, entries inserted in front are not. Entries that are done leave the
 // list as the walk goes (the others move up behind the walk, in order). Most entries read a 0 bit
 // and stay as they are, so the walk passes over a run of them with one scan of the buffered bits.
+// The list's ends live in locals during the walk: stores of entry bytes could alias the record.
 // Returns 0 when reading stopped.
 template <VideoCoefficientRead Read>
 static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* context) {
   uint8_t* entries = list->Entries;
-  uint32_t kept = list->Head;
-  for (uint32_t i = list->Head; i < list->Tail;) {
+  uint32_t head = list->Head, tail = list->Tail, kept = head;
+  for (uint32_t i = head; i < tail;) {
     VideoBufferWord(r);
     const uint32_t zeros = uint32_t(std::countr_zero(r->Bits | (uint64_t(1) << 32)));
-    const uint32_t stay = zeros < list->Tail - i ? zeros : list->Tail - i;
+    const uint32_t stay = zeros < tail - i ? zeros : tail - i;
     VideoSkipBits(r, stay);
     if (kept == i) {
       kept += stay;
@@ -63,29 +64,30 @@ static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* conte
     } else {
       for (const uint32_t end = i + stay; i < end;) entries[kept++] = entries[i++];
     }
-    if (i == list->Tail || stay == 32) continue;
+    if (i == tail || stay == 32) continue;
     VideoSkipBits(r, 1);
     const uint32_t entry = entries[i++];
     const uint32_t index = entry >> 2;
     switch (entry & 3) {
       case VideoModeGroupStart:
         entries[kept++] = uint8_t((index + 4) * 4 + VideoModeGroupSplit);
-        if (!VideoWalkGroup<Read>(list, r, index, context)) return 0;
+        if (!VideoWalkGroup<Read>(entries, &head, r, index, context)) return 0;
         break;
       case VideoModeGroupSplit:
         entries[kept++] = uint8_t(index * 4 + VideoModeGroup);
         for (uint32_t step = 4; step <= 12; step += 4) {
-          entries[list->Tail++] = uint8_t((index + step) * 4 + VideoModeGroup);
+          entries[tail++] = uint8_t((index + step) * 4 + VideoModeGroup);
         }
         break;
       case VideoModeGroup:
-        if (!VideoWalkGroup<Read>(list, r, index, context)) return 0;
+        if (!VideoWalkGroup<Read>(entries, &head, r, index, context)) return 0;
         break;
       case VideoModeSingle:
         if (!Read(context, r, index)) return 0;
         break;
     }
   }
+  list->Head = head;
   list->Tail = kept;
   return 1;
 }
