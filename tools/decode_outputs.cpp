@@ -12,45 +12,36 @@ const uint32_t kBytesPerPixel[16] = {1, 3, 3, 4, 4, 4, 4, 2, 2, 2, 2, 2, 2, 2, 2
 
 bool WriteAll(FILE* f, const void* bytes, size_t n) { return n == 0 || std::fwrite(bytes, 1, n, f) == n; }
 
-// Copies the top-left width x height pixels of a plane to `to`; returns the end of the copy.
-uint8_t* CopyCropped(uint8_t* to, const VideoPlane& plane, uint32_t width, uint32_t height) {
-  for (uint32_t y = 0; y < height; ++y, to += width)
-    std::memcpy(to, plane.Pixels + size_t(y) * plane.Pitch, width);
-  return to;
+// Writes the top-left width x height pixels of a plane: straight from the plane when its rows
+// follow each other without padding, else gathered into one buffer first (a write per row costs
+// more than the decoding of the row).
+bool WritePlane(DecodeOutputs* out, FILE* f, const VideoPlane& plane, uint32_t width,
+                uint32_t height) {
+  const size_t bytes = size_t(width) * height;
+  if (plane.Pitch == width) return WriteAll(f, plane.Pixels, bytes);
+  if (out->Buffer.size() < bytes) out->Buffer.resize(bytes);
+  for (uint32_t y = 0; y < height; ++y)
+    std::memcpy(out->Buffer.data() + size_t(y) * width, plane.Pixels + size_t(y) * plane.Pitch, width);
+  return WriteAll(f, out->Buffer.data(), bytes);
 }
 
-// Pictures are gathered into one buffer and written with one call: a write per row costs more
-// than the decoding of the row.
-uint8_t* FrameBuffer(DecodeOutputs* out, size_t bytes) {
-  if (out->Frame.size() != bytes) out->Frame.resize(bytes);
-  return out->Frame.data();
+bool WriteFlat(FILE* f, std::vector<uint8_t>* buffer, uint8_t value, size_t n) {
+  buffer->assign(n, value);
+  return WriteAll(f, buffer->data(), n);
 }
 
-// The Y4M frame header, then Y, U (blue difference), V (red difference). Packets hold V first
-// and U second, except versions 'f' and 'g', which hold them the other way round.
+// Y, then U (blue difference), then V (red difference). Packets hold V first and U second,
+// except versions 'f' and 'g', which hold them the other way round.
 bool WriteI420(DecodeOutputs* out, const Movie* m) {
   const VideoPlanes* p = m->Planes;
   const VideoPlane* set = p->Sets[p->Current];
   const uint32_t w = m->FileWidth, h = m->FileHeight, cw = (w + 1) / 2, ch = (h + 1) / 2;
-  const size_t header = out->Y4m ? 6 : 0;
-  uint8_t* at = FrameBuffer(out, header + size_t(w) * h + size_t(cw) * ch * 2);
-  std::memcpy(at, "FRAME\n", header);
-  at = CopyCropped(at + header, set[PlaneY], w, h);
-  if (m->OpenFlags & OpenGrayscale) {
-    std::memset(at, 128, size_t(cw) * ch * 2);
-  } else {
-    const bool swapped = (m->OpenFlags & MovieFlagSwapUV) != 0;
-    at = CopyCropped(at, set[swapped ? PlaneChroma1 : PlaneChroma2], cw, ch);
-    CopyCropped(at, set[swapped ? PlaneChroma2 : PlaneChroma1], cw, ch);
-  }
-  return WriteAll(out->Video, out->Frame.data(), out->Frame.size());
-}
-
-bool WriteAlpha(DecodeOutputs* out, const Movie* m) {
-  const VideoPlanes* p = m->Planes;
-  const uint32_t w = m->FileWidth, h = m->FileHeight;
-  CopyCropped(FrameBuffer(out, size_t(w) * h), p->Sets[p->Current][PlaneA], w, h);
-  return WriteAll(out->Alpha, out->Frame.data(), out->Frame.size());
+  if (!WritePlane(out, out->Video, set[PlaneY], w, h)) return false;
+  if (m->OpenFlags & OpenGrayscale) return WriteFlat(out->Video, &out->Buffer, 128, size_t(cw) * ch * 2);
+  const bool swapped = (m->OpenFlags & MovieFlagSwapUV) != 0;
+  const VideoPlane& u = set[swapped ? PlaneChroma1 : PlaneChroma2];
+  const VideoPlane& v = set[swapped ? PlaneChroma2 : PlaneChroma1];
+  return WritePlane(out, out->Video, u, cw, ch) && WritePlane(out, out->Video, v, cw, ch);
 }
 
 // Converts the current picture with the given copy flags into the scratch buffer (pitch: the
@@ -101,8 +92,14 @@ int DecodeWriteHeader(DecodeOutputs* out, const Movie* m) {
 
 int DecodeWriteFrame(DecodeOutputs* out, Movie* m, uint32_t frame, std::string* error) {
   bool ok = true;
-  if (out->Video) ok &= WriteI420(out, m);
-  if (out->Alpha && (m->OpenFlags & OpenAlpha)) ok &= WriteAlpha(out, m);
+  if (out->Video) {
+    if (out->Y4m) ok &= WriteAll(out->Video, "FRAME\n", 6);
+    ok &= WriteI420(out, m);
+  }
+  if (out->Alpha && (m->OpenFlags & OpenAlpha)) {
+    const VideoPlanes* p = m->Planes;
+    ok &= WritePlane(out, out->Alpha, p->Sets[p->Current][PlaneA], m->FileWidth, m->FileHeight);
+  }
   if (out->Surface) {
     if (!CopyPicture(out, m, out->SurfaceFlags, error)) return 0;
     ok &= WriteAll(out->Surface, out->Buffer.data(), out->Buffer.size());

@@ -16,8 +16,7 @@ struct DecodeOutputs {
   FILE* Surface = nullptr; // raw MovieCopyToSurface results
   uint32_t SurfaceFlags = 0;
   std::string PngDir;
-  std::vector<uint8_t> Buffer;  // scratch for surface copies
-  std::vector<uint8_t> Frame;   // one Y4M, I420 or alpha frame, written at once
+  std::vector<uint8_t> Buffer;  // scratch for copies and cropped rows
 };
 
 // Bytes from one row of a width-pixel surface of the type to the next (planar: of the luma plane,
