@@ -5,23 +5,29 @@
 
 #include "video/scan_tables.h"
 
-// The work list of the bit-plane readers: one byte per entry, coefficient index * 4 + mode; an
-// entry that is done leaves the list. Mode 3 entries are inserted in front of the first entry, mode 2 entries appended
-// after the last. Every index gets at most one mode 3 entry and nine mode 2 entries are ever
-// appended, so 64 free places in front and 16 behind suffice.
+// The work list of the bit-plane readers: one byte per entry, coefficient index * 4 + mode. Mode
+// 3 entries are inserted in front of the first entry, mode 2 entries appended after the last, and
+// an entry that is done leaves the list. A pass reads the list from one array and writes the list
+// of the next pass to the other: the entries it keeps from 64 on, the ones it inserts below 64.
+// A list holds at most 76 entries (one mode 3 entry per index, twelve group entries), so each
+// array has room for the list, nine appended entries and a 32-byte copy beyond its end.
 struct VideoWorkList {
-  uint8_t Entries[96];
-  uint32_t Head;  // first entry
-  uint32_t Tail;  // one past the last entry
+  uint8_t Entries[2][192];
+  uint32_t Current;  // the array that holds the list
+  uint32_t Head;     // first entry
+  uint32_t Tail;     // one past the last entry
 };
 
 enum : uint32_t { VideoModeGroupStart = 0, VideoModeGroupSplit = 1, VideoModeGroup = 2,
                   VideoModeSingle = 3 };
 
+constexpr uint32_t kVideoWorkListStart = 64;
+
 static void VideoWorkListInit(VideoWorkList* list, const uint8_t* entries, uint32_t count) {
-  list->Head = 64;
-  list->Tail = 64 + count;
-  std::memcpy(list->Entries + list->Head, entries, count);
+  list->Current = 0;
+  list->Head = kVideoWorkListStart;
+  list->Tail = kVideoWorkListStart + count;
+  std::memcpy(list->Entries[0] + list->Head, entries, count);
 }
 
 // Called for a coefficient whose value is read in the current pass; returns 0 to stop reading.
@@ -44,49 +50,46 @@ static inline int VideoWalkGroup(uint8_t* entries, uint32_t* head, VideoBitReade
 }
 
 // One pass over the work list, from its first entry to its last; entries appended on the way are
-// visited in the same pass, entries inserted in front are not. Entries that are done leave the
-// list as the walk goes (the others move up behind the walk, in order). Most entries read a 0 bit
-// and stay as they are, so the walk passes over a run of them with one scan of the buffered bits.
-// The list's ends live in locals during the walk: stores of entry bytes could alias the record.
-// Returns 0 when reading stopped.
+// visited in the same pass, entries inserted in front are not. Most entries read a 0 bit and stay
+// as they are, so the walk passes over a run of them with one scan of the buffered bits and one
+// fixed-size copy into the next pass's list. Returns 0 when reading stopped.
 template <VideoCoefficientRead Read>
 static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* context) {
-  uint8_t* entries = list->Entries;
-  uint32_t head = list->Head, tail = list->Tail, kept = head;
-  for (uint32_t i = head; i < tail;) {
+  uint8_t* entries = list->Entries[list->Current];
+  uint8_t* next = list->Entries[list->Current ^ 1];
+  uint32_t tail = list->Tail, head = kVideoWorkListStart, kept = kVideoWorkListStart;
+  for (uint32_t i = list->Head; i < tail;) {
     VideoBufferWord(r);
     const uint32_t zeros = uint32_t(std::countr_zero(r->Bits | (uint64_t(1) << 32)));
     const uint32_t stay = zeros < tail - i ? zeros : tail - i;
     VideoSkipBits(r, stay);
-    if (kept == i) {
-      kept += stay;
-      i += stay;
-    } else {
-      for (const uint32_t end = i + stay; i < end;) entries[kept++] = entries[i++];
-    }
+    std::memcpy(next + kept, entries + i, 32);  // entries beyond the stay run are overwritten
+    kept += stay;
+    i += stay;
     if (i == tail || stay == 32) continue;
     VideoSkipBits(r, 1);
     const uint32_t entry = entries[i++];
     const uint32_t index = entry >> 2;
     switch (entry & 3) {
       case VideoModeGroupStart:
-        entries[kept++] = uint8_t((index + 4) * 4 + VideoModeGroupSplit);
-        if (!VideoWalkGroup<Read>(entries, &head, r, index, context)) return 0;
+        next[kept++] = uint8_t((index + 4) * 4 + VideoModeGroupSplit);
+        if (!VideoWalkGroup<Read>(next, &head, r, index, context)) return 0;
         break;
       case VideoModeGroupSplit:
-        entries[kept++] = uint8_t(index * 4 + VideoModeGroup);
+        next[kept++] = uint8_t(index * 4 + VideoModeGroup);
         for (uint32_t step = 4; step <= 12; step += 4) {
           entries[tail++] = uint8_t((index + step) * 4 + VideoModeGroup);
         }
         break;
       case VideoModeGroup:
-        if (!VideoWalkGroup<Read>(entries, &head, r, index, context)) return 0;
+        if (!VideoWalkGroup<Read>(next, &head, r, index, context)) return 0;
         break;
       case VideoModeSingle:
         if (!Read(context, r, index)) return 0;
         break;
     }
   }
+  list->Current ^= 1;
   list->Head = head;
   list->Tail = kept;
   return 1;
