@@ -87,10 +87,11 @@ static int VideoReadBlockTypes(VideoBundles*, VideoBundle* bundle, VideoBitReade
     return 1;
   }
   static const uint8_t runLengths[4] = {4, 8, 12, 32};
+  const VideoCodeTree tree = bundle->Tree;  // a copy: the byte stores below cannot alias it
   uint8_t last = 0;
   for (uint32_t stored = 0; stored < count;) {
-    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
-    const uint32_t symbol = VideoReadSymbol(r, &bundle->Tree);
+    if (!VideoSymbolAvailable(r, &tree, end)) return 0;
+    const uint32_t symbol = VideoReadSymbol(r, &tree);
     if (symbol < 12) {
       last = uint8_t(symbol);
       out[stored++] = last;
@@ -137,11 +138,13 @@ static int VideoReadColours(VideoBundles* b, VideoBundle* bundle, VideoBitReader
 
 static int VideoReadPatterns(VideoBundles*, VideoBundle* bundle, VideoBitReader* r, uint64_t end,
                              uint32_t count) {
+  const VideoCodeTree tree = bundle->Tree;
+  uint8_t* out = bundle->Buffer;
   for (uint32_t i = 0; i < count; ++i) {
-    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
-    const uint32_t low = VideoReadSymbol(r, &bundle->Tree);
-    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
-    bundle->Buffer[i] = uint8_t(low + 16 * VideoReadSymbol(r, &bundle->Tree));
+    if (!VideoSymbolAvailable(r, &tree, end)) return 0;
+    const uint32_t low = VideoReadSymbol(r, &tree);
+    if (!VideoSymbolAvailable(r, &tree, end)) return 0;
+    out[i] = uint8_t(low + 16 * VideoReadSymbol(r, &tree));
   }
   return 1;
 }
@@ -152,11 +155,13 @@ static int VideoReadMotionValues(VideoBundles*, VideoBundle* bundle, VideoBitRea
     std::memset(bundle->Buffer, int(uint8_t(VideoReadSignedMagnitude(r, 4))), count);
     return 1;
   }
+  const VideoCodeTree tree = bundle->Tree;
+  uint8_t* out = bundle->Buffer;
   for (uint32_t i = 0; i < count; ++i) {
-    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
-    int32_t v = int32_t(VideoReadSymbol(r, &bundle->Tree));
+    if (!VideoSymbolAvailable(r, &tree, end)) return 0;
+    int32_t v = int32_t(VideoReadSymbol(r, &tree));
     if (v != 0 && VideoReadBit(r)) v = -v;
-    bundle->Buffer[i] = uint8_t(v);
+    out[i] = uint8_t(v);
   }
   return 1;
 }
@@ -199,9 +204,11 @@ static int VideoReadRuns(VideoBundles*, VideoBundle* bundle, VideoBitReader* r, 
     std::memset(bundle->Buffer, int(VideoReadBits(r, 4)), count);
     return 1;
   }
+  const VideoCodeTree tree = bundle->Tree;
+  uint8_t* out = bundle->Buffer;
   for (uint32_t i = 0; i < count; ++i) {
-    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
-    bundle->Buffer[i] = uint8_t(VideoReadSymbol(r, &bundle->Tree));
+    if (!VideoSymbolAvailable(r, &tree, end)) return 0;
+    out[i] = uint8_t(VideoReadSymbol(r, &tree));
   }
   return 1;
 }
