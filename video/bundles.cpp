@@ -78,7 +78,6 @@ static int32_t VideoReadSignedMagnitude(VideoBitReader* r, uint32_t bits) {
 }
 
 // The bundle readers decode `count` values into bundle->Buffer; 0 means the data ended.
-
 static int VideoReadBlockTypes(VideoBundles*, VideoBundle* bundle, VideoBitReader* r, uint64_t end,
                                uint32_t count) {
   uint8_t* out = bundle->Buffer;
