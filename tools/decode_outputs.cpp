@@ -12,11 +12,17 @@ const uint32_t kBytesPerPixel[16] = {1, 3, 3, 4, 4, 4, 4, 2, 2, 2, 2, 2, 2, 2, 2
 
 bool WriteAll(FILE* f, const void* bytes, size_t n) { return n == 0 || std::fwrite(bytes, 1, n, f) == n; }
 
-// Writes the top-left width x height pixels of a plane, row by row.
-bool WriteCropped(FILE* f, const VideoPlane& plane, uint32_t width, uint32_t height) {
+// Writes the top-left width x height pixels of a plane: straight from the plane when its rows
+// follow each other without padding, else gathered into one buffer first (a write per row costs
+// more than the decoding of the row).
+bool WritePlane(DecodeOutputs* out, FILE* f, const VideoPlane& plane, uint32_t width,
+                uint32_t height) {
+  const size_t bytes = size_t(width) * height;
+  if (plane.Pitch == width) return WriteAll(f, plane.Pixels, bytes);
+  if (out->Buffer.size() < bytes) out->Buffer.resize(bytes);
   for (uint32_t y = 0; y < height; ++y)
-    if (!WriteAll(f, plane.Pixels + size_t(y) * plane.Pitch, width)) return false;
-  return true;
+    std::memcpy(out->Buffer.data() + size_t(y) * width, plane.Pixels + size_t(y) * plane.Pitch, width);
+  return WriteAll(f, out->Buffer.data(), bytes);
 }
 
 bool WriteFlat(FILE* f, std::vector<uint8_t>* buffer, uint8_t value, size_t n) {
@@ -30,12 +36,12 @@ bool WriteI420(DecodeOutputs* out, const Movie* m) {
   const VideoPlanes* p = m->Planes;
   const VideoPlane* set = p->Sets[p->Current];
   const uint32_t w = m->FileWidth, h = m->FileHeight, cw = (w + 1) / 2, ch = (h + 1) / 2;
-  if (!WriteCropped(out->Video, set[PlaneY], w, h)) return false;
+  if (!WritePlane(out, out->Video, set[PlaneY], w, h)) return false;
   if (m->OpenFlags & OpenGrayscale) return WriteFlat(out->Video, &out->Buffer, 128, size_t(cw) * ch * 2);
   const bool swapped = (m->OpenFlags & MovieFlagSwapUV) != 0;
   const VideoPlane& u = set[swapped ? PlaneChroma1 : PlaneChroma2];
   const VideoPlane& v = set[swapped ? PlaneChroma2 : PlaneChroma1];
-  return WriteCropped(out->Video, u, cw, ch) && WriteCropped(out->Video, v, cw, ch);
+  return WritePlane(out, out->Video, u, cw, ch) && WritePlane(out, out->Video, v, cw, ch);
 }
 
 // Converts the current picture with the given copy flags into the scratch buffer (pitch: the
@@ -92,7 +98,7 @@ int DecodeWriteFrame(DecodeOutputs* out, Movie* m, uint32_t frame, std::string* 
   }
   if (out->Alpha && (m->OpenFlags & OpenAlpha)) {
     const VideoPlanes* p = m->Planes;
-    ok &= WriteCropped(out->Alpha, p->Sets[p->Current][PlaneA], m->FileWidth, m->FileHeight);
+    ok &= WritePlane(out, out->Alpha, p->Sets[p->Current][PlaneA], m->FileWidth, m->FileHeight);
   }
   if (out->Surface) {
     if (!CopyPicture(out, m, out->SurfaceFlags, error)) return 0;

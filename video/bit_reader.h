@@ -69,6 +69,22 @@ inline void VideoSkipBits(VideoBitReader* r, uint32_t n) {
   r->BitsLeft -= n;
 }
 
+// Loads a word ahead when fewer than 32 bits are buffered, so that the next 32 bits can be peeked
+// (scanned for a run of zero bits) without a load.
+inline void VideoBufferWord(VideoBitReader* r) {
+  if (r->BitsLeft < 32) VideoLoadWord(r);
+}
+
+// Returns a word that VideoBufferWord loaded ahead but no read has reached yet. A reader that only
+// read bits since it stood at word offset startPos then holds exactly the words a reader without
+// the look-ahead would hold: those its reads reached, and at least those it held at startPos.
+inline void VideoUnbufferWord(VideoBitReader* r, uint64_t startPos) {
+  if (r->BitsLeft < 32 || r->Pos <= startPos) return;
+  r->Pos -= 4;
+  r->BitsLeft -= 32;
+  r->Bits &= (uint64_t(1) << r->BitsLeft) - 1;
+}
+
 // True when reading n more bits would load a word at or past `end`: the list readers give up
 // there instead of decoding values from beyond the data.
 inline bool VideoWouldLoadPast(const VideoBitReader* r, uint32_t n, uint64_t end) {

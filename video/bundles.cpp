@@ -78,9 +78,6 @@ static int32_t VideoReadSignedMagnitude(VideoBitReader* r, uint32_t bits) {
 }
 
 // The bundle readers decode `count` values into bundle->Buffer; 0 means the data ended.
-typedef int (*VideoBundleReader)(VideoBundles* b, VideoBundle* bundle, VideoBitReader* r,
-                               uint64_t end, uint32_t count);
-
 static int VideoReadBlockTypes(VideoBundles*, VideoBundle* bundle, VideoBitReader* r, uint64_t end,
                                uint32_t count) {
   uint8_t* out = bundle->Buffer;
@@ -89,10 +86,11 @@ static int VideoReadBlockTypes(VideoBundles*, VideoBundle* bundle, VideoBitReade
     return 1;
   }
   static const uint8_t runLengths[4] = {4, 8, 12, 32};
+  const VideoCodeTree tree = bundle->Tree;  // a copy: the byte stores below cannot alias it
   uint8_t last = 0;
   for (uint32_t stored = 0; stored < count;) {
-    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
-    const uint32_t symbol = VideoReadSymbol(r, &bundle->Tree);
+    if (!VideoSymbolAvailable(r, &tree, end)) return 0;
+    const uint32_t symbol = VideoReadSymbol(r, &tree);
     if (symbol < 12) {
       last = uint8_t(symbol);
       out[stored++] = last;
@@ -139,11 +137,13 @@ static int VideoReadColours(VideoBundles* b, VideoBundle* bundle, VideoBitReader
 
 static int VideoReadPatterns(VideoBundles*, VideoBundle* bundle, VideoBitReader* r, uint64_t end,
                              uint32_t count) {
+  const VideoCodeTree tree = bundle->Tree;
+  uint8_t* out = bundle->Buffer;
   for (uint32_t i = 0; i < count; ++i) {
-    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
-    const uint32_t low = VideoReadSymbol(r, &bundle->Tree);
-    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
-    bundle->Buffer[i] = uint8_t(low + 16 * VideoReadSymbol(r, &bundle->Tree));
+    if (!VideoSymbolAvailable(r, &tree, end)) return 0;
+    const uint32_t low = VideoReadSymbol(r, &tree);
+    if (!VideoSymbolAvailable(r, &tree, end)) return 0;
+    out[i] = uint8_t(low + 16 * VideoReadSymbol(r, &tree));
   }
   return 1;
 }
@@ -154,11 +154,13 @@ static int VideoReadMotionValues(VideoBundles*, VideoBundle* bundle, VideoBitRea
     std::memset(bundle->Buffer, int(uint8_t(VideoReadSignedMagnitude(r, 4))), count);
     return 1;
   }
+  const VideoCodeTree tree = bundle->Tree;
+  uint8_t* out = bundle->Buffer;
   for (uint32_t i = 0; i < count; ++i) {
-    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
-    int32_t v = int32_t(VideoReadSymbol(r, &bundle->Tree));
+    if (!VideoSymbolAvailable(r, &tree, end)) return 0;
+    int32_t v = int32_t(VideoReadSymbol(r, &tree));
     if (v != 0 && VideoReadBit(r)) v = -v;
-    bundle->Buffer[i] = uint8_t(v);
+    out[i] = uint8_t(v);
   }
   return 1;
 }
@@ -201,18 +203,39 @@ static int VideoReadRuns(VideoBundles*, VideoBundle* bundle, VideoBitReader* r, 
     std::memset(bundle->Buffer, int(VideoReadBits(r, 4)), count);
     return 1;
   }
+  const VideoCodeTree tree = bundle->Tree;
+  uint8_t* out = bundle->Buffer;
   for (uint32_t i = 0; i < count; ++i) {
-    if (!VideoSymbolAvailable(r, &bundle->Tree, end)) return 0;
-    bundle->Buffer[i] = uint8_t(VideoReadSymbol(r, &bundle->Tree));
+    if (!VideoSymbolAvailable(r, &tree, end)) return 0;
+    out[i] = uint8_t(VideoReadSymbol(r, &tree));
   }
   return 1;
 }
 
-static const VideoBundleReader kBundleReaders[VideoBundleCount] = {
-    VideoReadBlockTypes,   VideoReadBlockTypes,   VideoReadColours,
-    VideoReadPatterns,     VideoReadMotionValues, VideoReadMotionValues,
-    VideoReadDcIntra,      VideoReadDcInter,      VideoReadRuns,
-};
+// Decodes a refill of `count` values of bundle i; 0 means the data ended. A switch rather than a
+// table: each reader is inlined, so the reader state it works on can stay in registers.
+static int VideoReadBundle(VideoBundles* b, uint32_t i, VideoBitReader* r, uint64_t end,
+                           uint32_t count) {
+  VideoBundle* bundle = &b->Bundles[i];
+  switch (i) {
+    case VideoBundleBlockTypes:
+    case VideoBundleSubBlockTypes:
+      return VideoReadBlockTypes(b, bundle, r, end, count);
+    case VideoBundleColours:
+      return VideoReadColours(b, bundle, r, end, count);
+    case VideoBundlePatterns:
+      return VideoReadPatterns(b, bundle, r, end, count);
+    case VideoBundleXOffsets:
+    case VideoBundleYOffsets:
+      return VideoReadMotionValues(b, bundle, r, end, count);
+    case VideoBundleDcIntra:
+      return VideoReadDcIntra(b, bundle, r, end, count);
+    case VideoBundleDcInter:
+      return VideoReadDcInter(b, bundle, r, end, count);
+    default:
+      return VideoReadRuns(b, bundle, r, end, count);
+  }
+}
 
 // A finished bundle is never refilled again and every fetch finds it empty.
 static void VideoFinishBundle(VideoBundle* bundle) {
@@ -220,7 +243,11 @@ static void VideoFinishBundle(VideoBundle* bundle) {
   bundle->Cursor = 1;
 }
 
-void VideoRefillBundles(VideoBundles* b, VideoBitReader* r, uint64_t end) {
+void VideoRefillBundles(VideoBundles* b, VideoBitReader* reader, uint64_t end) {
+  // The readers work on a local copy of the reader: their stores into the value buffers (bytes)
+  // could otherwise alias it and force it through memory after every value.
+  VideoBitReader local = *reader;
+  VideoBitReader* r = &local;
   for (uint32_t i = 0; i < VideoBundleCount; ++i) {
     VideoBundle* bundle = &b->Bundles[i];
     if (bundle->Cursor != bundle->End) continue;
@@ -229,12 +256,13 @@ void VideoRefillBundles(VideoBundles* b, VideoBitReader* r, uint64_t end) {
       VideoFinishBundle(bundle);
       continue;
     }
-    if (!kBundleReaders[i](b, bundle, r, end, count)) {
+    if (!VideoReadBundle(b, i, r, end, count)) {
       // The data has ended: the block loop decodes nothing more in this plane.
       VideoFinishBundle(bundle);
-      return;
+      break;
     }
     bundle->Cursor = 0;
     bundle->End = count;
   }
+  *reader = local;
 }

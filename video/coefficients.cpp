@@ -1,39 +1,48 @@
 #include "video/coefficients.h"
 
+#include <bit>
 #include <cstring>
 
 #include "video/scan_tables.h"
 
-// The work list of the bit-plane readers: one byte per entry, coefficient index * 4 + mode, 0 for
-// an empty entry. Mode 3 entries are inserted in front of the first entry, mode 2 entries appended
-// after the last. Every index gets at most one mode 3 entry and nine mode 2 entries are ever
-// appended, so 64 free places in front and 16 behind suffice.
+// The work list of the bit-plane readers: one byte per entry, coefficient index * 4 + mode. Mode
+// 3 entries are inserted in front of the first entry, mode 2 entries appended after the last, and
+// an entry that is done leaves the list. A pass reads the list from one array and writes the list
+// of the next pass to the other: the entries it keeps from 64 on, the ones it inserts below 64.
+// A list holds at most 76 entries (one mode 3 entry per index, twelve group entries), so each
+// array has room for the list, nine appended entries and a 32-byte copy beyond its end.
 struct VideoWorkList {
-  uint8_t Entries[96];
-  uint32_t Head;  // first entry
-  uint32_t Tail;  // one past the last entry
+  uint8_t Entries[2][192];
+  uint32_t Current;  // the array that holds the list
+  uint32_t Head;     // first entry
+  uint32_t Tail;     // one past the last entry
 };
 
 enum : uint32_t { VideoModeGroupStart = 0, VideoModeGroupSplit = 1, VideoModeGroup = 2,
                   VideoModeSingle = 3 };
 
+constexpr uint32_t kVideoWorkListStart = 64;
+
 static void VideoWorkListInit(VideoWorkList* list, const uint8_t* entries, uint32_t count) {
-  list->Head = 64;
-  list->Tail = 64 + count;
-  std::memcpy(list->Entries + list->Head, entries, count);
+  list->Current = 0;
+  list->Head = kVideoWorkListStart;
+  list->Tail = kVideoWorkListStart + count;
+  std::memcpy(list->Entries[0] + list->Head, entries, count);
 }
 
 // Called for a coefficient whose value is read in the current pass; returns 0 to stop reading.
+// The walk takes it as a template argument, so each reader's version is inlined into its walk.
 typedef int (*VideoCoefficientRead)(void* context, VideoBitReader* r, uint32_t index);
 
-// Handles the group index..index+3: a 1 bit defers the coefficient to a mode 3 entry, a 0 bit
-// reads it now.
-static int VideoWalkGroup(VideoWorkList* list, VideoBitReader* r, uint32_t index,
-                          VideoCoefficientRead read, void* context) {
+// Handles the group index..index+3: a 1 bit defers the coefficient to a mode 3 entry in front of
+// the list (at *head), a 0 bit reads it now.
+template <VideoCoefficientRead Read>
+static inline int VideoWalkGroup(uint8_t* entries, uint32_t* head, VideoBitReader* r,
+                                 uint32_t index, void* context) {
   for (uint32_t c = index; c < index + 4; ++c) {
     if (VideoReadBit(r)) {
-      list->Entries[--list->Head] = uint8_t(c * 4 + VideoModeSingle);
-    } else if (!read(context, r, c)) {
+      entries[--*head] = uint8_t(c * 4 + VideoModeSingle);
+    } else if (!Read(context, r, c)) {
       return 0;
     }
   }
@@ -41,34 +50,48 @@ static int VideoWalkGroup(VideoWorkList* list, VideoBitReader* r, uint32_t index
 }
 
 // One pass over the work list, from its first entry to its last; entries appended on the way are
-// visited in the same pass, entries inserted in front are not. Returns 0 when reading stopped.
-static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, VideoCoefficientRead read,
-                             void* context) {
-  for (uint32_t i = list->Head; i < list->Tail; ++i) {
-    const uint32_t entry = list->Entries[i];
-    if (entry == 0 || !VideoReadBit(r)) continue;
+// visited in the same pass, entries inserted in front are not. Most entries read a 0 bit and stay
+// as they are, so the walk passes over a run of them with one scan of the buffered bits and one
+// fixed-size copy into the next pass's list. Returns 0 when reading stopped.
+template <VideoCoefficientRead Read>
+static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* context) {
+  uint8_t* entries = list->Entries[list->Current];
+  uint8_t* next = list->Entries[list->Current ^ 1];
+  uint32_t tail = list->Tail, head = kVideoWorkListStart, kept = kVideoWorkListStart;
+  for (uint32_t i = list->Head; i < tail;) {
+    VideoBufferWord(r);
+    const uint32_t zeros = uint32_t(std::countr_zero(r->Bits | (uint64_t(1) << 32)));
+    const uint32_t stay = zeros < tail - i ? zeros : tail - i;
+    VideoSkipBits(r, stay);
+    std::memcpy(next + kept, entries + i, 32);  // entries beyond the stay run are overwritten
+    kept += stay;
+    i += stay;
+    if (i == tail || stay == 32) continue;
+    VideoSkipBits(r, 1);
+    const uint32_t entry = entries[i++];
     const uint32_t index = entry >> 2;
     switch (entry & 3) {
       case VideoModeGroupStart:
-        list->Entries[i] = uint8_t((index + 4) * 4 + VideoModeGroupSplit);
-        if (!VideoWalkGroup(list, r, index, read, context)) return 0;
+        next[kept++] = uint8_t((index + 4) * 4 + VideoModeGroupSplit);
+        if (!VideoWalkGroup<Read>(next, &head, r, index, context)) return 0;
         break;
       case VideoModeGroupSplit:
-        list->Entries[i] = uint8_t(index * 4 + VideoModeGroup);
+        next[kept++] = uint8_t(index * 4 + VideoModeGroup);
         for (uint32_t step = 4; step <= 12; step += 4) {
-          list->Entries[list->Tail++] = uint8_t((index + step) * 4 + VideoModeGroup);
+          entries[tail++] = uint8_t((index + step) * 4 + VideoModeGroup);
         }
         break;
       case VideoModeGroup:
-        list->Entries[i] = 0;
-        if (!VideoWalkGroup(list, r, index, read, context)) return 0;
+        if (!VideoWalkGroup<Read>(next, &head, r, index, context)) return 0;
         break;
       case VideoModeSingle:
-        list->Entries[i] = 0;
-        if (!read(context, r, index)) return 0;
+        if (!Read(context, r, index)) return 0;
         break;
     }
   }
+  list->Current ^= 1;
+  list->Head = head;
+  list->Tail = kept;
   return 1;
 }
 
@@ -77,35 +100,38 @@ struct VideoCoefficientPass {
   uint32_t Bits;  // the bit plane of this pass
 };
 
-// A coefficient found in bit plane `bits`: its top bit is implied, the lower bits and the sign
-// follow (for plane 0 only the sign).
-static int VideoReadCoefficientValue(void* context, VideoBitReader* r, uint32_t index) {
+// A coefficient found in bit plane `bits`: its top bit is implied; a field of bits + 1 bits holds
+// the lower bits and, on top, the sign (in plane 0 the field is the sign alone).
+static inline int VideoReadCoefficientValue(void* context, VideoBitReader* r, uint32_t index) {
   const VideoCoefficientPass* pass = static_cast<const VideoCoefficientPass*>(context);
-  int32_t value;
-  if (pass->Bits == 0) {
-    value = VideoReadBit(r) ? -1 : 1;
-  } else {
-    const uint32_t field = VideoReadBits(r, pass->Bits + 1);
-    value = int32_t((1u << pass->Bits) | (field & ((1u << pass->Bits) - 1)));
-    if (field >> pass->Bits) value = -value;
-  }
-  pass->Coefs[VideoCoefScan[index]] = int16_t(value);
+  const uint32_t bits = pass->Bits;
+  const uint32_t field = VideoReadBits(r, bits + 1);
+  const uint32_t magnitude = (1u << bits) | (field & ((1u << bits) - 1));
+  const uint32_t negative = field >> bits;
+  pass->Coefs[VideoCoefScan[index]] = int16_t((magnitude ^ (0u - negative)) + negative);
   return 1;
 }
 
 void VideoReadCoefficients(VideoBitReader* r, int16_t coefs[64]) {
-  std::memset(coefs + 1, 0, 63 * sizeof(int16_t));
+  // Clearing all 64 entries is a few vector stores; 63 from entry 1 would be a library call.
+  const int16_t dc = coefs[0];
+  std::memset(coefs, 0, 64 * sizeof(int16_t));
+  coefs[0] = dc;
   static const uint8_t start[6] = {4 * 4 + VideoModeGroupStart,  24 * 4 + VideoModeGroupStart,
                                    44 * 4 + VideoModeGroupStart, 1 * 4 + VideoModeSingle,
                                    2 * 4 + VideoModeSingle,      3 * 4 + VideoModeSingle};
+  // The reader works on a local copy: stores into the work list (bytes) could otherwise alias it.
+  VideoBitReader local = *r;
   VideoWorkList list;
   VideoWorkListInit(&list, start, 6);
-  const uint32_t planes = VideoReadBits(r, 4);
+  const uint32_t planes = VideoReadBits(&local, 4);
   VideoCoefficientPass pass = {coefs, 0};
   for (uint32_t p = planes; p-- > 0;) {
     pass.Bits = p;
-    VideoWalkWorkList(&list, r, VideoReadCoefficientValue, &pass);
+    VideoWalkWorkList<VideoReadCoefficientValue>(&list, &local, &pass);
   }
+  VideoUnbufferWord(&local, r->Pos);
+  *r = local;
 }
 
 struct VideoResiduePass {
@@ -122,7 +148,7 @@ static int VideoCountChange(VideoResiduePass* pass) {
   return ++pass->Changes != pass->Budget + 1;
 }
 
-static int VideoReadResidueValue(void* context, VideoBitReader* r, uint32_t index) {
+static inline int VideoReadResidueValue(void* context, VideoBitReader* r, uint32_t index) {
   VideoResiduePass* pass = static_cast<VideoResiduePass*>(context);
   pass->Nonzero[pass->NonzeroCount++] = uint8_t(index);
   const uint32_t value = VideoReadBit(r) ? 0u - pass->Mask : pass->Mask;
@@ -151,8 +177,11 @@ void VideoReadResidue(VideoBitReader* r, int8_t residue[64], uint32_t budget) {
   VideoResiduePass pass = {};
   pass.Residue = residue;
   pass.Budget = budget;
-  for (pass.Mask = 1u << VideoReadBits(r, 3); pass.Mask != 0; pass.Mask >>= 1) {
-    if (!VideoRefineResidue(&pass, r)) return;
-    if (!VideoWalkWorkList(&list, r, VideoReadResidueValue, &pass)) return;
+  VideoBitReader local = *r;
+  for (pass.Mask = 1u << VideoReadBits(&local, 3); pass.Mask != 0; pass.Mask >>= 1) {
+    if (!VideoRefineResidue(&pass, &local)) break;
+    if (!VideoWalkWorkList<VideoReadResidueValue>(&list, &local, &pass)) break;
   }
+  VideoUnbufferWord(&local, r->Pos);
+  *r = local;
 }

@@ -4,19 +4,12 @@
 
 #include "video/video_decoder.h"
 
-// Walks one block row. A block is left as it was when the data has ended, the block-type bundle
-// is empty or the type is above 9.
-static void VideoDecodeBlockRow(VideoPlaneContext* ctx, uint64_t end) {
-  VideoBundle* types = &ctx->Bundles.Bundles[VideoBundleBlockTypes];
-  ctx->Column = 0;
-  for (uint32_t x = 0; x + 8 <= ctx->Width;) {
-    uint32_t advance = 8;
-    if (ctx->Reader.Pos < end && !VideoBundleEmpty(types)) {
-      const uint32_t type = types->Buffer[types->Cursor++];
-      if (type < 10) advance = VideoBlockDecoders[type](ctx, x);
-    }
-    x += advance;
-    ctx->Column += ctx->MapStep * (advance / 8);
+// Asks for the previous frame's next block row while this one is decoded: Skip and Motion blocks
+// copy from there, and a frame's planes have usually left the caches by the next frame (the
+// decoder's misses on them took a tenth of its time at medium quality).
+static void VideoPrefetchRows(const uint8_t* row, uint32_t width, uint32_t pitch) {
+  for (uint32_t y = 0; y < 8; ++y, row += pitch) {
+    for (uint32_t x = 0; x < width; x += 64) __builtin_prefetch(row + x);
   }
 }
 
@@ -46,6 +39,9 @@ uint64_t VideoDecodePlane(const VideoPlaneDesc* plane, const VideoPlaneStream* s
   VideoReadBundleTrees(&ctx.Bundles, &ctx.Reader);
 
   for (ctx.Y = 0; ctx.Y + 8 <= ctx.Height; ctx.Y += 8) {
+    if (ctx.Y + 16 <= ctx.Height) {
+      VideoPrefetchRows(ctx.SrcRow + size_t(8) * ctx.Pitch, ctx.Width, ctx.Pitch);
+    }
     VideoRefillBundles(&ctx.Bundles, &ctx.Reader, stream->End);
     VideoDecodeBlockRow(&ctx, stream->End);
     ctx.DstRow += size_t(8) * ctx.Pitch;

@@ -26,10 +26,9 @@ struct VideoPlaneContext {
   int8_t Residue[64];
 };
 
-// Decodes one block of type 0..9 at column x of the current block row; returns the pixels the
-// walk moves on (8, or 16 for a scaled area).
-typedef uint32_t (*VideoBlockDecoder)(VideoPlaneContext* ctx, uint32_t x);
-extern const VideoBlockDecoder VideoBlockDecoders[10];
+// Walks the current block row, 8 pixels per block (16 for a scaled area). A block is left as it
+// was when the reader has reached `end`, the block-type bundle is empty or the type is above 9.
+void VideoDecodeBlockRow(VideoPlaneContext* ctx, uint64_t end);
 
 // Marks the map byte of the current block, and of the next 8 pixels too when `columns` is 2.
 inline void VideoMarkBlock(VideoPlaneContext* ctx, uint32_t columns) {

@@ -2,10 +2,13 @@
 //   video/decode/<size>/quality:<q>: VideoDecodeFrame, frames/s and MB/s of output planes (Y, U,
 //                        V), on the sequence encoded at the default quality and at a low one;
 //   video/copy/<size>:   a plain copy of the same plane bytes, for scale;
+//   video/decode/movie:  with VEXA_BENCH_MOVIE=FILE.vxa, the frames of that movie as vexa decode
+//                        decodes them (reading, frame driver, all planes; the opens are not timed);
 //   video/encode/<size>/quality:<q>: the encoder, frames/s, with the bytes per frame, bits per
 //                        pixel and PSNR per plane of the sequence as counters.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -14,6 +17,7 @@
 #include "encoder/video_encoder.h"
 #include "tests/video_encoder/synthetic_video.h"
 #include "vexa/planes.h"
+#include "vexa/vexa.h"
 #include "video/bundles.h"
 #include "video/video_decoder.h"
 
@@ -129,6 +133,36 @@ void BenchCopy(benchmark::State& state, BenchSize size) {
   SetRates(state, planes.OutputBytes);
 }
 
+Movie* OpenBenchMovie(const char* path) {
+  MovieSetPendingFrameRate(0, 0);  // no playback rate: no frame is ever skipped
+  return MovieOpen(path, OpenFrameRate | OpenNeverSkip);
+}
+
+void BenchDecodeMovie(benchmark::State& state, const char* path) {
+  Movie* m = OpenBenchMovie(path);
+  if (!m) {
+    state.SkipWithError("cannot open the movie of VEXA_BENCH_MOVIE");
+    return;
+  }
+  uint32_t frame = 0;
+  for (auto _ : state) {
+    if (frame == m->Frames) {
+      state.PauseTiming();
+      MovieClose(m);
+      m = OpenBenchMovie(path);
+      frame = 0;
+      state.ResumeTiming();
+    }
+    MovieFrameBegin(m, MovieTimerMs());
+    benchmark::DoNotOptimize(MovieDecodeFrame(m, DecodeAll));
+    MovieFrameEnd(m, MovieTimerMs());
+    if (++frame < m->Frames) MovieNextFrame(m);
+  }
+  const VideoPlanes* p = m->Planes;
+  SetRates(state, uint64_t(p->Width) * p->Height + uint64_t(p->ChromaWidth) * p->ChromaHeight * 2);
+  MovieClose(m);
+}
+
 void BenchEncode(benchmark::State& state, BenchSize size, uint32_t quality) {
   VideoEncoderConfig config;
   config.Width = size.Width;
@@ -173,6 +207,10 @@ void RegisterCodecBenchmarks() {
           ->Unit(benchmark::kMillisecond);
     }
     benchmark::RegisterBenchmark(("video/copy/" + name).c_str(), BenchCopy, size)
+        ->Unit(benchmark::kMillisecond);
+  }
+  if (const char* movie = std::getenv("VEXA_BENCH_MOVIE")) {
+    benchmark::RegisterBenchmark("video/decode/movie", BenchDecodeMovie, movie)
         ->Unit(benchmark::kMillisecond);
   }
   for (const BenchSize& size : kSizes) {

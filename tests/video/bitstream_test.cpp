@@ -125,6 +125,8 @@ TEST(VideoCoefficients, BitPlaneReaders) {
     for (auto [position, value] : c.Expected) want[position] = value;
     EXPECT_EQ(got, want);
     EXPECT_TRUE(!c.AllRead || r.Pos * 8 - r.BitsLeft == written);
+    // The reader ends on the word that holds its last bit, whatever it buffered ahead.
+    EXPECT_TRUE(!c.AllRead || r.Pos == (written + 31) / 32 * 4);
   }
 }
 
