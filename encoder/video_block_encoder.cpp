@@ -201,22 +201,28 @@ void EncoderPlanRuns(const uint8_t values[64], double runBits, double colourBits
   plan->Bits = best[0];
 }
 
-uint32_t EncoderDistinctValues(const uint8_t d[64]) {
+uint32_t EncoderDistinctColours(const EncoderPlaneContext* ctx, const uint8_t d[64]) {
   bool seen[256] = {};
   uint32_t n = 0;
   for (uint32_t i = 0; i < 64; ++i) {
-    if (!seen[d[i]]) ++n;
-    seen[d[i]] = true;
+    const uint8_t colour = EncoderLegalColour(ctx, d[i]);
+    if (!seen[colour]) ++n;
+    seen[colour] = true;
   }
   return n;
 }
 
-// Run coding is exact but takes at least a colour for each distinct value and a scan index: it
-// is tried only when that bound can beat the best cost so far.
-bool EncoderRunWorthTrying(const EncoderPlaneContext* ctx, const uint8_t d[64], double bestCost) {
-  const uint32_t distinct = EncoderDistinctValues(d);
+// Run coding is exact, so its cost is its rate alone, and that rate has a floor: the type, the
+// 4-bit scan index, a colour for each distinct value, and at least four segments (each at most 16
+// long, and 63 positions precede the lone last one) with a run value and a flag each. The 16 scans
+// are planned only when that floor is below the best cost so far.
+bool EncoderRunWorthTrying(const EncoderPlaneContext* ctx, const uint8_t d[64], double typeRate,
+                           double bestCost) {
+  const uint32_t distinct = EncoderDistinctColours(ctx, d);
   if (distinct > 16) return false;
-  return ctx->Lambda * (4.0 + double(distinct) * ctx->Costs->Colour) < bestCost;
+  const VideoEncoderCosts* k = ctx->Costs;
+  const double floor = typeRate + 4.0 + 4.0 * (k->Run + 1.0) + double(distinct) * k->Colour;
+  return ctx->Lambda * floor < bestCost;
 }
 
 // Lossless run coding of the description along the cheapest of the sixteen scans.
@@ -390,7 +396,8 @@ void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
   if (EncoderAllowed(ctx, VideoBlockRun) &&
-      (ctx->OnlyType == VideoBlockRun || EncoderRunWorthTrying(ctx, d, best->Cost))) {
+      (ctx->OnlyType == VideoBlockRun ||
+       EncoderRunWorthTrying(ctx, d, ctx->Costs->BlockType[VideoBlockRun], best->Cost))) {
     EncoderStartCode(candidate, VideoBlockRun, 0, 8);
     EncoderDescribeRun(ctx, d, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
@@ -562,7 +569,10 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
   if (EncoderSubAllowed(ctx, VideoBlockRun) &&
-      (ctx->OnlySubType == VideoBlockRun || EncoderRunWorthTrying(ctx, d, best->Cost))) {
+      (ctx->OnlySubType == VideoBlockRun ||
+       EncoderRunWorthTrying(ctx, d, 2 * ctx->Costs->BlockType[VideoBlockScaled] +
+                                         ctx->Costs->SubType[VideoBlockRun],
+                             best->Cost))) {
     EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockRun, 16);
     EncoderDescribeRun(ctx, d, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
