@@ -151,8 +151,8 @@ void EncoderCodeTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y
 void EncoderDescribeIntra(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
                           const int32_t block[64], const double transformed[64], uint32_t q,
                           EncoderBlockCode* code) {
-  EncoderQuantiseInRange(block, transformed, nullptr, 0, VideoQuantIntra[q], kIntraDeadZone, 0,
-                         2047, code->Coefs);
+  EncoderQuantiseInRange(block, transformed, nullptr, 0, EncoderGetQuantiser(false, q),
+                         kIntraDeadZone, 0, 2047, code->Coefs);
   code->Quant = uint8_t(q);
   EncoderCodeTransform(ctx, x, y, code);
 }
@@ -322,7 +322,7 @@ void EncoderTryInter(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int
   code->Mx = int8_t(mvx);
   code->My = int8_t(mvy);
   EncoderQuantiseInRange(block, transformed, EncoderPrediction(ctx, x, y, mvx, mvy), ctx->RefPitch,
-                         VideoQuantInter[q], kInterDeadZone, -1023, 1023, code->Coefs);
+                         EncoderGetQuantiser(true, q), kInterDeadZone, -1023, 1023, code->Coefs);
   code->Quant = uint8_t(q);
   EncoderCodeTransform(ctx, x, y, code);
 }
