@@ -37,8 +37,8 @@ void EncoderStartCode(EncoderBlockCode* code, uint32_t type, uint32_t subType, u
   code->Rate = 0;
 }
 
-double EncoderDcRate(const EncoderPlaneContext* ctx, uint32_t bundle, int32_t dc) {
-  const int32_t last = ctx->LastDc[bundle == VideoBundleDcInter ? 1 : 0];
+double EncoderDcRate(const EncoderPlaneContext* ctx, uint32_t slot, uint32_t bundle, int32_t dc) {
+  const int32_t last = ctx->LastDc[slot][bundle == VideoBundleDcInter ? 1 : 0];
   return 1.5 + double(std::bit_width(uint32_t(std::abs(dc - last))));
 }
 
@@ -52,8 +52,10 @@ void EncoderFinishCode(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
           double(code->RunCount) * k->Run;
   if (EncoderUsesMotion(code->Type))
     rate += k->Motion[std::abs(code->Mx)] + k->Motion[std::abs(code->My)];
-  if (EncoderTakesIntraDc(code)) rate += EncoderDcRate(ctx, VideoBundleDcIntra, code->Dc);
-  if (code->Type == VideoBlockInter) rate += EncoderDcRate(ctx, VideoBundleDcInter, code->Dc);
+  const uint32_t slot = (y / 8) & 1;  // a scaled area starts in the band's upper row
+  if (EncoderTakesIntraDc(code)) rate += EncoderDcRate(ctx, slot, VideoBundleDcIntra, code->Dc);
+  if (code->Type == VideoBlockInter)
+    rate += EncoderDcRate(ctx, slot, VideoBundleDcInter, code->Dc);
   rate += double(code->Bits.Count);
   code->Rate = rate;
   code->Distortion = EncoderBlockError(

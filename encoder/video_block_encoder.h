@@ -29,15 +29,17 @@ struct EncoderPlaneContext {
   const VideoEncoderCosts* Costs;
   const VideoKernels* Kernels;
   EncoderPlaneBundles* Bundles;
-  int32_t LastDc[2];                   // the last intra and inter DC taken (rate estimates)
-  std::vector<int8_t> Vectors;         // chosen motion of the blocks of the previous frame and
-                                       // of this one so far: x, y per block
+  int32_t LastDc[2][2];  // per band row, the last intra and inter DC chosen in the band so far
+                         // (rate estimates: a row's DC list codes differences)
+  int8_t* Vectors;       // chosen motion of the blocks of the previous frame and of this one so
+                         // far: x, y per block, (Width / 8) x (Height / 8) blocks
   const int8_t* LumaVectors;           // chroma planes: this frame's luma vectors (or none),
   uint32_t LumaColumns, LumaRows;      // LumaColumns x LumaRows blocks, x, y per block
   uint32_t RowUse[2][VideoBundleCount];  // values the band's two block rows take so far
   uint32_t RowLimit[VideoBundleCount];
   uint32_t* TypeCounts;     // ten counters: blocks written of each type
   uint32_t* SubTypeCounts;  // ten counters: scaled areas of each sub-type
+  uint32_t Threads;         // threads deciding bands at once (at least 1)
 };
 
 // One candidate for an 8x8 block or a 16x16 scaled area.

@@ -74,6 +74,7 @@ struct VideoEncoderConfig {
   // applies. -1: no restriction.
   int32_t OnlyBlockType = -1;
   int32_t OnlySubType = -1;
+  uint32_t Threads = 1;  // 1..64 (0 is taken as 1); the output is the same for any number
 };
 
 struct VideoEncoderPicture {

@@ -79,7 +79,7 @@ uint32_t EncoderSearchMotion(const EncoderPlaneContext* ctx, uint32_t x, uint32_
   EncoderTryVector(&s, 0, 0);
   const uint32_t blocksPerRow = ctx->Width / 8;
   const size_t block = size_t(y / 8) * blocksPerRow + x / 8;
-  const int8_t* v = ctx->Vectors.data();
+  const int8_t* v = ctx->Vectors;
   EncoderTryVector(&s, v[2 * block], v[2 * block + 1]);  // this block, previous frame
   if (x >= 8) EncoderTryVector(&s, v[2 * (block - 1)], v[2 * (block - 1) + 1]);
   if (y >= 8)
