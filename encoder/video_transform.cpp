@@ -112,11 +112,13 @@ void EncoderQuantise(const double in[64], const EncoderQuantiser* quant, double 
   const double dc = in[0] * quant->Scale[0];
   out[0] = int16_t(EncoderClamp(int32_t(std::lround(dc)), dcMin, dcMax));
   const double rounding = 0.5 - deadZone;
+  constexpr double kMaxLevel = EncoderMaxCoefficient;
   for (uint32_t i = 1; i < 64; ++i) {
     const double level = in[i] * quant->Scale[i];
     // Truncation of a non-negative value is the floor; clamping first keeps it in range.
-    const double magnitude = std::fmin(std::fmax(std::fabs(level) + rounding, 0.0),
-                                       double(EncoderMaxCoefficient));
+    double magnitude = std::fabs(level) + rounding;
+    magnitude = magnitude > 0.0 ? magnitude : 0.0;
+    magnitude = magnitude < kMaxLevel ? magnitude : kMaxLevel;
     const int32_t v = int32_t(magnitude);
     out[i] = int16_t(level < 0 ? -v : v);
   }
