@@ -203,47 +203,60 @@ void EncoderPlanRuns(const uint8_t values[64], double runBits, double colourBits
   plan->Bits = best[0];
 }
 
-uint32_t EncoderDistinctColours(const EncoderPlaneContext* ctx, const uint8_t d[64]) {
+bool EncoderMoreThan16Values(const uint8_t legal[64]) {
   bool seen[256] = {};
   uint32_t n = 0;
   for (uint32_t i = 0; i < 64; ++i) {
-    const uint8_t colour = EncoderLegalColour(ctx, d[i]);
-    if (!seen[colour]) ++n;
-    seen[colour] = true;
+    if (!seen[legal[i]]) ++n;
+    seen[legal[i]] = true;
   }
-  return n;
+  return n > 16;
 }
 
-// Run coding is exact, so its cost is its rate alone, and that rate has a floor: the type, the
-// 4-bit scan index, a colour for each distinct value, and at least four segments (each at most 16
-// long, and 63 positions precede the lone last one) with a run value and a flag each. The 16 scans
-// are planned only when that floor is below the best cost so far.
-bool EncoderRunWorthTrying(const EncoderPlaneContext* ctx, const uint8_t d[64], double typeRate,
-                           double bestCost) {
-  const uint32_t distinct = EncoderDistinctColours(ctx, d);
-  if (distinct > 16) return false;
-  const VideoEncoderCosts* k = ctx->Costs;
-  const double floor = typeRate + 4.0 + 4.0 * (k->Run + 1.0) + double(distinct) * k->Colour;
-  return ctx->Lambda * floor < bestCost;
+// Run coding is exact, so its cost is its rate alone, and a scan's plan has a floor: a colour for
+// each stretch of equal values along the scan, and at least four segments (each at most 16 long,
+// and 63 positions precede the lone last one) with a run value and a flag each.
+double EncoderRunFloor(const EncoderPlaneContext* ctx, const uint8_t legal[64], uint32_t s) {
+  const uint8_t* scan = VideoRunScans[s].data();
+  uint32_t stretches = 1;
+  for (uint32_t i = 1; i < 64; ++i) stretches += legal[scan[i]] != legal[scan[i - 1]] ? 1 : 0;
+  return 4.0 * (ctx->Costs->Run + 1.0) + double(stretches) * ctx->Costs->Colour;
 }
 
-// Lossless run coding of the description along the cheapest of the sixteen scans.
-void EncoderDescribeRun(const EncoderPlaneContext* ctx, const uint8_t d[64],
-                        EncoderBlockCode* code) {
+// Lossless run coding of the description along the cheapest of the sixteen scans. Unless forced,
+// it is left out (0, nothing described) for more than 16 distinct values, or when no scan's floor,
+// with the type's rate and the 4-bit scan index, can beat bestCost. Scans are planned in the
+// order of their floors while a floor can still beat the best plan, ties going to the lower scan.
+int EncoderDescribeRun(const EncoderPlaneContext* ctx, const uint8_t d[64], double typeRate,
+                       double bestCost, bool forced, EncoderBlockCode* code) {
   uint8_t legal[64];
   for (uint32_t i = 0; i < 64; ++i) legal[i] = EncoderLegalColour(ctx, d[i]);
+  if (!forced && EncoderMoreThan16Values(legal)) return 0;
+  double floors[16];
+  uint32_t order[16];
+  for (uint32_t s = 0; s < 16; ++s) {
+    floors[s] = EncoderRunFloor(ctx, legal, s);
+    uint32_t at = s;
+    for (; at > 0 && floors[order[at - 1]] > floors[s]; --at) order[at] = order[at - 1];
+    order[at] = s;
+  }
+  const double reach = forced ? 1e300 : bestCost / ctx->Lambda - typeRate - 4.0;
   EncoderRunPlan best{}, plan;
   best.Bits = 1e300;
-  uint32_t bestScan = 0;
-  for (uint32_t s = 0; s < 16; ++s) {
+  uint32_t bestScan = 16;
+  for (uint32_t i = 0; i < 16; ++i) {
+    const uint32_t s = order[i];
+    if (floors[s] >= reach || floors[s] > best.Bits) break;
+    if (floors[s] == best.Bits && s > bestScan) continue;
     uint8_t values[64];
-    for (uint32_t i = 0; i < 64; ++i) values[i] = legal[VideoRunScans[s][i]];
+    for (uint32_t j = 0; j < 64; ++j) values[j] = legal[VideoRunScans[s][j]];
     EncoderPlanRuns(values, ctx->Costs->Run, ctx->Costs->Colour, &plan);
-    if (plan.Bits < best.Bits) {
+    if (plan.Bits < best.Bits || (plan.Bits == best.Bits && s < bestScan)) {
       best = plan;
       bestScan = s;
     }
   }
+  if (bestScan == 16) return 0;
   const uint8_t* scan = VideoRunScans[bestScan].data();
   EncoderBlockBitsPut(&code->Bits, bestScan, 4);
   for (uint32_t at = 0; at < 64;) {
@@ -266,6 +279,7 @@ void EncoderDescribeRun(const EncoderPlaneContext* ctx, const uint8_t d[64],
   } else {
     ctx->Kernels->Double8x8(code->Recon, 16, legal);
   }
+  return 1;
 }
 
 // ---- the reference types ----
@@ -397,12 +411,11 @@ void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint
     EncoderDescribeRaw(ctx, d, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
-  if (EncoderAllowed(ctx, VideoBlockRun) &&
-      (ctx->OnlyType == VideoBlockRun ||
-       EncoderRunWorthTrying(ctx, d, ctx->Costs->BlockType[VideoBlockRun], best->Cost))) {
+  if (EncoderAllowed(ctx, VideoBlockRun)) {
     EncoderStartCode(candidate, VideoBlockRun, 0, 8);
-    EncoderDescribeRun(ctx, d, candidate);
-    EncoderConsider(ctx, x, y, slot, candidate, best);
+    if (EncoderDescribeRun(ctx, d, ctx->Costs->BlockType[VideoBlockRun], best->Cost,
+                           ctx->OnlyType == VideoBlockRun, candidate))
+      EncoderConsider(ctx, x, y, slot, candidate, best);
   }
 }
 
@@ -570,14 +583,13 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
     EncoderDescribeRaw(ctx, d, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
-  if (EncoderSubAllowed(ctx, VideoBlockRun) &&
-      (ctx->OnlySubType == VideoBlockRun ||
-       EncoderRunWorthTrying(ctx, d, 2 * ctx->Costs->BlockType[VideoBlockScaled] +
-                                         ctx->Costs->SubType[VideoBlockRun],
-                             best->Cost))) {
+  if (EncoderSubAllowed(ctx, VideoBlockRun)) {
     EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockRun, 16);
-    EncoderDescribeRun(ctx, d, &candidate);
-    EncoderConsider(ctx, x, y, 0, &candidate, best);
+    const double typeRate =
+        2 * ctx->Costs->BlockType[VideoBlockScaled] + ctx->Costs->SubType[VideoBlockRun];
+    if (EncoderDescribeRun(ctx, d, typeRate, best->Cost, ctx->OnlySubType == VideoBlockRun,
+                           &candidate))
+      EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
   if (best->Cost >= 1e300) return 0;
   EncoderRefineTransform(ctx, x, y, best);
