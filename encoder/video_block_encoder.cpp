@@ -359,11 +359,19 @@ void EncoderConsider(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uin
   if (candidate->Cost < best->Cost && EncoderFits(ctx, candidate, slot)) *best = *candidate;
 }
 
-// The quantisers a block tries: the base one and its neighbours.
-void EncoderQuantiserRange(const EncoderPlaneContext* ctx, uint32_t* first, uint32_t* last) {
-  *first = ctx->Quantiser ? ctx->Quantiser - 1 : 0;
-  *last = ctx->Quantiser < 15 ? ctx->Quantiser + 1 : 15;
+// The quantisers a transform block tries, in order: the base one, the next finer, and the next
+// coarser (EncoderTryCoarser decides whether to try that one).
+uint32_t EncoderQuantisers(const EncoderPlaneContext* ctx, uint32_t out[3]) {
+  uint32_t n = 0;
+  out[n++] = ctx->Quantiser;
+  if (ctx->Quantiser > 0) out[n++] = ctx->Quantiser - 1;
+  if (ctx->Quantiser < 15) out[n++] = ctx->Quantiser + 1;
+  return n;
 }
+
+// Cost is close to convex in the quantiser: the coarser neighbour is tried (as the third) only
+// when the finer one did not beat the base.
+bool EncoderTryCoarser(uint32_t i, const double costs[3]) { return i < 2 || costs[1] >= costs[0]; }
 
 bool EncoderAllowed(const EncoderPlaneContext* ctx, int32_t type) {
   // A restriction to a type that cannot be used here (a reference type in a key frame, or the
@@ -388,12 +396,14 @@ void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint
     double transformed[64];
     EncoderLoadBlock(src, ctx->SrcPitch, block);
     EncoderForwardTransform(block, transformed);
-    uint32_t first, last;
-    EncoderQuantiserRange(ctx, &first, &last);
-    for (uint32_t q = first; q <= last; ++q) {
+    uint32_t quants[3];
+    double costs[3];
+    const uint32_t n = EncoderQuantisers(ctx, quants);
+    for (uint32_t i = 0; i < n && EncoderTryCoarser(i, costs); ++i) {
       EncoderStartCode(candidate, VideoBlockIntra, 0, 8);
-      EncoderDescribeIntra(ctx, x, y, block, transformed, q, candidate);
+      EncoderDescribeIntra(ctx, x, y, block, transformed, quants[i], candidate);
       EncoderConsider(ctx, x, y, slot, candidate, best);
+      costs[i] = candidate->Cost;
     }
   }
   if (EncoderAllowed(ctx, VideoBlockFill)) {
@@ -439,11 +449,13 @@ void EncoderTryPredicted(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint3
   }
   double transformed[64];
   EncoderForwardTransform(block, transformed);
-  uint32_t first, last;
-  EncoderQuantiserRange(ctx, &first, &last);
-  for (uint32_t q = first; q <= last; ++q) {
-    EncoderTryInter(ctx, x, y, mvx, mvy, block, transformed, q, candidate);
+  uint32_t quants[3];
+  double costs[3];
+  const uint32_t n = EncoderQuantisers(ctx, quants);
+  for (uint32_t i = 0; i < n && EncoderTryCoarser(i, costs); ++i) {
+    EncoderTryInter(ctx, x, y, mvx, mvy, block, transformed, quants[i], candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
+    costs[i] = candidate->Cost;
   }
 }
 
@@ -570,12 +582,14 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
     double transformed[64];
     for (uint32_t i = 0; i < 64; ++i) block[i] = d[i];
     EncoderForwardTransform(block, transformed);
-    uint32_t first, last;
-    EncoderQuantiserRange(ctx, &first, &last);
-    for (uint32_t q = first; q <= last; ++q) {
+    uint32_t quants[3];
+    double costs[3];
+    const uint32_t n = EncoderQuantisers(ctx, quants);
+    for (uint32_t i = 0; i < n && EncoderTryCoarser(i, costs); ++i) {
       EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockIntra, 16);
-      EncoderDescribeIntra(ctx, x, y, block, transformed, q, &candidate);
+      EncoderDescribeIntra(ctx, x, y, block, transformed, quants[i], &candidate);
       EncoderConsider(ctx, x, y, 0, &candidate, best);
+      costs[i] = candidate.Cost;
     }
   }
   if (EncoderSubAllowed(ctx, VideoBlockRaw)) {
