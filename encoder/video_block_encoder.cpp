@@ -33,6 +33,7 @@ void EncoderStartCode(EncoderBlockCode* code, uint32_t type, uint32_t subType, u
   code->Mx = code->My = 0;
   code->Dc = 0;
   code->ColourCount = code->PatternCount = code->RunCount = 0;
+  code->Unwritten = false;
   EncoderBlockBitsReset(&code->Bits);
   code->Rate = 0;
 }
@@ -42,9 +43,8 @@ double EncoderDcRate(const EncoderPlaneContext* ctx, uint32_t slot, uint32_t bun
   return 1.5 + double(std::bit_width(uint32_t(std::abs(dc - last))));
 }
 
-// Adds the bundle values' estimated bits and the inline bits; distortion over the block's area.
-void EncoderFinishCode(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
-                       EncoderBlockCode* code) {
+// The bundle values' estimated bits and the inline bits.
+double EncoderRate(const EncoderPlaneContext* ctx, uint32_t y, const EncoderBlockCode* code) {
   const VideoEncoderCosts* k = ctx->Costs;
   double rate = code->Type == VideoBlockScaled ? 2 * k->BlockType[1] + k->SubType[code->SubType]
                                                : k->BlockType[code->Type];
@@ -56,11 +56,21 @@ void EncoderFinishCode(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
   if (EncoderTakesIntraDc(code)) rate += EncoderDcRate(ctx, slot, VideoBundleDcIntra, code->Dc);
   if (code->Type == VideoBlockInter)
     rate += EncoderDcRate(ctx, slot, VideoBundleDcInter, code->Dc);
-  rate += double(code->Bits.Count);
-  code->Rate = rate;
-  code->Distortion = EncoderBlockError(
-      code->Recon, code->Size, EncoderAt(ctx->Src, ctx->SrcPitch, x, y), ctx->SrcPitch, code->Size);
-  code->Cost = code->Bits.Overflow ? 1e300 : double(code->Distortion) + ctx->Lambda * rate;
+  return rate + double(code->Bits.Count);
+}
+
+uint64_t EncoderDistortion(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                           const EncoderBlockCode* code) {
+  return EncoderBlockError(code->Recon, code->Size, EncoderAt(ctx->Src, ctx->SrcPitch, x, y),
+                           ctx->SrcPitch, code->Size);
+}
+
+// Rate, distortion over the block's area, and cost.
+void EncoderFinishCode(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                       EncoderBlockCode* code) {
+  code->Rate = EncoderRate(ctx, y, code);
+  code->Distortion = EncoderDistortion(ctx, x, y, code);
+  code->Cost = code->Bits.Overflow ? 1e300 : double(code->Distortion) + ctx->Lambda * code->Rate;
 }
 
 void EncoderLoadBlock(const uint8_t* src, uint32_t pitch, int32_t out[64]) {
@@ -131,14 +141,13 @@ const uint8_t* EncoderPrediction(const EncoderPlaneContext* ctx, uint32_t x, uin
   return EncoderAt(ctx->Ref, ctx->RefPitch, uint32_t(int32_t(x) + mvx), uint32_t(int32_t(y) + mvy));
 }
 
-// The inline bits and the reconstruction of a transform block (intra, inter or scaled intra)
-// from its coefficients, kept in the code.
+// The reconstruction of a transform block (intra, inter or scaled intra) from its coefficients,
+// then its inline bits. Writing the coefficients is the dear part, so it is left out when the
+// distortion and the bits besides them already cost at least `bestCost`: the code is then
+// Unwritten, its Cost that floor.
 void EncoderCodeTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
-                          EncoderBlockCode* code) {
-  EncoderBlockBitsReset(&code->Bits);
+                          double bestCost, EncoderBlockCode* code) {
   code->Dc = code->Coefs[0];
-  EncoderWriteCoefficients(&code->Bits, code->Coefs);
-  EncoderBlockBitsPut(&code->Bits, code->Quant, 4);
   const VideoKernels* k = ctx->Kernels;
   if (code->Type == VideoBlockInter) {
     k->IdctAdd(code->Recon, 8, code->Coefs, VideoQuantInter[code->Quant],
@@ -148,15 +157,25 @@ void EncoderCodeTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y
   } else {
     k->IdctPutDoubled(code->Recon, 16, code->Coefs, VideoQuantIntra[code->Quant]);
   }
+  EncoderBlockBitsReset(&code->Bits);
+  const double floor = double(EncoderDistortion(ctx, x, y, code)) +
+                       ctx->Lambda * (EncoderRate(ctx, y, code) + 4.0);
+  code->Unwritten = floor >= bestCost;
+  if (code->Unwritten) {
+    code->Cost = floor;
+    return;
+  }
+  EncoderWriteCoefficients(&code->Bits, code->Coefs);
+  EncoderBlockBitsPut(&code->Bits, code->Quant, 4);
 }
 
 void EncoderDescribeIntra(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
                           const int32_t block[64], const double transformed[64], uint32_t q,
-                          EncoderBlockCode* code) {
+                          double bestCost, EncoderBlockCode* code) {
   EncoderQuantiseInRange(block, transformed, nullptr, 0, EncoderGetQuantiser(false, q),
                          kIntraDeadZone, 0, 2047, code->Coefs);
   code->Quant = uint8_t(q);
-  EncoderCodeTransform(ctx, x, y, code);
+  EncoderCodeTransform(ctx, x, y, bestCost, code);
 }
 
 void EncoderDescribeRaw(const EncoderPlaneContext* ctx, const uint8_t d[64],
@@ -333,14 +352,14 @@ void EncoderTryResidue(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, i
 
 void EncoderTryInter(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int32_t mvx,
                      int32_t mvy, const int32_t block[64], const double transformed[64],
-                     uint32_t q, EncoderBlockCode* code) {
+                     uint32_t q, double bestCost, EncoderBlockCode* code) {
   EncoderStartCode(code, VideoBlockInter, 0, 8);
   code->Mx = int8_t(mvx);
   code->My = int8_t(mvy);
   EncoderQuantiseInRange(block, transformed, EncoderPrediction(ctx, x, y, mvx, mvy), ctx->RefPitch,
                          EncoderGetQuantiser(true, q), kInterDeadZone, -1023, 1023, code->Coefs);
   code->Quant = uint8_t(q);
-  EncoderCodeTransform(ctx, x, y, code);
+  EncoderCodeTransform(ctx, x, y, bestCost, code);
 }
 
 bool EncoderFits(const EncoderPlaneContext* ctx, const EncoderBlockCode* code, uint32_t slot) {
@@ -355,6 +374,7 @@ bool EncoderFits(const EncoderPlaneContext* ctx, const EncoderBlockCode* code, u
 // Keeps the candidate when it is cheaper than the best so far and fits the row's bundles.
 void EncoderConsider(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t slot,
                      EncoderBlockCode* candidate, EncoderBlockCode* best) {
+  if (candidate->Unwritten) return;
   EncoderFinishCode(ctx, x, y, candidate);
   if (candidate->Cost < best->Cost && EncoderFits(ctx, candidate, slot)) *best = *candidate;
 }
@@ -401,7 +421,7 @@ void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint
     const uint32_t n = EncoderQuantisers(ctx, quants);
     for (uint32_t i = 0; i < n && EncoderTryCoarser(i, costs); ++i) {
       EncoderStartCode(candidate, VideoBlockIntra, 0, 8);
-      EncoderDescribeIntra(ctx, x, y, block, transformed, quants[i], candidate);
+      EncoderDescribeIntra(ctx, x, y, block, transformed, quants[i], best->Cost, candidate);
       EncoderConsider(ctx, x, y, slot, candidate, best);
       costs[i] = candidate->Cost;
     }
@@ -453,7 +473,7 @@ void EncoderTryPredicted(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint3
   double costs[3];
   const uint32_t n = EncoderQuantisers(ctx, quants);
   for (uint32_t i = 0; i < n && EncoderTryCoarser(i, costs); ++i) {
-    EncoderTryInter(ctx, x, y, mvx, mvy, block, transformed, quants[i], candidate);
+    EncoderTryInter(ctx, x, y, mvx, mvy, block, transformed, quants[i], best->Cost, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
     costs[i] = candidate->Cost;
   }
@@ -491,9 +511,9 @@ void EncoderRefineTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t
     if (best->Coefs[at] != 1 && best->Coefs[at] != -1) continue;
     ++trials;
     trial.Coefs[at] = 0;
-    EncoderCodeTransform(ctx, x, y, &trial);
-    EncoderFinishCode(ctx, x, y, &trial);
-    if (trial.Cost < best->Cost) {
+    EncoderCodeTransform(ctx, x, y, best->Cost, &trial);
+    if (!trial.Unwritten) EncoderFinishCode(ctx, x, y, &trial);
+    if (!trial.Unwritten && trial.Cost < best->Cost) {
       *best = trial;
     } else {
       trial.Coefs[at] = best->Coefs[at];
@@ -587,7 +607,8 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
     const uint32_t n = EncoderQuantisers(ctx, quants);
     for (uint32_t i = 0; i < n && EncoderTryCoarser(i, costs); ++i) {
       EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockIntra, 16);
-      EncoderDescribeIntra(ctx, x, y, block, transformed, quants[i], &candidate);
+      EncoderDescribeIntra(ctx, x, y, block, transformed, quants[i], best->Cost,
+                           &candidate);
       EncoderConsider(ctx, x, y, 0, &candidate, best);
       costs[i] = candidate.Cost;
     }

@@ -55,6 +55,7 @@ struct EncoderBlockCode {
   uint8_t Patterns[8];
   uint8_t Runs[64];
   EncoderBlockBits Bits;
+  bool Unwritten;  // a transform block left out before its bits were written (Cost a floor)
   uint8_t Recon[256];  // Size x Size, pitch Size
   uint64_t Distortion;
   double Rate;
