@@ -371,6 +371,17 @@ bool EncoderFits(const EncoderPlaneContext* ctx, const EncoderBlockCode* code, u
   return true;
 }
 
+// Pattern and raw blocks take all their values from bundles, so their rate is known from the
+// counts alone: a started code is described only when that rate can beat the best cost.
+bool EncoderRateCanWin(const EncoderPlaneContext* ctx, uint32_t y, uint32_t colours,
+                       uint32_t patterns, const EncoderBlockCode* best, EncoderBlockCode* code) {
+  code->ColourCount = colours;
+  code->PatternCount = patterns;
+  const bool can = ctx->Lambda * EncoderRate(ctx, y, code) < best->Cost;
+  code->ColourCount = code->PatternCount = 0;
+  return can;
+}
+
 // Keeps the candidate when it is cheaper than the best so far and fits the row's bundles.
 void EncoderConsider(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t slot,
                      EncoderBlockCode* candidate, EncoderBlockCode* best) {
@@ -431,13 +442,13 @@ void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint
     EncoderDescribeFill(ctx, src, ctx->SrcPitch, 8, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
-  if (EncoderAllowed(ctx, VideoBlockPattern)) {
-    EncoderStartCode(candidate, VideoBlockPattern, 0, 8);
+  EncoderStartCode(candidate, VideoBlockPattern, 0, 8);
+  if (EncoderAllowed(ctx, VideoBlockPattern) && EncoderRateCanWin(ctx, y, 2, 8, best, candidate)) {
     EncoderDescribePattern(ctx, d, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
-  if (EncoderAllowed(ctx, VideoBlockRaw)) {
-    EncoderStartCode(candidate, VideoBlockRaw, 0, 8);
+  EncoderStartCode(candidate, VideoBlockRaw, 0, 8);
+  if (EncoderAllowed(ctx, VideoBlockRaw) && EncoderRateCanWin(ctx, y, 64, 0, best, candidate)) {
     EncoderDescribeRaw(ctx, d, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
@@ -592,8 +603,9 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
     EncoderDescribeFill(ctx, src, ctx->SrcPitch, 16, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
-  if (EncoderSubAllowed(ctx, VideoBlockPattern)) {
-    EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockPattern, 16);
+  EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockPattern, 16);
+  if (EncoderSubAllowed(ctx, VideoBlockPattern) &&
+      EncoderRateCanWin(ctx, y, 2, 8, best, &candidate)) {
     EncoderDescribePattern(ctx, d, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
@@ -613,8 +625,8 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
       costs[i] = candidate.Cost;
     }
   }
-  if (EncoderSubAllowed(ctx, VideoBlockRaw)) {
-    EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockRaw, 16);
+  EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockRaw, 16);
+  if (EncoderSubAllowed(ctx, VideoBlockRaw) && EncoderRateCanWin(ctx, y, 64, 0, best, &candidate)) {
     EncoderDescribeRaw(ctx, d, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
