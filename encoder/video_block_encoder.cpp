@@ -197,27 +197,37 @@ struct EncoderRunPlan {
   bool Same[64];
 };
 
+// The cheapest segmentation, from the end backwards. A segment from i of a length within the
+// stretch of equal values there is a run (one colour), any other a literal (a colour each).
 void EncoderPlanRuns(const uint8_t values[64], double runBits, double colourBits,
                      EncoderRunPlan* plan) {
+  double literal[17];  // segment bits besides the rest's: flag, run value and colours
+  for (uint32_t len = 1; len <= 16; ++len) literal[len] = runBits + 1 + len * colourBits;
+  const double run = runBits + 1 + colourBits;
   double best[65];
+  uint32_t stretch = 1;  // equal values from i on
   best[64] = 0;
   best[63] = colourBits;
   plan->Length[63] = 1;
   plan->Same[63] = false;
   for (int32_t i = 62; i >= 0; --i) {
-    best[i] = 1e300;
-    bool same = true;
-    for (uint32_t len = 1; len <= 16 && uint32_t(i) + len <= 64; ++len) {
-      same = same && values[uint32_t(i) + len - 1] == values[i];
-      const double literal = runBits + 1 + len * colourBits + best[uint32_t(i) + len];
-      const double run = runBits + 1 + colourBits + best[uint32_t(i) + len];
-      const double bits = same && len > 1 ? run : literal;
-      if (bits < best[i]) {
-        best[i] = bits;
-        plan->Length[i] = uint8_t(len);
-        plan->Same[i] = same && len > 1;
-      }
+    stretch = values[i] == values[i + 1] ? stretch + 1 : 1;
+    const uint32_t most = 64 - uint32_t(i) < 16 ? 64 - uint32_t(i) : 16;
+    const uint32_t sameUpTo = stretch < most ? stretch : most;
+    const double* rest = best + i;
+    double bits = literal[1] + rest[1];
+    uint32_t length = 1;
+    for (uint32_t len = 2; len <= sameUpTo; ++len) {
+      const double b = run + rest[len];
+      if (b < bits) bits = b, length = len;
     }
+    for (uint32_t len = sameUpTo + 1; len <= most; ++len) {
+      const double b = literal[len] + rest[len];
+      if (b < bits) bits = b, length = len;
+    }
+    best[i] = bits;
+    plan->Length[i] = uint8_t(length);
+    plan->Same[i] = length > 1 && length <= sameUpTo;
   }
   plan->Bits = best[0];
 }
