@@ -232,14 +232,11 @@ void EncoderPlanRuns(const uint8_t values[64], double runBits, double colourBits
   plan->Bits = best[0];
 }
 
-bool EncoderMoreThan16Values(const uint8_t legal[64]) {
-  bool seen[256] = {};
-  uint32_t n = 0;
-  for (uint32_t i = 0; i < 64; ++i) {
-    if (!seen[legal[i]]) ++n;
-    seen[legal[i]] = true;
-  }
-  return n > 16;
+uint32_t EncoderDistinctValues(const uint8_t legal[64]) {
+  uint64_t seen[4] = {};
+  for (uint32_t i = 0; i < 64; ++i) seen[legal[i] >> 6] |= uint64_t(1) << (legal[i] & 63);
+  return uint32_t(std::popcount(seen[0]) + std::popcount(seen[1]) + std::popcount(seen[2]) +
+                  std::popcount(seen[3]));
 }
 
 // Run coding is exact, so its cost is its rate alone, and a scan's plan has a floor: a colour for
@@ -260,7 +257,11 @@ int EncoderDescribeRun(const EncoderPlaneContext* ctx, const uint8_t d[64], doub
                        double bestCost, bool forced, EncoderBlockCode* code) {
   uint8_t legal[64];
   for (uint32_t i = 0; i < 64; ++i) legal[i] = EncoderLegalColour(ctx, d[i]);
-  if (!forced && EncoderMoreThan16Values(legal)) return 0;
+  const double reach = forced ? 1e300 : bestCost / ctx->Lambda - typeRate - 4.0;
+  const uint32_t distinct = EncoderDistinctValues(legal);
+  // Every scan has at least as many stretches as there are distinct values.
+  const double segments = 4.0 * (ctx->Costs->Run + 1.0);
+  if (!forced && (distinct > 16 || segments + double(distinct) * ctx->Costs->Colour >= reach)) return 0;
   double floors[16];
   uint32_t order[16];
   for (uint32_t s = 0; s < 16; ++s) {
@@ -269,7 +270,6 @@ int EncoderDescribeRun(const EncoderPlaneContext* ctx, const uint8_t d[64], doub
     for (; at > 0 && floors[order[at - 1]] > floors[s]; --at) order[at] = order[at - 1];
     order[at] = s;
   }
-  const double reach = forced ? 1e300 : bestCost / ctx->Lambda - typeRate - 4.0;
   EncoderRunPlan best{}, plan;
   best.Bits = 1e300;
   uint32_t bestScan = 16;
