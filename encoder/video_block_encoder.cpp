@@ -520,14 +520,14 @@ bool EncoderIsTransform(const EncoderBlockCode* code) {
 }
 
 // Rate-distortion refinement of the chosen transform block: coefficients of magnitude 1, last
-// first (up to a dozen), are dropped where the bits they save are worth more than the error
+// first (up to four: later ones rarely pay), are dropped where the bits they save are worth more than the error
 // they remove.
 void EncoderRefineTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
                             EncoderBlockCode* best) {
   if (!EncoderIsTransform(best)) return;
   EncoderBlockCode trial = *best;
   uint32_t trials = 0;
-  for (uint32_t k = 63; k >= 1 && trials < 12; --k) {
+  for (uint32_t k = 63; k >= 1 && trials < 4; --k) {
     const uint32_t at = VideoCoefScan[k];
     if (best->Coefs[at] != 1 && best->Coefs[at] != -1) continue;
     ++trials;
