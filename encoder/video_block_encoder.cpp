@@ -520,8 +520,8 @@ bool EncoderIsTransform(const EncoderBlockCode* code) {
 }
 
 // Rate-distortion refinement of the chosen transform block: coefficients of magnitude 1, last
-// first (up to four: later ones rarely pay), are dropped where the bits they save are worth more than the error
-// they remove.
+// first (up to four; more trials hardly ever pay), are dropped where the bits they save are
+// worth more than the error they remove.
 void EncoderRefineTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
                             EncoderBlockCode* best) {
   if (!EncoderIsTransform(best)) return;
