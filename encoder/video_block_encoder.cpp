@@ -141,13 +141,9 @@ const uint8_t* EncoderPrediction(const EncoderPlaneContext* ctx, uint32_t x, uin
   return EncoderAt(ctx->Ref, ctx->RefPitch, uint32_t(int32_t(x) + mvx), uint32_t(int32_t(y) + mvy));
 }
 
-// The reconstruction of a transform block (intra, inter or scaled intra) from its coefficients,
-// then its inline bits. Writing the coefficients is the dear part, so it is left out when the
-// distortion and the bits besides them already cost at least `bestCost`: the code is then
-// Unwritten, its Cost that floor.
-void EncoderCodeTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
-                          double bestCost, EncoderBlockCode* code) {
-  code->Dc = code->Coefs[0];
+// The reconstruction of a transform block (intra, inter or scaled intra) from its coefficients.
+void EncoderReconstruct(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                        EncoderBlockCode* code) {
   const VideoKernels* k = ctx->Kernels;
   if (code->Type == VideoBlockInter) {
     k->IdctAdd(code->Recon, 8, code->Coefs, VideoQuantInter[code->Quant],
@@ -157,6 +153,42 @@ void EncoderCodeTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y
   } else {
     k->IdctPutDoubled(code->Recon, 16, code->Coefs, VideoQuantIntra[code->Quant]);
   }
+}
+
+// The decoder keeps the low 8 bits of a transform result, so one past 0..255 wraps. Where every
+// reconstructed pixel is within 64 of its target (block plus prediction) none has wrapped, short
+// of an error of 192 or more.
+bool EncoderNoWrap(const EncoderBlockCode* code, const int32_t block[64], const uint8_t* pred,
+                   uint32_t predPitch) {
+  const uint32_t step = code->Size / 8;
+  for (uint32_t i = 0; i < 64; ++i) {
+    const int32_t base = pred ? pred[size_t(i / 8) * predPitch + i % 8] : 0;
+    const int32_t got = code->Recon[(i / 8) * step * code->Size + (i % 8) * step];
+    if (std::abs(got - (block[i] + base)) > 64) return false;
+  }
+  return true;
+}
+
+// Quantises and reconstructs a transform block. Plain quantisation stands where nothing wraps;
+// otherwise the coefficients are pulled into range (the exact check, dearer).
+void EncoderQuantiseBlock(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                          const int32_t block[64], const double transformed[64],
+                          const uint8_t* pred, const EncoderQuantiser* quant, double deadZone,
+                          int32_t dcMin, int32_t dcMax, EncoderBlockCode* code) {
+  EncoderQuantise(transformed, quant, deadZone, dcMin, dcMax, code->Coefs);
+  EncoderReconstruct(ctx, x, y, code);
+  if (EncoderNoWrap(code, block, pred, ctx->RefPitch)) return;
+  EncoderQuantiseInRange(block, transformed, pred, ctx->RefPitch, quant, deadZone, dcMin, dcMax,
+                         code->Coefs);
+  EncoderReconstruct(ctx, x, y, code);
+}
+
+// The inline bits of a reconstructed transform block. Writing the coefficients is the dear part,
+// so it is left out when the distortion and the bits besides them already cost at least
+// `bestCost`: the code is then Unwritten, its Cost that floor.
+void EncoderWriteTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                           double bestCost, EncoderBlockCode* code) {
+  code->Dc = code->Coefs[0];
   EncoderBlockBitsReset(&code->Bits);
   const double floor = double(EncoderDistortion(ctx, x, y, code)) +
                        ctx->Lambda * (EncoderRate(ctx, y, code) + 4.0);
@@ -172,10 +204,10 @@ void EncoderCodeTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y
 void EncoderDescribeIntra(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
                           const int32_t block[64], const double transformed[64], uint32_t q,
                           double bestCost, EncoderBlockCode* code) {
-  EncoderQuantiseInRange(block, transformed, nullptr, 0, EncoderGetQuantiser(false, q),
-                         kIntraDeadZone, 0, 2047, code->Coefs);
   code->Quant = uint8_t(q);
-  EncoderCodeTransform(ctx, x, y, bestCost, code);
+  EncoderQuantiseBlock(ctx, x, y, block, transformed, nullptr, EncoderGetQuantiser(false, q),
+                       kIntraDeadZone, 0, 2047, code);
+  EncoderWriteTransform(ctx, x, y, bestCost, code);
 }
 
 void EncoderDescribeRaw(const EncoderPlaneContext* ctx, const uint8_t d[64],
@@ -366,10 +398,10 @@ void EncoderTryInter(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int
   EncoderStartCode(code, VideoBlockInter, 0, 8);
   code->Mx = int8_t(mvx);
   code->My = int8_t(mvy);
-  EncoderQuantiseInRange(block, transformed, EncoderPrediction(ctx, x, y, mvx, mvy), ctx->RefPitch,
-                         EncoderGetQuantiser(true, q), kInterDeadZone, -1023, 1023, code->Coefs);
   code->Quant = uint8_t(q);
-  EncoderCodeTransform(ctx, x, y, bestCost, code);
+  EncoderQuantiseBlock(ctx, x, y, block, transformed, EncoderPrediction(ctx, x, y, mvx, mvy),
+                       EncoderGetQuantiser(true, q), kInterDeadZone, -1023, 1023, code);
+  EncoderWriteTransform(ctx, x, y, bestCost, code);
 }
 
 bool EncoderFits(const EncoderPlaneContext* ctx, const EncoderBlockCode* code, uint32_t slot) {
@@ -532,7 +564,8 @@ void EncoderRefineTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t
     if (best->Coefs[at] != 1 && best->Coefs[at] != -1) continue;
     ++trials;
     trial.Coefs[at] = 0;
-    EncoderCodeTransform(ctx, x, y, best->Cost, &trial);
+    EncoderReconstruct(ctx, x, y, &trial);
+    EncoderWriteTransform(ctx, x, y, best->Cost, &trial);
     if (!trial.Unwritten) EncoderFinishCode(ctx, x, y, &trial);
     if (!trial.Unwritten && trial.Cost < best->Cost) {
       *best = trial;
