@@ -36,6 +36,7 @@ void EncoderIdct8(const double x[8], double y[8]) {
 // holds the rows divided by their energies, ready to project with.
 struct EncoderBasis {
   double Analysis[8][8];
+  double Transposed[8][8];  // Transposed[n][k] = Analysis[k][n]
 };
 
 EncoderBasis EncoderMakeBasis() {
@@ -46,7 +47,7 @@ EncoderBasis EncoderMakeBasis() {
     EncoderIdct8(x, row);
     double energy = 0;
     for (uint32_t n = 0; n < 8; ++n) energy += row[n] * row[n];
-    for (uint32_t n = 0; n < 8; ++n) b.Analysis[k][n] = row[n] / energy;
+    for (uint32_t n = 0; n < 8; ++n) b.Analysis[k][n] = b.Transposed[n][k] = row[n] / energy;
   }
   return b;
 }
@@ -58,23 +59,24 @@ const EncoderBasis& EncoderGetBasis() {
 
 }  // namespace
 
+// Each sum runs over its terms in order, eight sums side by side (which vectorises).
 void EncoderForwardTransform(const int32_t block[64], double out[64]) {
   const EncoderBasis& b = EncoderGetBasis();
-  double rows[64];  // each row projected on the column basis
+  double rows[64] = {};  // each row projected on the basis: rows[y * 8 + k]
   for (uint32_t y = 0; y < 8; ++y) {
-    for (uint32_t c = 0; c < 8; ++c) {
-      double sum = 0;
-      for (uint32_t x = 0; x < 8; ++x) sum += block[y * 8 + x] * b.Analysis[c][x];
-      rows[y * 8 + c] = sum;
+    for (uint32_t x = 0; x < 8; ++x) {
+      const double v = block[y * 8 + x];
+      for (uint32_t k = 0; k < 8; ++k) rows[y * 8 + k] += v * b.Transposed[x][k];
     }
   }
   // Output is (sum + 127) >> 8 of the dequantised values (coefficient * quant >> 11).
   for (uint32_t r = 0; r < 8; ++r) {
-    for (uint32_t c = 0; c < 8; ++c) {
-      double sum = 0;
-      for (uint32_t y = 0; y < 8; ++y) sum += rows[y * 8 + c] * b.Analysis[r][y];
-      out[r * 8 + c] = sum * 256.0;
+    double sums[8] = {};
+    for (uint32_t y = 0; y < 8; ++y) {
+      const double a = b.Analysis[r][y];
+      for (uint32_t c = 0; c < 8; ++c) sums[c] += rows[y * 8 + c] * a;
     }
+    for (uint32_t c = 0; c < 8; ++c) out[r * 8 + c] = sums[c] * 256.0;
   }
 }
 
