@@ -134,23 +134,32 @@ void EncoderCommitRow(EncoderPlaneContext* ctx, EncoderBand* band, uint32_t slot
 // the same for any number of threads.
 struct EncoderPlaneWork {
   const EncoderPlaneContext* Ctx;
-  uint32_t Bands;
+  uint32_t Bands, Areas;
   std::atomic<uint32_t> NextBand{0};
-  std::vector<std::atomic<uint32_t>> Decided;  // areas decided in each band
-  std::atomic<uint32_t> Written{0};            // bands written
-  std::vector<PlatformEvent*> Moved;  // per band, when it has decided or written more (threads)
+  // Per band: areas decided, Areas + 1 once written; the progress the band below waits for (0:
+  // none), and the event that wakes it (with threads only).
+  std::vector<std::atomic<uint32_t>> Progress, Wanted;
+  std::vector<PlatformEvent*> Moved;
 };
 
-void EncoderWaitFor(EncoderPlaneWork* w, uint32_t band, const std::atomic<uint32_t>* count,
-                    uint32_t atLeast) {
-  while (count->load(std::memory_order_acquire) < atLeast)
-    PlatformEventWait(w->Moved[band], PlatformWaitForever);
+// A band that has to wait for the one above waits until that one is `ahead` further, so that
+// the two do not take turns area by area.
+constexpr uint32_t kEncoderLead = 8;
+
+void EncoderWaitFor(EncoderPlaneWork* w, uint32_t band, uint32_t need, uint32_t ahead) {
+  std::atomic<uint32_t>* progress = &w->Progress[band];
+  if (progress->load() >= need) return;
+  uint32_t target = need + ahead;
+  if (need <= w->Areas && target > w->Areas) target = w->Areas;
+  w->Wanted[band].store(target);
+  while (progress->load() < target) PlatformEventWait(w->Moved[band], PlatformWaitForever);
+  w->Wanted[band].store(0);
 }
 
-void EncoderAnnounce(EncoderPlaneWork* w, uint32_t band, std::atomic<uint32_t>* count,
-                     uint32_t value) {
-  count->store(value, std::memory_order_release);
-  if (!w->Moved.empty()) PlatformEventSignal(w->Moved[band]);
+void EncoderAnnounce(EncoderPlaneWork* w, uint32_t band, uint32_t progress) {
+  w->Progress[band].store(progress);
+  const uint32_t wanted = w->Wanted[band].load();
+  if (wanted && progress >= wanted) PlatformEventSignal(w->Moved[band]);
 }
 
 void EncoderDecideBand(EncoderPlaneContext* ctx, EncoderPlaneWork* w, EncoderBand* band,
@@ -165,7 +174,7 @@ void EncoderDecideBand(EncoderPlaneContext* ctx, EncoderPlaneWork* w, EncoderBan
     ctx->LastDc[slot][1] = 0;
   }
   for (uint32_t col = 0; col < columns; col += 2) {
-    if (index > 0) EncoderWaitFor(w, index - 1, &w->Decided[index - 1], col / 2 + 1);
+    if (index > 0) EncoderWaitFor(w, index - 1, col / 2 + 1, kEncoderLead);
     if (twoRows && col + 2 <= columns) {
       EncoderChooseArea(ctx, band, col, y);
     } else {
@@ -175,17 +184,17 @@ void EncoderDecideBand(EncoderPlaneContext* ctx, EncoderPlaneWork* w, EncoderBan
         }
       }
     }
-    EncoderAnnounce(w, index, &w->Decided[index], col / 2 + 1);
+    EncoderAnnounce(w, index, col / 2 + 1);
   }
 }
 
 void EncoderWriteBand(EncoderPlaneContext* ctx, EncoderPlaneWork* w, EncoderBand* band,
                       uint32_t index) {
-  if (index > 0) EncoderWaitFor(w, index - 1, &w->Written, index);
+  if (index > 0) EncoderWaitFor(w, index - 1, w->Areas + 1, 0);
   const uint32_t y = index * 16;
   EncoderCommitRow(ctx, band, 0, y);
   if (y + 16 <= ctx->Height) EncoderCommitRow(ctx, band, 1, y + 8);
-  EncoderAnnounce(w, index, &w->Written, index + 1);
+  EncoderAnnounce(w, index, w->Areas + 1);
 }
 
 // Takes bands in order until none is left; each thread decides with a context of its own.
@@ -238,7 +247,9 @@ std::vector<uint8_t> EncoderEncodePlane(EncoderPlaneContext* ctx, VideoEncoderCo
   EncoderPlaneWork work;
   work.Ctx = ctx;
   work.Bands = (ctx->Height + 15) / 16;
-  work.Decided = std::vector<std::atomic<uint32_t>>(work.Bands);
+  work.Areas = (ctx->Width / 8 + 1) / 2;
+  work.Progress = std::vector<std::atomic<uint32_t>>(work.Bands);
+  work.Wanted = std::vector<std::atomic<uint32_t>>(work.Bands);
   const uint32_t threads = ctx->Threads < work.Bands ? ctx->Threads : work.Bands;
   EncoderRunPlane(&work, threads);
   return EncoderWritePlane(ctx->Bundles, costs);
