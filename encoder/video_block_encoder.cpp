@@ -183,15 +183,26 @@ void EncoderQuantiseBlock(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y
   EncoderReconstruct(ctx, x, y, code);
 }
 
+// Bits the coefficients take at least: the 4-bit pass count, and for each AC value other than 0
+// the bit that reaches it in the work list and its value bits (those below its top bit, and its
+// sign), written in the pass of its top bit.
+uint32_t EncoderCoefficientFloor(const int16_t coefs[64]) {
+  uint32_t bits = 4;
+  for (uint32_t i = 1; i < 64; ++i) {
+    if (coefs[i]) bits += 1 + uint32_t(std::bit_width(uint32_t(std::abs(coefs[i]))));
+  }
+  return bits;
+}
+
 // The inline bits of a reconstructed transform block. Writing the coefficients is the dear part,
-// so it is left out when the distortion and the bits besides them already cost at least
+// so it is left out when the distortion and a floor of the bits already cost at least
 // `bestCost`: the code is then Unwritten, its Cost that floor.
 void EncoderWriteTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
                            double bestCost, EncoderBlockCode* code) {
   code->Dc = code->Coefs[0];
   EncoderBlockBitsReset(&code->Bits);
-  const double floor = double(EncoderDistortion(ctx, x, y, code)) +
-                       ctx->Lambda * (EncoderRate(ctx, y, code) + 4.0);
+  const double bits = EncoderRate(ctx, y, code) + 4.0 + EncoderCoefficientFloor(code->Coefs);
+  const double floor = double(EncoderDistortion(ctx, x, y, code)) + ctx->Lambda * bits;
   code->Unwritten = floor >= bestCost;
   if (code->Unwritten) {
     code->Cost = floor;
