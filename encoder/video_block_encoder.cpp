@@ -61,8 +61,9 @@ double EncoderRate(const EncoderPlaneContext* ctx, uint32_t y, const EncoderBloc
 
 uint64_t EncoderDistortion(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
                            const EncoderBlockCode* code) {
-  return EncoderBlockError(code->Recon, code->Size, EncoderAt(ctx->Src, ctx->SrcPitch, x, y),
-                           ctx->SrcPitch, code->Size);
+  const EncoderMeasureFn error =
+      code->Size == 8 ? ctx->Measures->SquaredError8x8 : ctx->Measures->SquaredError16x16;
+  return error(code->Recon, code->Size, EncoderAt(ctx->Src, ctx->SrcPitch, x, y), ctx->SrcPitch);
 }
 
 // Rate, distortion over the block's area, and cost.
@@ -601,20 +602,6 @@ bool EncoderSubAllowed(const EncoderPlaneContext* ctx, int32_t subType) {
 }
 
 }  // namespace
-
-uint64_t EncoderBlockError(const uint8_t* a, uint32_t aPitch, const uint8_t* b, uint32_t bPitch,
-                           uint32_t size) {
-  uint64_t sum = 0;
-  for (uint32_t r = 0; r < size; ++r, a += aPitch, b += bPitch) {
-    uint32_t row = 0;
-    for (uint32_t c = 0; c < size; ++c) {
-      const int32_t d = int32_t(a[c]) - int32_t(b[c]);
-      row += uint32_t(d * d);
-    }
-    sum += row;
-  }
-  return sum;
-}
 
 void EncoderBlockUse(const EncoderBlockCode* code, uint32_t use[VideoBundleCount]) {
   std::memset(use, 0, sizeof(uint32_t) * VideoBundleCount);

@@ -9,6 +9,7 @@
 #include "encoder/video_bit_writer.h"
 #include "encoder/video_encoder.h"
 #include "encoder/video_bundle_writer.h"
+#include "encoder/video_encoder_kernels.h"
 #include "video/kernels.h"
 
 // The plane being encoded. Source, reference and reconstruction share one geometry: Width x
@@ -28,6 +29,7 @@ struct EncoderPlaneContext {
   int32_t OnlyType, OnlySubType;
   const VideoEncoderCosts* Costs;
   const VideoKernels* Kernels;
+  const EncoderKernels* Measures;
   EncoderPlaneBundles* Bundles;
   int32_t LastDc[2][2];  // per band row, the last intra and inter DC chosen in the band so far
                          // (rate estimates: a row's DC list codes differences)
@@ -82,7 +84,3 @@ void EncoderBestBlock(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t
                       int32_t mvy, EncoderBlockCode* best);
 // The best scaled candidate for the 16x16 area at (x, y); 0 when none fits the row limits.
 int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderBlockCode* best);
-
-// Sum of squared differences of a size x size block.
-uint64_t EncoderBlockError(const uint8_t* a, uint32_t aPitch, const uint8_t* b, uint32_t bPitch,
-                           uint32_t size);

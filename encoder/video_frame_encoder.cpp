@@ -129,6 +129,7 @@ std::vector<uint8_t> EncoderEncodeInputPlane(VideoEncoder* e, const VideoEncoder
   ctx.OnlySubType = c->OnlySubType;
   ctx.Costs = &e->Costs[plane];
   ctx.Kernels = VideoGetKernels();
+  ctx.Measures = EncoderGetKernels();
   ctx.Bundles = bundles;
   std::vector<int8_t>& vectors = e->Vectors[plane];
   const size_t blocks = size_t(recon->Width / 8) * (recon->Height / 8);

@@ -6,6 +6,7 @@
 static const CheckasmProvider kProviders[] = {
     CheckasmVideoCandidates,
     CheckasmPixelsCandidates,
+    CheckasmVideoEncoderCandidates,
 };
 
 uint32_t CheckasmAllCandidates(CheckasmCandidate* out, uint32_t capacity) {
