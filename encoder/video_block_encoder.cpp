@@ -1,5 +1,6 @@
 #include "encoder/video_block_encoder.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -161,13 +162,18 @@ void EncoderReconstruct(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
 // of an error of 192 or more.
 bool EncoderNoWrap(const EncoderBlockCode* code, const int32_t block[64], const uint8_t* pred,
                    uint32_t predPitch) {
+  static const uint8_t kNone[8] = {};
   const uint32_t step = code->Size / 8;
-  for (uint32_t i = 0; i < 64; ++i) {
-    const int32_t base = pred ? pred[size_t(i / 8) * predPitch + i % 8] : 0;
-    const int32_t got = code->Recon[(i / 8) * step * code->Size + (i % 8) * step];
-    if (std::abs(got - (block[i] + base)) > 64) return false;
+  int32_t worst = 0;
+  for (uint32_t r = 0; r < 8; ++r) {
+    const uint8_t* base = pred ? pred + size_t(r) * predPitch : kNone;
+    const uint8_t* got = code->Recon + r * step * code->Size;
+    for (uint32_t c = 0; c < 8; ++c) {
+      const int32_t d = int32_t(got[c * step]) - (block[r * 8 + c] + base[c]);
+      worst = std::max(worst, d < 0 ? -d : d);
+    }
   }
-  return true;
+  return worst <= 64;
 }
 
 // Quantises and reconstructs a transform block. Plain quantisation stands where nothing wraps;
