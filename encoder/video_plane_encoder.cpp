@@ -142,10 +142,8 @@ struct EncoderPlaneWork {
   std::vector<PlatformEvent*> Moved;
 };
 
-// A band that has to wait for the one above waits until that one is `ahead` further, so that
-// the two do not take turns area by area.
-constexpr uint32_t kEncoderLead = 8;
-
+// A band that has to wait for the one above waits until that one is `ahead` further (half a band
+// when deciding), so that a short stall of the thread above does not hold it up again at once.
 void EncoderWaitFor(EncoderPlaneWork* w, uint32_t band, uint32_t need, uint32_t ahead) {
   std::atomic<uint32_t>* progress = &w->Progress[band];
   if (progress->load() >= need) return;
@@ -174,7 +172,7 @@ void EncoderDecideBand(EncoderPlaneContext* ctx, EncoderPlaneWork* w, EncoderBan
     ctx->LastDc[slot][1] = 0;
   }
   for (uint32_t col = 0; col < columns; col += 2) {
-    if (index > 0) EncoderWaitFor(w, index - 1, col / 2 + 1, kEncoderLead);
+    if (index > 0) EncoderWaitFor(w, index - 1, col / 2 + 1, w->Areas / 2);
     if (twoRows && col + 2 <= columns) {
       EncoderChooseArea(ctx, band, col, y);
     } else {
