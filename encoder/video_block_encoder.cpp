@@ -399,7 +399,7 @@ void EncoderTryResidue(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, i
         const int32_t p = pred[size_t(r) * ctx->RefPitch + c];
         int32_t d = int32_t(src[size_t(r) * ctx->SrcPitch + c]) - p;
         if (uint32_t(std::abs(d)) <= ctx->ResidueZero || step == 8) d = 0;
-        d = (d >= 0 ? (d + unit / 2) : -(-d + unit / 2)) / unit * unit;
+        d = d >= 0 ? ((d + unit / 2) >> step) << step : -(((-d + unit / 2) >> step) << step);
         d = d < -p ? -p : (d > 255 - p ? 255 - p : d);
         residue[r * 8 + c] = EncoderWrapResidue(d);
       }
