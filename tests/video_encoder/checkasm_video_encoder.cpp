@@ -35,10 +35,9 @@ int Compare(CheckasmFunction reference, CheckasmFunction candidate, CheckasmRand
   MeasureCase c;
   MakeCase(rng, &c);
   const uint32_t expected = Measure(reference, &c), got = Measure(candidate, &c);
-  if (expected == got) return 1;
-  std::snprintf(why, whySize, "%u instead of %u (pitches %u and %u)", got, expected, c.APitch,
-                c.BPitch);
-  return 0;
+  if (expected != got)
+    std::snprintf(why, whySize, "%u instead of %u (pitches %u, %u)", got, expected, c.APitch, c.BPitch);
+  return expected == got;
 }
 
 void* Prepare(CheckasmRandom* rng) {
@@ -48,8 +47,7 @@ void* Prepare(CheckasmRandom* rng) {
 }
 
 void Run(CheckasmFunction function, void* inputs) {
-  volatile uint32_t sink = Measure(function, static_cast<const MeasureCase*>(inputs));
-  (void)sink;
+  [[maybe_unused]] volatile uint32_t sink = Measure(function, static_cast<MeasureCase*>(inputs));
 }
 
 void Release(void* inputs) { delete static_cast<MeasureCase*>(inputs); }
