@@ -311,7 +311,8 @@ int EncoderDescribeRun(const EncoderPlaneContext* ctx, const uint8_t d[64], doub
   const uint32_t distinct = EncoderDistinctValues(legal);
   // Every scan has at least as many stretches as there are distinct values.
   const double segments = 4.0 * (ctx->Costs->Run + 1.0);
-  if (!forced && (distinct > 16 || segments + double(distinct) * ctx->Costs->Colour >= reach)) return 0;
+  const double floor = segments + double(distinct) * ctx->Costs->Colour;
+  if (!forced && (distinct > 16 || floor >= reach)) return 0;
   double floors[16];
   uint32_t order[16];
   for (uint32_t s = 0; s < 16; ++s) {

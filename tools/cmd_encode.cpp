@@ -59,8 +59,9 @@ struct EncodeOptions {
 };
 
 bool TakesValue(const std::string& option) {
-  for (const char* o : {"-i", "-o", "--alpha-input", "--quality", "--keyint", "--threads", "--fps", "--version",
-                        "--audio", "--audio-id", "--audio-variant", "--audio-bits", "--audio-quality"})
+  for (const char* o : {"-i", "-o", "--alpha-input", "--quality", "--keyint", "--fps", "--version",
+                        "--threads", "--audio", "--audio-id", "--audio-variant", "--audio-bits",
+                        "--audio-quality"})
     if (option == o) return true;
   return false;
 }

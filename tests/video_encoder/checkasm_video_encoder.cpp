@@ -36,7 +36,7 @@ int Compare(CheckasmFunction reference, CheckasmFunction candidate, CheckasmRand
   MakeCase(rng, &c);
   const uint32_t expected = Measure(reference, &c), got = Measure(candidate, &c);
   if (expected != got)
-    std::snprintf(why, whySize, "%u instead of %u (pitches %u, %u)", got, expected, c.APitch, c.BPitch);
+    std::snprintf(why, whySize, "%u, not %u (pitches %u, %u)", got, expected, c.APitch, c.BPitch);
   return expected == got;
 }
 
