@@ -1,5 +1,6 @@
 #include "encoder/video_block_encoder.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -33,18 +34,18 @@ void EncoderStartCode(EncoderBlockCode* code, uint32_t type, uint32_t subType, u
   code->Mx = code->My = 0;
   code->Dc = 0;
   code->ColourCount = code->PatternCount = code->RunCount = 0;
+  code->Unwritten = false;
   EncoderBlockBitsReset(&code->Bits);
   code->Rate = 0;
 }
 
-double EncoderDcRate(const EncoderPlaneContext* ctx, uint32_t bundle, int32_t dc) {
-  const int32_t last = ctx->LastDc[bundle == VideoBundleDcInter ? 1 : 0];
+double EncoderDcRate(const EncoderPlaneContext* ctx, uint32_t slot, uint32_t bundle, int32_t dc) {
+  const int32_t last = ctx->LastDc[slot][bundle == VideoBundleDcInter ? 1 : 0];
   return 1.5 + double(std::bit_width(uint32_t(std::abs(dc - last))));
 }
 
-// Adds the bundle values' estimated bits and the inline bits; distortion over the block's area.
-void EncoderFinishCode(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
-                       EncoderBlockCode* code) {
+// The bundle values' estimated bits and the inline bits.
+double EncoderRate(const EncoderPlaneContext* ctx, uint32_t y, const EncoderBlockCode* code) {
   const VideoEncoderCosts* k = ctx->Costs;
   double rate = code->Type == VideoBlockScaled ? 2 * k->BlockType[1] + k->SubType[code->SubType]
                                                : k->BlockType[code->Type];
@@ -52,13 +53,26 @@ void EncoderFinishCode(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
           double(code->RunCount) * k->Run;
   if (EncoderUsesMotion(code->Type))
     rate += k->Motion[std::abs(code->Mx)] + k->Motion[std::abs(code->My)];
-  if (EncoderTakesIntraDc(code)) rate += EncoderDcRate(ctx, VideoBundleDcIntra, code->Dc);
-  if (code->Type == VideoBlockInter) rate += EncoderDcRate(ctx, VideoBundleDcInter, code->Dc);
-  rate += double(code->Bits.Count);
-  code->Rate = rate;
-  code->Distortion = EncoderBlockError(
-      code->Recon, code->Size, EncoderAt(ctx->Src, ctx->SrcPitch, x, y), ctx->SrcPitch, code->Size);
-  code->Cost = code->Bits.Overflow ? 1e300 : double(code->Distortion) + ctx->Lambda * rate;
+  const uint32_t slot = (y / 8) & 1;  // a scaled area starts in the band's upper row
+  if (EncoderTakesIntraDc(code)) rate += EncoderDcRate(ctx, slot, VideoBundleDcIntra, code->Dc);
+  if (code->Type == VideoBlockInter)
+    rate += EncoderDcRate(ctx, slot, VideoBundleDcInter, code->Dc);
+  return rate + double(code->Bits.Count);
+}
+
+uint64_t EncoderDistortion(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                           const EncoderBlockCode* code) {
+  const EncoderMeasureFn error =
+      code->Size == 8 ? ctx->Measures->SquaredError8x8 : ctx->Measures->SquaredError16x16;
+  return error(code->Recon, code->Size, EncoderAt(ctx->Src, ctx->SrcPitch, x, y), ctx->SrcPitch);
+}
+
+// Rate, distortion over the block's area, and cost.
+void EncoderFinishCode(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                       EncoderBlockCode* code) {
+  code->Rate = EncoderRate(ctx, y, code);
+  code->Distortion = EncoderDistortion(ctx, x, y, code);
+  code->Cost = code->Bits.Overflow ? 1e300 : double(code->Distortion) + ctx->Lambda * code->Rate;
 }
 
 void EncoderLoadBlock(const uint8_t* src, uint32_t pitch, int32_t out[64]) {
@@ -129,14 +143,9 @@ const uint8_t* EncoderPrediction(const EncoderPlaneContext* ctx, uint32_t x, uin
   return EncoderAt(ctx->Ref, ctx->RefPitch, uint32_t(int32_t(x) + mvx), uint32_t(int32_t(y) + mvy));
 }
 
-// The inline bits and the reconstruction of a transform block (intra, inter or scaled intra)
-// from its coefficients, kept in the code.
-void EncoderCodeTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
-                          EncoderBlockCode* code) {
-  EncoderBlockBitsReset(&code->Bits);
-  code->Dc = code->Coefs[0];
-  EncoderWriteCoefficients(&code->Bits, code->Coefs);
-  EncoderBlockBitsPut(&code->Bits, code->Quant, 4);
+// The reconstruction of a transform block (intra, inter or scaled intra) from its coefficients.
+void EncoderReconstruct(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                        EncoderBlockCode* code) {
   const VideoKernels* k = ctx->Kernels;
   if (code->Type == VideoBlockInter) {
     k->IdctAdd(code->Recon, 8, code->Coefs, VideoQuantInter[code->Quant],
@@ -148,13 +157,75 @@ void EncoderCodeTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y
   }
 }
 
+// The decoder keeps the low 8 bits of a transform result, so one past 0..255 wraps. Where every
+// reconstructed pixel is within 64 of its target (block plus prediction) none has wrapped, short
+// of an error of 192 or more.
+bool EncoderNoWrap(const EncoderBlockCode* code, const int32_t block[64], const uint8_t* pred,
+                   uint32_t predPitch) {
+  static const uint8_t kNone[8] = {};
+  const uint32_t step = code->Size / 8;
+  int32_t worst = 0;
+  for (uint32_t r = 0; r < 8; ++r) {
+    const uint8_t* base = pred ? pred + size_t(r) * predPitch : kNone;
+    const uint8_t* got = code->Recon + r * step * code->Size;
+    for (uint32_t c = 0; c < 8; ++c) {
+      const int32_t d = int32_t(got[c * step]) - (block[r * 8 + c] + base[c]);
+      worst = std::max(worst, d < 0 ? -d : d);
+    }
+  }
+  return worst <= 64;
+}
+
+// Quantises and reconstructs a transform block. Plain quantisation stands where nothing wraps;
+// otherwise the coefficients are pulled into range (the exact check, dearer).
+void EncoderQuantiseBlock(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                          const int32_t block[64], const double transformed[64],
+                          const uint8_t* pred, const EncoderQuantiser* quant, double deadZone,
+                          int32_t dcMin, int32_t dcMax, EncoderBlockCode* code) {
+  EncoderQuantise(transformed, quant, deadZone, dcMin, dcMax, code->Coefs);
+  EncoderReconstruct(ctx, x, y, code);
+  if (EncoderNoWrap(code, block, pred, ctx->RefPitch)) return;
+  EncoderQuantiseInRange(block, transformed, pred, ctx->RefPitch, quant, deadZone, dcMin, dcMax,
+                         code->Coefs);
+  EncoderReconstruct(ctx, x, y, code);
+}
+
+// Bits the coefficients take at least: the 4-bit pass count, and for each AC value other than 0
+// the bit that reaches it in the work list and its value bits (those below its top bit, and its
+// sign), written in the pass of its top bit.
+uint32_t EncoderCoefficientFloor(const int16_t coefs[64]) {
+  uint32_t bits = 4;
+  for (uint32_t i = 1; i < 64; ++i) {
+    if (coefs[i]) bits += 1 + uint32_t(std::bit_width(uint32_t(std::abs(coefs[i]))));
+  }
+  return bits;
+}
+
+// The inline bits of a reconstructed transform block. Writing the coefficients is the dear part,
+// so it is left out when the distortion and a floor of the bits already cost at least
+// `bestCost`: the code is then Unwritten, its Cost that floor.
+void EncoderWriteTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
+                           double bestCost, EncoderBlockCode* code) {
+  code->Dc = code->Coefs[0];
+  EncoderBlockBitsReset(&code->Bits);
+  const double bits = EncoderRate(ctx, y, code) + 4.0 + EncoderCoefficientFloor(code->Coefs);
+  const double floor = double(EncoderDistortion(ctx, x, y, code)) + ctx->Lambda * bits;
+  code->Unwritten = floor >= bestCost;
+  if (code->Unwritten) {
+    code->Cost = floor;
+    return;
+  }
+  EncoderWriteCoefficients(&code->Bits, code->Coefs);
+  EncoderBlockBitsPut(&code->Bits, code->Quant, 4);
+}
+
 void EncoderDescribeIntra(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
                           const int32_t block[64], const double transformed[64], uint32_t q,
-                          EncoderBlockCode* code) {
-  EncoderQuantiseInRange(block, transformed, nullptr, 0, VideoQuantIntra[q], kIntraDeadZone, 0,
-                         2047, code->Coefs);
+                          double bestCost, EncoderBlockCode* code) {
   code->Quant = uint8_t(q);
-  EncoderCodeTransform(ctx, x, y, code);
+  EncoderQuantiseBlock(ctx, x, y, block, transformed, nullptr, EncoderGetQuantiser(false, q),
+                       kIntraDeadZone, 0, 2047, code);
+  EncoderWriteTransform(ctx, x, y, bestCost, code);
 }
 
 void EncoderDescribeRaw(const EncoderPlaneContext* ctx, const uint8_t d[64],
@@ -176,66 +247,96 @@ struct EncoderRunPlan {
   bool Same[64];
 };
 
+// The cheapest segmentation, from the end backwards. A segment from i of a length within the
+// stretch of equal values there is a run (one colour), any other a literal (a colour each).
 void EncoderPlanRuns(const uint8_t values[64], double runBits, double colourBits,
                      EncoderRunPlan* plan) {
+  double literal[17];  // segment bits besides the rest's: flag, run value and colours
+  for (uint32_t len = 1; len <= 16; ++len) literal[len] = runBits + 1 + len * colourBits;
+  const double run = runBits + 1 + colourBits;
   double best[65];
+  uint32_t stretch = 1;  // equal values from i on
   best[64] = 0;
   best[63] = colourBits;
   plan->Length[63] = 1;
   plan->Same[63] = false;
   for (int32_t i = 62; i >= 0; --i) {
-    best[i] = 1e300;
-    bool same = true;
-    for (uint32_t len = 1; len <= 16 && uint32_t(i) + len <= 64; ++len) {
-      same = same && values[uint32_t(i) + len - 1] == values[i];
-      const double literal = runBits + 1 + len * colourBits + best[uint32_t(i) + len];
-      const double run = runBits + 1 + colourBits + best[uint32_t(i) + len];
-      const double bits = same && len > 1 ? run : literal;
-      if (bits < best[i]) {
-        best[i] = bits;
-        plan->Length[i] = uint8_t(len);
-        plan->Same[i] = same && len > 1;
-      }
+    stretch = values[i] == values[i + 1] ? stretch + 1 : 1;
+    const uint32_t most = 64 - uint32_t(i) < 16 ? 64 - uint32_t(i) : 16;
+    const uint32_t sameUpTo = stretch < most ? stretch : most;
+    const double* rest = best + i;
+    double bits = literal[1] + rest[1];
+    uint32_t length = 1;
+    for (uint32_t len = 2; len <= sameUpTo; ++len) {
+      const double b = run + rest[len];
+      if (b < bits) bits = b, length = len;
     }
+    for (uint32_t len = sameUpTo + 1; len <= most; ++len) {
+      const double b = literal[len] + rest[len];
+      if (b < bits) bits = b, length = len;
+    }
+    best[i] = bits;
+    plan->Length[i] = uint8_t(length);
+    plan->Same[i] = length > 1 && length <= sameUpTo;
   }
   plan->Bits = best[0];
 }
 
-uint32_t EncoderDistinctValues(const uint8_t d[64]) {
-  bool seen[256] = {};
-  uint32_t n = 0;
-  for (uint32_t i = 0; i < 64; ++i) {
-    if (!seen[d[i]]) ++n;
-    seen[d[i]] = true;
-  }
-  return n;
+uint32_t EncoderDistinctValues(const uint8_t legal[64]) {
+  uint64_t seen[4] = {};
+  for (uint32_t i = 0; i < 64; ++i) seen[legal[i] >> 6] |= uint64_t(1) << (legal[i] & 63);
+  return uint32_t(std::popcount(seen[0]) + std::popcount(seen[1]) + std::popcount(seen[2]) +
+                  std::popcount(seen[3]));
 }
 
-// Run coding is exact but takes at least a colour for each distinct value and a scan index: it
-// is tried only when that bound can beat the best cost so far.
-bool EncoderRunWorthTrying(const EncoderPlaneContext* ctx, const uint8_t d[64], double bestCost) {
-  const uint32_t distinct = EncoderDistinctValues(d);
-  if (distinct > 16) return false;
-  return ctx->Lambda * (4.0 + double(distinct) * ctx->Costs->Colour) < bestCost;
+// Run coding is exact, so its cost is its rate alone, and a scan's plan has a floor: a colour for
+// each stretch of equal values along the scan, and at least four segments (each at most 16 long,
+// and 63 positions precede the lone last one) with a run value and a flag each.
+double EncoderRunFloor(const EncoderPlaneContext* ctx, const uint8_t legal[64], uint32_t s) {
+  const uint8_t* scan = VideoRunScans[s].data();
+  uint32_t stretches = 1;
+  for (uint32_t i = 1; i < 64; ++i) stretches += legal[scan[i]] != legal[scan[i - 1]] ? 1 : 0;
+  return 4.0 * (ctx->Costs->Run + 1.0) + double(stretches) * ctx->Costs->Colour;
 }
 
-// Lossless run coding of the description along the cheapest of the sixteen scans.
-void EncoderDescribeRun(const EncoderPlaneContext* ctx, const uint8_t d[64],
-                        EncoderBlockCode* code) {
+// Lossless run coding of the description along the cheapest of the sixteen scans. Unless forced,
+// it is left out (0, nothing described) for more than 16 distinct values, or when no scan's floor,
+// with the type's rate and the 4-bit scan index, can beat bestCost. Scans are planned in the
+// order of their floors while a floor can still beat the best plan, ties going to the lower scan.
+int EncoderDescribeRun(const EncoderPlaneContext* ctx, const uint8_t d[64], double typeRate,
+                       double bestCost, bool forced, EncoderBlockCode* code) {
   uint8_t legal[64];
   for (uint32_t i = 0; i < 64; ++i) legal[i] = EncoderLegalColour(ctx, d[i]);
+  const double reach = forced ? 1e300 : bestCost / ctx->Lambda - typeRate - 4.0;
+  const uint32_t distinct = EncoderDistinctValues(legal);
+  // Every scan has at least as many stretches as there are distinct values.
+  const double segments = 4.0 * (ctx->Costs->Run + 1.0);
+  const double floor = segments + double(distinct) * ctx->Costs->Colour;
+  if (!forced && (distinct > 16 || floor >= reach)) return 0;
+  double floors[16];
+  uint32_t order[16];
+  for (uint32_t s = 0; s < 16; ++s) {
+    floors[s] = EncoderRunFloor(ctx, legal, s);
+    uint32_t at = s;
+    for (; at > 0 && floors[order[at - 1]] > floors[s]; --at) order[at] = order[at - 1];
+    order[at] = s;
+  }
   EncoderRunPlan best{}, plan;
   best.Bits = 1e300;
-  uint32_t bestScan = 0;
-  for (uint32_t s = 0; s < 16; ++s) {
+  uint32_t bestScan = 16;
+  for (uint32_t i = 0; i < 16; ++i) {
+    const uint32_t s = order[i];
+    if (floors[s] >= reach || floors[s] > best.Bits) break;
+    if (floors[s] == best.Bits && s > bestScan) continue;
     uint8_t values[64];
-    for (uint32_t i = 0; i < 64; ++i) values[i] = legal[VideoRunScans[s][i]];
+    for (uint32_t j = 0; j < 64; ++j) values[j] = legal[VideoRunScans[s][j]];
     EncoderPlanRuns(values, ctx->Costs->Run, ctx->Costs->Colour, &plan);
-    if (plan.Bits < best.Bits) {
+    if (plan.Bits < best.Bits || (plan.Bits == best.Bits && s < bestScan)) {
       best = plan;
       bestScan = s;
     }
   }
+  if (bestScan == 16) return 0;
   const uint8_t* scan = VideoRunScans[bestScan].data();
   EncoderBlockBitsPut(&code->Bits, bestScan, 4);
   for (uint32_t at = 0; at < 64;) {
@@ -258,6 +359,7 @@ void EncoderDescribeRun(const EncoderPlaneContext* ctx, const uint8_t d[64],
   } else {
     ctx->Kernels->Double8x8(code->Recon, 16, legal);
   }
+  return 1;
 }
 
 // ---- the reference types ----
@@ -298,7 +400,7 @@ void EncoderTryResidue(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, i
         const int32_t p = pred[size_t(r) * ctx->RefPitch + c];
         int32_t d = int32_t(src[size_t(r) * ctx->SrcPitch + c]) - p;
         if (uint32_t(std::abs(d)) <= ctx->ResidueZero || step == 8) d = 0;
-        d = (d >= 0 ? (d + unit / 2) : -(-d + unit / 2)) / unit * unit;
+        d = d >= 0 ? ((d + unit / 2) >> step) << step : -(((-d + unit / 2) >> step) << step);
         d = d < -p ? -p : (d > 255 - p ? 255 - p : d);
         residue[r * 8 + c] = EncoderWrapResidue(d);
       }
@@ -311,14 +413,14 @@ void EncoderTryResidue(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, i
 
 void EncoderTryInter(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, int32_t mvx,
                      int32_t mvy, const int32_t block[64], const double transformed[64],
-                     uint32_t q, EncoderBlockCode* code) {
+                     uint32_t q, double bestCost, EncoderBlockCode* code) {
   EncoderStartCode(code, VideoBlockInter, 0, 8);
   code->Mx = int8_t(mvx);
   code->My = int8_t(mvy);
-  EncoderQuantiseInRange(block, transformed, EncoderPrediction(ctx, x, y, mvx, mvy), ctx->RefPitch,
-                         VideoQuantInter[q], kInterDeadZone, -1023, 1023, code->Coefs);
   code->Quant = uint8_t(q);
-  EncoderCodeTransform(ctx, x, y, code);
+  EncoderQuantiseBlock(ctx, x, y, block, transformed, EncoderPrediction(ctx, x, y, mvx, mvy),
+                       EncoderGetQuantiser(true, q), kInterDeadZone, -1023, 1023, code);
+  EncoderWriteTransform(ctx, x, y, bestCost, code);
 }
 
 bool EncoderFits(const EncoderPlaneContext* ctx, const EncoderBlockCode* code, uint32_t slot) {
@@ -330,18 +432,38 @@ bool EncoderFits(const EncoderPlaneContext* ctx, const EncoderBlockCode* code, u
   return true;
 }
 
+// Pattern and raw blocks take all their values from bundles, so their rate is known from the
+// counts alone: a started code is described only when that rate can beat the best cost.
+bool EncoderRateCanWin(const EncoderPlaneContext* ctx, uint32_t y, uint32_t colours,
+                       uint32_t patterns, const EncoderBlockCode* best, EncoderBlockCode* code) {
+  code->ColourCount = colours;
+  code->PatternCount = patterns;
+  const bool can = ctx->Lambda * EncoderRate(ctx, y, code) < best->Cost;
+  code->ColourCount = code->PatternCount = 0;
+  return can;
+}
+
 // Keeps the candidate when it is cheaper than the best so far and fits the row's bundles.
 void EncoderConsider(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t slot,
                      EncoderBlockCode* candidate, EncoderBlockCode* best) {
+  if (candidate->Unwritten) return;
   EncoderFinishCode(ctx, x, y, candidate);
   if (candidate->Cost < best->Cost && EncoderFits(ctx, candidate, slot)) *best = *candidate;
 }
 
-// The quantisers a block tries: the base one and its neighbours.
-void EncoderQuantiserRange(const EncoderPlaneContext* ctx, uint32_t* first, uint32_t* last) {
-  *first = ctx->Quantiser ? ctx->Quantiser - 1 : 0;
-  *last = ctx->Quantiser < 15 ? ctx->Quantiser + 1 : 15;
+// The quantisers a transform block tries, in order: the base one, the next finer, and the next
+// coarser (EncoderTryCoarser decides whether to try that one).
+uint32_t EncoderQuantisers(const EncoderPlaneContext* ctx, uint32_t out[3]) {
+  uint32_t n = 0;
+  out[n++] = ctx->Quantiser;
+  if (ctx->Quantiser > 0) out[n++] = ctx->Quantiser - 1;
+  if (ctx->Quantiser < 15) out[n++] = ctx->Quantiser + 1;
+  return n;
 }
+
+// Cost is close to convex in the quantiser: the coarser neighbour is tried (as the third) only
+// when the finer one did not beat the base.
+bool EncoderTryCoarser(uint32_t i, const double costs[3]) { return i < 2 || costs[1] >= costs[0]; }
 
 bool EncoderAllowed(const EncoderPlaneContext* ctx, int32_t type) {
   // A restriction to a type that cannot be used here (a reference type in a key frame, or the
@@ -366,12 +488,14 @@ void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint
     double transformed[64];
     EncoderLoadBlock(src, ctx->SrcPitch, block);
     EncoderForwardTransform(block, transformed);
-    uint32_t first, last;
-    EncoderQuantiserRange(ctx, &first, &last);
-    for (uint32_t q = first; q <= last; ++q) {
+    uint32_t quants[3];
+    double costs[3];
+    const uint32_t n = EncoderQuantisers(ctx, quants);
+    for (uint32_t i = 0; i < n && EncoderTryCoarser(i, costs); ++i) {
       EncoderStartCode(candidate, VideoBlockIntra, 0, 8);
-      EncoderDescribeIntra(ctx, x, y, block, transformed, q, candidate);
+      EncoderDescribeIntra(ctx, x, y, block, transformed, quants[i], best->Cost, candidate);
       EncoderConsider(ctx, x, y, slot, candidate, best);
+      costs[i] = candidate->Cost;
     }
   }
   if (EncoderAllowed(ctx, VideoBlockFill)) {
@@ -379,21 +503,21 @@ void EncoderTryIntraTypes(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint
     EncoderDescribeFill(ctx, src, ctx->SrcPitch, 8, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
-  if (EncoderAllowed(ctx, VideoBlockPattern)) {
-    EncoderStartCode(candidate, VideoBlockPattern, 0, 8);
+  EncoderStartCode(candidate, VideoBlockPattern, 0, 8);
+  if (EncoderAllowed(ctx, VideoBlockPattern) && EncoderRateCanWin(ctx, y, 2, 8, best, candidate)) {
     EncoderDescribePattern(ctx, d, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
-  if (EncoderAllowed(ctx, VideoBlockRaw)) {
-    EncoderStartCode(candidate, VideoBlockRaw, 0, 8);
+  EncoderStartCode(candidate, VideoBlockRaw, 0, 8);
+  if (EncoderAllowed(ctx, VideoBlockRaw) && EncoderRateCanWin(ctx, y, 64, 0, best, candidate)) {
     EncoderDescribeRaw(ctx, d, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
   }
-  if (EncoderAllowed(ctx, VideoBlockRun) &&
-      (ctx->OnlyType == VideoBlockRun || EncoderRunWorthTrying(ctx, d, best->Cost))) {
+  if (EncoderAllowed(ctx, VideoBlockRun)) {
     EncoderStartCode(candidate, VideoBlockRun, 0, 8);
-    EncoderDescribeRun(ctx, d, candidate);
-    EncoderConsider(ctx, x, y, slot, candidate, best);
+    if (EncoderDescribeRun(ctx, d, ctx->Costs->BlockType[VideoBlockRun], best->Cost,
+                           ctx->OnlyType == VideoBlockRun, candidate))
+      EncoderConsider(ctx, x, y, slot, candidate, best);
   }
 }
 
@@ -417,11 +541,13 @@ void EncoderTryPredicted(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint3
   }
   double transformed[64];
   EncoderForwardTransform(block, transformed);
-  uint32_t first, last;
-  EncoderQuantiserRange(ctx, &first, &last);
-  for (uint32_t q = first; q <= last; ++q) {
-    EncoderTryInter(ctx, x, y, mvx, mvy, block, transformed, q, candidate);
+  uint32_t quants[3];
+  double costs[3];
+  const uint32_t n = EncoderQuantisers(ctx, quants);
+  for (uint32_t i = 0; i < n && EncoderTryCoarser(i, costs); ++i) {
+    EncoderTryInter(ctx, x, y, mvx, mvy, block, transformed, quants[i], best->Cost, candidate);
     EncoderConsider(ctx, x, y, slot, candidate, best);
+    costs[i] = candidate->Cost;
   }
 }
 
@@ -445,21 +571,22 @@ bool EncoderIsTransform(const EncoderBlockCode* code) {
 }
 
 // Rate-distortion refinement of the chosen transform block: coefficients of magnitude 1, last
-// first (up to a dozen), are dropped where the bits they save are worth more than the error
-// they remove.
+// first (up to four; more trials hardly ever pay), are dropped where the bits they save are
+// worth more than the error they remove.
 void EncoderRefineTransform(const EncoderPlaneContext* ctx, uint32_t x, uint32_t y,
                             EncoderBlockCode* best) {
   if (!EncoderIsTransform(best)) return;
   EncoderBlockCode trial = *best;
   uint32_t trials = 0;
-  for (uint32_t k = 63; k >= 1 && trials < 12; --k) {
+  for (uint32_t k = 63; k >= 1 && trials < 4; --k) {
     const uint32_t at = VideoCoefScan[k];
     if (best->Coefs[at] != 1 && best->Coefs[at] != -1) continue;
     ++trials;
     trial.Coefs[at] = 0;
-    EncoderCodeTransform(ctx, x, y, &trial);
-    EncoderFinishCode(ctx, x, y, &trial);
-    if (trial.Cost < best->Cost) {
+    EncoderReconstruct(ctx, x, y, &trial);
+    EncoderWriteTransform(ctx, x, y, best->Cost, &trial);
+    if (!trial.Unwritten) EncoderFinishCode(ctx, x, y, &trial);
+    if (!trial.Unwritten && trial.Cost < best->Cost) {
       *best = trial;
     } else {
       trial.Coefs[at] = best->Coefs[at];
@@ -482,20 +609,6 @@ bool EncoderSubAllowed(const EncoderPlaneContext* ctx, int32_t subType) {
 }
 
 }  // namespace
-
-uint64_t EncoderBlockError(const uint8_t* a, uint32_t aPitch, const uint8_t* b, uint32_t bPitch,
-                           uint32_t size) {
-  uint64_t sum = 0;
-  for (uint32_t r = 0; r < size; ++r, a += aPitch, b += bPitch) {
-    uint32_t row = 0;
-    for (uint32_t c = 0; c < size; ++c) {
-      const int32_t d = int32_t(a[c]) - int32_t(b[c]);
-      row += uint32_t(d * d);
-    }
-    sum += row;
-  }
-  return sum;
-}
 
 void EncoderBlockUse(const EncoderBlockCode* code, uint32_t use[VideoBundleCount]) {
   std::memset(use, 0, sizeof(uint32_t) * VideoBundleCount);
@@ -538,8 +651,9 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
     EncoderDescribeFill(ctx, src, ctx->SrcPitch, 16, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
-  if (EncoderSubAllowed(ctx, VideoBlockPattern)) {
-    EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockPattern, 16);
+  EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockPattern, 16);
+  if (EncoderSubAllowed(ctx, VideoBlockPattern) &&
+      EncoderRateCanWin(ctx, y, 2, 8, best, &candidate)) {
     EncoderDescribePattern(ctx, d, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
@@ -548,24 +662,29 @@ int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderB
     double transformed[64];
     for (uint32_t i = 0; i < 64; ++i) block[i] = d[i];
     EncoderForwardTransform(block, transformed);
-    uint32_t first, last;
-    EncoderQuantiserRange(ctx, &first, &last);
-    for (uint32_t q = first; q <= last; ++q) {
+    uint32_t quants[3];
+    double costs[3];
+    const uint32_t n = EncoderQuantisers(ctx, quants);
+    for (uint32_t i = 0; i < n && EncoderTryCoarser(i, costs); ++i) {
       EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockIntra, 16);
-      EncoderDescribeIntra(ctx, x, y, block, transformed, q, &candidate);
+      EncoderDescribeIntra(ctx, x, y, block, transformed, quants[i], best->Cost,
+                           &candidate);
       EncoderConsider(ctx, x, y, 0, &candidate, best);
+      costs[i] = candidate.Cost;
     }
   }
-  if (EncoderSubAllowed(ctx, VideoBlockRaw)) {
-    EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockRaw, 16);
+  EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockRaw, 16);
+  if (EncoderSubAllowed(ctx, VideoBlockRaw) && EncoderRateCanWin(ctx, y, 64, 0, best, &candidate)) {
     EncoderDescribeRaw(ctx, d, &candidate);
     EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
-  if (EncoderSubAllowed(ctx, VideoBlockRun) &&
-      (ctx->OnlySubType == VideoBlockRun || EncoderRunWorthTrying(ctx, d, best->Cost))) {
+  if (EncoderSubAllowed(ctx, VideoBlockRun)) {
     EncoderStartCode(&candidate, VideoBlockScaled, VideoBlockRun, 16);
-    EncoderDescribeRun(ctx, d, &candidate);
-    EncoderConsider(ctx, x, y, 0, &candidate, best);
+    const double typeRate =
+        2 * ctx->Costs->BlockType[VideoBlockScaled] + ctx->Costs->SubType[VideoBlockRun];
+    if (EncoderDescribeRun(ctx, d, typeRate, best->Cost, ctx->OnlySubType == VideoBlockRun,
+                           &candidate))
+      EncoderConsider(ctx, x, y, 0, &candidate, best);
   }
   if (best->Cost >= 1e300) return 0;
   EncoderRefineTransform(ctx, x, y, best);

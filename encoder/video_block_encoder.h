@@ -9,6 +9,7 @@
 #include "encoder/video_bit_writer.h"
 #include "encoder/video_encoder.h"
 #include "encoder/video_bundle_writer.h"
+#include "encoder/video_encoder_kernels.h"
 #include "video/kernels.h"
 
 // The plane being encoded. Source, reference and reconstruction share one geometry: Width x
@@ -28,16 +29,19 @@ struct EncoderPlaneContext {
   int32_t OnlyType, OnlySubType;
   const VideoEncoderCosts* Costs;
   const VideoKernels* Kernels;
+  const EncoderKernels* Measures;
   EncoderPlaneBundles* Bundles;
-  int32_t LastDc[2];                   // the last intra and inter DC taken (rate estimates)
-  std::vector<int8_t> Vectors;         // chosen motion of the blocks of the previous frame and
-                                       // of this one so far: x, y per block
+  int32_t LastDc[2][2];  // per band row, the last intra and inter DC chosen in the band so far
+                         // (rate estimates: a row's DC list codes differences)
+  int8_t* Vectors;       // chosen motion of the blocks of the previous frame and of this one so
+                         // far: x, y per block, (Width / 8) x (Height / 8) blocks
   const int8_t* LumaVectors;           // chroma planes: this frame's luma vectors (or none),
   uint32_t LumaColumns, LumaRows;      // LumaColumns x LumaRows blocks, x, y per block
   uint32_t RowUse[2][VideoBundleCount];  // values the band's two block rows take so far
   uint32_t RowLimit[VideoBundleCount];
   uint32_t* TypeCounts;     // ten counters: blocks written of each type
   uint32_t* SubTypeCounts;  // ten counters: scaled areas of each sub-type
+  uint32_t Threads;         // threads deciding bands at once (at least 1)
 };
 
 // One candidate for an 8x8 block or a 16x16 scaled area.
@@ -53,6 +57,7 @@ struct EncoderBlockCode {
   uint8_t Patterns[8];
   uint8_t Runs[64];
   EncoderBlockBits Bits;
+  bool Unwritten;  // a transform block left out before its bits were written (Cost a floor)
   uint8_t Recon[256];  // Size x Size, pitch Size
   uint64_t Distortion;
   double Rate;
@@ -79,7 +84,3 @@ void EncoderBestBlock(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, uint32_t
                       int32_t mvy, EncoderBlockCode* best);
 // The best scaled candidate for the 16x16 area at (x, y); 0 when none fits the row limits.
 int EncoderBestScaled(EncoderPlaneContext* ctx, uint32_t x, uint32_t y, EncoderBlockCode* best);
-
-// Sum of squared differences of a size x size block.
-uint64_t EncoderBlockError(const uint8_t* a, uint32_t aPitch, const uint8_t* b, uint32_t bPitch,
-                           uint32_t size);

@@ -82,6 +82,7 @@ struct VideoEncoderConfig {
   // at Quality.
   uint32_t BitRate = 0;
   uint32_t FrameRate = 25, FrameRateDiv = 1;
+  uint32_t Threads = 1;  // 1..64 (0 is taken as 1); the output is the same for any number
 };
 
 struct VideoEncoderPicture {

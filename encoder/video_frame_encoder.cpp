@@ -20,6 +20,8 @@ const double kQuantScale[16] = {1, 4.0 / 3, 5.0 / 3, 2,  8.0 / 3, 3.5, 4,  5,
 // times the scale), the usual trade for uniform quantisers; measured best among 0.15 to 1.0.
 constexpr double kLambdaPerScale = 0.3;
 
+constexpr uint32_t kEncoderMaxThreads = 64;
+
 uint32_t EncoderRound8(uint32_t n) { return (n + 7) & ~7u; }
 
 bool EncoderHasPlane(const VideoEncoderConfig* c, uint32_t plane) {
@@ -156,14 +158,17 @@ std::vector<uint8_t> EncoderEncodeInputPlane(VideoEncoder* e, const VideoEncoder
   ctx.OnlySubType = c->OnlySubType;
   ctx.Costs = &e->Costs[plane];
   ctx.Kernels = VideoGetKernels();
+  ctx.Measures = EncoderGetKernels();
   ctx.Bundles = bundles;
-  ctx.Vectors = std::move(e->Vectors[plane]);
+  std::vector<int8_t>& vectors = e->Vectors[plane];
+  const size_t blocks = size_t(recon->Width / 8) * (recon->Height / 8);
+  if (vectors.size() != 2 * blocks) vectors.assign(2 * blocks, 0);
+  ctx.Vectors = vectors.data();
   if (plane == VideoEncoderPlaneU || plane == VideoEncoderPlaneV) EncoderUseLumaMotion(e, &ctx);
   ctx.TypeCounts = out->BlockTypes;
   ctx.SubTypeCounts = out->ScaledSubTypes;
-  std::vector<uint8_t> bytes = EncoderEncodePlane(&ctx, &e->Costs[plane]);
-  e->Vectors[plane] = std::move(ctx.Vectors);
-  return bytes;
+  ctx.Threads = c->Threads ? c->Threads : 1;
+  return EncoderEncodePlane(&ctx, &e->Costs[plane]);
 }
 
 void EncoderPutLe32(std::vector<uint8_t>* out, uint32_t v) {
@@ -194,6 +199,10 @@ static int EncoderInit(VideoEncoder* e, const VideoEncoderConfig* config) {
   }
   if (c->BitRate && (c->FrameRate == 0 || c->FrameRateDiv == 0)) {
     e->Error = "A bit rate needs a frame rate.";
+    return 0;
+  }
+  if (c->Threads > kEncoderMaxThreads) {
+    e->Error = "The encoder runs on at most 64 threads.";
     return 0;
   }
   if (c->OnlyBlockType > 9 || c->OnlySubType > 9) {

@@ -1,41 +1,8 @@
 #include "encoder/video_motion_search.h"
 
 #include <cstdlib>
-#include <cstring>
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define ENCODER_SAD_SSE2 1
-#endif
 
 namespace {
-
-#if ENCODER_SAD_SSE2
-// Two 8-pixel rows in one register.
-__m128i EncoderLoadRows(const uint8_t* p, uint32_t pitch) {
-  uint64_t first, second;
-  std::memcpy(&first, p, 8);
-  std::memcpy(&second, p + pitch, 8);
-  return _mm_set_epi64x(int64_t(second), int64_t(first));
-}
-
-uint32_t EncoderSad8x8(const uint8_t* a, uint32_t aPitch, const uint8_t* b, uint32_t bPitch) {
-  __m128i sum = _mm_setzero_si128();
-  for (uint32_t r = 0; r < 8; r += 2) {
-    sum = _mm_add_epi64(sum, _mm_sad_epu8(EncoderLoadRows(a + size_t(r) * aPitch, aPitch),
-                                          EncoderLoadRows(b + size_t(r) * bPitch, bPitch)));
-  }
-  return uint32_t(_mm_cvtsi128_si32(sum)) + uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(sum, 8)));
-}
-#else
-uint32_t EncoderSad8x8(const uint8_t* a, uint32_t aPitch, const uint8_t* b, uint32_t bPitch) {
-  uint32_t sum = 0;
-  for (uint32_t r = 0; r < 8; ++r, a += aPitch, b += bPitch) {
-    for (uint32_t c = 0; c < 8; ++c) sum += uint32_t(std::abs(int32_t(a[c]) - int32_t(b[c])));
-  }
-  return sum;
-}
-#endif
 
 struct EncoderSearch {
   const EncoderPlaneContext* Ctx;
@@ -52,10 +19,9 @@ void EncoderTryVector(EncoderSearch* s, int32_t dx, int32_t dy) {
   if (dx < -15 || dx > 15 || dy < -15 || dy > 15) return;
   const int32_t x = s->X + dx, y = s->Y + dy;
   if (x < 0 || y < 0 || x + 8 > int32_t(ctx->Width) || y + 8 > int32_t(ctx->Height)) return;
-  const uint32_t sad =
-      EncoderSad8x8(s->Src, ctx->SrcPitch, ctx->Ref + size_t(y) * ctx->RefPitch + uint32_t(x),
-                    ctx->RefPitch) +
-      uint32_t(std::abs(dx) + std::abs(dy));
+  const uint8_t* ref = ctx->Ref + size_t(y) * ctx->RefPitch + uint32_t(x);
+  const uint32_t sad = ctx->Measures->Sad8x8(s->Src, ctx->SrcPitch, ref, ctx->RefPitch) +
+                       uint32_t(std::abs(dx) + std::abs(dy));
   if (sad < s->BestSad) {
     s->BestSad = sad;
     s->BestX = dx;
@@ -79,7 +45,7 @@ uint32_t EncoderSearchMotion(const EncoderPlaneContext* ctx, uint32_t x, uint32_
   EncoderTryVector(&s, 0, 0);
   const uint32_t blocksPerRow = ctx->Width / 8;
   const size_t block = size_t(y / 8) * blocksPerRow + x / 8;
-  const int8_t* v = ctx->Vectors.data();
+  const int8_t* v = ctx->Vectors;
   EncoderTryVector(&s, v[2 * block], v[2 * block + 1]);  // this block, previous frame
   if (x >= 8) EncoderTryVector(&s, v[2 * (block - 1)], v[2 * (block - 1) + 1]);
   if (y >= 8)

@@ -5,6 +5,7 @@
 
 #include "encoder/video_coefficient_writer.h"
 #include "video/idct.h"
+#include "video/quant.h"
 
 namespace {
 
@@ -30,20 +31,23 @@ void EncoderIdct8(const double x[8], double y[8]) {
   y[7] = a0 + a2 - b0;
 }
 
-// The transform's basis: Basis[k][n] is output n for input 1 at k. Its rows are orthogonal (a
-// scaled DCT), so a block's coefficient is its projection on the row, over the row's energy.
+// The transform's basis: row k is output n for input 1 at k. Its rows are orthogonal (a scaled
+// DCT), so a block's coefficient is its projection on the row over the row's energy; Analysis
+// holds the rows divided by their energies, ready to project with.
 struct EncoderBasis {
-  double Basis[8][8];
-  double Energy[8];
+  double Analysis[8][8];
+  double Transposed[8][8];  // Transposed[n][k] = Analysis[k][n]
 };
 
 EncoderBasis EncoderMakeBasis() {
   EncoderBasis b{};
   for (uint32_t k = 0; k < 8; ++k) {
-    double x[8] = {};
+    double x[8] = {}, row[8];
     x[k] = 1.0;
-    EncoderIdct8(x, b.Basis[k]);
-    for (uint32_t n = 0; n < 8; ++n) b.Energy[k] += b.Basis[k][n] * b.Basis[k][n];
+    EncoderIdct8(x, row);
+    double energy = 0;
+    for (uint32_t n = 0; n < 8; ++n) energy += row[n] * row[n];
+    for (uint32_t n = 0; n < 8; ++n) b.Analysis[k][n] = b.Transposed[n][k] = row[n] / energy;
   }
   return b;
 }
@@ -55,23 +59,24 @@ const EncoderBasis& EncoderGetBasis() {
 
 }  // namespace
 
+// Each sum runs over its terms in order, eight sums side by side (which vectorises).
 void EncoderForwardTransform(const int32_t block[64], double out[64]) {
   const EncoderBasis& b = EncoderGetBasis();
-  double rows[64];  // each row projected on the column basis
+  double rows[64] = {};  // each row projected on the basis: rows[y * 8 + k]
   for (uint32_t y = 0; y < 8; ++y) {
-    for (uint32_t c = 0; c < 8; ++c) {
-      double sum = 0;
-      for (uint32_t x = 0; x < 8; ++x) sum += block[y * 8 + x] * b.Basis[c][x];
-      rows[y * 8 + c] = sum / b.Energy[c];
+    for (uint32_t x = 0; x < 8; ++x) {
+      const double v = block[y * 8 + x];
+      for (uint32_t k = 0; k < 8; ++k) rows[y * 8 + k] += v * b.Transposed[x][k];
     }
   }
   // Output is (sum + 127) >> 8 of the dequantised values (coefficient * quant >> 11).
   for (uint32_t r = 0; r < 8; ++r) {
-    for (uint32_t c = 0; c < 8; ++c) {
-      double sum = 0;
-      for (uint32_t y = 0; y < 8; ++y) sum += rows[y * 8 + c] * b.Basis[r][y];
-      out[r * 8 + c] = sum / b.Energy[r] * 256.0;
+    double sums[8] = {};
+    for (uint32_t y = 0; y < 8; ++y) {
+      const double a = b.Analysis[r][y];
+      for (uint32_t c = 0; c < 8; ++c) sums[c] += rows[y * 8 + c] * a;
     }
+    for (uint32_t c = 0; c < 8; ++c) out[r * 8 + c] = sums[c] * 256.0;
   }
 }
 
@@ -79,27 +84,55 @@ static int32_t EncoderClamp(int32_t v, int32_t lo, int32_t hi) {
   return v < lo ? lo : (v > hi ? hi : v);
 }
 
-void EncoderQuantise(const double in[64], const uint32_t quant[64], double deadZone, int32_t dcMin,
-                     int32_t dcMax, int16_t out[64]) {
-  const double dc = in[0] * 2048.0 / double(quant[0]);
+namespace {
+
+struct EncoderQuantisers {
+  EncoderQuantiser Of[2][kVideoQuantiserCount];  // intra, inter
+};
+
+EncoderQuantisers EncoderMakeQuantisers() {
+  EncoderQuantisers all{};
+  for (uint32_t q = 0; q < kVideoQuantiserCount; ++q) {
+    for (uint32_t inter = 0; inter < 2; ++inter) {
+      EncoderQuantiser* quant = &all.Of[inter][q];
+      quant->Matrix = inter ? VideoQuantInter[q] : VideoQuantIntra[q];
+      for (uint32_t i = 0; i < 64; ++i) quant->Scale[i] = 2048.0 / double(quant->Matrix[i]);
+    }
+  }
+  return all;
+}
+
+}  // namespace
+
+const EncoderQuantiser* EncoderGetQuantiser(bool inter, uint32_t q) {
+  static const EncoderQuantisers all = EncoderMakeQuantisers();
+  return &all.Of[inter ? 1 : 0][q];
+}
+
+void EncoderQuantise(const double in[64], const EncoderQuantiser* quant, double deadZone,
+                     int32_t dcMin, int32_t dcMax, int16_t out[64]) {
+  const double dc = in[0] * quant->Scale[0];
   out[0] = int16_t(EncoderClamp(int32_t(std::lround(dc)), dcMin, dcMax));
   const double rounding = 0.5 - deadZone;
+  constexpr double kMaxLevel = EncoderMaxCoefficient;
   for (uint32_t i = 1; i < 64; ++i) {
-    const double level = in[i] * 2048.0 / double(quant[i]);
-    // Truncation of a non-negative value is the floor.
-    const int32_t magnitude = int32_t((level < 0 ? -level : level) + rounding);
-    const int32_t v = EncoderClamp(magnitude, 0, EncoderMaxCoefficient);
+    const double level = in[i] * quant->Scale[i];
+    // Truncation of a non-negative value is the floor; clamping first keeps it in range.
+    double magnitude = std::fabs(level) + rounding;
+    magnitude = magnitude > 0.0 ? magnitude : 0.0;
+    magnitude = magnitude < kMaxLevel ? magnitude : kMaxLevel;
+    const int32_t v = int32_t(magnitude);
     out[i] = int16_t(level < 0 ? -v : v);
   }
 }
 
 int EncoderQuantiseInRange(const int32_t target[64], const double transformed[64],
-                           const uint8_t* pred, uint32_t predPitch, const uint32_t quant[64],
+                           const uint8_t* pred, uint32_t predPitch, const EncoderQuantiser* quant,
                            double deadZone, int32_t dcMin, int32_t dcMax, int16_t out[64]) {
   // Pulled pixels end this far inside the range: 2 plus the DC's step (the ringing grows with
   // the quantiser). Rounds pull further until nothing passes the ends; 16 suffice in practice.
   constexpr int kRounds = 16;
-  const int32_t margin = 2 + int32_t(quant[0] / 65536);
+  const int32_t margin = 2 + int32_t(quant->Matrix[0] / 65536);
   int32_t pulled[64];
   double again[64];
   std::memcpy(pulled, target, sizeof pulled);
@@ -107,7 +140,7 @@ int EncoderQuantiseInRange(const int32_t target[64], const double transformed[64
   for (int round = 0;; ++round) {
     EncoderQuantise(values, quant, deadZone, dcMin, dcMax, out);
     int32_t result[64];
-    VideoIdctReference(out, quant, result);
+    VideoIdctReference(out, quant->Matrix, result);
     bool inRange = true;
     for (uint32_t i = 0; i < 64; ++i) {
       const int32_t base = pred ? pred[size_t(i / 8) * predPitch + i % 8] : 0;

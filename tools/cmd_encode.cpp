@@ -1,4 +1,5 @@
 // vexa encode -i IN -o OUT.vxa: encodes pictures (and sound) into a movie with our encoders.
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include "audio/audio_decoder.h"
 #include "encoder/movie_writer.h"
 #include "encoder/video_encoder.h"
+#include "platform/platform.h"
 #include "tools/commands.h"
 #include "tools/encode_input.h"
 #include "tools/audio_track_encoder.h"
@@ -26,6 +28,8 @@ const char kUsage[] =
     "  --bitrate KBITS      aim the video at KBITS kilobits a second over the movie instead of\n"
     "                       one quality (no frame above twice the average frame), 1 to 1000000\n"
     "  --keyint N           a key frame every N frames (0: only the first); default 250\n"
+    "  --threads N          encode on N threads, 1 to 64 (the movie is the same for any N);\n"
+    "                       default: the number of processors, at most 16\n"
     "  --fps N/D            frame rate, from one frame an hour to 1000 a second (default: the\n"
     "                       Y4M's, or 25/1 for PNG pictures)\n"
     "  --version V          format version letter f, g, h or i (default i)\n"
@@ -52,13 +56,15 @@ struct EncodeOptions {
   std::string input, output, alphaInput;
   std::vector<AudioTrackOptions> audio;
   uint32_t quality = 40, bitrate = 0, keyint = 250, fpsNum = 0, fpsDen = 0;
+  uint32_t threads = 0;  // 0: one per processor, at most 16
   char version = 'i';
   bool pngAlpha = false, gray = false, quiet = false;
 };
 
 bool TakesValue(const std::string& option) {
-  for (const char* o : {"-i", "-o", "--alpha-input", "--quality", "--bitrate", "--keyint", "--fps", "--version",
-                        "--audio", "--audio-id", "--audio-variant", "--audio-bits", "--audio-quality"})
+  for (const char* o : {"-i", "-o", "--alpha-input", "--quality", "--bitrate", "--keyint", "--fps",
+                        "--version", "--threads", "--audio", "--audio-id", "--audio-variant",
+                        "--audio-bits", "--audio-quality"})
     if (option == o) return true;
   return false;
 }
@@ -72,7 +78,10 @@ std::string SetOption(const std::string& a, const std::string& v, EncodeOptions*
   else if (a == "--quality") {
     if (!ParseWholeNumber(v, 0, 100, &o->quality)) return bad("0 to 100");
   } else if (a == "--bitrate") {
-    if (!ParseWholeNumber(v, 1, 1000000, &o->bitrate)) return bad("1 to 1000000 (kilobits a second)");
+    if (!ParseWholeNumber(v, 1, 1000000, &o->bitrate))
+      return bad("1 to 1000000 (kilobits a second)");
+  } else if (a == "--threads") {
+    if (!ParseWholeNumber(v, 1, 64, &o->threads)) return bad("1 to 64");
   } else if (a == "--keyint") {
     if (!ParseWholeNumber(v, 0, 0xFFFFFFFFu, &o->keyint)) return bad("0 to 4294967295");
   } else if (a == "--fps") {
@@ -256,6 +265,7 @@ int RunEncode(const EncodeOptions& o) {
     config.BitRate = o.bitrate * 1000;
     config.FrameRate = o.fpsNum ? o.fpsNum : in.RateNum;
     config.FrameRateDiv = o.fpsNum ? o.fpsDen : in.RateDen;
+    config.Threads = o.threads ? o.threads : std::min(PlatformProcessorCount(), 16u);
     config.Flags = (o.gray ? VideoEncoderGrayscale : 0u) |
                    (haveAlphaIn || o.pngAlpha ? VideoEncoderAlpha : 0u);
     ok = encoderReady = VideoEncoderInit(&e, &config);

@@ -43,6 +43,7 @@ struct CheckasmCandidate {
 typedef uint32_t (*CheckasmProvider)(CheckasmCandidate* out, uint32_t capacity);
 uint32_t CheckasmAllCandidates(CheckasmCandidate* out, uint32_t capacity);
 uint32_t CheckasmVideoCandidates(CheckasmCandidate* out, uint32_t capacity);
+uint32_t CheckasmVideoEncoderCandidates(CheckasmCandidate* out, uint32_t capacity);
 
 // Runs `trials` comparisons from `seed`; 1 when all agree.
 int CheckasmVerify(const CheckasmCandidate* c, uint32_t trials, uint64_t seed, char* why,

@@ -8,6 +8,7 @@ static const CheckasmProvider kProviders[] = {
     CheckasmVideoCandidates,
     CheckasmPixelsCandidates,
     CheckasmAudioCandidates,
+    CheckasmVideoEncoderCandidates,
 };
 
 uint32_t CheckasmAllCandidates(CheckasmCandidate* out, uint32_t capacity) {

@@ -15,7 +15,8 @@ TEST(VideoEncoderApi, RefusesConfigurationsAndPicturesItCannotEncode) {
   const VideoEncoderConfig refused[] = {{'e', 64, 48},   {'i', 0, 48},       {'i', 64, 0},
                                         {'i', 32768, 8}, {'i', 64, 48, 0x1}, {'i', 64, 48, 0, 101},
                                         {'i', 64, 48, 0, 75, 250, 10},
-                                        {'i', 64, 48, 0, 75, 250, -1, -1, 8000, 0}};
+                                        {'i', 64, 48, 0, 75, 250, -1, -1, 8000, 0},
+                                        {'i', 64, 48, 0, 75, 250, -1, -1, 0, 25, 1, 65}};
   SyntheticPicture p;
   SyntheticMakePicture(&p, 40, 24, 0, 1);
   VideoEncodedFrame frame;
@@ -142,6 +143,7 @@ TEST(VideoEncoderRoundTrip, FixedAndRandomConfigurations) {
     c.KeyInterval = Next(&seed, 3);
     c.OnlyBlockType = Next(&seed, 3) == 0 ? int32_t(Next(&seed, 10)) : -1;
     c.OnlySubType = c.OnlyBlockType == VideoBlockScaled ? int32_t(Next(&seed, 10)) : -1;
+    c.Threads = 1 + Next(&seed, 3);
     RoundTrips(c, 3, &seed);
   }
 }
@@ -187,6 +189,19 @@ TEST(VideoEncoderRoundTrip, BitRateIsKeptWithoutOversizedFrames) {
     }
     EXPECT_NEAR(bytes / count / average, 1.0, 0.05) << kbits;
   }
+}
+
+// Bands are decided on several threads at once; the movie is the same for any number of them.
+TEST(VideoEncoderRoundTrip, SameMovieOnAnyNumberOfThreads) {
+  std::vector<uint8_t> movies[3];
+  for (uint32_t threads = 1; threads <= 3; ++threads) {
+    VideoEncoderConfig c = {'i', 200, 120, VideoEncoderAlpha, 50};
+    c.Threads = threads;
+    for (const VideoEncodedFrame& f : RoundTrips(c, 5))
+      movies[threads - 1].insert(movies[threads - 1].end(), f.Data.begin(), f.Data.end());
+  }
+  EXPECT_EQ(movies[0], movies[1]);
+  EXPECT_EQ(movies[0], movies[2]);
 }
 
 // Noise at the finest quality makes raw blocks (64 colours each); a luma row of 525 blocks has

@@ -194,14 +194,14 @@ TEST(VideoEncoderTransform, FinestQuantiserGivesTheBlockBack) {
   std::mt19937 rng(1);
   for (int round = 0; round < 400; ++round) {
     const bool intra = round % 2 == 0;
-    const uint32_t* quant = intra ? VideoQuantIntra[0] : VideoQuantInter[0];
+    const EncoderQuantiser* quant = EncoderGetQuantiser(!intra, 0);
     int32_t block[64], out[64];
     for (int32_t& v : block) v = intra ? int32_t(rng() % 256) : int32_t(rng() % 101) - 50;
     double transformed[64];
     EncoderForwardTransform(block, transformed);
     int16_t coefs[64];
     EncoderQuantise(transformed, quant, 0.0, intra ? 0 : -1023, intra ? 2047 : 1023, coefs);
-    VideoIdctReference(coefs, quant, out);
+    VideoIdctReference(coefs, quant->Matrix, out);
     for (uint32_t i = 0; i < 64; ++i)
       ASSERT_LE(std::abs(out[i] - block[i]), 3) << round << ", " << i;
   }
@@ -215,7 +215,7 @@ TEST(VideoEncoderTransform, QuantisedEdgesStayWithinTheByteRange) {
   std::mt19937 rng(3);
   for (int round = 0; round < 1200; ++round) {
     const bool intra = round < 900;
-    const uint32_t* quant = (intra ? VideoQuantIntra : VideoQuantInter)[kQuantisers[round / 300]];
+    const EncoderQuantiser* quant = EncoderGetQuantiser(!intra, kQuantisers[round / 300]);
     const uint32_t edge = 1 + uint32_t(rng() % 7), slope = uint32_t(rng() % 3);
     uint8_t pred[64] = {};
     int32_t block[64], out[64];
@@ -230,7 +230,7 @@ TEST(VideoEncoderTransform, QuantisedEdgesStayWithinTheByteRange) {
         EncoderQuantiseInRange(block, transformed, intra ? nullptr : pred, 8, quant,
                                intra ? 0.3 : 0.4, intra ? 0 : -1023, intra ? 2047 : 1023, coefs),
         1);
-    VideoIdctReference(coefs, quant, out);
+    VideoIdctReference(coefs, quant->Matrix, out);
     for (uint32_t i = 0; i < 64; ++i)
       ASSERT_TRUE(out[i] + pred[i] >= 0 && out[i] + pred[i] <= 255) << round << ", " << i;
   }
