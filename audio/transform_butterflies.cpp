@@ -7,9 +7,10 @@
 
 // The mirror's angles are pi/2 - theta and 3*pi/2 - 3*theta: the same table entries with cos
 // and sin exchanged (and negated for the triple angle).
-void AudioFftButterflyPairsReference(float* a, uint32_t q, uint32_t eighth, const float* level) {
-  for (uint32_t p = 1; p < eighth; ++p) {
-    const float* e = level + 4 * p;
+void AudioFftButterflyPairsReference(float* a, uint32_t q, uint32_t first, uint32_t count,
+                                     const float* twiddles) {
+  for (uint32_t p = first; p < first + count; ++p) {
+    const float* e = twiddles + 4 * (p - first);
     AudioFftButterfly(a, 2 * p, q, e[0], e[1], e[2], e[3]);
     AudioFftButterfly(a, q - 2 * p, q, e[1], e[0], -e[3], -e[2]);
   }
@@ -37,11 +38,12 @@ inline __m128 FftSwapParts(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(2
 
 // Lanes 0-1 hold the butterfly at p, lanes 2-3 its mirror. Subtracting a product is adding it
 // negated, and a flipped sign bit negates exactly, so each lane computes the reference's value.
-void AudioFftButterflyPairsSse2(float* a, uint32_t q, uint32_t eighth, const float* level) {
+void AudioFftButterflyPairsSse2(float* a, uint32_t q, uint32_t first, uint32_t count,
+                                const float* twiddles) {
   const __m128 realNegated = _mm_set_ps(0.0f, -0.0f, 0.0f, -0.0f);
   const __m128 mirrorNegated = _mm_set_ps(-0.0f, -0.0f, 0.0f, 0.0f);
-  for (uint32_t p = 1; p < eighth; ++p) {
-    const __m128 e = _mm_loadu_ps(level + 4 * p);  // c1 s1 c3 s3
+  for (uint32_t p = first; p < first + count; ++p) {
+    const __m128 e = _mm_loadu_ps(twiddles + 4 * (p - first));  // c1 s1 c3 s3
     const __m128 c1 = _mm_shuffle_ps(e, e, _MM_SHUFFLE(1, 1, 0, 0));
     const __m128 s1 = _mm_shuffle_ps(e, e, _MM_SHUFFLE(0, 0, 1, 1));
     const __m128 c3 = _mm_xor_ps(_mm_shuffle_ps(e, e, _MM_SHUFFLE(3, 3, 2, 2)), mirrorNegated);

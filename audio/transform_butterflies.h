@@ -1,7 +1,6 @@
-// The inner loop of the split-radix FFT's middle stages: the butterflies at twiddle index p and
-// at its mirror P/4 - p, for p = 1 .. eighth-1, over a block whose quarters are q floats long.
-// The level holds the twiddles of index p at level[4p .. 4p+3]: cos, sin of the angle and of
-// its triple. Every version performs the reference's float operations, so all give the same
+// The inner loop of the split-radix FFT's stages: the butterflies at twiddle index p and at its
+// mirror P/4 - p, for p = first .. first+count-1, over a block whose quarters are q floats long.
+// twiddles[4i .. 4i+3] belong to p = first + i: cos, sin of the angle and of its triple. Every version performs the reference's float operations, so all give the same
 // bits; the SSE2 one works on a butterfly and its mirror at once.
 #pragma once
 
@@ -28,16 +27,19 @@ inline void AudioFftButterfly(float* a, uint32_t j, uint32_t q, float c1, float 
   x3[1] = vr * s3 + vi * c3;
 }
 
-void AudioFftButterflyPairsReference(float* a, uint32_t q, uint32_t eighth, const float* level);
+void AudioFftButterflyPairsReference(float* a, uint32_t q, uint32_t first, uint32_t count,
+                                     const float* twiddles);
 #if defined(__SSE2__)
-void AudioFftButterflyPairsSse2(float* a, uint32_t q, uint32_t eighth, const float* level);
+void AudioFftButterflyPairsSse2(float* a, uint32_t q, uint32_t first, uint32_t count,
+                                const float* twiddles);
 #endif
 
 // The version this build uses: SSE2 belongs to every x86-64 processor.
-inline void AudioFftButterflyPairs(float* a, uint32_t q, uint32_t eighth, const float* level) {
+inline void AudioFftButterflyPairs(float* a, uint32_t q, uint32_t first, uint32_t count,
+                                   const float* twiddles) {
 #if defined(__SSE2__)
-  AudioFftButterflyPairsSse2(a, q, eighth, level);
+  AudioFftButterflyPairsSse2(a, q, first, count, twiddles);
 #else
-  AudioFftButterflyPairsReference(a, q, eighth, level);
+  AudioFftButterflyPairsReference(a, q, first, count, twiddles);
 #endif
 }

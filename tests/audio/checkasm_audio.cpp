@@ -1,12 +1,14 @@
-// The audio kernels under the checkasm harness: the FFT's butterfly pairs on a random block of
-// 32 to 4096 floats (a quarter of them zero, as in sparse spectra) with random twiddles. The
-// block sits in a canvas of random bytes, so writes outside it show as differences.
+// The audio kernels under the checkasm harness: the FFT's butterfly pairs and the rotations, on a
+// random block of 32 to 4096 floats (a quarter of them zero, as in sparse spectra) with random
+// twiddles or cosines. The block sits in a canvas of random bytes, so writes outside it show as
+// differences.
 #include "tests/audio/checkasm_audio.h"
 
 #include <cstring>
 #include <vector>
 
 #include "audio/transform_butterflies.h"
+#include "audio/transform_rotations.h"
 
 namespace {
 
@@ -14,16 +16,17 @@ constexpr uint32_t kGuard = 64;
 
 struct Block {
   uint32_t Floats;
-  std::vector<float> Level;
+  uint32_t First, Count;  // butterfly pairs: the twiddle indices done
+  uint32_t Cosines;       // rotations: nc, the length of the table
+  std::vector<float> Table;
   std::vector<uint8_t> Canvas;
 };
 
 float RandomFloat(CheckasmRandom* rng) { return float(int32_t(CheckasmRandom32(rng))) / 2.1e6f; }
 
-void MakeBlock(CheckasmRandom* rng, Block* b) {
-  b->Floats = 32u << CheckasmRandomBelow(rng, 8);
-  b->Level.resize(b->Floats / 4);
-  for (float& x : b->Level) x = RandomFloat(rng) / 1000;
+void MakeBlock(CheckasmRandom* rng, uint32_t tableFloats, Block* b) {
+  b->Table.resize(tableFloats);
+  for (float& x : b->Table) x = RandomFloat(rng) / 1000;
   b->Canvas.resize(2 * kGuard + b->Floats * sizeof(float));
   CheckasmRandomBytes(rng, b->Canvas.data(), b->Canvas.size());
   for (uint32_t i = 0; i < b->Floats; ++i) {
@@ -32,45 +35,93 @@ void MakeBlock(CheckasmRandom* rng, Block* b) {
   }
 }
 
-void RunBlock(CheckasmFunction f, const Block* b, uint8_t* canvas) {
-  reinterpret_cast<decltype(&AudioFftButterflyPairsReference)>(f)(
-      reinterpret_cast<float*>(canvas + kGuard), b->Floats / 4, b->Floats / 16, b->Level.data());
+// Pairs from a random first index to the last of the block's stage.
+void MakePairs(CheckasmRandom* rng, Block* b) {
+  b->Floats = 32u << CheckasmRandomBelow(rng, 8);
+  const uint32_t eighth = b->Floats / 16;
+  b->First = 1 + CheckasmRandomBelow(rng, eighth - 1);
+  b->Count = eighth - b->First;
+  MakeBlock(rng, 4 * b->Count, b);
 }
 
+void RunPairs(CheckasmFunction f, const Block* b, uint8_t* canvas) {
+  reinterpret_cast<decltype(&AudioFftButterflyPairsReference)>(f)(
+      reinterpret_cast<float*>(canvas + kGuard), b->Floats / 4, b->First, b->Count,
+      b->Table.data());
+}
+
+// A cosine table of nc = n/4 << shift floats, shift from MinShift to 4: the real-DFT rotations
+// need nc >= n/4, the DCT one nc >= n.
+template <uint32_t MinShift>
+void MakeRotation(CheckasmRandom* rng, Block* b) {
+  b->Floats = 8u << CheckasmRandomBelow(rng, 10);
+  b->Cosines = b->Floats / 4 << (MinShift + CheckasmRandomBelow(rng, 5 - MinShift));
+  MakeBlock(rng, b->Cosines, b);
+}
+
+void RunRotation(CheckasmFunction f, const Block* b, uint8_t* canvas) {
+  reinterpret_cast<decltype(&AudioDctPreRotateReference)>(f)(
+      b->Floats, reinterpret_cast<float*>(canvas + kGuard), b->Cosines, b->Table.data());
+}
+
+using MakeFunction = void (*)(CheckasmRandom*, Block*);
+using RunFunction = void (*)(CheckasmFunction, const Block*, uint8_t*);
+
+template <MakeFunction Make, RunFunction RunOn>
 int Compare(CheckasmFunction reference, CheckasmFunction candidate, CheckasmRandom* rng,
             char* why, size_t whySize) {
   Block b;
-  MakeBlock(rng, &b);
+  Make(rng, &b);
   std::vector<uint8_t> expected = b.Canvas, got = b.Canvas;
-  RunBlock(reference, &b, expected.data());
-  RunBlock(candidate, &b, got.data());
+  RunOn(reference, &b, expected.data());
+  RunOn(candidate, &b, got.data());
   return CheckasmSameBytes(expected.data(), got.data(), expected.size(), 4, why, whySize);
 }
 
+template <MakeFunction Make>
 void* Prepare(CheckasmRandom* rng) {
   Block* b = new Block;
-  return MakeBlock(rng, b), b;
+  return Make(rng, b), b;
 }
 
+template <RunFunction RunOn>
 void Run(CheckasmFunction f, void* inputs) {
-  RunBlock(f, static_cast<Block*>(inputs), static_cast<Block*>(inputs)->Canvas.data());
+  RunOn(f, static_cast<Block*>(inputs), static_cast<Block*>(inputs)->Canvas.data());
 }
 
 void Release(void* inputs) { delete static_cast<Block*>(inputs); }
 
-const CheckasmKind kButterflyPairs = {"AudioFftButterflyPairs", Compare, Prepare, Run, Release};
+template <MakeFunction Make, RunFunction RunOn>
+constexpr CheckasmKind Kind(const char* name) {
+  return {name, Compare<Make, RunOn>, Prepare<Make>, Run<RunOn>, Release};
+}
+
+constexpr CheckasmKind kButterflyPairs = Kind<MakePairs, RunPairs>("AudioFftButterflyPairs");
+constexpr CheckasmKind kBackwardPre =
+    Kind<MakeRotation<0>, RunRotation>("AudioRealDftBackwardPre");
+constexpr CheckasmKind kForwardPost =
+    Kind<MakeRotation<0>, RunRotation>("AudioRealDftForwardPost");
+constexpr CheckasmKind kDctPreRotate = Kind<MakeRotation<2>, RunRotation>("AudioDctPreRotate");
 
 }  // namespace
 
 uint32_t CheckasmAudioCandidates(CheckasmCandidate* out, uint32_t capacity) {
 #if defined(__SSE2__)
-  if (out != nullptr && capacity > 0) {
-    out[0] = {"audio", &kButterflyPairs, "sse2",
-              CheckasmFunction(AudioFftButterflyPairsReference),
-              CheckasmFunction(AudioFftButterflyPairsSse2), 1};
-  }
-  return 1;
+  const CheckasmCandidate all[] = {
+      {"audio", &kButterflyPairs, "sse2", CheckasmFunction(AudioFftButterflyPairsReference),
+       CheckasmFunction(AudioFftButterflyPairsSse2), 1},
+      {"audio", &kBackwardPre, "sse2", CheckasmFunction(AudioRealDftBackwardPreReference),
+       CheckasmFunction(AudioRealDftBackwardPreSse2), 1},
+      {"audio", &kForwardPost, "sse2", CheckasmFunction(AudioRealDftForwardPostReference),
+       CheckasmFunction(AudioRealDftForwardPostSse2), 1},
+      {"audio", &kDctPreRotate, "sse2", CheckasmFunction(AudioDctPreRotateReference),
+       CheckasmFunction(AudioDctPreRotateSse2), 1},
+  };
+  const uint32_t count = sizeof all / sizeof all[0];
+  for (uint32_t i = 0; out != nullptr && i < count && i < capacity; ++i) out[i] = all[i];
+  return count;
 #else
+  (void)out, (void)capacity;
   return 0;
 #endif
 }
