@@ -20,20 +20,27 @@ int AudioReadChannel(const AudioBlockDecoder* d, AudioBitReader* reader, float* 
                                d->BandCount);
 }
 
+// Scales and converts count values. Kept to plain loops the compiler turns into vector code.
+void AudioConvertPcm(const float* samples, uint32_t count, float scale, int16_t* pcm) {
+  for (uint32_t i = 0; i < count; ++i) pcm[i] = AudioPcmSample(samples[i] * scale);
+}
+
 // Scales, converts and interleaves the transformed channels into PcmBuffer. The values are
 // finite: the largest coefficient is below 2^37 and a transform sums at most 4096 of them.
+// Two channels are converted one after the other and then interleaved as 16-bit values.
 void AudioStorePcm(AudioBlockDecoder* d, const float* samples) {
   const uint32_t n = d->FrameSamples;
-  const float scale = d->OutputScale;
   int16_t* pcm = d->PcmBuffer;
   if (d->DecodeChannels == 1) {
-    for (uint32_t i = 0; i < n; ++i) pcm[i] = AudioPcmSample(samples[i] * scale);
+    AudioConvertPcm(samples, n, d->OutputScale, pcm);
     return;
   }
-  const float* right = samples + n;
+  alignas(16) int16_t planar[kAudioMaxBlockFloats];
+  AudioConvertPcm(samples, 2 * n, d->OutputScale, planar);
+  const int16_t* right = planar + n;
   for (uint32_t i = 0; i < n; ++i) {
-    pcm[2 * i] = AudioPcmSample(samples[i] * scale);
-    pcm[2 * i + 1] = AudioPcmSample(right[i] * scale);
+    pcm[2 * i] = planar[i];
+    pcm[2 * i + 1] = right[i];
   }
 }
 
