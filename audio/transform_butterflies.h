@@ -27,6 +27,40 @@ inline void AudioFftButterfly(float* a, uint32_t j, uint32_t q, float c1, float 
   x3[1] = vr * s3 + vi * c3;
 }
 
+// Two points: (x0 + x1, x0 - x1).
+inline void AudioFftLeaf2(float* a) {
+  const float r = a[0] - a[2], i = a[1] - a[3];
+  a[0] += a[2];
+  a[1] += a[3];
+  a[2] = r;
+  a[3] = i;
+}
+
+// The smallest blocks of the FFT: four points (8 floats) and eight points (16 floats, whose one
+// non-trivial twiddle is e^(i*pi/4) = r + i*r), outputs in bit-reversed order.
+void AudioFftLeaf4Reference(float* a);
+void AudioFftLeaf8Reference(float* a, float r);
+#if defined(__SSE2__)
+void AudioFftLeaf4Sse2(float* a);
+void AudioFftLeaf8Sse2(float* a, float r);
+#endif
+
+inline void AudioFftLeaf4(float* a) {
+#if defined(__SSE2__)
+  AudioFftLeaf4Sse2(a);
+#else
+  AudioFftLeaf4Reference(a);
+#endif
+}
+
+inline void AudioFftLeaf8(float* a, float r) {
+#if defined(__SSE2__)
+  AudioFftLeaf8Sse2(a, r);
+#else
+  AudioFftLeaf8Reference(a, r);
+#endif
+}
+
 void AudioFftButterflyPairsReference(float* a, uint32_t q, uint32_t first, uint32_t count,
                                      const float* twiddles);
 #if defined(__SSE2__)

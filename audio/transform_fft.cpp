@@ -74,51 +74,17 @@ void FftFirstStage(uint32_t m, float* a, const float* level) {
   FftButterfly(a, 2 * eighth, q, FftTwiddleEighth(level[1]));
 }
 
-// Two points: (x0 + x1, x0 - x1).
-inline void FftLeaf2(float* a) {
-  const float r = a[0] - a[2], i = a[1] - a[3];
-  a[0] += a[2];
-  a[1] += a[3];
-  a[2] = r;
-  a[3] = i;
-}
-
-// Four points, outputs in bit-reversed order (X0, X2, X1, X3).
-inline void FftLeaf4(float* a) {
-  const float s02r = a[0] + a[4], s02i = a[1] + a[5];
-  const float d02r = a[0] - a[4], d02i = a[1] - a[5];
-  const float s13r = a[2] + a[6], s13i = a[3] + a[7];
-  const float d13r = a[2] - a[6], d13i = a[3] - a[7];
-  a[0] = s02r + s13r;
-  a[1] = s02i + s13i;
-  a[2] = s02r - s13r;
-  a[3] = s02i - s13i;
-  a[4] = d02r - d13i;
-  a[5] = d02i + d13r;
-  a[6] = d02r + d13i;
-  a[7] = d02i - d13r;
-}
-
 // The three sub-transforms a stage leaves in a block of m floats, depth first.
 void FftSubBlocks(uint32_t m, float* a, uint32_t nw, const float* w);
-
-// Eight points: one stage, whose only non-trivial twiddle is e^(i*pi/4), then the leaves.
-inline void FftLeaf8(float* a, float r) {
-  FftButterfly(a, 0, 4, FftTwiddleZero());
-  FftButterfly(a, 2, 4, FftTwiddleEighth(r));
-  FftLeaf4(a);
-  FftLeaf2(a + 8);
-  FftLeaf2(a + 12);
-}
 
 // A block of m floats that is not the whole array.
 void FftBlock(uint32_t m, float* a, uint32_t nw, const float* w) {
   if (m == 4) {
-    FftLeaf2(a);
+    AudioFftLeaf2(a);
   } else if (m == 8) {
-    FftLeaf4(a);
+    AudioFftLeaf4(a);
   } else if (m == 16) {
-    FftLeaf8(a, w[nw - 8 + 1]);
+    AudioFftLeaf8(a, w[nw - 8 + 1]);
   } else {
     FftStage(m, a, w + nw - m / 2);
     FftSubBlocks(m, a, nw, w);
@@ -134,9 +100,9 @@ void FftSubBlocks(uint32_t m, float* a, uint32_t nw, const float* w) {
 // The butterfly network on the whole array; outputs in bit-reversed order.
 void FftNetwork(uint32_t n, float* a, uint32_t nw, const float* w) {
   if (n == 4) {
-    FftLeaf2(a);
+    AudioFftLeaf2(a);
   } else if (n == 8) {
-    FftLeaf4(a);
+    AudioFftLeaf4(a);
   } else {
     FftFirstStage(n, a, w + nw - n / 4);
     FftSubBlocks(n, a, nw, w);

@@ -1,5 +1,5 @@
-// The audio kernels under the checkasm harness: the FFT's butterfly pairs and the rotations, on a
-// random block of 32 to 4096 floats (a quarter of them zero, as in sparse spectra) with random
+// The audio kernels under the checkasm harness: the FFT's butterfly pairs, its smallest blocks
+// and the rotations, on a random block of 8 to 4096 floats (a quarter of them zero, as in sparse spectra) with random
 // twiddles or cosines. The block sits in a canvas of random bytes, so writes outside it show as
 // differences.
 #include "tests/audio/checkasm_audio.h"
@@ -64,6 +64,22 @@ void RunRotation(CheckasmFunction f, const Block* b, uint8_t* canvas) {
       b->Floats, reinterpret_cast<float*>(canvas + kGuard), b->Cosines, b->Table.data());
 }
 
+// A leaf of Floats floats with a random twiddle.
+template <uint32_t Floats>
+void MakeLeaf(CheckasmRandom* rng, Block* b) {
+  b->Floats = Floats;
+  MakeBlock(rng, 1, b);
+}
+
+void RunLeaf4(CheckasmFunction f, const Block*, uint8_t* canvas) {
+  reinterpret_cast<decltype(&AudioFftLeaf4Reference)>(f)(reinterpret_cast<float*>(canvas + kGuard));
+}
+
+void RunLeaf8(CheckasmFunction f, const Block* b, uint8_t* canvas) {
+  reinterpret_cast<decltype(&AudioFftLeaf8Reference)>(f)(reinterpret_cast<float*>(canvas + kGuard),
+                                                          b->Table[0]);
+}
+
 using MakeFunction = void (*)(CheckasmRandom*, Block*);
 using RunFunction = void (*)(CheckasmFunction, const Block*, uint8_t*);
 
@@ -97,6 +113,8 @@ constexpr CheckasmKind Kind(const char* name) {
 }
 
 constexpr CheckasmKind kButterflyPairs = Kind<MakePairs, RunPairs>("AudioFftButterflyPairs");
+constexpr CheckasmKind kLeaf4 = Kind<MakeLeaf<8>, RunLeaf4>("AudioFftLeaf4");
+constexpr CheckasmKind kLeaf8 = Kind<MakeLeaf<16>, RunLeaf8>("AudioFftLeaf8");
 constexpr CheckasmKind kBackwardPre =
     Kind<MakeRotation<0>, RunRotation>("AudioRealDftBackwardPre");
 constexpr CheckasmKind kForwardPost =
@@ -110,6 +128,10 @@ uint32_t CheckasmAudioCandidates(CheckasmCandidate* out, uint32_t capacity) {
   const CheckasmCandidate all[] = {
       {"audio", &kButterflyPairs, "sse2", CheckasmFunction(AudioFftButterflyPairsReference),
        CheckasmFunction(AudioFftButterflyPairsSse2), 1},
+      {"audio", &kLeaf4, "sse2", CheckasmFunction(AudioFftLeaf4Reference),
+       CheckasmFunction(AudioFftLeaf4Sse2), 1},
+      {"audio", &kLeaf8, "sse2", CheckasmFunction(AudioFftLeaf8Reference),
+       CheckasmFunction(AudioFftLeaf8Sse2), 1},
       {"audio", &kBackwardPre, "sse2", CheckasmFunction(AudioRealDftBackwardPreReference),
        CheckasmFunction(AudioRealDftBackwardPreSse2), 1},
       {"audio", &kForwardPost, "sse2", CheckasmFunction(AudioRealDftForwardPostReference),
