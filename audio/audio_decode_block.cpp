@@ -3,6 +3,7 @@
 
 #include "audio/audio_block.h"
 #include "audio/audio_decoder.h"
+#include "audio/audio_pcm.h"
 
 namespace {
 
@@ -18,30 +19,6 @@ int AudioReadChannel(const AudioBlockDecoder* d, AudioBitReader* reader, float* 
   }
   return AudioReadCoefficients(coefficients, d->FrameSamples, reader, quantisers, d->BandEdges,
                                d->BandCount);
-}
-
-// Scales and converts count values. Kept to plain loops the compiler turns into vector code.
-void AudioConvertPcm(const float* samples, uint32_t count, float scale, int16_t* pcm) {
-  for (uint32_t i = 0; i < count; ++i) pcm[i] = AudioPcmSample(samples[i] * scale);
-}
-
-// Scales, converts and interleaves the transformed channels into PcmBuffer. The values are
-// finite: the largest coefficient is below 2^37 and a transform sums at most 4096 of them.
-// Two channels are converted one after the other and then interleaved as 16-bit values.
-void AudioStorePcm(AudioBlockDecoder* d, const float* samples) {
-  const uint32_t n = d->FrameSamples;
-  int16_t* pcm = d->PcmBuffer;
-  if (d->DecodeChannels == 1) {
-    AudioConvertPcm(samples, n, d->OutputScale, pcm);
-    return;
-  }
-  alignas(16) int16_t planar[kAudioMaxBlockFloats];
-  AudioConvertPcm(samples, 2 * n, d->OutputScale, planar);
-  const int16_t* right = planar + n;
-  for (uint32_t i = 0; i < n; ++i) {
-    pcm[2 * i] = planar[i];
-    pcm[2 * i + 1] = right[i];
-  }
 }
 
 }  // namespace
@@ -68,6 +45,6 @@ uint32_t AudioDecodeBlock(AudioBlockDecoder* d, const uint8_t* start, const uint
       AudioInverseRealDft(n, channel, d->TransformWork, d->TransformTable);
     }
   }
-  AudioStorePcm(d, samples);
+  AudioStorePcm(samples, n, channels, d->OutputScale, d->PcmBuffer);
   return AudioBitReaderUsedBytes(&reader);
 }

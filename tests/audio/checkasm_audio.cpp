@@ -1,12 +1,14 @@
-// The audio kernels under the checkasm harness: the FFT's butterfly pairs, its smallest blocks
-// and the rotations, on a random block of 8 to 4096 floats (a quarter of them zero, as in sparse spectra) with random
+// The audio kernels under the checkasm harness: the FFT's butterfly pairs, its smallest blocks,
+// the rotations and the PCM store, on a random block of 8 to 4096 floats (a quarter of them zero, as in sparse spectra) with random
 // twiddles or cosines. The block sits in a canvas of random bytes, so writes outside it show as
 // differences.
 #include "tests/audio/checkasm_audio.h"
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "audio/audio_pcm.h"
 #include "audio/transform_butterflies.h"
 #include "audio/transform_rotations.h"
 
@@ -80,6 +82,21 @@ void RunLeaf8(CheckasmFunction f, const Block* b, uint8_t* canvas) {
                                                           b->Table[0]);
 }
 
+// One or two channels of 1 to 2048 samples (any count, so the tails run too), within the
+// output range and far beyond it (up to 2^40), stored into the canvas as PCM.
+void MakePcm(CheckasmRandom* rng, Block* b) {
+  b->Count = 1 + CheckasmRandomBelow(rng, 2);
+  b->First = 1 + CheckasmRandomBelow(rng, 2048);
+  b->Floats = b->Count * b->First / 2 + 1;  // the canvas holds the 16-bit output
+  MakeBlock(rng, b->Count * b->First, b);
+  for (float& x : b->Table) x = std::ldexp(x, int(CheckasmRandomBelow(rng, 41)));
+}
+
+void RunPcm(CheckasmFunction f, const Block* b, uint8_t* canvas) {
+  reinterpret_cast<decltype(&AudioStorePcmReference)>(f)(
+      b->Table.data(), b->First, b->Count, 0.7f, reinterpret_cast<int16_t*>(canvas + kGuard));
+}
+
 using MakeFunction = void (*)(CheckasmRandom*, Block*);
 using RunFunction = void (*)(CheckasmFunction, const Block*, uint8_t*);
 
@@ -115,6 +132,7 @@ constexpr CheckasmKind Kind(const char* name) {
 constexpr CheckasmKind kButterflyPairs = Kind<MakePairs, RunPairs>("AudioFftButterflyPairs");
 constexpr CheckasmKind kLeaf4 = Kind<MakeLeaf<8>, RunLeaf4>("AudioFftLeaf4");
 constexpr CheckasmKind kLeaf8 = Kind<MakeLeaf<16>, RunLeaf8>("AudioFftLeaf8");
+constexpr CheckasmKind kStorePcm = Kind<MakePcm, RunPcm>("AudioStorePcm");
 constexpr CheckasmKind kBackwardPre =
     Kind<MakeRotation<0>, RunRotation>("AudioRealDftBackwardPre");
 constexpr CheckasmKind kForwardPost =
@@ -132,6 +150,8 @@ uint32_t CheckasmAudioCandidates(CheckasmCandidate* out, uint32_t capacity) {
        CheckasmFunction(AudioFftLeaf4Sse2), 1},
       {"audio", &kLeaf8, "sse2", CheckasmFunction(AudioFftLeaf8Reference),
        CheckasmFunction(AudioFftLeaf8Sse2), 1},
+      {"audio", &kStorePcm, "sse2", CheckasmFunction(AudioStorePcmReference),
+       CheckasmFunction(AudioStorePcmSse2), 1},
       {"audio", &kBackwardPre, "sse2", CheckasmFunction(AudioRealDftBackwardPreReference),
        CheckasmFunction(AudioRealDftBackwardPreSse2), 1},
       {"audio", &kForwardPost, "sse2", CheckasmFunction(AudioRealDftForwardPostReference),
