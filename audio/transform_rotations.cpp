@@ -42,6 +42,15 @@ void DctRotate(uint32_t n, float* a, uint32_t nc, const float* c, uint32_t first
   a[m] *= c[0];
 }
 
+// The final butterflies from even index first on: each pair (a[j], a[j+1]) becomes
+// (a[j] - a[j+1] at j-1, a[j] + a[j+1] at j).
+void DctPairButterflies(uint32_t n, float* a, uint32_t first) {
+  for (uint32_t j = first; j < n; j += 2) {
+    a[j - 1] = a[j] - a[j + 1];
+    a[j] += a[j + 1];
+  }
+}
+
 }  // namespace
 
 // Before the backward FFT of a real inverse DFT: folds bins j and n/2 - j of the half-length
@@ -59,6 +68,13 @@ void AudioRealDftForwardPostReference(uint32_t n, float* a, uint32_t nc, const f
 // into a real DFT of the same length.
 void AudioDctPreRotateReference(uint32_t n, float* a, uint32_t nc, const float* c) {
   DctRotate(n, a, nc, c, 1);
+}
+
+void AudioDctFinalButterfliesReference(uint32_t n, float* a) {
+  const float xr = a[0] - a[1];
+  a[0] += a[1];
+  DctPairButterflies(n, a, 2);
+  a[n - 1] = xr;
 }
 
 #if defined(__SSE2__)
@@ -129,6 +145,23 @@ void AudioDctPreRotateSse2(uint32_t n, float* a, uint32_t nc, const float* c) {
   DctRotate(n, a, nc, c, j);
 }
 
+// Two pairs at once: a[j .. j+3] read, a[j-1 .. j+2] written; the next read starts past the
+// values written.
+void AudioDctFinalButterfliesSse2(uint32_t n, float* a) {
+  const __m128 evenNegated = _mm_setr_ps(-0.0f, 0.0f, -0.0f, 0.0f);
+  const float xr = a[0] - a[1];
+  a[0] += a[1];
+  uint32_t j = 2;
+  for (; j + 4 <= n; j += 4) {
+    const __m128 x = _mm_loadu_ps(a + j);
+    const __m128 first = _mm_shuffle_ps(x, x, _MM_SHUFFLE(2, 2, 0, 0));
+    const __m128 second = _mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 1, 1));
+    _mm_storeu_ps(a + j - 1, _mm_add_ps(first, _mm_xor_ps(second, evenNegated)));
+  }
+  DctPairButterflies(n, a, j);
+  a[n - 1] = xr;
+}
+
 #endif
 
 void AudioRealDftBackwardPre(uint32_t n, float* a, uint32_t nc, const float* c) {
@@ -152,5 +185,13 @@ void AudioDctPreRotate(uint32_t n, float* a, uint32_t nc, const float* c) {
   AudioDctPreRotateSse2(n, a, nc, c);
 #else
   AudioDctPreRotateReference(n, a, nc, c);
+#endif
+}
+
+void AudioDctFinalButterflies(uint32_t n, float* a) {
+#if defined(__SSE2__)
+  AudioDctFinalButterfliesSse2(n, a);
+#else
+  AudioDctFinalButterfliesReference(n, a);
 #endif
 }

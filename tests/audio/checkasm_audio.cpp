@@ -1,7 +1,7 @@
-// The audio kernels under the checkasm harness: the FFT's butterfly pairs, its smallest blocks,
-// the rotations and the PCM store, on a random block of 8 to 4096 floats (a quarter of them zero, as in sparse spectra) with random
-// twiddles or cosines. The block sits in a canvas of random bytes, so writes outside it show as
-// differences.
+// The audio kernels under the checkasm harness: the FFT's butterfly pairs and smallest blocks,
+// the rotations, the DCT's final butterflies and the PCM store, on a random block of 8 to 4096
+// floats (a quarter of them zero, as in sparse spectra) with random twiddles or cosines. The
+// block sits in a canvas of random bytes, so writes outside it show as differences.
 #include "tests/audio/checkasm_audio.h"
 
 #include <cmath>
@@ -97,6 +97,11 @@ void RunPcm(CheckasmFunction f, const Block* b, uint8_t* canvas) {
       b->Table.data(), b->First, b->Count, 0.7f, reinterpret_cast<int16_t*>(canvas + kGuard));
 }
 
+void RunFinalButterflies(CheckasmFunction f, const Block* b, uint8_t* canvas) {
+  reinterpret_cast<decltype(&AudioDctFinalButterfliesReference)>(f)(
+      b->Floats, reinterpret_cast<float*>(canvas + kGuard));
+}
+
 using MakeFunction = void (*)(CheckasmRandom*, Block*);
 using RunFunction = void (*)(CheckasmFunction, const Block*, uint8_t*);
 
@@ -133,6 +138,8 @@ constexpr CheckasmKind kButterflyPairs = Kind<MakePairs, RunPairs>("AudioFftButt
 constexpr CheckasmKind kLeaf4 = Kind<MakeLeaf<8>, RunLeaf4>("AudioFftLeaf4");
 constexpr CheckasmKind kLeaf8 = Kind<MakeLeaf<16>, RunLeaf8>("AudioFftLeaf8");
 constexpr CheckasmKind kStorePcm = Kind<MakePcm, RunPcm>("AudioStorePcm");
+constexpr CheckasmKind kFinalButterflies =
+    Kind<MakeRotation<0>, RunFinalButterflies>("AudioDctFinalButterflies");
 constexpr CheckasmKind kBackwardPre =
     Kind<MakeRotation<0>, RunRotation>("AudioRealDftBackwardPre");
 constexpr CheckasmKind kForwardPost =
@@ -158,6 +165,8 @@ uint32_t CheckasmAudioCandidates(CheckasmCandidate* out, uint32_t capacity) {
        CheckasmFunction(AudioRealDftForwardPostSse2), 1},
       {"audio", &kDctPreRotate, "sse2", CheckasmFunction(AudioDctPreRotateReference),
        CheckasmFunction(AudioDctPreRotateSse2), 1},
+      {"audio", &kFinalButterflies, "sse2", CheckasmFunction(AudioDctFinalButterfliesReference),
+       CheckasmFunction(AudioDctFinalButterfliesSse2), 1},
   };
   const uint32_t count = sizeof all / sizeof all[0];
   for (uint32_t i = 0; out != nullptr && i < count && i < capacity; ++i) out[i] = all[i];
