@@ -1,7 +1,8 @@
-// The inner loop of the split-radix FFT's stages: the butterflies at twiddle index p and at its
-// mirror P/4 - p, for p = first .. first+count-1, over a block whose quarters are q floats long.
-// twiddles[4i .. 4i+3] belong to p = first + i: cos, sin of the angle and of its triple. Every version performs the reference's float operations, so all give the same
-// bits; the SSE2 one works on a butterfly and its mirror at once.
+// The kernels of the split-radix FFT: the butterflies at twiddle index p and at its mirror
+// P/4 - p, for p = first .. first+count-1, over a block whose quarters are q floats long
+// (twiddles[4i .. 4i+3] belong to p = first + i: cos, sin of the angle and of its triple), and
+// the smallest blocks. Every version performs the reference's float operations, so all give the
+// same bits; the SSE2 ones work on two butterflies at once.
 #pragma once
 
 #include <cstdint>
