@@ -24,6 +24,8 @@ struct Block {
   std::vector<uint8_t> Canvas;
 };
 
+float* Floats(uint8_t* canvas) { return reinterpret_cast<float*>(canvas + kGuard); }
+
 float RandomFloat(CheckasmRandom* rng) { return float(int32_t(CheckasmRandom32(rng))) / 2.1e6f; }
 
 void MakeBlock(CheckasmRandom* rng, uint32_t tableFloats, Block* b) {
@@ -48,12 +50,10 @@ void MakePairs(CheckasmRandom* rng, Block* b) {
 
 void RunPairs(CheckasmFunction f, const Block* b, uint8_t* canvas) {
   reinterpret_cast<decltype(&AudioFftButterflyPairsReference)>(f)(
-      reinterpret_cast<float*>(canvas + kGuard), b->Floats / 4, b->First, b->Count,
-      b->Table.data());
+      Floats(canvas), b->Floats / 4, b->First, b->Count, b->Table.data());
 }
 
-// A cosine table of nc = n/4 << shift floats, shift from MinShift to 4: the real-DFT rotations
-// need nc >= n/4, the DCT one nc >= n.
+// nc = n/4 << shift cosines, shift from MinShift to 4 (real-DFT rotations: nc >= n/4; DCT: n).
 template <uint32_t MinShift>
 void MakeRotation(CheckasmRandom* rng, Block* b) {
   b->Floats = 8u << CheckasmRandomBelow(rng, 10);
@@ -62,28 +62,25 @@ void MakeRotation(CheckasmRandom* rng, Block* b) {
 }
 
 void RunRotation(CheckasmFunction f, const Block* b, uint8_t* canvas) {
-  reinterpret_cast<decltype(&AudioDctPreRotateReference)>(f)(
-      b->Floats, reinterpret_cast<float*>(canvas + kGuard), b->Cosines, b->Table.data());
+  reinterpret_cast<decltype(&AudioDctPreRotateReference)>(f)(b->Floats, Floats(canvas),
+                                                              b->Cosines, b->Table.data());
 }
 
-// A leaf of Floats floats with a random twiddle.
-template <uint32_t Floats>
+// A leaf of 16 floats (the four-point one uses the first 8) with a random twiddle.
 void MakeLeaf(CheckasmRandom* rng, Block* b) {
-  b->Floats = Floats;
+  b->Floats = 16;
   MakeBlock(rng, 1, b);
 }
 
 void RunLeaf4(CheckasmFunction f, const Block*, uint8_t* canvas) {
-  reinterpret_cast<decltype(&AudioFftLeaf4Reference)>(f)(reinterpret_cast<float*>(canvas + kGuard));
+  reinterpret_cast<decltype(&AudioFftLeaf4Reference)>(f)(Floats(canvas));
 }
 
 void RunLeaf8(CheckasmFunction f, const Block* b, uint8_t* canvas) {
-  reinterpret_cast<decltype(&AudioFftLeaf8Reference)>(f)(reinterpret_cast<float*>(canvas + kGuard),
-                                                          b->Table[0]);
+  reinterpret_cast<decltype(&AudioFftLeaf8Reference)>(f)(Floats(canvas), b->Table[0]);
 }
 
-// One or two channels of 1 to 2048 samples (any count, so the tails run too), within the
-// output range and far beyond it (up to 2^40), stored into the canvas as PCM.
+// 1 or 2 channels of 1 to 2048 samples, in the output range and far beyond (up to 2^40).
 void MakePcm(CheckasmRandom* rng, Block* b) {
   b->Count = 1 + CheckasmRandomBelow(rng, 2);
   b->First = 1 + CheckasmRandomBelow(rng, 2048);
@@ -97,9 +94,8 @@ void RunPcm(CheckasmFunction f, const Block* b, uint8_t* canvas) {
       b->Table.data(), b->First, b->Count, 0.7f, reinterpret_cast<int16_t*>(canvas + kGuard));
 }
 
-void RunFinalButterflies(CheckasmFunction f, const Block* b, uint8_t* canvas) {
-  reinterpret_cast<decltype(&AudioDctFinalButterfliesReference)>(f)(
-      b->Floats, reinterpret_cast<float*>(canvas + kGuard));
+void RunFinal(CheckasmFunction f, const Block* b, uint8_t* canvas) {
+  reinterpret_cast<decltype(&AudioDctFinalButterfliesReference)>(f)(b->Floats, Floats(canvas));
 }
 
 using MakeFunction = void (*)(CheckasmRandom*, Block*);
@@ -134,39 +130,34 @@ constexpr CheckasmKind Kind(const char* name) {
   return {name, Compare<Make, RunOn>, Prepare<Make>, Run<RunOn>, Release};
 }
 
-constexpr CheckasmKind kButterflyPairs = Kind<MakePairs, RunPairs>("AudioFftButterflyPairs");
-constexpr CheckasmKind kLeaf4 = Kind<MakeLeaf<8>, RunLeaf4>("AudioFftLeaf4");
-constexpr CheckasmKind kLeaf8 = Kind<MakeLeaf<16>, RunLeaf8>("AudioFftLeaf8");
-constexpr CheckasmKind kStorePcm = Kind<MakePcm, RunPcm>("AudioStorePcm");
-constexpr CheckasmKind kFinalButterflies =
-    Kind<MakeRotation<0>, RunFinalButterflies>("AudioDctFinalButterflies");
-constexpr CheckasmKind kBackwardPre =
-    Kind<MakeRotation<0>, RunRotation>("AudioRealDftBackwardPre");
-constexpr CheckasmKind kForwardPost =
-    Kind<MakeRotation<0>, RunRotation>("AudioRealDftForwardPost");
-constexpr CheckasmKind kDctPreRotate = Kind<MakeRotation<2>, RunRotation>("AudioDctPreRotate");
+constexpr CheckasmKind kPairs = Kind<MakePairs, RunPairs>("AudioFftButterflyPairs");
+constexpr CheckasmKind kLeaf4 = Kind<MakeLeaf, RunLeaf4>("AudioFftLeaf4");
+constexpr CheckasmKind kLeaf8 = Kind<MakeLeaf, RunLeaf8>("AudioFftLeaf8");
+constexpr CheckasmKind kPcm = Kind<MakePcm, RunPcm>("AudioStorePcm");
+constexpr CheckasmKind kFinal = Kind<MakeRotation<0>, RunFinal>("AudioDctFinalButterflies");
+constexpr CheckasmKind kPre = Kind<MakeRotation<0>, RunRotation>("AudioRealDftBackwardPre");
+constexpr CheckasmKind kPost = Kind<MakeRotation<0>, RunRotation>("AudioRealDftForwardPost");
+constexpr CheckasmKind kRotate = Kind<MakeRotation<2>, RunRotation>("AudioDctPreRotate");
+
+// An SSE2 version beside its reference, both of the kernel's own type.
+template <typename Function>
+constexpr CheckasmCandidate Sse2(const CheckasmKind* kind, Function reference, Function sse2) {
+  return {"audio", kind, "sse2", CheckasmFunction(reference), CheckasmFunction(sse2), 1};
+}
 
 }  // namespace
 
 uint32_t CheckasmAudioCandidates(CheckasmCandidate* out, uint32_t capacity) {
 #if defined(__SSE2__)
   const CheckasmCandidate all[] = {
-      {"audio", &kButterflyPairs, "sse2", CheckasmFunction(AudioFftButterflyPairsReference),
-       CheckasmFunction(AudioFftButterflyPairsSse2), 1},
-      {"audio", &kLeaf4, "sse2", CheckasmFunction(AudioFftLeaf4Reference),
-       CheckasmFunction(AudioFftLeaf4Sse2), 1},
-      {"audio", &kLeaf8, "sse2", CheckasmFunction(AudioFftLeaf8Reference),
-       CheckasmFunction(AudioFftLeaf8Sse2), 1},
-      {"audio", &kStorePcm, "sse2", CheckasmFunction(AudioStorePcmReference),
-       CheckasmFunction(AudioStorePcmSse2), 1},
-      {"audio", &kBackwardPre, "sse2", CheckasmFunction(AudioRealDftBackwardPreReference),
-       CheckasmFunction(AudioRealDftBackwardPreSse2), 1},
-      {"audio", &kForwardPost, "sse2", CheckasmFunction(AudioRealDftForwardPostReference),
-       CheckasmFunction(AudioRealDftForwardPostSse2), 1},
-      {"audio", &kDctPreRotate, "sse2", CheckasmFunction(AudioDctPreRotateReference),
-       CheckasmFunction(AudioDctPreRotateSse2), 1},
-      {"audio", &kFinalButterflies, "sse2", CheckasmFunction(AudioDctFinalButterfliesReference),
-       CheckasmFunction(AudioDctFinalButterfliesSse2), 1},
+      Sse2(&kPairs, AudioFftButterflyPairsReference, AudioFftButterflyPairsSse2),
+      Sse2(&kLeaf4, AudioFftLeaf4Reference, AudioFftLeaf4Sse2),
+      Sse2(&kLeaf8, AudioFftLeaf8Reference, AudioFftLeaf8Sse2),
+      Sse2(&kPcm, AudioStorePcmReference, AudioStorePcmSse2),
+      Sse2(&kPre, AudioRealDftBackwardPreReference, AudioRealDftBackwardPreSse2),
+      Sse2(&kPost, AudioRealDftForwardPostReference, AudioRealDftForwardPostSse2),
+      Sse2(&kRotate, AudioDctPreRotateReference, AudioDctPreRotateSse2),
+      Sse2(&kFinal, AudioDctFinalButterfliesReference, AudioDctFinalButterfliesSse2),
   };
   const uint32_t count = sizeof all / sizeof all[0];
   for (uint32_t i = 0; out != nullptr && i < count && i < capacity; ++i) out[i] = all[i];
