@@ -3,6 +3,7 @@
 
 #include "audio/audio_block.h"
 #include "audio/audio_decoder.h"
+#include "audio/audio_pcm.h"
 
 namespace {
 
@@ -18,23 +19,6 @@ int AudioReadChannel(const AudioBlockDecoder* d, AudioBitReader* reader, float* 
   }
   return AudioReadCoefficients(coefficients, d->FrameSamples, reader, quantisers, d->BandEdges,
                                d->BandCount);
-}
-
-// Scales, converts and interleaves the transformed channels into PcmBuffer. The values are
-// finite: the largest coefficient is below 2^37 and a transform sums at most 4096 of them.
-void AudioStorePcm(AudioBlockDecoder* d, const float* samples) {
-  const uint32_t n = d->FrameSamples;
-  const float scale = d->OutputScale;
-  int16_t* pcm = d->PcmBuffer;
-  if (d->DecodeChannels == 1) {
-    for (uint32_t i = 0; i < n; ++i) pcm[i] = AudioPcmSample(samples[i] * scale);
-    return;
-  }
-  const float* right = samples + n;
-  for (uint32_t i = 0; i < n; ++i) {
-    pcm[2 * i] = AudioPcmSample(samples[i] * scale);
-    pcm[2 * i + 1] = AudioPcmSample(right[i] * scale);
-  }
 }
 
 }  // namespace
@@ -61,6 +45,6 @@ uint32_t AudioDecodeBlock(AudioBlockDecoder* d, const uint8_t* start, const uint
       AudioInverseRealDft(n, channel, d->TransformWork, d->TransformTable);
     }
   }
-  AudioStorePcm(d, samples);
+  AudioStorePcm(samples, n, channels, d->OutputScale, d->PcmBuffer);
   return AudioBitReaderUsedBytes(&reader);
 }

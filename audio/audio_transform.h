@@ -56,3 +56,6 @@ void AudioComplexFftBackward(uint32_t n, float* a, uint32_t* scratch, uint32_t n
 void AudioRealDftBackwardPre(uint32_t n, float* a, uint32_t nc, const float* c);
 void AudioRealDftForwardPost(uint32_t n, float* a, uint32_t nc, const float* c);
 void AudioDctPreRotate(uint32_t n, float* a, uint32_t nc, const float* c);
+// The DCT's last step after the rotation: a[j-1] = a[j] - a[j+1], a[j] += a[j+1] for even j
+// from 2, with a[0] - a[1] moved to a[n-1] (n >= 4).
+void AudioDctFinalButterflies(uint32_t n, float* a);

@@ -6,6 +6,8 @@
 // transformed the same way, depth first, so small blocks stay in cache. The outputs end up in
 // bit-reversed order and one permutation puts them in place. The backward direction is the
 // forward one on conjugated input with conjugated output.
+#include <algorithm>
+
 #include "audio/audio_transform.h"
 #include "audio/transform_butterflies.h"
 
@@ -21,13 +23,6 @@ inline void FftButterfly(float* a, uint32_t j, uint32_t q, FftTwiddle t) {
   AudioFftButterfly(a, j, q, t.C1, t.S1, t.C3, t.S3);
 }
 
-// Butterflies at twiddle index p and at its mirror P/4 - p, where the angles are pi/2 - theta
-// and 3*pi/2 - 3*theta: the same table entries with cos and sin exchanged.
-inline void FftButterflyPair(float* a, uint32_t p, uint32_t q, FftTwiddle t) {
-  FftButterfly(a, 2 * p, q, t);
-  FftButterfly(a, q - 2 * p, q, FftTwiddle{t.S1, t.C1, -t.S3, -t.C3});
-}
-
 // The twiddles at index 0 and at P/8 (angle pi/4), which every level shares.
 inline FftTwiddle FftTwiddleZero() { return FftTwiddle{1.0f, 0.0f, 1.0f, 0.0f}; }
 inline FftTwiddle FftTwiddleEighth(float r) { return FftTwiddle{r, r, -r, r}; }
@@ -37,7 +32,7 @@ inline FftTwiddle FftTwiddleEighth(float r) { return FftTwiddle{r, r, -r, r}; }
 void FftStage(uint32_t m, float* a, const float* level) {
   const uint32_t q = m / 4, eighth = m / 16;
   FftButterfly(a, 0, q, FftTwiddleZero());
-  AudioFftButterflyPairs(a, q, eighth, level);
+  AudioFftButterflyPairs(a, q, 1, eighth - 1, level + 4);
   FftButterfly(a, 2 * eighth, q, FftTwiddleEighth(level[1]));
 }
 
@@ -51,71 +46,45 @@ inline FftTwiddle FftEvenTwiddle(const float* level, uint32_t t, uint32_t sixtee
 
 // The first stage over the whole array of m >= 16 floats. Its level has only the even
 // twiddles; an odd one is the sum of its two even neighbours times the half-angle factor,
-// since cos(x - s) + cos(x + s) = 2*cos(s)*cos(x) (and likewise for sin).
+// since cos(x - s) + cos(x + s) = 2*cos(s)*cos(x) (and likewise for sin). The twiddles of a
+// stretch of indices are written out first, then the butterfly pairs run over the stretch.
 void FftFirstStage(uint32_t m, float* a, const float* level) {
   const uint32_t q = m / 4, eighth = m / 16, sixteenth = m / 32;
+  const float h1 = level[2], h3 = level[3];
   FftButterfly(a, 0, q, FftTwiddleZero());
-  for (uint32_t p = 1; p < eighth; ++p) {
-    FftTwiddle t;
-    if (p % 2 == 0) {
-      t = FftEvenTwiddle(level, p / 2, sixteenth);
-    } else {
-      const FftTwiddle lo = FftEvenTwiddle(level, p / 2, sixteenth);
-      const FftTwiddle hi = FftEvenTwiddle(level, p / 2 + 1, sixteenth);
-      const float h1 = level[2], h3 = level[3];
-      t = FftTwiddle{(lo.C1 + hi.C1) * h1, (lo.S1 + hi.S1) * h1, (lo.C3 + hi.C3) * h3,
-                     (lo.S3 + hi.S3) * h3};
+  constexpr uint32_t kStretch = 64;
+  float twiddles[4 * kStretch];
+  for (uint32_t first = 1; first < eighth; first += kStretch) {
+    const uint32_t count = std::min(kStretch, eighth - first);
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint32_t p = first + i;
+      FftTwiddle t = FftEvenTwiddle(level, p / 2, sixteenth);
+      if (p % 2 != 0) {
+        const FftTwiddle hi = FftEvenTwiddle(level, p / 2 + 1, sixteenth);
+        t = FftTwiddle{(t.C1 + hi.C1) * h1, (t.S1 + hi.S1) * h1, (t.C3 + hi.C3) * h3,
+                       (t.S3 + hi.S3) * h3};
+      }
+      twiddles[4 * i] = t.C1;
+      twiddles[4 * i + 1] = t.S1;
+      twiddles[4 * i + 2] = t.C3;
+      twiddles[4 * i + 3] = t.S3;
     }
-    FftButterflyPair(a, p, q, t);
+    AudioFftButterflyPairs(a, q, first, count, twiddles);
   }
   FftButterfly(a, 2 * eighth, q, FftTwiddleEighth(level[1]));
-}
-
-// Two points: (x0 + x1, x0 - x1).
-inline void FftLeaf2(float* a) {
-  const float r = a[0] - a[2], i = a[1] - a[3];
-  a[0] += a[2];
-  a[1] += a[3];
-  a[2] = r;
-  a[3] = i;
-}
-
-// Four points, outputs in bit-reversed order (X0, X2, X1, X3).
-inline void FftLeaf4(float* a) {
-  const float s02r = a[0] + a[4], s02i = a[1] + a[5];
-  const float d02r = a[0] - a[4], d02i = a[1] - a[5];
-  const float s13r = a[2] + a[6], s13i = a[3] + a[7];
-  const float d13r = a[2] - a[6], d13i = a[3] - a[7];
-  a[0] = s02r + s13r;
-  a[1] = s02i + s13i;
-  a[2] = s02r - s13r;
-  a[3] = s02i - s13i;
-  a[4] = d02r - d13i;
-  a[5] = d02i + d13r;
-  a[6] = d02r + d13i;
-  a[7] = d02i - d13r;
 }
 
 // The three sub-transforms a stage leaves in a block of m floats, depth first.
 void FftSubBlocks(uint32_t m, float* a, uint32_t nw, const float* w);
 
-// Eight points: one stage, whose only non-trivial twiddle is e^(i*pi/4), then the leaves.
-inline void FftLeaf8(float* a, float r) {
-  FftButterfly(a, 0, 4, FftTwiddleZero());
-  FftButterfly(a, 2, 4, FftTwiddleEighth(r));
-  FftLeaf4(a);
-  FftLeaf2(a + 8);
-  FftLeaf2(a + 12);
-}
-
 // A block of m floats that is not the whole array.
 void FftBlock(uint32_t m, float* a, uint32_t nw, const float* w) {
   if (m == 4) {
-    FftLeaf2(a);
+    AudioFftLeaf2(a);
   } else if (m == 8) {
-    FftLeaf4(a);
+    AudioFftLeaf4(a);
   } else if (m == 16) {
-    FftLeaf8(a, w[nw - 8 + 1]);
+    AudioFftLeaf8(a, w[nw - 8 + 1]);
   } else {
     FftStage(m, a, w + nw - m / 2);
     FftSubBlocks(m, a, nw, w);
@@ -131,9 +100,9 @@ void FftSubBlocks(uint32_t m, float* a, uint32_t nw, const float* w) {
 // The butterfly network on the whole array; outputs in bit-reversed order.
 void FftNetwork(uint32_t n, float* a, uint32_t nw, const float* w) {
   if (n == 4) {
-    FftLeaf2(a);
+    AudioFftLeaf2(a);
   } else if (n == 8) {
-    FftLeaf4(a);
+    AudioFftLeaf4(a);
   } else {
     FftFirstStage(n, a, w + nw - n / 4);
     FftSubBlocks(n, a, nw, w);

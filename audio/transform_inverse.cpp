@@ -34,12 +34,6 @@ int AudioInverseDct(uint32_t n, float* a, AudioTransformWork* work, float* table
   AudioDctPreRotate(n, a, nc, table + nw);
   AudioComplexFftForward(n, a, work->BitReverse, nw, table);
   if (n > 4) AudioRealDftForwardPost(n, a, nc, table + nw);
-  const float xr = a[0] - a[1];
-  a[0] += a[1];
-  for (uint32_t j = 2; j < n; j += 2) {
-    a[j - 1] = a[j] - a[j + 1];
-    a[j] += a[j + 1];
-  }
-  a[n - 1] = xr;
+  AudioDctFinalButterflies(n, a);
   return 1;
 }
