@@ -6,7 +6,7 @@
 // so what it keeps as the reference is, byte for byte, what a decoder shows: there is no drift.
 //
 // Usage:
-//   VideoEncoderConfig config;            // defaults: version 'i', quality 75, key every 250
+//   VideoEncoderConfig config;            // defaults: version 'i', quality 40, key every 250
 //   config.Width = 640;
 //   config.Height = 480;
 //   VideoEncoder encoder;
@@ -69,7 +69,7 @@ struct VideoEncoderConfig {
   uint32_t Width = 0;  // picture size in pixels, 1..32767
   uint32_t Height = 0;
   uint32_t Flags = 0;          // VideoEncoderAlpha, VideoEncoderGrayscale
-  uint32_t Quality = 75;       // 0 (smallest) .. 100 (finest)
+  uint32_t Quality = 40;       // 0 (smallest) .. 100 (finest)
   uint32_t KeyInterval = 250;  // a key frame every this many frames; 0: only the first
   // For tests and experiments: restrict the mode decision to one block type (and, for
   // VideoBlockScaled, one sub-type). Where the type cannot be used (a key frame for the types

@@ -55,7 +55,8 @@ struct AudioTrackOptions {
 struct EncodeOptions {
   std::string input, output, alphaInput;
   std::vector<AudioTrackOptions> audio;
-  uint32_t quality = 40, bitrate = 0, keyint = 250, fpsNum = 0, fpsDen = 0;
+  uint32_t quality = VideoEncoderConfig{}.Quality, bitrate = 0, keyint = 250, fpsNum = 0;
+  uint32_t fpsDen = 0;
   uint32_t threads = 0;  // 0: one per processor, at most 16
   char version = 'i';
   bool pngAlpha = false, gray = false, quiet = false;
