@@ -74,6 +74,11 @@ static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* conte
     VideoSkipBits(r, 1);
     const uint32_t entry = entries[i++];
     const uint32_t index = entry >> 2;
+    // Singles are most of the entries that read a 1 bit, so they are tested first.
+    if ((entry & 3) == VideoModeSingle) {
+      if (!Read(context, r, index)) return 0;
+      continue;
+    }
     switch (entry & 3) {
       case VideoModeGroupStart:
         next[kept++] = uint8_t((index + 4) * 4 + VideoModeGroupSplit);
@@ -85,11 +90,8 @@ static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* conte
           entries[tail++] = uint8_t((index + step) * 4 + VideoModeGroup);
         }
         break;
-      case VideoModeGroup:
+      default:  // VideoModeGroup
         if (!Group(next, &head, r, index, context)) return 0;
-        break;
-      case VideoModeSingle:
-        if (!Read(context, r, index)) return 0;
         break;
     }
   }
