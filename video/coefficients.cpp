@@ -49,14 +49,15 @@ static inline int VideoWalkGroup(uint8_t* entries, uint32_t* head, VideoBitReade
   return 1;
 }
 
+// Handles the group index..index+3 at once: VideoWalkGroup, or a reader's own version of it.
+// Returns 0 to stop reading.
+typedef int (*VideoGroupRead)(uint8_t* entries, uint32_t* head, VideoBitReader* r, uint32_t index,
+                              void* context);
+
 // One pass over the work list, from its first entry to its last; entries appended on the way are
 // visited in the same pass, entries inserted in front are not. Most entries read a 0 bit and stay
 // as they are, so the walk passes over a run of them with one scan of the buffered bits and one
 // fixed-size copy into the next pass's list. Returns 0 when reading stopped.
-// Handles a whole group of four coefficients; returns 0 to stop reading.
-typedef int (*VideoGroupRead)(uint8_t* entries, uint32_t* head, VideoBitReader* r, uint32_t index,
-                              void* context);
-
 template <VideoCoefficientRead Read, VideoGroupRead Group = VideoWalkGroup<Read>>
 static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* context) {
   uint8_t* entries = list->Entries[list->Current];
@@ -74,11 +75,6 @@ static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* conte
     VideoSkipBits(r, 1);
     const uint32_t entry = entries[i++];
     const uint32_t index = entry >> 2;
-    // Singles are most of the entries that read a 1 bit, so they are tested first.
-    if ((entry & 3) == VideoModeSingle) {
-      if (!Read(context, r, index)) return 0;
-      continue;
-    }
     switch (entry & 3) {
       case VideoModeGroupStart:
         next[kept++] = uint8_t((index + 4) * 4 + VideoModeGroupSplit);
@@ -90,8 +86,11 @@ static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* conte
           entries[tail++] = uint8_t((index + step) * 4 + VideoModeGroup);
         }
         break;
-      default:  // VideoModeGroup
+      case VideoModeGroup:
         if (!Group(next, &head, r, index, context)) return 0;
+        break;
+      case VideoModeSingle:
+        if (!Read(context, r, index)) return 0;
         break;
     }
   }
@@ -119,9 +118,9 @@ static inline int VideoReadCoefficientValue(void* context, VideoBitReader* r, ui
 }
 
 // VideoWalkGroup for coefficient values, without a branch on the data: the flag bit and a value's
-// field (at most 16 bits together) are taken from one buffered word, the entry is written in
-// front of the list whether it is kept or not, and a deferred coefficient stores 0 (a coefficient
-// in a group has not been read yet, so it is 0 already).
+// field (at most 16 bits together) are taken from one buffered word, the entry is written to the
+// free slot in front of the list whether it is kept or not, and a deferred coefficient stores 0 (a
+// coefficient in a group has not been read yet, so it is 0 already).
 static inline int VideoReadCoefficientGroup(uint8_t* entries, uint32_t* head, VideoBitReader* r,
                                             uint32_t index, void* context) {
   const VideoCoefficientPass* pass = static_cast<const VideoCoefficientPass*>(context);
