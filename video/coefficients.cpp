@@ -49,11 +49,16 @@ static inline int VideoWalkGroup(uint8_t* entries, uint32_t* head, VideoBitReade
   return 1;
 }
 
+// Handles the group index..index+3 at once: VideoWalkGroup, or a reader's own version of it.
+// Returns 0 to stop reading.
+typedef int (*VideoGroupRead)(uint8_t* entries, uint32_t* head, VideoBitReader* r, uint32_t index,
+                              void* context);
+
 // One pass over the work list, from its first entry to its last; entries appended on the way are
 // visited in the same pass, entries inserted in front are not. Most entries read a 0 bit and stay
 // as they are, so the walk passes over a run of them with one scan of the buffered bits and one
 // fixed-size copy into the next pass's list. Returns 0 when reading stopped.
-template <VideoCoefficientRead Read>
+template <VideoCoefficientRead Read, VideoGroupRead Group = VideoWalkGroup<Read>>
 static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* context) {
   uint8_t* entries = list->Entries[list->Current];
   uint8_t* next = list->Entries[list->Current ^ 1];
@@ -73,7 +78,7 @@ static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* conte
     switch (entry & 3) {
       case VideoModeGroupStart:
         next[kept++] = uint8_t((index + 4) * 4 + VideoModeGroupSplit);
-        if (!VideoWalkGroup<Read>(next, &head, r, index, context)) return 0;
+        if (!Group(next, &head, r, index, context)) return 0;
         break;
       case VideoModeGroupSplit:
         next[kept++] = uint8_t(index * 4 + VideoModeGroup);
@@ -82,7 +87,7 @@ static int VideoWalkWorkList(VideoWorkList* list, VideoBitReader* r, void* conte
         }
         break;
       case VideoModeGroup:
-        if (!VideoWalkGroup<Read>(next, &head, r, index, context)) return 0;
+        if (!Group(next, &head, r, index, context)) return 0;
         break;
       case VideoModeSingle:
         if (!Read(context, r, index)) return 0;
@@ -112,6 +117,29 @@ static inline int VideoReadCoefficientValue(void* context, VideoBitReader* r, ui
   return 1;
 }
 
+// VideoWalkGroup for coefficient values, without a branch on the data: the flag bit and a value's
+// field (at most 16 bits together) are taken from one buffered word, the entry is written to the
+// free slot in front of the list whether it is kept or not, and a deferred coefficient stores 0 (a
+// coefficient in a group has not been read yet, so it is 0 already).
+static inline int VideoReadCoefficientGroup(uint8_t* entries, uint32_t* head, VideoBitReader* r,
+                                            uint32_t index, void* context) {
+  const VideoCoefficientPass* pass = static_cast<const VideoCoefficientPass*>(context);
+  const uint32_t bits = pass->Bits;
+  for (uint32_t c = index; c < index + 4; ++c) {
+    VideoBufferWord(r);
+    const uint32_t word = uint32_t(r->Bits);
+    const uint32_t read = (word & 1) - 1;  // all ones when the value is read now
+    const uint32_t field = word >> 1;
+    const uint32_t magnitude = (1u << bits) | (field & ((1u << bits) - 1));
+    const uint32_t negative = (field >> bits) & 1;
+    entries[*head - 1] = uint8_t(c * 4 + VideoModeSingle);
+    *head -= word & 1;
+    pass->Coefs[VideoCoefScan[c]] = int16_t(((magnitude ^ (0u - negative)) + negative) & read);
+    VideoSkipBits(r, 1 + ((bits + 1) & read));
+  }
+  return 1;
+}
+
 void VideoReadCoefficients(VideoBitReader* r, int16_t coefs[64]) {
   // Clearing all 64 entries is a few vector stores; 63 from entry 1 would be a library call.
   const int16_t dc = coefs[0];
@@ -128,7 +156,7 @@ void VideoReadCoefficients(VideoBitReader* r, int16_t coefs[64]) {
   VideoCoefficientPass pass = {coefs, 0};
   for (uint32_t p = planes; p-- > 0;) {
     pass.Bits = p;
-    VideoWalkWorkList<VideoReadCoefficientValue>(&list, &local, &pass);
+    VideoWalkWorkList<VideoReadCoefficientValue, VideoReadCoefficientGroup>(&list, &local, &pass);
   }
   VideoUnbufferWord(&local, r->Pos);
   *r = local;
